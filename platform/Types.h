@@ -48,3 +48,17 @@ inline int GET_X_LPARAM(LPARAM lp) { return static_cast<std::int16_t>(LOWORD(sta
 inline int GET_Y_LPARAM(LPARAM lp) { return static_cast<std::int16_t>(HIWORD(static_cast<std::uintptr_t>(lp))); }
 
 }  // namespace plat
+
+// Handles of the file services (find-file searches and the like), and the value a failed
+// open or search returns.
+namespace plat {
+
+using HANDLE = void*;
+inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
+
+// A point in time as 100-nanosecond ticks since 1 January 1601 (UTC), split in two halves.
+struct FILETIME { DWORD dwLowDateTime = 0; DWORD dwHighDateTime = 0; };
+
+constexpr DWORD MAX_PATH = 260;
+
+}  // namespace plat

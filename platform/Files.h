@@ -1,0 +1,97 @@
+// File services of the platform layer: names as the program writes them ('\' or '/', any
+// letter case) resolved against the real disk, find-file searches, attributes, folders,
+// read-only whole-file mappings and process-wide named memory blocks.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+#include "platform/Types.h"
+
+namespace plat {
+
+constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x01;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
+
+// What a find-file search reports for each match.
+struct WIN32_FIND_DATAA {
+  DWORD dwFileAttributes = 0;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh = 0;
+  DWORD nFileSizeLow = 0;
+  char cFileName[MAX_PATH] = {};
+};
+using WIN32_FIND_DATA = WIN32_FIND_DATAA;
+
+// The name on disk for a name written with '\' or '/' in any letter case: separators become
+// '/', and each component that does not exist exactly is matched against its folder without
+// regard to case. Components that match nothing are kept as given (so a file about to be
+// created keeps the caller's spelling). An empty name stays empty.
+std::string ResolveFileName(const std::string& name);
+
+// fopen on the resolved name. Modes as for fopen.
+std::FILE* OpenFileStream(const char* name, const char* mode);
+
+// Find-file search with the Windows wildcards '*' and '?' in the last component, matched
+// without regard to case. Matches come sorted by name; "." and ".." are never reported.
+// FindFirstFile returns INVALID_HANDLE_VALUE when nothing matches.
+HANDLE FindFirstFile(const char* pattern, WIN32_FIND_DATA* data);
+BOOL FindNextFile(HANDLE search, WIN32_FIND_DATA* data);
+BOOL FindClose(HANDLE search);
+
+// Attributes of a file or folder, or INVALID_FILE_ATTRIBUTES when it does not exist.
+DWORD GetFileAttributes(const char* name);
+// Creates one folder; FALSE when it exists already or cannot be made.
+BOOL CreateDirectory(const char* name, void* securityAttributes);
+BOOL RemoveDirectory(const char* name);
+BOOL DeleteFile(const char* name);
+// Renames a file; FALSE when the target exists or the move fails.
+BOOL MoveFile(const char* from, const char* to);
+
+// The working directory, with '/' separators: returns its length, or the size needed
+// (terminating zero included) when the buffer is too small.
+DWORD GetCurrentDirectory(DWORD bufferLength, char* buffer);
+BOOL SetCurrentDirectory(const char* name);
+
+// FILETIME from seconds since 1970 (UTC) and back.
+FILETIME FileTimeFromUnixSeconds(long long seconds);
+long long UnixSecondsFromFileTime(const FILETIME& time);
+
+// A whole file mapped read-only into memory; the view stays valid while the object lives.
+class MappedFile {
+ public:
+  MappedFile() = default;
+  ~MappedFile();
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+
+  // Opens an existing file for reading and maps all of it. False when it cannot be opened
+  // or mapped. An empty file maps to a null view of size 0.
+  bool Open(const std::string& name);
+  void Close();
+
+  const BYTE* Data() const { return data_; }
+  std::size_t Size() const { return size_; }
+  bool IsOpen() const { return open_; }
+
+ private:
+  const BYTE* data_ = nullptr;
+  std::size_t size_ = 0;
+  bool open_ = false;
+};
+
+// A zero-filled memory block of the process known by name: the first call with a name
+// creates it, later calls with the same name return the same address (size must not grow).
+// Stands in for a page-file-backed named mapping, which only this process ever opens.
+// Returns null when the size is 0 or larger than a block of that name already holds.
+void* MapNamedSharedBlock(const std::string& name, std::size_t size);
+
+// The id of the running process.
+DWORD CurrentProcessId();
+
+}  // namespace plat
