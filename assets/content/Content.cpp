@@ -1,12 +1,16 @@
 // Entry point of the content generator: runs every generator into the output folder.
 #include "assets/content/Content.h"
 
+#include "assets/content/BitmapFonts.h"
+
 namespace assets {
 
 void GenerateContent(const std::filesystem::path& outDir, const std::filesystem::path& sourceDir)
 {
     (void)sourceDir;
     std::filesystem::create_directories(outDir);
+    for (const BitmapFontRecipe& recipe : BitmapFontRecipes())
+        GenerateBitmapFont(recipe, outDir);
 }
 
 void GenerateContent(const std::filesystem::path& outDir)
