@@ -1,0 +1,303 @@
+// File services over POSIX: names with '\' and any letter case are resolved component by
+// component against the disk, searches list folders sorted by name, mappings use mmap.
+#include "platform/Files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace plat {
+
+namespace {
+
+char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (ToUpperAscii(a[i]) != ToUpperAscii(b[i])) return false;
+  }
+  return true;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st{};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Names of a folder, sorted as Windows lists them: by upper-cased name, then byte-wise.
+std::vector<std::string> ListFolder(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return names;
+  while (dirent* ent = ::readdir(dir)) {
+    std::string n = ent->d_name;
+    if (n == "." || n == "..") continue;
+    names.push_back(std::move(n));
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    std::string ua = a, ub = b;
+    std::transform(ua.begin(), ua.end(), ua.begin(), ToUpperAscii);
+    std::transform(ub.begin(), ub.end(), ub.begin(), ToUpperAscii);
+    return ua != ub ? ua < ub : a < b;
+  });
+  return names;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  if (folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+// '*' any run, '?' any one character, compared without regard to case. "*.*" matches
+// every name, dotted or not, as on Windows.
+bool WildcardMatch(const char* pattern, const char* name) {
+  if (std::strcmp(pattern, "*.*") == 0) return true;
+  const char* starP = nullptr;
+  const char* starN = nullptr;
+  while (*name != '\0') {
+    if (*pattern == '*') {
+      starP = pattern++;
+      starN = name;
+    } else if (*pattern == '?' || (*pattern != '\0' && ToUpperAscii(*pattern) == ToUpperAscii(*name))) {
+      ++pattern;
+      ++name;
+    } else if (starP != nullptr) {
+      pattern = starP + 1;
+      name = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (*pattern == '*') ++pattern;
+  return *pattern == '\0';
+}
+
+void FillFindData(const std::string& folder, const std::string& name, WIN32_FIND_DATA* data) {
+  *data = WIN32_FIND_DATA{};
+  struct stat st{};
+  if (::stat(JoinPath(folder, name).c_str(), &st) == 0) {
+    data->dwFileAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+    if ((st.st_mode & S_IWUSR) == 0) data->dwFileAttributes |= FILE_ATTRIBUTE_READONLY;
+    const auto size = static_cast<unsigned long long>(st.st_size);
+    data->nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
+    data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    data->ftCreationTime = FileTimeFromUnixSeconds(st.st_ctime);
+    data->ftLastAccessTime = FileTimeFromUnixSeconds(st.st_atime);
+    data->ftLastWriteTime = FileTimeFromUnixSeconds(st.st_mtime);
+  }
+  std::strncpy(data->cFileName, name.c_str(), MAX_PATH - 1);
+}
+
+struct FindState {
+  std::string folder;
+  std::vector<std::string> matches;
+  std::size_t next = 0;
+};
+
+}  // namespace
+
+std::string ResolveFileName(const std::string& name) {
+  std::string path = name;
+  std::replace(path.begin(), path.end(), '\\', '/');
+  if (path.empty() || Exists(path)) return path;
+
+  const bool absolute = path[0] == '/';
+  const bool trailingSlash = path.size() > 1 && path.back() == '/';
+  std::string resolved = absolute ? "/" : "";
+  std::size_t pos = absolute ? 1 : 0;
+  bool matching = true;
+  while (pos <= path.size()) {
+    std::size_t end = path.find('/', pos);
+    if (end == std::string::npos) end = path.size();
+    std::string component = path.substr(pos, end - pos);
+    pos = end + 1;
+    if (component.empty()) continue;
+    if (matching && component != "." && component != ".." && !Exists(JoinPath(resolved, component))) {
+      matching = false;
+      for (const std::string& candidate : ListFolder(resolved)) {
+        if (EqualsNoCase(candidate, component)) {
+          component = candidate;
+          matching = true;
+          break;
+        }
+      }
+    }
+    resolved = JoinPath(resolved, component);
+  }
+  if (trailingSlash) resolved += '/';
+  return resolved;
+}
+
+std::FILE* OpenFileStream(const char* name, const char* mode) {
+  if (name == nullptr || mode == nullptr) return nullptr;
+  return std::fopen(ResolveFileName(name).c_str(), mode);
+}
+
+HANDLE FindFirstFile(const char* pattern, WIN32_FIND_DATA* data) {
+  if (pattern == nullptr || data == nullptr) return INVALID_HANDLE_VALUE;
+  std::string path = pattern;
+  std::replace(path.begin(), path.end(), '\\', '/');
+  const std::size_t slash = path.rfind('/');
+  const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (last.empty()) return INVALID_HANDLE_VALUE;
+  const std::string folder = slash == std::string::npos ? std::string() : ResolveFileName(path.substr(0, slash + 1));
+
+  auto state = std::make_unique<FindState>();
+  state->folder = folder;
+  for (const std::string& n : ListFolder(folder)) {
+    if (WildcardMatch(last.c_str(), n.c_str())) state->matches.push_back(n);
+  }
+  if (state->matches.empty()) return INVALID_HANDLE_VALUE;
+  FillFindData(state->folder, state->matches[0], data);
+  state->next = 1;
+  return state.release();
+}
+
+BOOL FindNextFile(HANDLE search, WIN32_FIND_DATA* data) {
+  if (search == nullptr || search == INVALID_HANDLE_VALUE || data == nullptr) return FALSE;
+  auto* state = static_cast<FindState*>(search);
+  if (state->next >= state->matches.size()) return FALSE;
+  FillFindData(state->folder, state->matches[state->next++], data);
+  return TRUE;
+}
+
+BOOL FindClose(HANDLE search) {
+  if (search == nullptr || search == INVALID_HANDLE_VALUE) return FALSE;
+  delete static_cast<FindState*>(search);
+  return TRUE;
+}
+
+DWORD GetFileAttributes(const char* name) {
+  if (name == nullptr) return INVALID_FILE_ATTRIBUTES;
+  struct stat st{};
+  if (::stat(ResolveFileName(name).c_str(), &st) != 0) return INVALID_FILE_ATTRIBUTES;
+  DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+  if ((st.st_mode & S_IWUSR) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
+  return attributes;
+}
+
+BOOL CreateDirectory(const char* name, void*) {
+  if (name == nullptr) return FALSE;
+  return ::mkdir(ResolveFileName(name).c_str(), 0755) == 0 ? TRUE : FALSE;
+}
+
+BOOL RemoveDirectory(const char* name) {
+  if (name == nullptr) return FALSE;
+  return ::rmdir(ResolveFileName(name).c_str()) == 0 ? TRUE : FALSE;
+}
+
+BOOL DeleteFile(const char* name) {
+  if (name == nullptr) return FALSE;
+  return ::unlink(ResolveFileName(name).c_str()) == 0 ? TRUE : FALSE;
+}
+
+BOOL MoveFile(const char* from, const char* to) {
+  if (from == nullptr || to == nullptr) return FALSE;
+  const std::string target = ResolveFileName(to);
+  if (Exists(target)) return FALSE;
+  return std::rename(ResolveFileName(from).c_str(), target.c_str()) == 0 ? TRUE : FALSE;
+}
+
+DWORD GetCurrentDirectory(DWORD bufferLength, char* buffer) {
+  std::vector<char> cwd(4096);
+  if (::getcwd(cwd.data(), cwd.size()) == nullptr) return 0;
+  const auto length = static_cast<DWORD>(std::strlen(cwd.data()));
+  if (buffer == nullptr || bufferLength <= length) return length + 1;
+  std::memcpy(buffer, cwd.data(), length + 1);
+  return length;
+}
+
+BOOL SetCurrentDirectory(const char* name) {
+  if (name == nullptr) return FALSE;
+  return ::chdir(ResolveFileName(name).c_str()) == 0 ? TRUE : FALSE;
+}
+
+namespace {
+constexpr long long kUnixEpochInFileTimeSeconds = 11644473600LL;
+constexpr long long kTicksPerSecond = 10000000LL;
+}  // namespace
+
+FILETIME FileTimeFromUnixSeconds(long long seconds) {
+  const auto ticks = static_cast<unsigned long long>((seconds + kUnixEpochInFileTimeSeconds) * kTicksPerSecond);
+  FILETIME t;
+  t.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFFu);
+  t.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  return t;
+}
+
+long long UnixSecondsFromFileTime(const FILETIME& time) {
+  const unsigned long long ticks = (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  return static_cast<long long>(ticks / kTicksPerSecond) - kUnixEpochInFileTimeSeconds;
+}
+
+MappedFile::~MappedFile() { Close(); }
+
+bool MappedFile::Open(const std::string& name) {
+  Close();
+  const int fd = ::open(ResolveFileName(name).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  const auto size = static_cast<std::size_t>(st.st_size);
+  if (size > 0) {
+    void* view = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (view == MAP_FAILED) {
+      ::close(fd);
+      return false;
+    }
+    data_ = static_cast<const BYTE*>(view);
+  }
+  ::close(fd);  // the mapping keeps the file's pages reachable on its own
+  size_ = size;
+  open_ = true;
+  return true;
+}
+
+void MappedFile::Close() {
+  if (data_ != nullptr) ::munmap(const_cast<BYTE*>(data_), size_);
+  data_ = nullptr;
+  size_ = 0;
+  open_ = false;
+}
+
+void* MapNamedSharedBlock(const std::string& name, std::size_t size) {
+  struct Block {
+    std::unique_ptr<std::max_align_t[]> memory;
+    std::size_t size = 0;
+  };
+  static std::mutex lock;
+  static std::map<std::string, Block>* blocks = new std::map<std::string, Block>();  // lives to the end
+  if (size == 0) return nullptr;
+  std::lock_guard<std::mutex> guard(lock);
+  auto it = blocks->find(name);
+  if (it == blocks->end()) {
+    const std::size_t units = (size + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t);
+    Block block;
+    block.memory.reset(new std::max_align_t[units]);
+    std::memset(block.memory.get(), 0, units * sizeof(std::max_align_t));
+    block.size = size;
+    it = blocks->emplace(name, std::move(block)).first;
+  }
+  if (size > it->second.size) return nullptr;
+  return it->second.memory.get();
+}
+
+DWORD CurrentProcessId() { return static_cast<DWORD>(::getpid()); }
+
+}  // namespace plat
