@@ -1,0 +1,666 @@
+// The memory-backed DirectDraw work-alike. One recursive lock guards every object of the
+// layer, so the cursor thread may blit into the primary while the main thread presents.
+#include "platform/DirectDraw.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+#include "platform/Module.h"
+
+namespace plat {
+namespace {
+
+std::recursive_mutex gLayerMutex;
+std::vector<IDirectDraw*> gDirectDraws;
+DirectDrawBehaviour gBehaviour;
+
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+constexpr int kMaxSurfaceSide = 16384;
+
+std::uint64_t ThisThread() { return std::hash<std::thread::id>{}(std::this_thread::get_id()); }
+
+DDPIXELFORMAT FormatFor(DWORD bitCount, DWORD greenMask) {
+  DDPIXELFORMAT f;
+  f.dwFlags = DDPF_RGB;
+  f.dwRGBBitCount = bitCount;
+  if (bitCount == 32 || bitCount == 24) {
+    f.dwRBitMask = 0xFF0000;
+    f.dwGBitMask = 0xFF00;
+    f.dwBBitMask = 0xFF;
+  } else if (bitCount == 16 && greenMask == 0x03E0) {
+    f.dwRBitMask = 0x7C00;
+    f.dwGBitMask = 0x03E0;
+    f.dwBBitMask = 0x001F;
+  } else if (bitCount == 16) {
+    f.dwRBitMask = 0xF800;
+    f.dwGBitMask = 0x07E0;
+    f.dwBBitMask = 0x001F;
+  } else {
+    f.dwFlags = DDPF_PALETTEINDEXED8;
+  }
+  return f;
+}
+
+bool RectValid(const RECT& r) { return r.right > r.left && r.bottom > r.top; }
+
+RECT Intersect(const RECT& a, const RECT& b) {
+  RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+  if (!RectValid(r)) r = RECT{};
+  return r;
+}
+
+bool Inside(const RECT& r, int w, int h) { return r.left >= 0 && r.top >= 0 && r.right <= w && r.bottom <= h; }
+
+}  // namespace
+
+// ---------------------------------------------------------------- clipper
+
+ULONG IDirectDrawClipper::AddRef() {
+  Guard g(gLayerMutex);
+  return ++mRefs;
+}
+
+ULONG IDirectDrawClipper::Release() {
+  Guard g(gLayerMutex);
+  ULONG left = --mRefs;
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT IDirectDrawClipper::SetHWnd(DWORD, HWND window) {
+  Guard g(gLayerMutex);
+  mWindow = window;
+  return DD_OK;
+}
+
+HRESULT IDirectDrawClipper::GetHWnd(HWND* window) const {
+  if (window == nullptr) return DDERR_INVALIDPARAMS;
+  *window = mWindow;
+  return DD_OK;
+}
+
+// ---------------------------------------------------------------- surface
+
+IDirectDrawSurface::IDirectDrawSurface(IDirectDraw* owner, int width, int height, const DDPIXELFORMAT& format,
+                                       DWORD caps)
+    : mOwner(owner), mWidth(width), mHeight(height), mFormat(format), mCaps(caps) {
+  int bpp = std::max(1, static_cast<int>(format.dwRGBBitCount / 8));
+  mPitch = (width * bpp + 3) & ~3;
+  mPixels.assign(static_cast<std::size_t>(mPitch) * static_cast<std::size_t>(height), 0);
+  mOwner->AddRef();
+  mOwner->mSurfaces.push_back(this);
+}
+
+IDirectDrawSurface::~IDirectDrawSurface() {
+  if (mClipper != nullptr) mClipper->Release();
+  if (mBackBuffer != nullptr) {
+    mBackBuffer->mFrontOfChain = nullptr;
+    mBackBuffer->Release();
+  }
+  mOwner->SurfaceGone(this);
+  mOwner->Release();
+}
+
+ULONG IDirectDrawSurface::AddRef() {
+  Guard g(gLayerMutex);
+  return ++mRefs;
+}
+
+ULONG IDirectDrawSurface::Release() {
+  Guard g(gLayerMutex);
+  ULONG left = --mRefs;
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT IDirectDrawSurface::QueryInterface(IID iid, void** out) {
+  if (out == nullptr) return DDERR_INVALIDPARAMS;
+  if (iid != IID_IDirectDrawSurface && iid != IID_IDirectDrawSurface7) {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  *out = this;
+  return DD_OK;
+}
+
+bool IDirectDrawSurface::CanBeLost() const {
+  return (mCaps & (DDSCAPS_PRIMARYSURFACE | DDSCAPS_BACKBUFFER | DDSCAPS_VIDEOMEMORY)) != 0;
+}
+
+DWORD IDirectDrawSurface::ReadPixel(const std::uint8_t* p) const {
+  switch (BytesPerPixel()) {
+    case 4: {
+      std::uint32_t v;
+      std::memcpy(&v, p, 4);
+      return v;
+    }
+    case 3:
+      return static_cast<DWORD>(p[0]) | static_cast<DWORD>(p[1]) << 8 | static_cast<DWORD>(p[2]) << 16;
+    case 2: {
+      std::uint16_t v;
+      std::memcpy(&v, p, 2);
+      return v;
+    }
+    default:
+      return p[0];
+  }
+}
+
+void IDirectDrawSurface::WritePixel(std::uint8_t* p, DWORD v) const {
+  switch (BytesPerPixel()) {
+    case 4:
+      std::memcpy(p, &v, 4);
+      break;
+    case 3:
+      p[0] = static_cast<std::uint8_t>(v);
+      p[1] = static_cast<std::uint8_t>(v >> 8);
+      p[2] = static_cast<std::uint8_t>(v >> 16);
+      break;
+    case 2: {
+      auto w = static_cast<std::uint16_t>(v);
+      std::memcpy(p, &w, 2);
+      break;
+    }
+    default:
+      p[0] = static_cast<std::uint8_t>(v);
+  }
+}
+
+DWORD IDirectDrawSurface::PixelAt(int x, int y) const {
+  Guard g(gLayerMutex);
+  if (x < 0 || y < 0 || x >= mWidth || y >= mHeight) return 0;
+  return ReadPixel(Row(y) + static_cast<std::size_t>(x) * static_cast<std::size_t>(BytesPerPixel()));
+}
+
+HRESULT IDirectDrawSurface::LockCommon(RECT* rect, void** pixels, LONG* pitch) {
+  if (mLost) return DDERR_SURFACELOST;
+  RECT r{0, 0, mWidth, mHeight};
+  if (rect != nullptr) {
+    r = *rect;
+    if (!RectValid(r) || !Inside(r, mWidth, mHeight)) return DDERR_INVALIDRECT;
+  }
+  ++mLockCount;
+  *pixels = Row(r.top) + static_cast<std::size_t>(r.left) * static_cast<std::size_t>(BytesPerPixel());
+  *pitch = mPitch;
+  return DD_OK;
+}
+
+void IDirectDrawSurface::FillDesc(DWORD& flags, DWORD& width, DWORD& height, LONG& pitch, DWORD& backBuffers,
+                                  void*& surface, DDCOLORKEY& srcKey, DDPIXELFORMAT& format, DWORD& caps) const {
+  flags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT;
+  width = static_cast<DWORD>(mWidth);
+  height = static_cast<DWORD>(mHeight);
+  pitch = mPitch;
+  backBuffers = mBackBuffer != nullptr ? 1 : 0;
+  if (backBuffers != 0) flags |= DDSD_BACKBUFFERCOUNT;
+  surface = nullptr;
+  if (mHasSrcKey) {
+    flags |= DDSD_CKSRCBLT;
+    srcKey = mSrcKey;
+  }
+  format = mFormat;
+  caps = mCaps;
+}
+
+HRESULT IDirectDrawSurface::Lock(RECT* rect, DDSURFACEDESC* desc, DWORD, HANDLE) {
+  Guard g(gLayerMutex);
+  if (desc == nullptr) return DDERR_INVALIDPARAMS;
+  FillDesc(desc->dwFlags, desc->dwWidth, desc->dwHeight, desc->lPitch, desc->dwBackBufferCount, desc->lpSurface,
+           desc->ddckCKSrcBlt, desc->ddpfPixelFormat, desc->ddsCaps.dwCaps);
+  HRESULT hr = LockCommon(rect, &desc->lpSurface, &desc->lPitch);
+  if (hr == DD_OK) desc->dwFlags |= DDSD_LPSURFACE;
+  return hr;
+}
+
+HRESULT IDirectDrawSurface::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD, HANDLE) {
+  Guard g(gLayerMutex);
+  if (desc == nullptr) return DDERR_INVALIDPARAMS;
+  FillDesc(desc->dwFlags, desc->dwWidth, desc->dwHeight, desc->lPitch, desc->dwBackBufferCount, desc->lpSurface,
+           desc->ddckCKSrcBlt, desc->ddpfPixelFormat, desc->ddsCaps.dwCaps);
+  HRESULT hr = LockCommon(rect, &desc->lpSurface, &desc->lPitch);
+  if (hr == DD_OK) desc->dwFlags |= DDSD_LPSURFACE;
+  return hr;
+}
+
+HRESULT IDirectDrawSurface::Unlock(void*) {
+  Guard g(gLayerMutex);
+  if (mLockCount == 0) return DDERR_NOTLOCKED;
+  --mLockCount;
+  if (mLockCount == 0) Changed();
+  return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::GetSurfaceDesc(DDSURFACEDESC* desc) {
+  Guard g(gLayerMutex);
+  if (desc == nullptr) return DDERR_INVALIDPARAMS;
+  FillDesc(desc->dwFlags, desc->dwWidth, desc->dwHeight, desc->lPitch, desc->dwBackBufferCount, desc->lpSurface,
+           desc->ddckCKSrcBlt, desc->ddpfPixelFormat, desc->ddsCaps.dwCaps);
+  return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::GetSurfaceDesc(DDSURFACEDESC2* desc) {
+  Guard g(gLayerMutex);
+  if (desc == nullptr) return DDERR_INVALIDPARAMS;
+  FillDesc(desc->dwFlags, desc->dwWidth, desc->dwHeight, desc->lPitch, desc->dwBackBufferCount, desc->lpSurface,
+           desc->ddckCKSrcBlt, desc->ddpfPixelFormat, desc->ddsCaps.dwCaps);
+  return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::SetColorKey(DWORD flags, DDCOLORKEY* key) {
+  Guard g(gLayerMutex);
+  if ((flags & DDCKEY_SRCBLT) == 0) return DDERR_UNSUPPORTED;
+  if (key == nullptr) {
+    mHasSrcKey = false;
+    return DD_OK;
+  }
+  mHasSrcKey = true;
+  mSrcKey = *key;
+  return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::GetColorKey(DWORD flags, DDCOLORKEY* key) {
+  Guard g(gLayerMutex);
+  if ((flags & DDCKEY_SRCBLT) == 0 || key == nullptr) return DDERR_INVALIDPARAMS;
+  if (!mHasSrcKey) return DDERR_NOCOLORKEY;
+  *key = mSrcKey;
+  return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::SetClipper(IDirectDrawClipper* clipper) {
+  Guard g(gLayerMutex);
+  if (clipper != nullptr) clipper->AddRef();
+  if (mClipper != nullptr) mClipper->Release();
+  mClipper = clipper;
+  return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::GetClipper(IDirectDrawClipper** out) {
+  Guard g(gLayerMutex);
+  if (out == nullptr) return DDERR_INVALIDPARAMS;
+  *out = mClipper;
+  if (mClipper == nullptr) return DDERR_NOTFOUND;
+  mClipper->AddRef();
+  return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::IsLost() {
+  Guard g(gLayerMutex);
+  return mLost ? DDERR_SURFACELOST : DD_OK;
+}
+
+HRESULT IDirectDrawSurface::Restore() {
+  Guard g(gLayerMutex);
+  if (mLost) {
+    std::fill(mPixels.begin(), mPixels.end(), 0);
+    mLost = false;
+  }
+  if (mBackBuffer != nullptr) mBackBuffer->Restore();
+  return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::GetAttachedSurface(DDSCAPS* caps, IDirectDrawSurface** out) {
+  Guard g(gLayerMutex);
+  if (caps == nullptr || out == nullptr) return DDERR_INVALIDPARAMS;
+  *out = nullptr;
+  if ((caps->dwCaps & DDSCAPS_BACKBUFFER) == 0 || mBackBuffer == nullptr) return DDERR_NOTFOUND;
+  mBackBuffer->AddRef();
+  *out = mBackBuffer;
+  return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::GetAttachedSurface(DDSCAPS2* caps, IDirectDrawSurface** out) {
+  if (caps == nullptr) return DDERR_INVALIDPARAMS;
+  DDSCAPS c{caps->dwCaps};
+  return GetAttachedSurface(&c, out);
+}
+
+void IDirectDrawSurface::Changed() {
+  if (IsPrimary()) mOwner->PrimaryChanged();
+}
+
+HRESULT IDirectDrawSurface::Blt(RECT* destRect, IDirectDrawSurface* src, RECT* srcRect, DWORD flags, DDBLTFX* fx) {
+  Guard g(gLayerMutex);
+  if (mLost) return DDERR_SURFACELOST;
+  RECT d = destRect != nullptr ? *destRect : RECT{0, 0, mWidth, mHeight};
+  if (!RectValid(d)) return DDERR_INVALIDRECT;
+
+  // Blits onto a clipped surface are cut to the window's client area; others must fit.
+  RECT bounds{0, 0, mWidth, mHeight};
+  bool clipped = false;
+  if (mClipper != nullptr && mClipper->mWindow != nullptr) {
+    POINT o = mOwner->mExclusive ? POINT{} : DisplayClientOrigin(mClipper->mWindow);
+    SIZE s = DisplayClientSize(mClipper->mWindow);
+    if (s.cx > 0 && s.cy > 0) bounds = Intersect(bounds, RECT{o.x, o.y, o.x + s.cx, o.y + s.cy});
+    clipped = true;
+  } else if (!Inside(d, mWidth, mHeight)) {
+    return DDERR_INVALIDRECT;
+  }
+
+  if ((flags & DDBLT_COLORFILL) != 0) {
+    if (fx == nullptr) return DDERR_INVALIDPARAMS;
+    RECT c = Intersect(d, bounds);
+    const int bpp = BytesPerPixel();
+    for (LONG y = c.top; y < c.bottom; ++y)
+      for (LONG x = c.left; x < c.right; ++x)
+        WritePixel(Row(y) + static_cast<std::size_t>(x) * static_cast<std::size_t>(bpp), fx->dwFillColor);
+    Changed();
+    return DD_OK;
+  }
+
+  if (src == nullptr) return DDERR_INVALIDPARAMS;
+  if (src->mLost) return DDERR_SURFACELOST;
+  if (src->mFormat.dwRGBBitCount != mFormat.dwRGBBitCount) return DDERR_INVALIDPIXELFORMAT;
+  RECT s = srcRect != nullptr ? *srcRect : RECT{0, 0, src->mWidth, src->mHeight};
+  if (!RectValid(s) || !Inside(s, src->mWidth, src->mHeight)) return DDERR_INVALIDRECT;
+
+  RECT c = clipped ? Intersect(d, bounds) : d;
+  if (!RectValid(c)) return DD_OK;
+
+  const bool keyed = (flags & DDBLT_KEYSRC) != 0 && src->mHasSrcKey;
+  const DWORD keyLow = src->mSrcKey.dwColorSpaceLowValue;
+  const DWORD keyHigh = std::max(keyLow, src->mSrcKey.dwColorSpaceHighValue);
+  const std::int64_t dw = d.right - d.left;
+  const std::int64_t dh = d.bottom - d.top;
+  const std::int64_t sw = s.right - s.left;
+  const std::int64_t sh = s.bottom - s.top;
+  const int bpp = BytesPerPixel();
+
+  // A blit within one surface reads from a copy, so overlapping areas come out whole.
+  std::vector<std::uint8_t> copy;
+  const IDirectDrawSurface* from = src;
+  if (src == this) copy = mPixels;
+  auto srcPixel = [&](LONG x, LONG y) {
+    const std::uint8_t* base = src == this ? copy.data() : from->mPixels.data();
+    return base + static_cast<std::size_t>(y) * static_cast<std::size_t>(from->mPitch) +
+           static_cast<std::size_t>(x) * static_cast<std::size_t>(bpp);
+  };
+  for (LONG y = c.top; y < c.bottom; ++y) {
+    LONG sy = static_cast<LONG>(s.top + (y - d.top) * sh / dh);
+    std::uint8_t* row = Row(y);
+    if (!keyed && dw == sw) {
+      std::memmove(row + static_cast<std::size_t>(c.left) * bpp, srcPixel(s.left + (c.left - d.left), sy),
+                   static_cast<std::size_t>(c.right - c.left) * bpp);
+      continue;
+    }
+    for (LONG x = c.left; x < c.right; ++x) {
+      LONG sx = static_cast<LONG>(s.left + (x - d.left) * sw / dw);
+      DWORD v = ReadPixel(srcPixel(sx, sy));
+      if (keyed && v >= keyLow && v <= keyHigh) continue;
+      WritePixel(row + static_cast<std::size_t>(x) * bpp, v);
+    }
+  }
+  Changed();
+  return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::BltFast(DWORD x, DWORD y, IDirectDrawSurface* src, RECT* srcRect, DWORD trans) {
+  if (src == nullptr) return DDERR_INVALIDPARAMS;
+  RECT s = srcRect != nullptr ? *srcRect : RECT{0, 0, src->Width(), src->Height()};
+  RECT d{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x) + (s.right - s.left),
+         static_cast<LONG>(y) + (s.bottom - s.top)};
+  Guard g(gLayerMutex);
+  if (!Inside(d, mWidth, mHeight)) return DDERR_INVALIDRECT;
+  // BltFast ignores the clipper: blit without it.
+  IDirectDrawClipper* clipper = mClipper;
+  mClipper = nullptr;
+  HRESULT hr = Blt(&d, src, &s, (trans & DDBLTFAST_SRCCOLORKEY) != 0 ? DDBLT_KEYSRC : 0, nullptr);
+  mClipper = clipper;
+  return hr;
+}
+
+HRESULT IDirectDrawSurface::Flip(IDirectDrawSurface*, DWORD) {
+  Guard g(gLayerMutex);
+  if (!IsPrimary() || mBackBuffer == nullptr) return DDERR_NOTFLIPPABLE;
+  if (!mOwner->mExclusive) return DDERR_NOEXCLUSIVEMODE;
+  if (mLost || mBackBuffer->mLost) return DDERR_SURFACELOST;
+  mPixels.swap(mBackBuffer->mPixels);
+  Changed();
+  return DD_OK;
+}
+
+// ---------------------------------------------------------------- DirectDraw object
+
+IDirectDraw::IDirectDraw() : mCreatorThread(ThisThread()) { gDirectDraws.push_back(this); }
+
+IDirectDraw::~IDirectDraw() { gDirectDraws.erase(std::remove(gDirectDraws.begin(), gDirectDraws.end(), this), gDirectDraws.end()); }
+
+ULONG IDirectDraw::AddRef() {
+  Guard g(gLayerMutex);
+  return ++mRefs;
+}
+
+ULONG IDirectDraw::Release() {
+  Guard g(gLayerMutex);
+  ULONG left = --mRefs;
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT IDirectDraw::QueryInterface(IID iid, void** out) {
+  if (out == nullptr) return DDERR_INVALIDPARAMS;
+  if (iid != IID_IDirectDraw && iid != IID_IDirectDraw7) {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  *out = this;
+  return DD_OK;
+}
+
+HRESULT IDirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
+  Guard g(gLayerMutex);
+  const bool exclusive = (flags & DDSCL_EXCLUSIVE) != 0 && (flags & DDSCL_FULLSCREEN) != 0;
+  if (exclusive && window == nullptr) return DDERR_NOHWND;
+  if (exclusive && gBehaviour.exclusiveLevelResult != DD_OK) return gBehaviour.exclusiveLevelResult;
+  if (mExclusive && !exclusive) {
+    mModeWidth = mModeHeight = mModeBits = 0;
+    DisplaySetFullScreen(mWindow, false);
+  }
+  mWindow = window;
+  mLevel = flags;
+  mExclusive = exclusive;
+  if (exclusive) DisplaySetFullScreen(window, true);
+  return DD_OK;
+}
+
+HRESULT IDirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel) {
+  Guard g(gLayerMutex);
+  if (!mExclusive) return DDERR_NOEXCLUSIVEMODE;
+  if (gBehaviour.setDisplayModeResult != DD_OK) return gBehaviour.setDisplayModeResult;
+  if (width == 0 || height == 0 || width > kMaxSurfaceSide || height > kMaxSurfaceSide) return DDERR_INVALIDMODE;
+  if (bitsPerPixel != 16 && bitsPerPixel != 32) return DDERR_UNSUPPORTEDMODE;
+  mModeWidth = width;
+  mModeHeight = height;
+  mModeBits = bitsPerPixel;
+  return DD_OK;
+}
+
+HRESULT IDirectDraw::RestoreDisplayMode() {
+  Guard g(gLayerMutex);
+  mModeWidth = mModeHeight = mModeBits = 0;
+  return DD_OK;
+}
+
+HRESULT IDirectDraw::GetDisplayMode(DDSURFACEDESC* desc) {
+  Guard g(gLayerMutex);
+  if (desc == nullptr) return DDERR_INVALIDPARAMS;
+  SIZE desktop = DisplayDesktopSize();
+  desc->dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+  desc->dwWidth = mModeWidth != 0 ? mModeWidth : static_cast<DWORD>(desktop.cx);
+  desc->dwHeight = mModeHeight != 0 ? mModeHeight : static_cast<DWORD>(desktop.cy);
+  desc->ddpfPixelFormat = ModeFormat();
+  return DD_OK;
+}
+
+DDPIXELFORMAT IDirectDraw::ModeFormat() const {
+  if (mExclusive && mModeBits != 0) return FormatFor(mModeBits, 0x07E0);
+  return FormatFor(gBehaviour.desktopBitCount, gBehaviour.desktopGreenMask);
+}
+
+HRESULT IDirectDraw::CreateSurfaceCommon(DWORD flags, DWORD width, DWORD height, DWORD caps, DWORD backBuffers,
+                                         const DDPIXELFORMAT* format, IDirectDrawSurface** out) {
+  Guard g(gLayerMutex);
+  if (out == nullptr) return DDERR_INVALIDPARAMS;
+  *out = nullptr;
+  if (gBehaviour.createSurfaceFailsAfter == 0) return gBehaviour.createSurfaceFailure;
+  if (gBehaviour.createSurfaceFailsAfter > 0) --gBehaviour.createSurfaceFailsAfter;
+
+  if ((caps & DDSCAPS_PRIMARYSURFACE) != 0) {
+    if (mLevel == 0) return DDERR_NOCOOPERATIVELEVELSET;
+    if (mPrimary != nullptr) return DDERR_PRIMARYSURFACEALREADYEXISTS;
+    const bool flipping = (caps & DDSCAPS_FLIP) != 0 && (flags & DDSD_BACKBUFFERCOUNT) != 0 && backBuffers > 0;
+    if (flipping && !mExclusive) return DDERR_NOEXCLUSIVEMODE;
+    LONG w = 0;
+    LONG h = 0;
+    if (mExclusive && mModeWidth != 0) {
+      w = static_cast<LONG>(mModeWidth);
+      h = static_cast<LONG>(mModeHeight);
+    } else {
+      // The windowed primary stands for the desktop, grown to hold the whole client area.
+      SIZE desktop = DisplayDesktopSize();
+      POINT o = DisplayClientOrigin(mWindow);
+      SIZE client = DisplayClientSize(mWindow);
+      w = std::max<LONG>(desktop.cx, o.x + client.cx);
+      h = std::max<LONG>(desktop.cy, o.y + client.cy);
+    }
+    auto* primary = new IDirectDrawSurface(this, w, h, ModeFormat(), caps | DDSCAPS_VIDEOMEMORY | DDSCAPS_FRONTBUFFER);
+    if (flipping) {
+      primary->mBackBuffer =
+          new IDirectDrawSurface(this, w, h, ModeFormat(), DDSCAPS_BACKBUFFER | DDSCAPS_FLIP | DDSCAPS_VIDEOMEMORY);
+      primary->mBackBuffer->mFrontOfChain = primary;
+    }
+    mPrimary = primary;
+    mPrimaryDirty = true;
+    *out = primary;
+    return DD_OK;
+  }
+
+  if ((flags & DDSD_WIDTH) == 0 || (flags & DDSD_HEIGHT) == 0) return DDERR_INVALIDPARAMS;
+  if (width == 0 || height == 0 || width > kMaxSurfaceSide || height > kMaxSurfaceSide) return DDERR_INVALIDPARAMS;
+  DDPIXELFORMAT f = ModeFormat();
+  if ((flags & DDSD_PIXELFORMAT) != 0 && format != nullptr) {
+    DWORD bits = format->dwRGBBitCount;
+    if (bits != 8 && bits != 16 && bits != 24 && bits != 32) return DDERR_INVALIDPIXELFORMAT;
+    f = *format;
+    f.dwSize = sizeof(DDPIXELFORMAT);
+  }
+  if ((caps & (DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY)) == 0) caps |= DDSCAPS_VIDEOMEMORY;
+  *out = new IDirectDrawSurface(this, static_cast<int>(width), static_cast<int>(height), f, caps);
+  return DD_OK;
+}
+
+HRESULT IDirectDraw::CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** out, void*) {
+  if (desc == nullptr) return DDERR_INVALIDPARAMS;
+  return CreateSurfaceCommon(desc->dwFlags, desc->dwWidth, desc->dwHeight, desc->ddsCaps.dwCaps,
+                             desc->dwBackBufferCount, &desc->ddpfPixelFormat, out);
+}
+
+HRESULT IDirectDraw::CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface** out, void*) {
+  if (desc == nullptr) return DDERR_INVALIDPARAMS;
+  return CreateSurfaceCommon(desc->dwFlags, desc->dwWidth, desc->dwHeight, desc->ddsCaps.dwCaps,
+                             desc->dwBackBufferCount, &desc->ddpfPixelFormat, out);
+}
+
+HRESULT IDirectDraw::CreateClipper(DWORD, IDirectDrawClipper** out, void*) {
+  Guard g(gLayerMutex);
+  if (out == nullptr) return DDERR_INVALIDPARAMS;
+  *out = nullptr;
+  if (gBehaviour.createClipperResult != DD_OK) return gBehaviour.createClipperResult;
+  *out = new IDirectDrawClipper();
+  return DD_OK;
+}
+
+HRESULT IDirectDraw::GetMonitorFrequency(DWORD* hertz) {
+  Guard g(gLayerMutex);
+  if (hertz == nullptr) return DDERR_INVALIDPARAMS;
+  if (gBehaviour.monitorFrequencyResult != DD_OK) return gBehaviour.monitorFrequencyResult;
+  if (gBehaviour.overrideMonitorFrequency) {
+    *hertz = gBehaviour.monitorFrequency;
+    return DD_OK;
+  }
+  *hertz = 60;
+  SDL_DisplayMode mode;
+  if (SDL_WasInit(SDL_INIT_VIDEO) != 0 && SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.refresh_rate > 0)
+    *hertz = static_cast<DWORD>(mode.refresh_rate);
+  return DD_OK;
+}
+
+HRESULT IDirectDraw::FlipToGDISurface() { return DD_OK; }
+
+void IDirectDraw::SurfaceGone(IDirectDrawSurface* surface) {
+  mSurfaces.erase(std::remove(mSurfaces.begin(), mSurfaces.end(), surface), mSurfaces.end());
+  if (surface == mPrimary) mPrimary = nullptr;
+}
+
+void IDirectDraw::PrimaryChanged() {
+  mPrimaryDirty = true;
+  if (ThisThread() == mCreatorThread) PresentIfChanged();
+}
+
+bool IDirectDraw::PresentIfChanged() {
+  Guard g(gLayerMutex);
+  if (!mPrimaryDirty || mPrimary == nullptr || mPrimary->mLost || ThisThread() != mCreatorThread) return false;
+  mPrimaryDirty = false;
+  IDirectDrawSurface* p = mPrimary;
+  RECT area{0, 0, p->mWidth, p->mHeight};
+  if (!mExclusive) {
+    POINT o = DisplayClientOrigin(mWindow);
+    SIZE s = DisplayClientSize(mWindow);
+    area = Intersect(area, RECT{o.x, o.y, o.x + s.cx, o.y + s.cy});
+    if (!RectValid(area)) return false;
+  }
+  const std::uint8_t* pixels =
+      p->Row(area.top) + static_cast<std::size_t>(area.left) * static_cast<std::size_t>(p->BytesPerPixel());
+  return DisplayPresentPixels(mWindow, pixels, area.right - area.left, area.bottom - area.top, p->mPitch,
+                              p->mFormat.dwRGBBitCount, p->mFormat.dwGBitMask);
+}
+
+void PresentChangedDisplays() {
+  Guard g(gLayerMutex);
+  for (IDirectDraw* dd : gDirectDraws) dd->PresentIfChanged();
+}
+
+void SimulateSurfaceLoss() {
+  Guard g(gLayerMutex);
+  for (IDirectDraw* dd : gDirectDraws)
+    for (IDirectDrawSurface* s : dd->mSurfaces)
+      if (s->CanBeLost()) s->mLost = true;
+}
+
+HRESULT DirectDrawCreate(void*, IDirectDraw** out, void*) {
+  Guard g(gLayerMutex);
+  if (out == nullptr) return DDERR_INVALIDPARAMS;
+  *out = nullptr;
+  if (gBehaviour.directDrawCreateResult != DD_OK) return gBehaviour.directDrawCreateResult;
+  *out = new IDirectDraw();
+  return DD_OK;
+}
+
+HRESULT DirectDrawCreateEx(void* guid, void** out, IID iid, void* outer) {
+  if (out == nullptr) return DDERR_INVALIDPARAMS;
+  *out = nullptr;
+  if (iid != IID_IDirectDraw7 && iid != IID_IDirectDraw) return E_NOINTERFACE;
+  IDirectDraw* dd = nullptr;
+  HRESULT hr = DirectDrawCreate(guid, &dd, outer);
+  *out = dd;
+  return hr;
+}
+
+DirectDrawBehaviour& DirectDrawTestBehaviour() { return gBehaviour; }
+
+void ResetDirectDrawBehaviour() {
+  Guard g(gLayerMutex);
+  gBehaviour = DirectDrawBehaviour{};
+}
+
+void RegisterDirectDrawModule() {
+  RegisterModule("ddraw.dll", {{"DirectDrawCreate", reinterpret_cast<FARPROC>(&DirectDrawCreate)},
+                               {"DirectDrawCreateEx", reinterpret_cast<FARPROC>(&DirectDrawCreateEx)}});
+}
+
+}  // namespace plat

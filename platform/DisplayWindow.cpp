@@ -1,0 +1,136 @@
+// Presentation of display frames through SDL2: one renderer and one streaming texture per
+// window, re-created when the frame's size or layout changes.
+#include "platform/DisplayWindow.h"
+
+#include <SDL.h>
+
+#include <map>
+#include <mutex>
+
+namespace plat {
+namespace {
+
+struct Presenter {
+  SDL_Renderer* renderer = nullptr;
+  SDL_Texture* texture = nullptr;
+  int width = 0;
+  int height = 0;
+  Uint32 format = 0;
+};
+
+std::mutex gMutex;
+std::function<SDL_Window*(HWND)> gResolver;
+std::map<SDL_Window*, Presenter> gPresenters;
+
+void DestroyPresenter(Presenter& p) {
+  if (p.texture != nullptr) SDL_DestroyTexture(p.texture);
+  if (p.renderer != nullptr) SDL_DestroyRenderer(p.renderer);
+  p = Presenter{};
+}
+
+Uint32 SdlFormat(DWORD bitCount, DWORD greenMask) {
+  if (bitCount == 32) return SDL_PIXELFORMAT_RGB888;
+  if (bitCount == 16) return greenMask == 0x03E0 ? SDL_PIXELFORMAT_RGB555 : SDL_PIXELFORMAT_RGB565;
+  return 0;
+}
+
+}  // namespace
+
+void SetDisplayWindowResolver(std::function<SDL_Window*(HWND)> resolver) {
+  std::lock_guard<std::mutex> lock(gMutex);
+  gResolver = std::move(resolver);
+}
+
+SDL_Window* DisplaySdlWindow(HWND window) {
+  std::function<SDL_Window*(HWND)> resolver;
+  {
+    std::lock_guard<std::mutex> lock(gMutex);
+    resolver = gResolver;
+  }
+  if (!resolver || window == nullptr) return nullptr;
+  return resolver(window);
+}
+
+POINT DisplayClientOrigin(HWND window) {
+  POINT origin;
+  SDL_Window* w = DisplaySdlWindow(window);
+  if (w == nullptr) return origin;
+  if ((SDL_GetWindowFlags(w) & SDL_WINDOW_FULLSCREEN) != 0) return origin;
+  int x = 0;
+  int y = 0;
+  SDL_GetWindowPosition(w, &x, &y);
+  origin.x = x;
+  origin.y = y;
+  return origin;
+}
+
+SIZE DisplayClientSize(HWND window) {
+  SIZE size;
+  SDL_Window* w = DisplaySdlWindow(window);
+  if (w == nullptr) return size;
+  int cw = 0;
+  int ch = 0;
+  SDL_GetWindowSize(w, &cw, &ch);
+  size.cx = cw;
+  size.cy = ch;
+  return size;
+}
+
+SIZE DisplayDesktopSize() {
+  SIZE size{1024, 768};
+  if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return size;
+  SDL_DisplayMode mode;
+  if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
+    size.cx = mode.w;
+    size.cy = mode.h;
+  }
+  return size;
+}
+
+void DisplaySetFullScreen(HWND window, bool fullScreen) {
+  SDL_Window* w = DisplaySdlWindow(window);
+  if (w == nullptr) return;
+  SDL_SetWindowFullscreen(w, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+}
+
+bool DisplayPresentPixels(HWND window, const void* pixels, int width, int height, int pitch, DWORD bitCount,
+                          DWORD greenMask) {
+  SDL_Window* w = DisplaySdlWindow(window);
+  Uint32 format = SdlFormat(bitCount, greenMask);
+  if (w == nullptr || format == 0 || width <= 0 || height <= 0) return false;
+  std::lock_guard<std::mutex> lock(gMutex);
+  Presenter& p = gPresenters[w];
+  if (p.renderer == nullptr) {
+    p.renderer = SDL_CreateRenderer(w, -1, 0);
+    if (p.renderer == nullptr) p.renderer = SDL_CreateRenderer(w, -1, SDL_RENDERER_SOFTWARE);
+    if (p.renderer == nullptr) return false;
+  }
+  if (p.texture == nullptr || p.width != width || p.height != height || p.format != format) {
+    if (p.texture != nullptr) SDL_DestroyTexture(p.texture);
+    p.texture = SDL_CreateTexture(p.renderer, format, SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (p.texture == nullptr) return false;
+    p.width = width;
+    p.height = height;
+    p.format = format;
+  }
+  SDL_UpdateTexture(p.texture, nullptr, pixels, pitch);
+  // The frame keeps its shape on a screen of another size: scaled to fit, bars around it.
+  SDL_RenderSetLogicalSize(p.renderer, width, height);
+  SDL_SetRenderDrawColor(p.renderer, 0, 0, 0, 255);
+  SDL_RenderClear(p.renderer);
+  SDL_RenderCopy(p.renderer, p.texture, nullptr, nullptr);
+  SDL_RenderPresent(p.renderer);
+  return true;
+}
+
+void DisplayForgetWindow(HWND window) {
+  SDL_Window* w = DisplaySdlWindow(window);
+  if (w == nullptr) return;
+  std::lock_guard<std::mutex> lock(gMutex);
+  auto it = gPresenters.find(w);
+  if (it == gPresenters.end()) return;
+  DestroyPresenter(it->second);
+  gPresenters.erase(it);
+}
+
+}  // namespace plat
