@@ -7,6 +7,11 @@
 
 namespace Orvo {
 
+namespace {
+constexpr int kMaxListDepth = 1000;
+thread_local int sListDepth = 0;  // nesting of the running Tokenize calls
+}  // namespace
+
 ListDataElement::ListDataElement(const ListDataElement& other) : DataElement(true) {
   for (const DataElement* e : other.mElementVector) mElementVector.push_back(e->Duplicate());
 }
@@ -217,10 +222,14 @@ bool DescParser::Tokenize(const std::string& text, ListDataElement* list, bool i
       return Error("Unexpected List End");
     }
     if (c == '(') {
-      if (token != nullptr) return Error("Unexpected List Start");
+      // Nesting is bounded so that a hostile file cannot exhaust the stack.
+      if (token != nullptr || sListDepth >= kMaxListDepth) return Error("Unexpected List Start");
       auto* sub = new ListDataElement();
       list->Append(sub);
-      if (!Tokenize(text, sub, true, pos)) return false;
+      ++sListDepth;
+      const bool ok = Tokenize(text, sub, true, pos);
+      --sListDepth;
+      if (!ok) return false;
       continue;
     }
     if (c == ' ' || c == '\t' || c == '\n' || c == ',') {

@@ -63,17 +63,18 @@ TEST(DescParser, SplitsCommandsAtSemicolonsAcrossLines) {
 }
 
 TEST(DescParser, BrokenDescriptorsReportTheirMessage) {
-  const std::pair<const char*, const char*> cases[] = {
+  const std::pair<std::string, const char*> cases[] = {
       {"A(1 2)", "Unexpected List Start"},
       {"A 1)", "Unexpected List End"},
       {"A 'open", "Unterminated Single Quotes"},
       {"A \"open", "Unterminated Double Quotes"},
       {"A (1 (2)", "Unterminated List"},
       {"(A) B", "Missing Command"},
+      {"A " + std::string(5000, '('), "Unexpected List Start"},
   };
   for (const auto& [text, message] : cases) {
     RecordingParser p;
-    EXPECT_FALSE(p.ParseText(std::string("X;") + text + ";Y")) << text;
+    EXPECT_FALSE(p.ParseText("X;" + text + ";Y")) << text;
     EXPECT_EQ(p.mError, message) << text;
     // The command before the broken one ran, the one after it did not.
     EXPECT_EQ(p.commands, std::vector<std::string>{"(X)"}) << text;
