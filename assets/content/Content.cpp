@@ -2,15 +2,16 @@
 #include "assets/content/Content.h"
 
 #include "assets/content/BitmapFonts.h"
+#include "assets/content/Maps.h"
 
 namespace assets {
 
 void GenerateContent(const std::filesystem::path& outDir, const std::filesystem::path& sourceDir)
 {
-    (void)sourceDir;
     std::filesystem::create_directories(outDir);
     for (const BitmapFontRecipe& recipe : BitmapFontRecipes())
         GenerateBitmapFont(recipe, outDir);
+    GenerateMaps(sourceDir, outDir);
 }
 
 void GenerateContent(const std::filesystem::path& outDir)

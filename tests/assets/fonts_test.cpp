@@ -172,9 +172,11 @@ TEST_F(BitmapFontTest, EveryFontCoversPrintableAsciiInsideItsWhiteSheet)
 
         // One command per line, each ending with ';' (comment lines aside).
         std::istringstream lines(text);
-        for (std::string line; std::getline(lines, line);)
-            if (!line.empty() && line[0] != '#')
+        for (std::string line; std::getline(lines, line);) {
+            if (!line.empty() && line[0] != '#') {
                 EXPECT_EQ(line.back(), ';') << line.substr(0, 40);
+            }
+        }
 
         const assets::Canvas sheet = assets::ReadPng(dir_ / "fonts" / f.image);
         for (int c = 32; c <= 126; ++c) {
