@@ -321,6 +321,9 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   virtual std::string GetProductVersion(const std::string& path);
   virtual void HideApp();
   virtual std::string GetCrashInfoText();
+  // Crash-report hooks: extra form fields sent with the report, and a demo file to attach.
+  virtual std::map<std::string, std::string> GetCrashReportFields() { return {}; }
+  virtual std::string GetCrashReportDemoFile() { return {}; }
   virtual void Shutdown();
   virtual void SplitCommandLine();
   virtual void ParseParam(const std::string& text);
