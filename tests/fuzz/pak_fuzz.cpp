@@ -1,0 +1,51 @@
+// libFuzzer target: arbitrary bytes as a pak archive (unscrambled first, so the fuzzer works on
+// the format rather than the key). Every entry is read every way the layer offers, and no
+// entry may reach past the end of the mapped file.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "framework/resources/PakInterface.h"
+#include "platform/Files.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const std::string path = "/tmp/quorvane-pak-fuzz-" + std::to_string(plat::CurrentProcessId()) + ".pak";
+  std::vector<std::uint8_t> scrambled(data, data + size);
+  for (std::uint8_t& b : scrambled) b ^= Orvo::PAK_KEY;
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return 0;
+  std::fwrite(scrambled.data(), 1, scrambled.size(), f);
+  std::fclose(f);
+
+  Orvo::PakInterface pak;
+  pak.AddPakFile(path);
+  for (const auto& [key, entry] : pak.Entries()) {
+    if (entry.start < 0 || entry.size < 0 || static_cast<std::size_t>(entry.start) + static_cast<std::size_t>(entry.size) > size) {
+      __builtin_trap();
+    }
+    Orvo::PakHandle* h = pak.FOpen(key.c_str(), "rb");
+    if (h == nullptr || h->entry == nullptr) __builtin_trap();
+    char buf[64];
+    while (pak.FRead(buf, 3, sizeof buf / 3, h) > 0) {
+    }
+    pak.FSeek(h, -5, SEEK_END);
+    while (pak.FGetC(h) != -1) {
+    }
+    pak.FSeek(h, 0, SEEK_SET);
+    while (pak.FGets(buf, sizeof buf, h) != nullptr) {
+    }
+    pak.UnGetC('x', h);
+    pak.FClose(h);
+  }
+  plat::WIN32_FIND_DATA found;
+  plat::HANDLE s = pak.FindFirstFile("*", &found);
+  if (s != plat::INVALID_HANDLE_VALUE) {
+    int guard = 0;
+    while (pak.FindNextFile(s, &found) && ++guard < 100000) {
+    }
+    pak.FindClose(s);
+  }
+  return 0;
+}

@@ -1,0 +1,27 @@
+#!/bin/bash
+# Builds the libFuzzer targets of tests/fuzz with clang, AddressSanitizer and UBSan, and runs
+# each for a while. Not part of CI.
+#   tests/fuzz/run.sh [seconds per target, default 60] [target names...]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+out=${FUZZ_OUT:-$root/build-fuzz}
+seconds=${1:-60}
+shift || true
+mkdir -p "$out"
+
+# Each target: its source under tests/fuzz and the project sources it needs.
+declare -A sources=(
+  [pak]="platform/Files.cpp framework/resources/PakInterface.cpp"
+  [xml]="platform/Files.cpp framework/resources/PakInterface.cpp framework/resources/XmlReader.cpp"
+)
+
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then targets=("${!sources[@]}"); fi
+for t in "${targets[@]}"; do
+  srcs=("$root/tests/fuzz/${t}_fuzz.cpp")
+  for s in ${sources[$t]}; do srcs+=("$root/$s"); done
+  clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+    -I"$root" "${srcs[@]}" -o "$out/${t}_fuzz"
+  mkdir -p "$out/corpus-$t"
+  "$out/${t}_fuzz" -max_total_time="$seconds" "$out/corpus-$t"
+done
