@@ -1,0 +1,103 @@
+// The crash layer: fatal signals (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT) caught on an
+// alternate stack and handed to an unhandled-exception filter under the Windows exception
+// codes the framework reports, plus the stack walk and symbol lookup for its report
+// (backtrace, dladdr, the ELF symbol table and demangling), system facts, the clipboard
+// and the buttons-only message boxes of the crash windows.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Types.h"
+
+namespace plat {
+
+// Exception codes, as the framework's report names them.
+constexpr DWORD EXCEPTION_ACCESS_VIOLATION = 0xC0000005u;
+constexpr DWORD EXCEPTION_IN_PAGE_ERROR = 0xC0000006u;
+constexpr DWORD EXCEPTION_DATATYPE_MISALIGNMENT = 0x80000002u;
+constexpr DWORD EXCEPTION_ILLEGAL_INSTRUCTION = 0xC000001Du;
+constexpr DWORD EXCEPTION_PRIV_INSTRUCTION = 0xC0000096u;
+constexpr DWORD EXCEPTION_INT_DIVIDE_BY_ZERO = 0xC0000094u;
+constexpr DWORD EXCEPTION_INT_OVERFLOW = 0xC0000095u;
+constexpr DWORD EXCEPTION_FLT_DIVIDE_BY_ZERO = 0xC000008Eu;
+constexpr DWORD EXCEPTION_FLT_INEXACT_RESULT = 0xC000008Fu;
+constexpr DWORD EXCEPTION_FLT_INVALID_OPERATION = 0xC0000090u;
+constexpr DWORD EXCEPTION_FLT_OVERFLOW = 0xC0000091u;
+constexpr DWORD EXCEPTION_FLT_UNDERFLOW = 0xC0000093u;
+constexpr DWORD EXCEPTION_ARRAY_BOUNDS_EXCEEDED = 0xC000008Cu;
+constexpr DWORD EXCEPTION_STACK_OVERFLOW = 0xC00000FDu;
+// What abort() raises: a fatal application exit, which has no name in the report's table.
+constexpr DWORD STATUS_FATAL_APP_EXIT = 0x40000015u;
+
+constexpr long EXCEPTION_CONTINUE_SEARCH = 0;
+
+// The faulting thread's registers (x86-64 names; zero where the machine has no such register).
+struct CONTEXT {
+  std::uint64_t Rax = 0, Rbx = 0, Rcx = 0, Rdx = 0, Rsi = 0, Rdi = 0;
+  std::uint64_t Rip = 0, Rsp = 0, Rbp = 0;
+  std::uint64_t R8 = 0, R9 = 0, R10 = 0, R11 = 0, R12 = 0, R13 = 0, R14 = 0, R15 = 0;
+  std::uint16_t SegCs = 0, SegSs = 0, SegDs = 0, SegEs = 0, SegFs = 0, SegGs = 0;
+  std::uint64_t EFlags = 0;
+};
+
+struct EXCEPTION_RECORD {
+  DWORD ExceptionCode = 0;
+  void* ExceptionAddress = nullptr;
+  int Signal = 0;  // the POSIX signal behind it
+};
+
+struct EXCEPTION_POINTERS {
+  EXCEPTION_RECORD* ExceptionRecord = nullptr;
+  CONTEXT* ContextRecord = nullptr;
+};
+
+using LPTOP_LEVEL_EXCEPTION_FILTER = long (*)(EXCEPTION_POINTERS*);
+
+// Installs the filter called when a fatal signal reaches the process and returns the one
+// installed before. A null filter removes the signal handlers again (restoring the ones
+// that were there). The filter runs once, on an alternate stack of the faulting thread;
+// afterwards the signal takes its default course and ends the process.
+LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter);
+
+// Return addresses of the faulting thread, starting at the faulting instruction. Call it
+// only from inside the filter (it walks from the signal frame).
+std::vector<void*> CaptureFaultStack(const CONTEXT& context);
+// Return addresses of the calling thread, innermost first (skipping this function).
+std::vector<void*> CaptureStack();
+
+// What is known about a code address.
+struct SymbolInfo {
+  std::string moduleName;   // path of the executable or shared library
+  std::string symbolName;   // demangled, empty when unknown
+  std::uintptr_t displacement = 0;  // address - symbol start
+};
+// False when the address lies in no loaded module.
+bool SymbolFromAddress(const void* address, SymbolInfo* info);
+
+// The module holding an address, with the 1-based index of its section that contains the
+// address and the offset from that section's start. False when any of it is unknown.
+bool LogicalAddress(const void* address, std::string* moduleName, DWORD* section, DWORD* offset);
+
+// Version facts in the shape of GetVersionExA: release numbers of the running kernel and
+// a text naming the system.
+struct OSVERSIONINFOA {
+  DWORD dwMajorVersion = 0;
+  DWORD dwMinorVersion = 0;
+  DWORD dwBuildNumber = 0;
+  bool isNT = true;
+  std::string szCSDVersion;
+};
+bool GetVersionExA(OSVERSIONINFOA* info);
+
+// Puts text on the clipboard when the video system is up; false otherwise.
+bool CopyTextToClipboard(const std::string& text);
+
+// A modal box with the given buttons (left to right); returns the index of the button
+// chosen. With no display it prints the caption and text to stderr and answers
+// `defaultButton`.
+int ShowButtonBox(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons,
+                  int defaultButton);
+
+}  // namespace plat

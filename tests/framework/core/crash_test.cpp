@@ -1,0 +1,139 @@
+// The crash catcher: a child process that faults leaves "crash.txt" naming the fault with
+// a symbolised stack; the report goes to a loopback server when a host is set, and
+// nowhere when it is empty.
+#include "framework/core/CrashCatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/framework/core/LoopbackServer.h"
+
+using Orvo::CrashCatcher;
+
+namespace {
+
+std::filesystem::path TempDir(const char* name) {
+  // No process id in the name: a death test's child runs the test body again and must find
+  // the same folder.
+  auto dir = std::filesystem::temp_directory_path() / (std::string("quorvane_crash_test_") + name);
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+volatile int* volatile gNowhere = nullptr;
+volatile int gZero = 0;
+volatile int gQuotient = 0;
+
+[[gnu::noinline]] void WriteThroughNullPointerForCrashTest() {
+  *gNowhere = 42;
+  std::abort();  // not reached
+}
+
+[[gnu::noinline]] void DivideByZeroForCrashTest() { gQuotient = 7 / gZero; }
+
+}  // namespace
+
+TEST(CrashCatcher, ExceptionLinesNameKnownCodesAndShowOthersInLowerCaseHex) {
+  const void* at = reinterpret_cast<const void*>(0x401A2B);
+  EXPECT_EQ(CrashCatcher::ExceptionLine(0xC0000005, at, 0x1F),
+            "Exception: Access Violation (code 0xc0000005) at address 00401A2B in thread 1F\r\n");
+  EXPECT_EQ(CrashCatcher::ExceptionLine(0xE06D7363, at, 2),
+            "Unknown exception: (code 0xe06d7363) at address 00401A2B in thread 2\r\n");
+  EXPECT_STREQ(CrashCatcher::ExceptionName(0xC00000FD), "Stack Overflow");
+  EXPECT_STREQ(CrashCatcher::ExceptionName(0x00000000), "Wait 0");
+}
+
+// Runs `fault` in a child process (the death test re-runs this body there) and checks the
+// "crash.txt" it leaves behind.
+void ExpectCrashReport(const char* name, void (*fault)(), int signal, const char* firstLine, const char* function) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const auto dir = TempDir(name);
+  // With no report host the crash window offers only "Close Now" (headless: stderr).
+  EXPECT_EXIT(
+      {
+        std::filesystem::current_path(dir);
+        fault();
+      },
+      testing::KilledBySignal(signal), "Fatal Error!");
+  const std::string report = ReadFile(dir / "crash.txt");
+  ASSERT_FALSE(report.empty());
+  EXPECT_EQ(report.rfind(firstLine, 0), 0u) << report;
+  EXPECT_NE(report.find(function), std::string::npos) << report;
+  for (const char* part : {"\r\nModule: ", "\r\nLogical Address: ", "\r\nRIP:", "\r\nWindows Ver: "})
+    EXPECT_NE(report.find(part), std::string::npos) << part;
+  EXPECT_EQ(report.substr(report.size() - 3), "\r\n\n");
+  std::filesystem::remove_all(dir);
+}
+
+TEST(CrashCatcherDeathTest, AnAccessViolationIsReportedWithItsFunction) {
+  ExpectCrashReport("segv", [] { WriteThroughNullPointerForCrashTest(); }, SIGSEGV,
+                    "Exception: Access Violation (code 0xc0000005) at address ", "WriteThroughNullPointerForCrashTest");
+}
+
+TEST(CrashCatcherDeathTest, AnIntegerDivisionByZeroIsReportedWithItsFunction) {
+  ExpectCrashReport("fpe", [] { DivideByZeroForCrashTest(); }, SIGFPE,
+                    "Exception: Integer Divide by Zero (code 0xc0000094) at address ", "DivideByZeroForCrashTest");
+}
+
+TEST(CrashCatcherDeathTest, AnAbortIsReportedAsAnUnknownException) {
+  ExpectCrashReport("abort", [] { std::abort(); }, SIGABRT, "Unknown exception: (code 0x40000015) at address ",
+                    "abort");
+}
+
+TEST(CrashCatcher, TheReportUploadArrivesAsOneMultipartPost) {
+  CrashCatcher& catcher = CrashCatcher::Get();
+  const auto dir = TempDir("upload");
+  const std::string demoBytes("DMO\0\r\n--x\0", 10);  // binary, with NULs and a CRLF
+  {
+    std::ofstream(dir / "rec.dmo", std::ios::binary) << demoBytes;
+  }
+  testing_http::LoopbackServer server({{"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"}});
+  catcher.mReportHost = "127.0.0.1:" + std::to_string(server.Port());
+  catcher.mErrorTitle = "Exception at 0001:00000010";
+  catcher.mErrorText = "Exception: Access Violation\r\n";
+  catcher.mUserText = "it broke";
+  catcher.mAttachDemo = true;
+  catcher.mDemoAttachmentName = (dir / "rec.dmo").string();
+  EXPECT_EQ(catcher.CrashWindowButtons(), std::vector<std::string>{"Close Now"});  // no application
+
+  ASSERT_TRUE(catcher.UploadReport());
+  for (int i = 0; i < 500 && catcher.mReportTransfer.GetResult() == Orvo::HTTPTransfer::RESULT_NOT_COMPLETED; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(catcher.mReportTransfer.GetResult(), Orvo::HTTPTransfer::RESULT_DONE);
+
+  const std::string b = "---------------------------7d3e1f30eec";
+  const std::string body = "--" + b + "\r\nContent-Disposition: form-data; name=\"prod\"\r\n\r\n\r\n" +
+                           "--" + b + "\r\nContent-Disposition: form-data; name=\"version\"\r\n\r\n\r\n" +
+                           "--" + b + "\r\nContent-Disposition: form-data; name=\"usertext\"\r\n\r\nit broke\r\n" +
+                           "--" + b + "\r\nContent-Disposition: form-data; name=\"errortitle\"\r\n\r\nException at 0001:00000010\r\n" +
+                           "--" + b + "\r\nContent-Disposition: form-data; name=\"errortext\"\r\n\r\nException: Access Violation\r\n\r\n" +
+                           "--" + b + "\r\nContent-Disposition: form-data; name=\"demofile\"; filename=\"zendro.dmo\"\r\n" +
+                           "Content-Type: application/octet-stream\r\n\r\n" + demoBytes + "\r\n" +
+                           "--" + b + "--\r\n";
+  const std::string request = "POST /error_report.php HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=" + b +
+                              "\r\nUser-Agent: Mozilla/4.0 (compatible; zendro)\r\nHost: " + catcher.mReportHost +
+                              "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
+                              body;
+  EXPECT_EQ(server.Request(), request);
+
+  catcher.mReportTransfer.Reset();
+  catcher.mAttachDemo = false;
+  catcher.mReportHost.clear();  // no host: nothing is sent anywhere
+  EXPECT_FALSE(catcher.UploadOffered());
+  EXPECT_FALSE(catcher.UploadReport());
+  EXPECT_EQ(catcher.mReportTransfer.GetResult(), Orvo::HTTPTransfer::RESULT_NOT_STARTED);
+  std::filesystem::remove_all(dir);
+}
