@@ -1,0 +1,1073 @@
+// DDImage: the surface that backs the image (generation with colour keys, locking,
+// read-back, purging) and the drawing operations, each routed to the surface when the image
+// is opaque and the display draws in 2D, and to the software blitters otherwise.
+#include "framework/graphics/DDImage.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "framework/graphics/DDInterface.h"
+#include "framework/graphics/TriangleRasterizer.h"
+
+namespace Orvo {
+namespace {
+
+using u32 = std::uint32_t;
+using u16 = std::uint16_t;
+
+bool IsWhite(const Color& c) { return c == Color::White; }
+
+int LowestBit(u32 mask) {
+  if (mask == 0) return 0;
+  int s = 0;
+  while ((mask & 1u) == 0) {
+    mask >>= 1;
+    ++s;
+  }
+  return s;
+}
+
+int BitWidth(u32 mask) {
+  if (mask == 0) return 0;
+  mask >>= LowestBit(mask);
+  int n = 0;
+  while (mask != 0) {
+    mask >>= 1;
+    ++n;
+  }
+  return n;
+}
+
+// The locked surface as the drawers see it.
+struct Surface {
+  std::uint8_t* bits = nullptr;
+  int pitch = 0;
+  int bitCount = 0;
+  int width = 0;
+  int height = 0;
+  u32 mask[3] = {};
+  int shift[3] = {};
+  int size[3] = {};
+
+  explicit Surface(const plat::DDSURFACEDESC& d)
+      : bits(static_cast<std::uint8_t*>(d.lpSurface)),
+        pitch(d.lPitch),
+        bitCount(static_cast<int>(d.ddpfPixelFormat.dwRGBBitCount)),
+        width(static_cast<int>(d.dwWidth)),
+        height(static_cast<int>(d.dwHeight)) {
+    mask[0] = d.ddpfPixelFormat.dwRBitMask;
+    mask[1] = d.ddpfPixelFormat.dwGBitMask;
+    mask[2] = d.ddpfPixelFormat.dwBBitMask;
+    for (int i = 0; i < 3; ++i) {
+      shift[i] = LowestBit(mask[i]);
+      size[i] = BitWidth(mask[i]);
+    }
+  }
+  bool Is565() const { return bitCount == 16 && mask[1] == 0x07E0; }
+  bool Is555() const { return bitCount == 16 && mask[1] == 0x03E0; }
+  bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
+  u32 Get(int x, int y) const {
+    const std::uint8_t* row = bits + static_cast<std::ptrdiff_t>(y) * pitch;
+    if (bitCount == 16) return reinterpret_cast<const u16*>(row)[x];
+    return reinterpret_cast<const u32*>(row)[x];
+  }
+  void Put(int x, int y, u32 v) const {
+    std::uint8_t* row = bits + static_cast<std::ptrdiff_t>(y) * pitch;
+    if (bitCount == 16)
+      reinterpret_cast<u16*>(row)[x] = static_cast<u16>(v);
+    else
+      reinterpret_cast<u32*>(row)[x] = v;
+  }
+  // ARGB to the surface's layout, keeping the top bits of each channel.
+  u32 FromARGB(u32 p) const {
+    return ((p >> (24 - size[0])) << shift[0] & mask[0]) | ((p >> (16 - size[1])) << shift[1] & mask[1]) |
+           ((p >> (8 - size[2])) << shift[2] & mask[2]);
+  }
+  // Surface value to opaque ARGB; the low bits of each channel are 0.
+  u32 ToARGB(u32 v) const {
+    u32 r = ((v >> shift[0]) << (8 - size[0])) & 0xFF;
+    u32 g = ((v >> shift[1]) << (8 - size[1])) & 0xFF;
+    u32 b = ((v >> shift[2]) << (8 - size[2])) & 0xFF;
+    return 0xFF000000u | r << 16 | g << 8 | b;
+  }
+};
+
+// Final blend of a premultiplied surface-layout colour p with coverage w (0..256).
+u32 BlendCoverage(const Surface& s, u32 d, u32 p, u32 w) {
+  if (s.bitCount == 32 && s.mask[0] == 0xFF0000 && s.mask[1] == 0xFF00 && s.mask[2] == 0xFF) {
+    return ((((d & 0x00FF00FFu) * (256 - w)) >> 8) & 0x00FF00FFu) + ((((d & 0x0000FF00u) * (256 - w)) >> 8) & 0x0000FF00u) + p;
+  }
+  if (s.Is565() || s.Is555()) {
+    const u32 spread = s.Is565() ? 0x07E0F81Fu : 0x03E07C1Fu;
+    u32 ds = ((d << 16) | d) & spread;
+    u32 ps = ((p << 16) | p) & spread;
+    u32 r = ((((ds * ((256 - w) >> 3)) >> 5) & spread) + ps) & spread;
+    return ((r >> 16) | r) & 0xFFFF;
+  }
+  u32 out = 0;
+  for (int i = 0; i < 3; ++i) {
+    u32 m = s.mask[i];
+    u32 c = ((d & m) * (256 - w) >> 8 & m) + (p & m);
+    out |= std::min(c, m) & m;
+  }
+  return out;
+}
+
+// The display's additive clamp table of channel i.
+const int* AddTable(const DDInterface* display, int i) {
+  if (display == nullptr) return nullptr;
+  return i == 0 ? display->mRedAddTable : i == 1 ? display->mGreenAddTable : display->mBlueAddTable;
+}
+
+u32 AddThroughTables(const Surface& s, const DDInterface* display, u32 d, u32 add) {
+  u32 out = 0;
+  for (int i = 0; i < 3; ++i) {
+    const int* table = AddTable(display, i);
+    u32 m = s.mask[i];
+    u32 sum = ((d & m) >> s.shift[i]) + ((add & m) >> s.shift[i]);
+    u32 n = m >> s.shift[i];
+    u32 v = table != nullptr ? static_cast<u32>(table[sum]) : std::min(sum, n);
+    out |= (v << s.shift[i]) & m;
+  }
+  return out;
+}
+
+// Walks a one-pixel line as the software line does: Bresenham along the major axis with a
+// sub-pixel start, stopping when a minor step leaves the end points' bounding box.
+template <typename Plot>
+void WalkLine(double x1, double y1, double x2, double y2, Plot plot) {
+  const bool xMajor = std::fabs(x2 - x1) >= std::fabs(y2 - y1);
+  double majorStart = xMajor ? x1 : y1;
+  double minorStart = xMajor ? y1 : x1;
+  double majorEnd = xMajor ? x2 : y2;
+  double minorEnd = xMajor ? y2 : x2;
+  if (majorStart > majorEnd) {
+    std::swap(majorStart, majorEnd);
+    std::swap(minorStart, minorEnd);
+  }
+  const double bigD = majorEnd - majorStart;
+  const double smallD = std::fabs(minorEnd - minorStart);
+  const int minorStep = minorEnd >= minorStart ? 1 : -1;
+  const int straight = static_cast<int>(2 * smallD);
+  const int diagonal = static_cast<int>(2 * (smallD - bigD));
+  int decision = static_cast<int>(static_cast<int>(2 * smallD - bigD) +
+                                  (minorStart - std::trunc(minorStart)) * 2 * smallD);
+  int minor = static_cast<int>(minorStart);
+  const int minorLo = std::min(static_cast<int>(minorStart), static_cast<int>(minorEnd));
+  const int minorHi = std::max(static_cast<int>(minorStart), static_cast<int>(minorEnd));
+  auto put = [&](int major, int mnr) {
+    if (xMajor)
+      plot(major, mnr);
+    else
+      plot(mnr, major);
+  };
+  put(static_cast<int>(majorStart), minor);
+  for (int major = static_cast<int>(majorStart + 1.0); major <= majorEnd; ++major) {
+    if (decision >= 1) {
+      minor += minorStep;
+      decision += diagonal;
+      if (minor < minorLo || minor > minorHi) break;
+    } else {
+      decision += straight;
+    }
+    put(major, minor);
+  }
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ life and surface
+
+DDImage::DDImage(DDInterface* display) : MemoryImage(display != nullptr ? display->mApp : nullptr), mDDInterface(display) {
+  if (mDDInterface != nullptr) mDDInterface->AddDDImage(this);
+}
+
+DDImage::~DDImage() {
+  if (mSurface != nullptr) mSurface->Release();
+  mSurface = nullptr;
+  if (mDDInterface != nullptr) mDDInterface->RemoveDDImage(this);
+}
+
+bool DDImage::Check3D() {
+  return mDDInterface != nullptr && mDDInterface->mIs3D && mSurface != nullptr &&
+         mSurface == mDDInterface->mDrawSurface;
+}
+
+plat::IDirectDrawSurface* DDImage::GetSurface() {
+  if (mSurface == nullptr) GenerateDDSurface();
+  return mSurface;
+}
+
+bool DDImage::GenerateDDSurfaceKeyed() { return GenerateDDSurface(); }
+
+bool DDImage::GenerateDDSurface() {
+  if (mSurface != nullptr) return true;
+  if (mDDInterface == nullptr || mWidth <= 0 || mHeight <= 0) return false;
+  CommitBits();
+  if (mHasAlpha) return false;
+  mWantDDSurface = true;
+  if (mColorTable != nullptr) GetBits();
+
+  plat::DDSURFACEDESC2 desc;
+  desc.dwSize = sizeof desc;
+  desc.dwFlags = plat::DDSD_CAPS | plat::DDSD_HEIGHT | plat::DDSD_WIDTH;
+  desc.dwWidth = static_cast<plat::DWORD>(mWidth);
+  desc.dwHeight = static_cast<plat::DWORD>(mHeight);
+  desc.ddsCaps.dwCaps = mWantVideoMemory ? plat::DDSCAPS_VIDEOMEMORY : plat::DDSCAPS_SYSTEMMEMORY;
+
+  ScopedCriticalSection lock(mDDInterface->mCritSect);
+  if (mDDInterface->CreateSurface(&desc, &mSurface) < 0 || mSurface == nullptr) {
+    mSurface = nullptr;
+    return false;
+  }
+  if (!LockSurface()) return false;
+  ConvertBitsIntoSurface();
+  UnlockSurface();
+  return true;
+}
+
+// Writes the ARGB bits into the locked surface; pixels that are not opaque take a colour
+// key that no opaque pixel uses.
+void DDImage::ConvertBitsIntoSurface() {
+  if (mBits == nullptr) return;
+  Surface s(mLockedSurfaceDesc);
+  const int w = mWidth;
+  const int h = mHeight;
+  const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+  if (s.bitCount == 16) {
+    std::vector<u16> converted(n);
+    bool haveCandidate = false;
+    u32 key = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      converted[i] = static_cast<u16>(s.FromARGB(mBits[i]));
+      if (!haveCandidate && (mBits[i] >> 24) < 255) {
+        haveCandidate = true;
+        key = converted[i];
+      }
+    }
+    if (!mHasTrans) {
+      for (int y = 0; y < h; ++y)
+        std::memcpy(s.bits + static_cast<std::ptrdiff_t>(y) * s.pitch, &converted[static_cast<std::size_t>(y) * w],
+                    static_cast<std::size_t>(w) * 2);
+      return;
+    }
+    bool collides = false;
+    for (std::size_t i = 0; i < n && !collides; ++i)
+      collides = (mBits[i] >> 24) == 255 && converted[i] == key;
+    if (collides) {
+      std::vector<bool> used(65536, false);
+      for (std::size_t i = 0; i < n; ++i)
+        if ((mBits[i] >> 24) > 0) used[converted[i]] = true;
+      for (u32 v = 0; v < 65536; ++v)
+        if (!used[v]) {
+          key = v;
+          break;
+        }
+    }
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        std::size_t i = static_cast<std::size_t>(y) * w + x;
+        s.Put(x, y, (mBits[i] >> 24) == 255 ? converted[i] : key);
+      }
+    plat::DDCOLORKEY ck{key, key};
+    mSurface->SetColorKey(plat::DDCKEY_SRCBLT, &ck);
+    return;
+  }
+
+  if (!mHasTrans) {
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) s.Put(x, y, s.FromARGB(mBits[static_cast<std::size_t>(y) * w + x]));
+    return;
+  }
+  u32 key = 0;
+  for (std::size_t i = 0; i < n; ++i)
+    if ((mBits[i] >> 24) < 255) {
+      key = mBits[i] & 0xFFFFFF;
+      break;
+    }
+  bool collides = false;
+  for (std::size_t i = 0; i < n && !collides; ++i) collides = (mBits[i] >> 24) == 255 && (mBits[i] & 0xFFFFFF) == key;
+  if (collides) {
+    std::vector<bool> used(1u << 24, false);
+    for (std::size_t i = 0; i < n; ++i)
+      if ((mBits[i] >> 24) > 0) used[mBits[i] & 0xFFFFFF] = true;
+    for (u32 v = 0; v < (1u << 24); ++v)
+      if (!used[v]) {
+        key = v;
+        break;
+      }
+  }
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      u32 p = mBits[static_cast<std::size_t>(y) * w + x];
+      s.Put(x, y, (p >> 24) < 255 ? key : s.FromARGB(p));
+    }
+  plat::DDCOLORKEY ck{key, key};
+  mSurface->SetColorKey(plat::DDCKEY_SRCBLT, &ck);
+}
+
+void DDImage::DeleteDDSurface() {
+  if (mSurface == nullptr) return;
+  if (mColorTable == nullptr && mBits == nullptr && mD3DData == nullptr) GetBits();
+  mSurface->Release();
+  mSurface = nullptr;
+}
+
+void DDImage::DeleteAllNonSurfaceData() {
+  FreeBits();
+  delete[] mNativeAlphaData;
+  mNativeAlphaData = nullptr;
+  delete[] mRLAlphaData;
+  mRLAlphaData = nullptr;
+  delete[] mRLAdditiveData;
+  mRLAdditiveData = nullptr;
+  FreePalette();
+}
+
+bool DDImage::LockSurface() {
+  if (Check3D()) return false;
+  if (mLockCount == 0) {
+    mLockedSurfaceDesc = plat::DDSURFACEDESC{};
+    mLockedSurfaceDesc.dwSize = sizeof(plat::DDSURFACEDESC);
+    plat::IDirectDrawSurface* surface = GetSurface();
+    if (surface == nullptr) return false;
+    if (surface->Lock(nullptr, &mLockedSurfaceDesc, plat::DDLOCK_WAIT, nullptr) != plat::DD_OK) return false;
+  }
+  ++mLockCount;
+  return true;
+}
+
+bool DDImage::UnlockSurface() {
+  if (Check3D()) return false;
+  // An unbalanced unlock must not drive the count below zero and unlock a lock it never took.
+  if (mLockCount <= 0) return false;
+  --mLockCount;
+  if (mLockCount == 0 && mSurface != nullptr) mSurface->Unlock(nullptr);
+  return true;
+}
+
+void DDImage::SetSurface(plat::IDirectDrawSurface* surface) {
+  mNoLock = true;
+  if (surface == mSurface) return;
+  // A surface held before is let go, so adopting twice leaks nothing.
+  if (mSurface != nullptr) mSurface->Release();
+  mSurface = surface;
+  if (mSurface == nullptr) return;
+  mSurface->AddRef();
+  plat::DDSURFACEDESC desc;
+  desc.dwSize = sizeof desc;
+  desc.dwFlags = plat::DDSD_HEIGHT | plat::DDSD_WIDTH;
+  mSurface->GetSurfaceDesc(&desc);
+  mWidth = static_cast<int>(desc.dwWidth);
+  mHeight = static_cast<int>(desc.dwHeight);
+  mVideoMemory = false;
+}
+
+void DDImage::SetVideoMemory(bool wantVideoMemory) {
+  if (wantVideoMemory == mWantVideoMemory) return;
+  mWantVideoMemory = wantVideoMemory;
+  GetBits();
+  DeleteDDSurface();
+}
+
+void DDImage::Create(int width, int height) {
+  MemoryImage::Create(width, height);
+}
+
+void DDImage::BitsChanged() {
+  MemoryImage::BitsChanged();
+  if (mNoLock) return;  // the display's surfaces are never dropped behind its back
+  if (mSurface != nullptr) mSurface->Release();
+  mSurface = nullptr;
+}
+
+void DDImage::CommitBits() {
+  if (mSurface != nullptr) return;
+  MemoryImage::CommitBits();
+}
+
+std::uint32_t* DDImage::GetBits() {
+  if (mBits != nullptr) return mBits;
+  if (mSurface == nullptr) return MemoryImage::GetBits();
+  if (mVideoMemory || !LockSurface()) return nullptr;
+  const std::size_t n = static_cast<std::size_t>(mWidth) * static_cast<std::size_t>(mHeight);
+  std::uint32_t* bits = new (std::nothrow) std::uint32_t[n + 1];
+  if (bits == nullptr) {
+    UnlockSurface();
+    return nullptr;
+  }
+  bits[n] = MEMORYIMAGE_GUARD_WORD;
+  Surface s(mLockedSurfaceDesc);
+  const int w = std::min(mWidth, s.width);
+  const int h = std::min(mHeight, s.height);
+  std::memset(bits, 0, n * sizeof(u32));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) bits[static_cast<std::size_t>(y) * mWidth + x] = s.ToARGB(s.Get(x, y));
+  UnlockSurface();
+  mBits = bits;
+  return mBits;
+}
+
+void DDImage::PurgeBits() {
+  if (mNoLock) return;
+  mPurgeBits = true;
+  CommitBits();
+  if (mDDInterface != nullptr && mDDInterface->mIs3D) {
+    if (mSurface != nullptr) {
+      GetBits();
+      DeleteDDSurface();
+    }
+    MemoryImage::PurgeBits();
+    return;
+  }
+  if (mWantDDSurface && GenerateDDSurface()) {
+    FreeBits();
+    FreePalette();
+    return;
+  }
+  MemoryImage::PurgeBits();
+}
+
+void DDImage::DeleteExtraBuffers() {
+  if (mNoLock) return;
+  MemoryImage::DeleteExtraBuffers();
+  DeleteDDSurface();
+}
+
+void DDImage::DeleteNativeData() {
+  if (mNoLock) return;
+  MemoryImage::DeleteNativeData();
+  DeleteDDSurface();
+}
+
+void DDImage::ReInit() {
+  MemoryImage::ReInit();
+  if (mWantDDSurface) GenerateDDSurface();
+}
+
+bool DDImage::Palletize() {
+  if (!MemoryImage::Palletize()) return false;
+  DeleteDDSurface();
+  return true;
+}
+
+// ------------------------------------------------------------------ routing
+
+bool DDImage::DrawsOnSurface() {
+  if (mDDInterface == nullptr || mDDInterface->mIs3D || mHasAlpha || mHasTrans) return false;
+  // Without a surface the software pixels stay the image: dropping them would lose it.
+  return GetSurface() != nullptr;
+}
+
+bool DDImage::PolyFill(const Point*, int, const Rect*, const Color&, int, int, int, bool) { return false; }
+
+void DDImage::FillRect(const Rect& rect, const Color& color, int drawMode) {
+  CommitBits();
+  if (!DrawsOnSurface()) {
+    MemoryImage::FillRect(rect, color, drawMode);
+    return;
+  }
+  if (drawMode == 0)
+    NormalFillRect(rect, color);
+  else if (drawMode == 1)
+    AdditiveFillRect(rect, color);
+  DeleteAllNonSurfaceData();
+}
+
+void DDImage::DrawLine(double startX, double startY, double endX, double endY, const Color& color, int drawMode) {
+  CommitBits();
+  if (!DrawsOnSurface()) {
+    MemoryImage::DrawLine(startX, startY, endX, endY, color, drawMode);
+    return;
+  }
+  if (startY == endY) {
+    int x1 = static_cast<int>(std::min(startX, endX));
+    int x2 = static_cast<int>(std::max(startX, endX));
+    FillRect(Rect(x1, static_cast<int>(startY), x2 - x1 + 1, 1), color, drawMode);
+    return;
+  }
+  if (startX == endX) {
+    int y1 = static_cast<int>(std::min(startY, endY));
+    int y2 = static_cast<int>(std::max(startY, endY));
+    FillRect(Rect(static_cast<int>(startX), y1, 1, y2 - y1 + 1), color, drawMode);
+    return;
+  }
+  if (drawMode == 0)
+    NormalDrawLine(startX, startY, endX, endY, color);
+  else if (drawMode == 1)
+    AdditiveDrawLine(startX, startY, endX, endY, color);
+  DeleteAllNonSurfaceData();
+}
+
+void DDImage::DrawLineAA(double startX, double startY, double endX, double endY, const Color& color, int drawMode) {
+  CommitBits();
+  if (!DrawsOnSurface()) {
+    MemoryImage::DrawLineAA(startX, startY, endX, endY, color, drawMode);
+    return;
+  }
+  if (startY == endY || startX == endX) {
+    DrawLine(startX, startY, endX, endY, color, drawMode);
+    return;
+  }
+  if (drawMode == 0) NormalDrawLineAA(startX, startY, endX, endY, color);
+  DeleteAllNonSurfaceData();
+}
+
+void DDImage::FillScanLinesWithCoverage(Span* spans, int spanCount, const Color& color, int drawMode,
+                                        const std::uint8_t* coverage, int coverX, int coverY, int coverPitch,
+                                        int coverHeight) {
+  CommitBits();
+  if (!DrawsOnSurface()) {
+    MemoryImage::FillScanLinesWithCoverage(spans, spanCount, color, drawMode, coverage, coverX, coverY, coverPitch,
+                                           coverHeight);
+    return;
+  }
+  if (spanCount <= 0 || spans == nullptr || coverage == nullptr || mVideoMemory || !LockSurface()) {
+    DeleteAllNonSurfaceData();
+    return;
+  }
+  Surface s(mLockedSurfaceDesc);
+  const u32 c[3] = {static_cast<u32>(color.mRed), static_cast<u32>(color.mGreen), static_cast<u32>(color.mBlue)};
+  u32 sm[3];
+  for (int i = 0; i < 3; ++i) sm[i] = (c[i] * s.mask[i]) >> 8 & s.mask[i];
+  const u32 colorAlpha = static_cast<u32>(std::clamp(color.mAlpha, 0, 255));
+  for (int k = 0; k < spanCount; ++k) {
+    const Span& span = spans[k];
+    const int row = span.mY - coverY;
+    if (span.mY < 0 || span.mY >= s.height || row < 0 || row >= coverHeight) continue;
+    for (int j = 0; j < span.mWidth; ++j) {
+      const int x = span.mX + j;
+      if (x < 0 || x >= s.width) continue;
+      const int col = x - coverX;
+      if (col < 0 || col >= coverPitch) continue;
+      const u32 a = ((static_cast<u32>(coverage[static_cast<std::ptrdiff_t>(row) * coverPitch + col]) + 1) * colorAlpha) >> 8;
+      const u32 d = s.Get(x, span.mY);
+      u32 out = 0;
+      for (int i = 0; i < 3; ++i) out |= (((d & s.mask[i]) * (256 - a) + sm[i] * a) >> 8) & s.mask[i];
+      s.Put(x, span.mY, out);
+    }
+  }
+  UnlockSurface();
+  DeleteAllNonSurfaceData();
+}
+
+// ------------------------------------------------------------------ fills
+
+void DDImage::NormalFillRect(const Rect& rect, const Color& color) {
+  if (mVideoMemory || !LockSurface()) return;
+  Surface s(mLockedSurfaceDesc);
+  const Rect r = rect.Intersection(Rect(0, 0, s.width, s.height));
+  const u32 c[3] = {static_cast<u32>(std::clamp(color.mRed, 0, 255)), static_cast<u32>(std::clamp(color.mGreen, 0, 255)),
+                    static_cast<u32>(std::clamp(color.mBlue, 0, 255))};
+  const u32 a = static_cast<u32>(std::clamp(color.mAlpha, 0, 255));
+  const bool wide = s.bitCount == 16;
+  if (a == 255) {
+    u32 v = 0;
+    for (int i = 0; i < 3; ++i) v += wide ? (((c[i] + 1) * s.mask[i]) >> 8 & s.mask[i]) : ((c[i] * s.mask[i]) >> 8 & s.mask[i]);
+    for (int y = r.mY; y < r.mY + r.mHeight; ++y)
+      for (int x = r.mX; x < r.mX + r.mWidth; ++x) s.Put(x, y, v);
+  } else {
+    u32 src = 0;
+    for (int i = 0; i < 3; ++i) {
+      const u32 m = s.mask[i];
+      src += wide ? (((((c[i] * a + 128) >> 8) + 1) * m) >> 8 & m) : (((((c[i] * a + 127) >> 8) + 1) * m) >> 8 & m);
+    }
+    for (int y = r.mY; y < r.mY + r.mHeight; ++y)
+      for (int x = r.mX; x < r.mX + r.mWidth; ++x) {
+        const u32 d = s.Get(x, y);
+        u32 dst = 0;
+        for (int i = 0; i < 3; ++i) {
+          const u32 m = s.mask[i];
+          dst += wide ? ((((d & m) * (256 - a) + m) >> 8) & m) : (((d & m) * (256 - a)) >> 8 & m);
+        }
+        s.Put(x, y, src + dst);
+      }
+  }
+  UnlockSurface();
+}
+
+void DDImage::AdditiveFillRect(const Rect& rect, const Color& color) {
+  if (mVideoMemory || !LockSurface()) return;
+  Surface s(mLockedSurfaceDesc);
+  const Rect r = rect.Intersection(Rect(0, 0, s.width, s.height));
+  const u32 c[3] = {static_cast<u32>(std::clamp(color.mRed, 0, 255)), static_cast<u32>(std::clamp(color.mGreen, 0, 255)),
+                    static_cast<u32>(std::clamp(color.mBlue, 0, 255))};
+  const u32 a = static_cast<u32>(std::clamp(color.mAlpha, 0, 255));
+  u32 add = 0;
+  for (int i = 0; i < 3; ++i) {
+    // c * a / 255 exactly, by the multiply-and-shift form of the division.
+    const u32 k = static_cast<u32>((static_cast<std::uint64_t>(c[i] * a) * 0x80808081u) >> 39) >> (8 - s.size[i]);
+    add |= k << s.shift[i];
+  }
+  for (int y = r.mY; y < r.mY + r.mHeight; ++y)
+    for (int x = r.mX; x < r.mX + r.mWidth; ++x) s.Put(x, y, AddThroughTables(s, mDDInterface, s.Get(x, y), add));
+  UnlockSurface();
+}
+
+// ------------------------------------------------------------------ lines
+
+void DDImage::DrawLineOnSurface(double startX, double startY, double endX, double endY, const Color& color,
+                                bool additive) {
+  if (mVideoMemory || !LockSurface()) return;
+  Surface s(mLockedSurfaceDesc);
+  const u32 c[3] = {static_cast<u32>(std::clamp(color.mRed, 0, 255)), static_cast<u32>(std::clamp(color.mGreen, 0, 255)),
+                    static_cast<u32>(std::clamp(color.mBlue, 0, 255))};
+  const u32 a = static_cast<u32>(std::clamp(color.mAlpha, 0, 255));
+  u32 src = 0;
+  u32 add = 0;
+  for (int i = 0; i < 3; ++i) {
+    const u32 m = s.mask[i];
+    if (a == 255)
+      src += (c[i] * m + (m >> 1)) >> 8 & m;
+    else
+      src += ((((c[i] * a + 128) >> 8) * m) + (m >> 1)) >> 8 & m;
+    add |= ((c[i] * a / 255) >> (8 - s.size[i])) << s.shift[i];
+  }
+  WalkLine(startX, startY, endX, endY, [&](int x, int y) {
+    if (!s.Contains(x, y)) return;
+    const u32 d = s.Get(x, y);
+    if (additive) {
+      s.Put(x, y, AddThroughTables(s, mDDInterface, d, add));
+    } else if (a == 255) {
+      s.Put(x, y, src);
+    } else {
+      u32 dst = 0;
+      for (int i = 0; i < 3; ++i) {
+        const u32 m = s.mask[i];
+        dst += (((d & m) * (256 - a)) + (m >> 1)) >> 8 & m;
+      }
+      s.Put(x, y, src + dst);
+    }
+  });
+  UnlockSurface();
+}
+
+void DDImage::NormalDrawLine(double startX, double startY, double endX, double endY, const Color& color) {
+  DrawLineOnSurface(startX, startY, endX, endY, color, false);
+}
+
+void DDImage::AdditiveDrawLine(double startX, double startY, double endX, double endY, const Color& color) {
+  DrawLineOnSurface(startX, startY, endX, endY, color, true);
+}
+
+void DDImage::AdditiveDrawLineAA(double, double, double, double, const Color&) {}
+
+void DDImage::NormalDrawLineAA(double startX, double startY, double endX, double endY, const Color& color) {
+  if (mVideoMemory || !LockSurface()) return;
+  Surface s(mLockedSurfaceDesc);
+  if (startY > endY) {
+    std::swap(startX, endX);
+    std::swap(startY, endY);
+  }
+  const double dx = endX - startX;
+  const double dy = endY - startY;
+  const bool xMajor = std::fabs(dx) > std::fabs(dy);
+  const double majorExtent = xMajor ? std::fabs(dx) : dy;
+  const double minorExtent = xMajor ? dy : std::fabs(dx);
+  u32 error = static_cast<u32>(std::fabs(startX - std::trunc(startX)) * std::fabs(startY - std::trunc(startY)) * 65536.0);
+  const u32 gradient = majorExtent > 0 ? static_cast<u32>(std::lround(minorExtent / majorExtent * 65536.0)) : 0;
+  const int majorStep = xMajor ? (dx >= 0 ? 1 : -1) : 1;
+  const int minorStep = xMajor ? 1 : (dx >= 0 ? 1 : -1);
+  const u32 colorAlpha = static_cast<u32>(std::clamp(color.mAlpha, 0, 255));
+  const u32 c[3] = {static_cast<u32>(std::clamp(color.mRed, 0, 255)), static_cast<u32>(std::clamp(color.mGreen, 0, 255)),
+                    static_cast<u32>(std::clamp(color.mBlue, 0, 255))};
+  u32 full = 0;
+  for (int i = 0; i < 3; ++i) full |= (c[i] * s.mask[i]) >> 8 & s.mask[i];
+  auto plot = [&](int x, int y, u32 weight) {
+    if (!s.Contains(x, y)) return;
+    const u32 w = colorAlpha == 255 ? weight : ((colorAlpha + 1) * weight) >> 8;
+    u32 p = 0;
+    for (int i = 0; i < 3; ++i) p |= ((full & s.mask[i]) * w >> 8) & s.mask[i];
+    s.Put(x, y, BlendCoverage(s, s.Get(x, y), p, w));
+  };
+  int x = static_cast<int>(startX);
+  int y = static_cast<int>(startY);
+  plot(x, y, 255 - (error >> 8));
+  const int steps = static_cast<int>(majorExtent) - 1;
+  for (int k = 0; k < steps; ++k) {
+    if (xMajor)
+      x += majorStep;
+    else
+      y += majorStep;
+    error += gradient;
+    if (error > 0xFFFF) {
+      error &= 0xFFFF;
+      if (xMajor)
+        y += minorStep;
+      else
+        x += minorStep;
+    }
+    plot(x, y, 255 - (error >> 8));
+    if (xMajor)
+      plot(x, y + minorStep, error >> 8);
+    else
+      plot(x + minorStep, y, error >> 8);
+  }
+  plot(static_cast<int>(endX), static_cast<int>(endY), 255 - (error >> 8));
+  UnlockSurface();
+}
+
+// ------------------------------------------------------------------ blits
+
+namespace {
+
+// Packed two-group blend of an ARGB source pixel into a 16-bit destination.
+u32 VolatileBlend16(u32 d, u32 s, u32 a, bool is565) {
+  if (is565) {
+    const u32 ds = ((d << 16) | d) & 0x07E0F81Fu;
+    const u32 ss = ((s & 0xFC00u) << 11) + (s >> 3 & 0x1Fu) + (s >> 8 & 0xF800u);
+    u32 r = ((((ss - ds) * (a >> 3)) >> 5) + ds) & 0x07E0F81Fu;
+    return ((r >> 16) | r) & 0xFFFF;
+  }
+  const u32 ds = ((d << 16) | d) & 0x03E07C1Fu;
+  const u32 ss = (s >> 3 & 0x1Fu) + (s >> 9 & 0x7C00u) + ((s & 0xF800u) << 10);
+  u32 r = ((((ss - ds) * (a >> 3)) >> 5) + ds) & 0x03E07C1Fu;
+  return ((r >> 16) | r) & 0xFFFF;
+}
+
+}  // namespace
+
+void DDImage::NormalBlt(Image* src, int x, int y, const Rect& srcRect, const Color& color) {
+  auto* source = dynamic_cast<MemoryImage*>(src);
+  if (source == nullptr || mVideoMemory) return;
+  source->CommitBits();
+  auto* ddSource = dynamic_cast<DDImage*>(src);
+  const bool sourceSurface = ddSource != nullptr && ddSource->mSurface != nullptr;
+
+  if (source->mIsVolatile && !sourceSurface && IsWhite(color)) {
+    if (!LockSurface()) return;
+    Surface s(mLockedSurfaceDesc);
+    const std::uint32_t* bits = source->mColorTable != nullptr ? nullptr : source->GetBits();
+    const Rect r = Rect(x, y, srcRect.mWidth, srcRect.mHeight).Intersection(Rect(0, 0, s.width, s.height));
+    const bool fast32 = s.bitCount == 32 && gDisplayRGBOrdered;
+    const bool fast16 = (s.Is565() || s.Is555()) && gDisplayRGBOrdered;
+    for (int dy = r.mY; dy < r.mY + r.mHeight; ++dy)
+      for (int dx = r.mX; dx < r.mX + r.mWidth; ++dx) {
+        const int sx = srcRect.mX + dx - x;
+        const int sy = srcRect.mY + dy - y;
+        if (sx < 0 || sy < 0 || sx >= source->mWidth || sy >= source->mHeight) continue;
+        const std::size_t i = static_cast<std::size_t>(sy) * source->mWidth + sx;
+        u32 p = 0;
+        if (bits != nullptr)
+          p = bits[i];
+        else if (source->mColorIndices != nullptr)
+          p = source->mColorTable[source->mColorIndices[i]];
+        const u32 a = p >> 24;
+        const u32 d = s.Get(dx, dy);
+        u32 out;
+        if (fast32) {
+          const u32 rb = (((((p & 0x00FF00FFu) - (d & 0x00FF00FFu)) * a) >> 8) + (d & 0x00FF00FFu)) & 0x00FF00FFu;
+          const u32 g = (((((p & 0x0000FF00u) - (d & 0x0000FF00u)) * a) >> 8) + (d & 0x0000FF00u)) & 0x0000FF00u;
+          out = rb | g;
+        } else if (fast16) {
+          out = VolatileBlend16(d, p, a, s.Is565());
+        } else {
+          out = 0;
+          const u32 ch[3] = {p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF};
+          for (int k = 0; k < 3; ++k) {
+            const u32 m = s.mask[k];
+            const u32 t = s.bitCount == 32 ? ((ch[k] * a) >> 8) * m : static_cast<u32>((static_cast<std::uint64_t>(ch[k]) * a * m) >> 8);
+            out += (((d & m) * (256 - a) + t + (m >> 1)) >> 8) & m;
+          }
+        }
+        s.Put(dx, dy, out);
+      }
+    UnlockSurface();
+    return;
+  }
+
+  if (!source->mHasAlpha && IsWhite(color) && sourceSurface && (mWantVideoMemory || !ddSource->mWantVideoMemory)) {
+    const bool wasLocked = mLockCount > 0;
+    if (wasLocked && mSurface != nullptr) mSurface->Unlock(nullptr);
+    plat::RECT dest{x, y, x + srcRect.mWidth, y + srcRect.mHeight};
+    plat::RECT from{srcRect.mX, srcRect.mY, srcRect.mX + srcRect.mWidth, srcRect.mY + srcRect.mHeight};
+    plat::DDBLTFX fx;
+    fx.dwSize = sizeof fx;
+    plat::IDirectDrawSurface* surface = GetSurface();
+    if (surface != nullptr)
+      surface->Blt(&dest, ddSource->mSurface, &from,
+                   plat::DDBLT_WAIT | (ddSource->mHasTrans ? plat::DDBLT_KEYSRC : 0u), &fx);
+    if (wasLocked && mSurface != nullptr) mSurface->Lock(nullptr, &mLockedSurfaceDesc, plat::DDLOCK_WAIT, nullptr);
+    return;
+  }
+  BltOnSurface(src, x, y, srcRect, color, false, false);
+}
+
+void DDImage::AdditiveBlt(Image* src, int x, int y, const Rect& srcRect, const Color& color) {
+  BltOnSurface(src, x, y, srcRect, color, true, false);
+}
+
+void DDImage::NormalBltMirror(Image* src, int x, int y, const Rect& srcRect, const Color& color) {
+  BltOnSurface(src, x, y, srcRect, color, false, true);
+}
+
+void DDImage::AdditiveBltMirror(Image* src, int x, int y, const Rect& srcRect, const Color& color) {
+  BltOnSurface(src, x, y, srcRect, color, true, true);
+}
+
+// Blits from the source's premultiplied display-layout pixels: opaque pixels are copied,
+// transparent ones skipped, the rest blended by their alpha; additive sums go through the
+// clamp tables. A mirrored blit writes each row from its right end.
+void DDImage::BltOnSurface(Image* src, int x, int y, const Rect& srcRect, const Color& color, bool additive,
+                           bool mirror) {
+  auto* source = dynamic_cast<MemoryImage*>(src);
+  if (source == nullptr || mVideoMemory || mDDInterface == nullptr) return;
+  source->CommitBits();
+  const std::uint32_t* native = source->GetNativeAlphaData(mDDInterface);
+  if (native == nullptr) return;
+  const bool palette = source->mColorTable != nullptr && source->mColorIndices != nullptr;
+  const Rect from = srcRect.Intersection(Rect(0, 0, source->mWidth, source->mHeight));
+  if (from.mWidth <= 0 || from.mHeight <= 0) return;
+  if (!LockSurface()) return;
+  Surface s(mLockedSurfaceDesc);
+  const u32 ca = static_cast<u32>(std::clamp(color.mAlpha, 0, 255));
+  const u32 tint[3] = {static_cast<u32>(std::clamp(color.mRed, 0, 255)), static_cast<u32>(std::clamp(color.mGreen, 0, 255)),
+                       static_cast<u32>(std::clamp(color.mBlue, 0, 255))};
+  const bool white = IsWhite(color);
+  // Per channel multiplier of the premultiplied source: tint x colour alpha / 255.
+  u32 mult[3];
+  for (int k = 0; k < 3; ++k) mult[k] = tint[k] * ca / 255;
+  const bool plainCopy = !additive && white && !source->mHasAlpha;
+  // 32-bit X8R8G8B8 with a grey tint (white included): one multiplier for all channels,
+  // blended two channel groups at a time.
+  const bool greyOn8888 = !additive && !plainCopy && s.bitCount == 32 && s.mask[0] == 0xFF0000 &&
+                          s.mask[1] == 0xFF00 && s.mask[2] == 0xFF && tint[0] == tint[1] && tint[1] == tint[2];
+  const u32 m = static_cast<u32>((static_cast<std::uint64_t>(tint[0] * ca) * 0x80808081u) >> 39);
+
+  for (int row = 0; row < from.mHeight; ++row) {
+    const int dy = y + (from.mY - srcRect.mY) + row;
+    if (dy < 0 || dy >= s.height) continue;
+    for (int col = 0; col < from.mWidth; ++col) {
+      const int offset = (from.mX - srcRect.mX) + col;
+      const int dx = mirror ? x + srcRect.mWidth - 1 - offset : x + offset;
+      if (dx < 0 || dx >= s.width) continue;
+      const std::size_t i = static_cast<std::size_t>(from.mY + row) * source->mWidth + from.mX + col;
+      const u32 p = palette ? native[source->mColorIndices[i]] : native[i];
+      const u32 alpha = p >> 24;
+      if (alpha == 0) continue;
+      const u32 d = s.Get(dx, dy);
+      if (plainCopy && alpha == 255) {
+        s.Put(dx, dy, s.bitCount == 16 ? (p & 0xFFFF) : (p & 0xFFFFFF));
+        continue;
+      }
+      if (greyOn8888) {
+        if (alpha == 255 && ca == 255) {
+          s.Put(dx, dy, ((((p & 0x00FF00FFu) * m) >> 8) & 0x00FF00FFu) + ((((p & 0x0000FF00u) * m) >> 8) & 0x0000FF00u));
+        } else {
+          const u32 a2 = static_cast<u32>((static_cast<std::uint64_t>(alpha * ca) * 0x80808081u) >> 39);
+          s.Put(dx, dy, ((((d & 0x00FF00FFu) * (256 - a2) + (p & 0x00FF00FFu) * m) >> 8) & 0x00FF00FFu) +
+                            ((((d & 0x0000FF00u) * (256 - a2) + (p & 0x0000FF00u) * m) >> 8) & 0x0000FF00u));
+        }
+        continue;
+      }
+      u32 scaled = 0;
+      for (int k = 0; k < 3; ++k) {
+        const u32 m = s.mask[k];
+        scaled |= (white ? (p & m) : (((p & m) * mult[k]) >> 8 & m)) & m;
+      }
+      if (additive) {
+        s.Put(dx, dy, AddThroughTables(s, mDDInterface, d, scaled));
+        continue;
+      }
+      const u32 a = white ? alpha : alpha * ca / 255;
+      s.Put(dx, dy, BlendCoverage(s, d, scaled, a == 255 ? 256 : a));
+    }
+  }
+  UnlockSurface();
+}
+
+void DDImage::Blt(Image* src, int x, int y, const Rect& srcRect, const Color& color, int drawMode) {
+  if (src == nullptr) return;
+  src->mDrawn = true;
+  MemoryImage::CommitBits();
+  const bool screenImage = mDDInterface != nullptr && (this == mDDInterface->mScreenImage);
+  if (!mHasAlpha && !mHasTrans && mDDInterface != nullptr && (!mDDInterface->mIs3D || screenImage) &&
+      GetSurface() != nullptr) {
+    if (drawMode == 0)
+      NormalBlt(src, x, y, srcRect, color);
+    else if (drawMode == 1)
+      AdditiveBlt(src, x, y, srcRect, color);
+    DeleteAllNonSurfaceData();
+    return;
+  }
+  MemoryImage::Blt(src, x, y, srcRect, color, drawMode);
+}
+
+void DDImage::BltF(Image* src, float x, float y, const Rect& srcRect, const Rect& clipRect, const Color& color,
+                   int drawMode) {
+  if (src == nullptr) return;
+  src->mDrawn = true;
+  BltRotated(src, x, y, srcRect, clipRect, color, drawMode, 0.0, 0.0f, 0.0f);
+}
+
+namespace {
+
+// The part of the surface a software drawing may change, copied out as an opaque ARGB
+// image, drawn on by the software blitters and written back.
+template <typename Draw>
+void DrawThroughSoftware(DDImage* image, Rect region, Draw draw) {
+  if (!image->LockSurface()) return;
+  Surface s(image->mLockedSurfaceDesc);
+  region = region.Intersection(Rect(0, 0, s.width, s.height));
+  if (region.mWidth > 0 && region.mHeight > 0) {
+    MemoryImage scratch(nullptr);
+    std::vector<u32> pixels(static_cast<std::size_t>(region.mWidth) * region.mHeight);
+    for (int y = 0; y < region.mHeight; ++y)
+      for (int x = 0; x < region.mWidth; ++x)
+        pixels[static_cast<std::size_t>(y) * region.mWidth + x] = s.ToARGB(s.Get(region.mX + x, region.mY + y));
+    scratch.SetBits(pixels.data(), region.mWidth, region.mHeight);
+    draw(scratch, region.mX, region.mY);
+    const u32* out = scratch.GetBits();
+    if (out != nullptr)
+      for (int y = 0; y < region.mHeight; ++y)
+        for (int x = 0; x < region.mWidth; ++x)
+          s.Put(region.mX + x, region.mY + y, s.FromARGB(out[static_cast<std::size_t>(y) * region.mWidth + x]));
+  }
+  image->UnlockSurface();
+}
+
+Rect Shifted(const Rect& r, int dx, int dy) { return Rect(r.mX - dx, r.mY - dy, r.mWidth, r.mHeight); }
+
+}  // namespace
+
+void DDImage::BltRotated(Image* src, float x, float y, const Rect& srcRect, const Rect& clipRect, const Color& color,
+                         int drawMode, double angle, float centerX, float centerY) {
+  if (src == nullptr) return;
+  src->mDrawn = true;
+  if (mVideoMemory) return;
+  CommitBits();
+  if (!DrawsOnSurface()) {
+    MemoryImage::BltRotated(src, x, y, srcRect, clipRect, color, drawMode, angle, centerX, centerY);
+    return;
+  }
+  // Everything the rotated source can reach lies within its diagonal around the centre.
+  const double radius = std::hypot(std::max<double>(centerX, srcRect.mWidth - centerX),
+                                   std::max<double>(centerY, srcRect.mHeight - centerY));
+  const int left = static_cast<int>(std::floor(x + centerX - radius)) - 2;
+  const int top = static_cast<int>(std::floor(y + centerY - radius)) - 2;
+  const int side = static_cast<int>(std::ceil(2 * radius)) + 5;
+  const Rect region = Rect(left, top, side, side).Intersection(clipRect);
+  DrawThroughSoftware(this, region, [&](MemoryImage& scratch, int ox, int oy) {
+    scratch.BltRotated(src, x - static_cast<float>(ox), y - static_cast<float>(oy), srcRect, Shifted(clipRect, ox, oy),
+                       color, drawMode, angle, centerX, centerY);
+  });
+  DeleteAllNonSurfaceData();
+}
+
+void DDImage::StretchBlt(Image* src, const Rect& destRect, const Rect& srcRect, const Rect& clipRect,
+                         const Color& color, int drawMode, bool fastStretch) {
+  if (src == nullptr) return;
+  src->mDrawn = true;
+  CommitBits();
+  if (!DrawsOnSurface()) {
+    MemoryImage::StretchBlt(src, destRect, srcRect, clipRect, color, drawMode, fastStretch);
+    return;
+  }
+  const Rect region = destRect.Intersection(clipRect);
+  if (region.mWidth <= 0 || region.mHeight <= 0) return;
+  auto* ddSource = dynamic_cast<DDImage*>(src);
+  if (ddSource != nullptr) ddSource->CommitBits();
+  if (fastStretch && IsWhite(color) && drawMode == 0 && ddSource != nullptr && !ddSource->mHasAlpha &&
+      ddSource->mSurface != nullptr && region == destRect) {
+    plat::IDirectDrawSurface* surface = GetSurface();
+    const bool wasLocked = mLockCount > 0;
+    if (wasLocked) surface->Unlock(nullptr);
+    plat::RECT dest{destRect.mX, destRect.mY, destRect.mX + destRect.mWidth, destRect.mY + destRect.mHeight};
+    plat::RECT from{srcRect.mX, srcRect.mY, srcRect.mX + srcRect.mWidth, srcRect.mY + srcRect.mHeight};
+    plat::DDBLTFX fx;
+    fx.dwSize = sizeof fx;
+    surface->Blt(&dest, ddSource->mSurface, &from, plat::DDBLT_WAIT | (ddSource->mHasTrans ? plat::DDBLT_KEYSRC : 0u), &fx);
+    if (wasLocked) surface->Lock(nullptr, &mLockedSurfaceDesc, plat::DDLOCK_WAIT, nullptr);
+  } else {
+    DrawThroughSoftware(this, region, [&](MemoryImage& scratch, int ox, int oy) {
+      scratch.StretchBlt(src, Shifted(destRect, ox, oy), srcRect, Shifted(clipRect, ox, oy), color, drawMode, fastStretch);
+    });
+  }
+  DeleteAllNonSurfaceData();
+}
+
+void DDImage::StretchBltMirror(Image* src, const Rect& destRect, const Rect& srcRect, const Rect& clipRect,
+                               const Color& color, int drawMode, bool fastStretch) {
+  if (src == nullptr) return;
+  src->mDrawn = true;
+  CommitBits();
+  if (!DrawsOnSurface()) {
+    MemoryImage::StretchBltMirror(src, destRect, srcRect, clipRect, color, drawMode, fastStretch);
+    return;
+  }
+  DrawThroughSoftware(this, destRect.Intersection(clipRect), [&](MemoryImage& scratch, int ox, int oy) {
+    scratch.StretchBltMirror(src, Shifted(destRect, ox, oy), srcRect, Shifted(clipRect, ox, oy), color, drawMode,
+                             fastStretch);
+  });
+  DeleteAllNonSurfaceData();
+}
+
+void DDImage::BltMatrix(Image* src, float x, float y, const Matrix3& matrix, const Rect& clipRect, const Color& color,
+                        int drawMode, const Rect& srcRect, bool blend) {
+  if (src == nullptr) return;
+  src->mDrawn = true;
+  CommitBits();
+  if (!DrawsOnSurface()) {
+    MemoryImage::BltMatrix(src, x, y, matrix, clipRect, color, drawMode, srcRect, blend);
+    return;
+  }
+  DrawThroughSoftware(this, clipRect, [&](MemoryImage& scratch, int ox, int oy) {
+    scratch.BltMatrix(src, x - static_cast<float>(ox), y - static_cast<float>(oy), matrix, Shifted(clipRect, ox, oy),
+                      color, drawMode, srcRect, blend);
+  });
+  DeleteAllNonSurfaceData();
+}
+
+void DDImage::BltTrianglesTex(Image* texture, const TriVertex theTriangles[][3], int numTriangles, const Rect& clipRect,
+                              const Color& color, int drawMode, float tx, float ty, bool blend) {
+  if (texture == nullptr) return;
+  texture->mDrawn = true;
+  CommitBits();
+  if (!DrawsOnSurface()) {
+    MemoryImage::BltTrianglesTex(texture, theTriangles, numTriangles, clipRect, color, drawMode, tx, ty, blend);
+    return;
+  }
+  if (LockSurface()) {
+    Surface s(mLockedSurfaceDesc);
+    int format = 0;
+    if (s.bitCount == 32)
+      format = RASTER_FORMAT_888;
+    else if (s.mask[0] == 0xF800 && s.mask[1] == 0x07E0 && s.mask[2] == 0x001F)
+      format = RASTER_FORMAT_565;
+    else if (s.mask[0] == 0x7C00 && s.mask[1] == 0x03E0 && s.mask[2] == 0x001F)
+      format = RASTER_FORMAT_555;
+    const Rect clip = clipRect.Intersection(Rect(0, 0, s.width, s.height));
+    auto* source = dynamic_cast<MemoryImage*>(texture);
+    if (format != 0 && clip.mWidth > 0 && clip.mHeight > 0) {
+      for (int t = 0; t < numTriangles; ++t) {
+        TriVertex v[3];
+        for (int k = 0; k < 3; ++k) {
+          v[k] = theTriangles[t][k];
+          v[k].x += tx;
+          v[k].y += ty;
+        }
+        RasterizeTriangle(v, 3, source, &color, drawMode, &clip, s.bits, s.pitch, format, blend, true);
+      }
+    }
+    UnlockSurface();
+  }
+  DeleteAllNonSurfaceData();
+}
+
+void DDImage::BltMirror(Image* src, int x, int y, const Rect& srcRect, const Color& color, int drawMode) {
+  if (src == nullptr) return;
+  CommitBits();
+  if (!DrawsOnSurface()) {
+    MemoryImage::BltMirror(src, x, y, srcRect, color, drawMode);
+    return;
+  }
+  if (drawMode == 0)
+    NormalBltMirror(src, x, y, srcRect, color);
+  else if (drawMode == 1)
+    AdditiveBltMirror(src, x, y, srcRect, color);
+  DeleteAllNonSurfaceData();
+}
+
+}  // namespace Orvo

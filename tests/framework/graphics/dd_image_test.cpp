@@ -1,0 +1,337 @@
+// Surface-backed images on 16-bit (5-6-5 and 5-5-5) and 32-bit displays: surface generation
+// with colour keys, read-back, locking, and the per-format drawing with its exact values.
+#include "framework/graphics/DDImage.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "framework/graphics/DDInterface.h"
+#include "platform/DirectDraw.h"
+
+using namespace Orvo;
+
+namespace {
+
+struct Format {
+  const char* name;
+  plat::DWORD bits;
+  plat::DWORD green;
+};
+const Format k565{"565", 16, 0x07E0};
+const Format k555{"555", 16, 0x03E0};
+const Format k8888{"8888", 32, 0};
+
+// A display opened windowed on a desktop of the given layout, with no application.
+struct Display {
+  explicit Display(const Format& f) {
+    plat::ResetDirectDrawBehaviour();
+    plat::DirectDrawTestBehaviour().desktopBitCount = f.bits;
+    plat::DirectDrawTestBehaviour().desktopGreenMask = f.green;
+    dd = std::make_unique<DDInterface>(nullptr);
+    result = dd->Init(nullptr, true);
+  }
+  ~Display() {
+    images.clear();
+    dd.reset();
+    plat::ResetDirectDrawBehaviour();
+  }
+  // An image of w x h pixels all `argb`, owned by this display.
+  DDImage* Image(int w, int h, std::uint32_t argb) {
+    std::vector<std::uint32_t> px(static_cast<std::size_t>(w) * h, argb);
+    return ImageFrom(w, h, px);
+  }
+  DDImage* ImageFrom(int w, int h, const std::vector<std::uint32_t>& px) {
+    images.push_back(std::make_unique<DDImage>(dd.get()));
+    images.back()->SetBits(px.data(), w, h);
+    return images.back().get();
+  }
+  std::unique_ptr<DDInterface> dd;
+  std::vector<std::unique_ptr<DDImage>> images;
+  int result = -1;
+};
+
+std::uint32_t Pixel(DDImage* image, int x, int y) { return image->GetSurface()->PixelAt(x, y); }
+
+TEST(DDImageSurface, OpaqueTransparentAndPartialAlphaImages) {
+  for (const Format& f : {k565, k8888}) {
+    Display d(f);
+    ASSERT_EQ(d.result, 0);
+    plat::DDCOLORKEY key;
+    DDImage* opaque = d.Image(4, 4, 0xFF102030);
+    ASSERT_TRUE(opaque->GenerateDDSurface()) << f.name;
+    EXPECT_EQ(opaque->mSurface->GetColorKey(plat::DDCKEY_SRCBLT, &key), plat::DDERR_NOCOLORKEY);
+
+    std::vector<std::uint32_t> holes(16, 0xFF102030);
+    holes[5] = 0x00000000;
+    DDImage* keyed = d.ImageFrom(4, 4, holes);
+    ASSERT_TRUE(keyed->GenerateDDSurface());
+    EXPECT_EQ(keyed->mSurface->GetColorKey(plat::DDCKEY_SRCBLT, &key), plat::DD_OK);
+    EXPECT_EQ(Pixel(keyed, 1, 1), key.dwColorSpaceLowValue);
+
+    std::vector<std::uint32_t> soft(16, 0xFF102030);
+    soft[3] = 0x80102030;
+    DDImage* partial = d.ImageFrom(4, 4, soft);
+    EXPECT_FALSE(partial->GenerateDDSurface());
+    EXPECT_EQ(partial->GetSurface(), nullptr);
+  }
+}
+
+TEST(DDImageSurface, ColourKeyAvoidsValuesOpaquePixelsUse) {
+  // Opaque pixels converting to 0 and 1 and a transparent one converting to 0: key 2.
+  for (const Format& f : {k565, k555, k8888}) {
+    Display d(f);
+    const std::uint32_t one = f.bits == 16 ? 0xFF000008 : 0xFF000001;
+    DDImage* image = d.ImageFrom(3, 1, {0xFF000000, one, 0x00000000});
+    ASSERT_TRUE(image->GenerateDDSurface()) << f.name;
+    plat::DDCOLORKEY key;
+    ASSERT_EQ(image->mSurface->GetColorKey(plat::DDCKEY_SRCBLT, &key), plat::DD_OK);
+    EXPECT_EQ(key.dwColorSpaceLowValue, 2u) << f.name;
+    EXPECT_EQ(Pixel(image, 0, 0), 0u);
+    EXPECT_EQ(Pixel(image, 1, 0), 1u);
+    EXPECT_EQ(Pixel(image, 2, 0), 2u);
+  }
+}
+
+TEST(DDImageSurface, ReadBackIsOpaqueWithLowBitsCleared) {
+  Display d(k565);
+  DDImage* image = d.ImageFrom(2, 1, {0xFFFFFFFF, 0x00000000});
+  ASSERT_TRUE(image->GenerateDDSurface());
+  image->DeleteAllNonSurfaceData();
+  const std::uint32_t* bits = image->GetBits();
+  ASSERT_NE(bits, nullptr);
+  EXPECT_EQ(bits[0], 0xFFF8FCF8u);
+  // The keyed pixel reads back as the opaque key colour (key 0: black).
+  EXPECT_EQ(bits[1], 0xFF000000u);
+  EXPECT_EQ(bits[2], MEMORYIMAGE_GUARD_WORD);
+}
+
+TEST(DDImageSurface, NestedLocksLockTheSurfaceOnceAndVideoOnlyHasNoBits) {
+  Display d(k8888);
+  DDImage* image = d.Image(2, 2, 0xFF00FF00);
+  ASSERT_TRUE(image->LockSurface());
+  ASSERT_TRUE(image->LockSurface());
+  EXPECT_EQ(image->mSurface->LockCount(), 1);
+  EXPECT_TRUE(image->UnlockSurface());
+  EXPECT_EQ(image->mSurface->LockCount(), 1);
+  EXPECT_TRUE(image->UnlockSurface());
+  EXPECT_EQ(image->mSurface->LockCount(), 0);
+  // An unbalanced unlock is refused instead of driving the count negative.
+  EXPECT_FALSE(image->UnlockSurface());
+  EXPECT_EQ(image->mLockCount, 0);
+
+  image->DeleteAllNonSurfaceData();
+  image->mVideoMemory = true;
+  EXPECT_EQ(image->GetBits(), nullptr);
+}
+
+TEST(DDImageSurface, SetVideoMemoryKeepsThePixels) {
+  Display d(k8888);
+  DDImage* image = d.Image(3, 3, 0xFF336699);
+  image->FillRect(Rect(0, 0, 1, 1), Color(255, 0, 0), 0);  // now lives only in the surface
+  ASSERT_EQ(image->mBits, nullptr);
+  plat::IDirectDrawSurface* before = image->mSurface;
+  image->SetVideoMemory(false);
+  EXPECT_EQ(image->mSurface, before);
+  image->SetVideoMemory(true);
+  EXPECT_EQ(image->mSurface, nullptr);
+  ASSERT_NE(image->mBits, nullptr);
+  EXPECT_EQ(image->mBits[0], 0xFFFE0000u);
+  EXPECT_EQ(image->mBits[4], 0xFF336699u);
+  ASSERT_TRUE(image->GenerateDDSurface());
+  EXPECT_NE(image->mSurface->Caps() & plat::DDSCAPS_VIDEOMEMORY, 0u);
+}
+
+struct FillCase {
+  const Format* format;
+  Color color;
+  int mode;
+  std::uint32_t background;  // ARGB of the image before the fill
+  std::uint32_t expected;    // surface value
+};
+
+TEST(DDImageDrawing, FillValuesPerFormat) {
+  const FillCase cases[] = {
+      {&k565, Color(255, 255, 255), 0, 0xFF000000, 0xFFFF},
+      {&k555, Color(255, 255, 255), 0, 0xFF000000, 0x7FFF},
+      {&k8888, Color(255, 255, 255), 0, 0xFF000000, 0xFEFEFE},
+      {&k8888, Color(255, 0, 0, 128), 0, 0xFFFFFFFF, 0xFE7F7F},
+      {&k565, Color(255, 0, 0, 128), 0, 0xFFFFFFFF, 0xF3EF},
+      // Additive: a channel at its maximum stays there; small sums land in the low bits.
+      {&k565, Color(255, 255, 255), 1, 0xFFFFFFFF, 0xFFFF},
+      {&k565, Color(8, 4, 8), 1, 0xFF000000, 0x0821},
+      {&k8888, Color(255, 255, 255, 255), 1, 0xFFF0F0F0, 0xFFFFFF},
+      // Other draw modes draw nothing.
+      {&k8888, Color(255, 255, 255), 2, 0xFF123456, 0x123456},
+  };
+  for (const FillCase& c : cases) {
+    Display d(*c.format);
+    DDImage* image = d.Image(4, 4, c.background);
+    image->FillRect(Rect(1, 1, 2, 2), c.color, c.mode);
+    EXPECT_EQ(Pixel(image, 1, 1), c.expected) << c.format->name << " mode " << c.mode << " alpha " << c.color.mAlpha;
+    EXPECT_EQ(Pixel(image, 0, 0), Pixel(image, 3, 3));
+    EXPECT_EQ(image->mBits, nullptr) << "the surface is the image after surface drawing";
+  }
+}
+
+TEST(DDImageDrawing, LinesPerFormat) {
+  Display d(k565);
+  DDImage* image = d.Image(10, 10, 0xFF000000);
+  image->DrawLine(1, 1, 8, 4, Color(255, 255, 255), 0);
+  const std::uint32_t v = Pixel(image, 1, 1);
+  EXPECT_EQ(v >> 11, 30u);
+  EXPECT_EQ(v >> 5 & 0x3F, 62u);
+  EXPECT_EQ(v & 0x1F, 30u);
+  EXPECT_EQ(Pixel(image, 8, 4), v);
+
+  // A horizontal line is a one-pixel fill from the lesser to the greater truncated x.
+  DDImage* h = d.Image(10, 3, 0xFF000000);
+  h->DrawLine(5.7, 1.4, 2.2, 1.4, Color(255, 255, 255), 0);
+  for (int x = 0; x < 10; ++x) EXPECT_EQ(Pixel(h, x, 1), (x >= 2 && x <= 5) ? 0xFFFFu : 0u) << x;
+  EXPECT_EQ(Pixel(h, 3, 0), 0u);
+
+  // The anti-aliased line draws nothing in additive mode.
+  DDImage* aa = d.Image(10, 10, 0xFF000000);
+  aa->DrawLineAA(1.5, 1.5, 8.5, 6.5, Color(255, 255, 255), 1);
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 10; ++x) ASSERT_EQ(Pixel(aa, x, y), 0u);
+  aa->DrawLineAA(1.5, 1.5, 8.5, 6.5, Color(255, 255, 255), 0);
+  EXPECT_NE(Pixel(aa, 1, 1), 0u);
+}
+
+TEST(DDImageDrawing, CoverageSpans) {
+  Display d(k8888);
+  DDImage* image = d.Image(4, 2, 0xFF000000);
+  Span span{1, 0, 3};
+  const std::uint8_t coverage[8] = {0, 0, 0, 0, 255, 127, 0, 9};
+  image->FillScanLinesWithCoverage(&span, 0, Color(255, 255, 255), 0, coverage, 0, 0, 4, 2);
+  EXPECT_EQ(Pixel(image, 0, 1), 0u);
+  image->FillScanLinesWithCoverage(&span, 1, Color(255, 255, 255), 0, coverage, 0, 0, 4, 2);
+  // s = 254 per channel (colour x mask >> 8), blended with a = ((coverage + 1) x 255) >> 8.
+  EXPECT_EQ(Pixel(image, 0, 1), 0xFDFDFDu);  // coverage 255: a = 255
+  EXPECT_EQ(Pixel(image, 1, 1), 0x7E7E7Eu);  // coverage 127: a = 127
+  EXPECT_EQ(Pixel(image, 2, 1), 0x000000u);  // coverage 0: a = 0
+  EXPECT_EQ(Pixel(image, 0, 0), 0u);
+}
+
+TEST(DDImageDrawing, OpaqueBltMatchesTheConvertedSourceOnEveryFormat) {
+  std::mt19937 rng(7);
+  std::vector<std::uint32_t> px(8 * 5);
+  for (auto& p : px) p = 0xFF000000u | (rng() & 0xFFFFFF);
+  px[9] = 0x00000000;  // one transparent pixel: skipped
+  for (const Format& f : {k565, k555, k8888}) {
+    Display d(f);
+    DDImage* dest = d.Image(12, 8, 0xFF204060);
+    MemoryImage source(nullptr);
+    source.SetBits(px.data(), 8, 5);
+    dest->Blt(&source, 2, 1, Rect(0, 0, 8, 5), Color::White, 0);
+    plat::DDSURFACEDESC desc;
+    dest->mSurface->GetSurfaceDesc(&desc);
+    const auto& pf = desc.ddpfPixelFormat;
+    auto convert = [&](std::uint32_t p) {
+      const int rb = f.bits == 32 ? 8 : 5, gb = f.bits == 32 ? 8 : (f.green == 0x07E0 ? 6 : 5);
+      const int rs = f.bits == 32 ? 16 : (f.green == 0x07E0 ? 11 : 10), gs = f.bits == 32 ? 8 : 5;
+      return ((p >> (24 - rb)) << rs & pf.dwRBitMask) | ((p >> (16 - gb)) << gs & pf.dwGBitMask) |
+             ((p >> (8 - (f.bits == 32 ? 8 : 5))) & pf.dwBBitMask);
+    };
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < 8; ++x) {
+        const std::uint32_t want = x == 1 && y == 1 ? convert(0xFF204060) : convert(px[static_cast<std::size_t>(y) * 8 + x]);
+        ASSERT_EQ(Pixel(dest, x + 2, y + 1), want) << f.name << " at " << x << "," << y;
+      }
+    EXPECT_EQ(Pixel(dest, 0, 0), convert(0xFF204060));
+  }
+}
+
+TEST(DDImageDrawing, HalfTransparentSourceBlendsOn32Bit) {
+  Display d(k8888);
+  DDImage* dest = d.Image(2, 1, 0xFFFFFFFF);
+  MemoryImage source(nullptr);
+  const std::uint32_t px[2] = {0x80FF0000, 0xFF0000FF};
+  source.SetBits(px, 2, 1);
+  dest->Blt(&source, 0, 0, Rect(0, 0, 2, 1), Color::White, 0);
+  EXPECT_EQ(Pixel(dest, 0, 0), 0xFF7F7Fu);
+  // Opaque pixels of a source with partial alpha are scaled by 255/256.
+  EXPECT_EQ(Pixel(dest, 1, 0), 0x0000FEu);
+}
+
+TEST(DDImageDrawing, VolatileSourceBlendsStraightFromItsBits) {
+  struct Case {
+    const Format* f;
+    std::uint32_t src;
+    std::uint32_t background;
+    std::uint32_t expected;
+  } cases[] = {
+      {&k8888, 0x80FFFFFF, 0xFF000000, 0x7F7F7F},
+      // Alpha 255 moves 255/256 of the way: red 255 falls to 0, green rises to 254.
+      {&k8888, 0xFF00FF00, 0xFFFF0000, 0x00FE00},
+      // 5-6-5 weights are alpha >> 3 over 32: white over black gives 30, 61, 30.
+      {&k565, 0xFFFFFFFF, 0xFF000000, 0xF7BE},
+      {&k555, 0x00FFFFFF, 0xFF000000, 0x0000},
+  };
+  for (const auto& c : cases) {
+    Display d(*c.f);
+    DDImage* dest = d.Image(1, 1, c.background);
+    MemoryImage source(nullptr);
+    source.SetBits(&c.src, 1, 1);
+    source.SetVolatile(true);
+    dest->Blt(&source, 0, 0, Rect(0, 0, 1, 1), Color::White, 0);
+    EXPECT_EQ(Pixel(dest, 0, 0) & 0xFFFFFF, c.expected & 0xFFFFFF) << c.f->name << std::hex << " src " << c.src;
+  }
+}
+
+TEST(DDImageDrawing, MirrorPutsTheFirstColumnLast) {
+  for (const Format& f : {k565, k8888}) {
+    Display d(f);
+    std::vector<std::uint32_t> px(10, 0xFF000000);
+    px[0] = 0xFFFFFFFF;
+    MemoryImage source(nullptr);
+    source.SetBits(px.data(), 10, 1);
+    DDImage* dest = d.Image(10, 1, 0xFF000000);
+    dest->BltMirror(&source, 0, 0, Rect(0, 0, 10, 1), Color::White, 0);
+    EXPECT_NE(Pixel(dest, 9, 0), 0u) << f.name;
+    for (int x = 0; x < 9; ++x) EXPECT_EQ(Pixel(dest, x, 0), 0u) << f.name << " " << x;
+  }
+}
+
+TEST(DDImageDrawing, OpsWithoutASurfaceDrawerFallBackToSoftwareOnTransparentImages) {
+  Display d(k8888);
+  std::vector<std::uint32_t> px(16, 0x00000000);
+  DDImage* dest = d.ImageFrom(4, 4, px);
+  MemoryImage source(nullptr);
+  const std::uint32_t white[4] = {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF};
+  source.SetBits(white, 2, 2);
+  dest->BltMirror(&source, 1, 1, Rect(0, 0, 2, 2), Color::White, 0);
+  EXPECT_EQ(dest->mSurface, nullptr);
+  ASSERT_NE(dest->mBits, nullptr);
+  EXPECT_NE(dest->mBits[5], 0u);
+  EXPECT_NE(dest->mBits[6], 0u);
+  EXPECT_EQ(dest->mBits[0], 0u);
+}
+
+TEST(DDImageDrawing, SurfaceToSurfaceBltUsesTheSourceKey) {
+  Display d(k565);
+  DDImage* dest = d.Image(3, 1, 0xFF0000FF);
+  DDImage* source = d.ImageFrom(3, 1, {0xFFFF0000, 0x00000000, 0xFFFF0000});
+  ASSERT_TRUE(source->GenerateDDSurface());
+  dest->Blt(source, 0, 0, Rect(0, 0, 3, 1), Color::White, 0);
+  EXPECT_EQ(Pixel(dest, 0, 0), 0xF800u);
+  EXPECT_EQ(Pixel(dest, 1, 0), 0x001Fu);
+  EXPECT_EQ(Pixel(dest, 2, 0), 0xF800u);
+}
+
+TEST(DDImageDrawing, RotatedAndStretchedBlitsGoThroughTheSoftwareBlittersIntoTheSurface) {
+  Display d(k8888);
+  DDImage* dest = d.Image(8, 8, 0xFF000000);
+  MemoryImage source(nullptr);
+  std::vector<std::uint32_t> px(4, 0xFFFFFFFF);
+  source.SetBits(px.data(), 2, 2);
+  dest->StretchBlt(&source, Rect(2, 2, 4, 4), Rect(0, 0, 2, 2), Rect(0, 0, 8, 8), Color::White, 0, true);
+  EXPECT_NE(Pixel(dest, 3, 3), 0u);
+  EXPECT_EQ(Pixel(dest, 1, 1), 0u);
+  EXPECT_EQ(Pixel(dest, 6, 6), 0u);
+  EXPECT_EQ(dest->mBits, nullptr);
+}
+
+}  // namespace
