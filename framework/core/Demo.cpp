@@ -579,14 +579,20 @@ bool Demo::WriteDemoFile() {
 }
 
 bool Demo::ReadDemoFile(std::string* error) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(mFileName, &bytes)) {
+    if (error) *error = "Demo file not found: " + mFileName;
+    return false;
+  }
+  return ReadDemoData(bytes, error);
+}
+
+bool Demo::ReadDemoData(const std::vector<std::uint8_t>& bytes, std::string* error) {
   static const char* const kInvalid = "Invalid demo file.";
   auto fail = [error](const std::string& text) {
     if (error) *error = text;
     return false;
   };
-
-  std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(mFileName, &bytes)) return fail("Demo file not found: " + mFileName);
   ByteCursor in(bytes);
 
   std::uint32_t magic = 0, version = 0, seed = 0;

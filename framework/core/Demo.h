@@ -169,6 +169,8 @@ class Demo {
   bool WriteDemoFile();
   // Reads the file named by GetFileName(); on failure `error` holds the message.
   bool ReadDemoFile(std::string* error);
+  // The same for the bytes of a demo file already in memory.
+  bool ReadDemoData(const std::vector<std::uint8_t>& bytes, std::string* error);
 
   // The largest N among files named prefix + N + ".dmo" (0 when none). With deleteOlder
   // set and at least `count` such files present, the lowest-numbered one is deleted.

@@ -13,6 +13,7 @@ mkdir -p "$out"
 declare -A sources=(
   [pak]="platform/Files.cpp framework/resources/PakInterface.cpp"
   [xml]="platform/Files.cpp framework/resources/PakInterface.cpp framework/resources/XmlReader.cpp"
+  [demo]="framework/core/Demo.cpp framework/core/Buffer.cpp framework/core/Common.cpp platform/Threads.cpp platform/Debug.cpp"
 )
 
 targets=("$@")
