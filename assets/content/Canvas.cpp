@@ -69,32 +69,43 @@ Distance SegmentShape(float x0, float y0, float x1, float y1, float halfWidth)
 
 Distance PolygonShape(std::vector<std::pair<float, float>> points)
 {
-    // Orient counter-clockwise in screen space so every edge's inside is on the same side.
-    float area = 0;
+    // Each edge's outward side is the one away from the centroid (the polygon is convex).
+    float cx = 0, cy = 0;
+    for (const auto& p : points) {
+        cx += p.first;
+        cy += p.second;
+    }
+    cx /= static_cast<float>(points.size());
+    cy /= static_cast<float>(points.size());
+    struct Edge {
+        float ax, ay, nx, ny; // a point on the edge and its outward unit normal
+    };
+    std::vector<Edge> edges;
     for (size_t i = 0; i < points.size(); ++i) {
         const auto& a = points[i];
         const auto& b = points[(i + 1) % points.size()];
-        area += a.first * b.second - b.first * a.second;
+        const float ex = b.first - a.first, ey = b.second - a.second;
+        const float len = std::hypot(ex, ey);
+        float nx = ey / len, ny = -ex / len;
+        if ((cx - a.first) * nx + (cy - a.second) * ny > 0) {
+            nx = -nx;
+            ny = -ny;
+        }
+        edges.push_back({a.first, a.second, nx, ny});
     }
-    if (area < 0)
-        std::reverse(points.begin(), points.end());
-    return [points](float px, float py) {
+    return [points, edges](float px, float py) {
         float inside = -1e9f;
+        for (const Edge& e : edges)
+            inside = std::max(inside, (px - e.ax) * e.nx + (py - e.ay) * e.ny);
+        if (inside <= 0)
+            return inside;
         float outside = 1e9f;
-        bool in = true;
         for (size_t i = 0; i < points.size(); ++i) {
             const auto& a = points[i];
             const auto& b = points[(i + 1) % points.size()];
-            const float ex = b.first - a.first, ey = b.second - a.second;
-            const float len = std::hypot(ex, ey);
-            // Positive when the point lies outside this edge.
-            const float side = ((px - a.first) * ey - (py - a.second) * ex) / len * -1.0f;
-            inside = std::max(inside, side);
-            if (side > 0)
-                in = false;
             outside = std::min(outside, SegmentShape(a.first, a.second, b.first, b.second, 0)(px, py));
         }
-        return in ? inside : outside;
+        return outside;
     };
 }
 

@@ -3,6 +3,7 @@
 
 #include "assets/content/BitmapFonts.h"
 #include "assets/content/Maps.h"
+#include "assets/content/Pictures.h"
 
 namespace assets {
 
@@ -12,6 +13,7 @@ void GenerateContent(const std::filesystem::path& outDir, const std::filesystem:
     for (const BitmapFontRecipe& recipe : BitmapFontRecipes())
         GenerateBitmapFont(recipe, outDir);
     GenerateMaps(sourceDir, outDir);
+    GeneratePictures(outDir);
 }
 
 void GenerateContent(const std::filesystem::path& outDir)
