@@ -143,7 +143,11 @@ std::string ResolveFileName(const std::string& name) {
 
 std::FILE* OpenFileStream(const char* name, const char* mode) {
   if (name == nullptr || mode == nullptr) return nullptr;
-  return std::fopen(ResolveFileName(name).c_str(), mode);
+  const std::string path = ResolveFileName(name);
+  // A folder is not a file, as on Windows (fopen would accept it here for reading).
+  struct stat st{};
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return nullptr;
+  return std::fopen(path.c_str(), mode);
 }
 
 HANDLE FindFirstFile(const char* pattern, WIN32_FIND_DATA* data) {

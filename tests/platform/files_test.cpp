@@ -57,6 +57,7 @@ TEST_F(FilesTest, NamesResolveWhateverTheCaseAndSeparator) {
   EXPECT_EQ(std::fread(buf, 1, sizeof buf, f), 4u);
   std::fclose(f);
   EXPECT_EQ(plat::OpenFileStream(P("images\\none.png").c_str(), "rb"), nullptr);
+  EXPECT_EQ(plat::OpenFileStream(P("images").c_str(), "rb"), nullptr) << "a folder is not a file";
 }
 
 std::vector<std::string> Search(const std::string& pattern) {
