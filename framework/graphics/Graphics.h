@@ -51,6 +51,8 @@ class Graphics : public GraphicsState {
 
   // A copy of this context (state only), owned by the caller.
   Graphics* Create();
+  // The empty image a context made without an image draws into.
+  static Image* GetStaticImage();
 
   void PushState();
   void PopState();
@@ -109,6 +111,8 @@ class Graphics : public GraphicsState {
 
  private:
   Color ImageColor() const;
+  void WriteWrappedLine(const std::string& line, int x, int baseline, int width, int justification, int lineSpacing,
+                        int oldColor);
 };
 
 }  // namespace Orvo

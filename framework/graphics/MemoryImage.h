@@ -40,6 +40,14 @@ class MemoryImage : public Image {
   std::uint8_t* mRLAdditiveData = nullptr;
   bool mBitsChanged = false;
   OrvoAppBase* mApp = nullptr;
+  // The colour layout the native data was built for (so the pixels can be rebuilt from it).
+  NativeDisplay* mNativeDisplay = nullptr;
+
+  // Set by the Direct3D side: copies an image's texture back into ARGB pixels; false when it
+  // cannot. Used when an image whose bits were purged is asked for its pixels.
+  static bool (*sTextureReadBack)(MemoryImage* image, std::uint32_t* bits);
+  // Set by the Direct3D side: drops an image's texture data (Delete3DBuffers calls it).
+  static void (*sRemoveTextureData)(MemoryImage* image);
 
   // Registers with the process-wide application (when there is one).
   MemoryImage();

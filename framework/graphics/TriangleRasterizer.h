@@ -3,6 +3,7 @@
 // the kind of drawing and the destination's pixel format.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "framework/graphics/Color.h"
@@ -65,12 +66,13 @@ enum : int {
 };
 
 // The 128 span fillers, indexed as above. Process-wide; tests may swap entries to watch calls.
-extern SpanFiller gSpanFillers[128];
+extern std::array<SpanFiller, 128> gSpanFillers;
 
 int SpanFillerIndex(bool textured, bool blending, bool vertexColors, bool whiteTint, int destFormat, bool callerBlend);
 
-// Draws a triangle strip of `count` vertices (3 for one triangle). The texture may be null.
-// Not re-entrant: the clipping scratch pool is process-wide.
+// Draws a triangle strip of `count` vertices (3 for one triangle) into destBits, a raw image
+// of destPitch bytes per row that the clip rectangle must lie inside. The texture may be
+// null; a null tint is white. The draw mode takes no part: triangles are drawn normally.
 void RasterizeTriangle(const TriVertex* vertices, int count, MemoryImage* texture, const Color* tint, int drawMode,
                        const Rect* clipRect, void* destBits, int destPitch, int destFormat, bool blend,
                        bool vertexColors);

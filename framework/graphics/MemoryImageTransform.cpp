@@ -1,0 +1,464 @@
+// The software blitters of MemoryImage that resample: stretched (nearest and filtered),
+// rotated (bilinear, 16.16 fixed point), matrix-transformed and textured triangles.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "framework/graphics/BlendMath.h"
+#include "framework/graphics/MemoryImage.h"
+#include "framework/graphics/TriangleRasterizer.h"
+
+namespace Orvo {
+
+using namespace blend;
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Stretching
+
+// Nearest-neighbour: each destination pixel takes one source sample, blended over.
+void StretchNearest(MemoryImage* dest, std::uint32_t* dbits, const SourcePixels& sp, const Rect& clipped,
+                    double sx, double sy, double scaleX, double scaleY, const Rect& area, const Color& color) {
+  bool white = color == Color::White;
+  Rgb t = Channels(color);
+  bool grey = t.r == t.g && t.g == t.b;
+  int lastCol = area.mX + area.mWidth - 1;
+  int lastRow = area.mY + area.mHeight - 1;
+  std::vector<int> cols(clipped.mWidth);
+  for (int i = 0; i < clipped.mWidth; ++i)
+    cols[i] = std::clamp(static_cast<int>(sx + i * scaleX), area.mX, lastCol);
+  for (int j = 0; j < clipped.mHeight; ++j) {
+    int srow = std::clamp(static_cast<int>(sy + j * scaleY), area.mY, lastRow);
+    std::uint32_t* drow = dbits + static_cast<std::size_t>(clipped.mY + j) * dest->mWidth + clipped.mX;
+    for (int i = 0; i < clipped.mWidth; ++i) {
+      std::uint32_t s = sp.At(cols[i], srow);
+      if (white) {
+        if (A(s) != 0) drow[i] = OverBlit(drow[i], s, A(s));
+      } else {
+        TintedOver(drow[i], s, t.r, t.g, t.b, t.a, grey);
+      }
+    }
+  }
+}
+
+struct Sum4 {
+  std::uint32_t b = 0, g = 0, r = 0, a = 0;
+  void Add(std::uint32_t p, std::uint32_t w) {
+    b += B(p) * w;
+    g += G(p) * w;
+    r += R(p) * w;
+    a += A(p) * w;
+  }
+  void Add(const Sum4& s, std::uint32_t w) {
+    b += s.b * w;
+    g += s.g * w;
+    r += s.r * w;
+    a += s.a * w;
+  }
+};
+
+// Filtered: a box filter where the image shrinks and a linear one where it grows, in two
+// passes. Sample positions of a growing axis are taken from the whole (unclipped)
+// destination, so a clipped stretch shows exactly the pixels of the unclipped one.
+void StretchFiltered(MemoryImage* dest, std::uint32_t* dbits, const SourcePixels& sp, const Rect& destRect,
+                     const Rect& srcRect, const Rect& clipped, double sx, double sy, double sw, double sh) {
+  int dw = clipped.mWidth;
+  int dh = clipped.mHeight;
+  int ax = static_cast<int>(std::floor(sx));
+  int ay = static_cast<int>(std::floor(sy));
+  int aw = static_cast<int>(std::ceil(sx - ax + sw));
+  int ah = static_cast<int>(std::ceil(sy - ay + sh));
+  if (ax < 0) {
+    aw += ax;
+    ax = 0;
+  }
+  if (ay < 0) {
+    ah += ay;
+    ay = 0;
+  }
+  aw = std::min(aw, sp.width - ax);
+  ah = std::min(ah, sp.height - ay);
+  // A growing axis samples at the unclipped destination's positions, which may lie up to a
+  // pixel before the clipped area: it reads the whole source rectangle on that axis.
+  Rect whole = ClipToImage(srcRect, sp.width, sp.height);
+  if (dw > sw) {
+    ax = whole.mX;
+    aw = whole.mWidth;
+  }
+  if (dh > sh) {
+    ay = whole.mY;
+    ah = whole.mHeight;
+  }
+  if (aw < 1 || ah < 1) return;
+
+  int stride = dw + 4;
+  std::vector<Sum4> h(static_cast<std::size_t>(ah) * stride);
+  if (dw <= sw) {
+    double k = dw / sw;
+    double o = (ax - sx) * k + 1.0;
+    std::uint32_t whole = static_cast<std::uint32_t>(k * 257);
+    for (int r = 0; r < ah; ++r) {
+      Sum4* row = &h[static_cast<std::size_t>(r) * stride];
+      for (int j = 0; j < aw; ++j) {
+        std::uint32_t px = sp.At(ax + j, ay + r);
+        double p = j * k + o;
+        int ip = static_cast<int>(p);
+        int ipk = static_cast<int>(p + k);
+        if (ip < 0 || ip + 1 >= stride) continue;
+        if (ip == ipk) {
+          row[ip].Add(px, whole);
+        } else {
+          row[ip].Add(px, static_cast<std::uint32_t>((ipk - p) * 257));
+          row[ip + 1].Add(px, static_cast<std::uint32_t>((p + k - ipk) * 257));
+        }
+      }
+    }
+  } else {
+    double t = destRect.mWidth == 1 ? double(srcRect.mWidth) / destRect.mWidth
+                                    : double(srcRect.mWidth - 1) / (destRect.mWidth - 1);
+    int last = ax + aw - 1;
+    for (int i = 1; i <= dw; ++i) {
+      double q = srcRect.mX + (clipped.mX - destRect.mX + i - 1) * t;
+      q = std::clamp(q, double(ax), double(last));
+      int x = static_cast<int>(q);
+      std::uint32_t w = static_cast<std::uint32_t>((1 - (q - x)) * 257);
+      int x1 = std::min(x + 1, last);
+      for (int r = 0; r < ah; ++r) {
+        Sum4& e = h[static_cast<std::size_t>(r) * stride + i];
+        e.Add(sp.At(x, ay + r), w);
+        e.Add(sp.At(x1, ay + r), 257 - w);
+      }
+    }
+  }
+
+  std::vector<Sum4> v(static_cast<std::size_t>(dh + 4) * stride);
+  auto addRow = [&](int vRow, int hRow, std::uint32_t w) {
+    if (vRow < 0 || vRow >= dh + 4 || w == 0) return;
+    Sum4* out = &v[static_cast<std::size_t>(vRow) * stride];
+    const Sum4* in = &h[static_cast<std::size_t>(hRow) * stride];
+    for (int e = 0; e < stride; ++e) out[e].Add(in[e], w);
+  };
+  if (dh <= sh) {
+    double k = dh / sh;
+    double o = (ay - sy) * k + 1.0;
+    std::uint32_t whole = static_cast<std::uint32_t>(k * 256);
+    for (int j = 0; j < ah; ++j) {
+      double p = j * k + o;
+      int ip = static_cast<int>(p);
+      int ipk = static_cast<int>(p + k);
+      if (ip == ipk) {
+        addRow(ip, j, whole);
+      } else {
+        addRow(ip, j, static_cast<std::uint32_t>((ipk - p) * 256));
+        addRow(ip + 1, j, static_cast<std::uint32_t>((p + k - ipk) * 256));
+      }
+    }
+  } else {
+    double t = destRect.mHeight == 1 ? double(srcRect.mHeight) / destRect.mHeight
+                                     : double(srcRect.mHeight - 1) / (destRect.mHeight - 1);
+    for (int i = 1; i <= dh; ++i) {
+      double q = srcRect.mY + (clipped.mY - destRect.mY + i - 1) * t - ay;
+      q = std::clamp(q, 0.0, double(ah - 1));
+      int y = static_cast<int>(q);
+      std::uint32_t w = static_cast<std::uint32_t>((1 - (q - y)) * 256);
+      addRow(i, y, w);
+      addRow(i, std::min(y + 1, ah - 1), 256 - w);
+    }
+  }
+
+  for (int i = 0; i < dh; ++i) {
+    const Sum4* row = &v[static_cast<std::size_t>(i + 1) * stride];
+    std::uint32_t* drow = dbits + static_cast<std::size_t>(clipped.mY + i) * dest->mWidth + clipped.mX;
+    for (int j = 0; j < dw; ++j) {
+      const Sum4& e = row[j + 1];
+      std::uint32_t a = std::min<std::uint32_t>(e.a >> 16, 255);
+      if (a == 0) continue;
+      std::uint32_t d = drow[j];
+      auto ch = [&](std::uint32_t sum, std::uint32_t dc) {
+        return std::min<std::uint32_t>(((std::min<std::uint32_t>(sum >> 16, 255) * a) >> 8) + ((dc * (256 - a)) >> 8),
+                                       255);
+      };
+      std::uint32_t da = A(d);
+      drow[j] = Pack(da + ((255 - da) * a) / 255, ch(e.r, R(d)), ch(e.g, G(d)), ch(e.b, B(d)));
+    }
+  }
+}
+
+// A copy of srcRect of src with every row reversed (and the source's transparency flags).
+MemoryImage* MirroredCopy(MemoryImage* src, const Rect& srcRect, Rect& outRect) {
+  Rect s = ClipToImage(srcRect, src->mWidth, src->mHeight);
+  if (s.mWidth <= 0 || s.mHeight <= 0) return nullptr;
+  src->CommitBits();
+  SourcePixels sp = ReadSource(src);
+  if (!sp.Valid()) return nullptr;
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(s.mWidth) * s.mHeight);
+  for (int y = 0; y < s.mHeight; ++y)
+    for (int x = 0; x < s.mWidth; ++x)
+      pixels[static_cast<std::size_t>(y) * s.mWidth + (s.mWidth - 1 - x)] = sp.At(s.mX + x, s.mY + y);
+  MemoryImage* copy = new MemoryImage(static_cast<OrvoAppBase*>(nullptr));
+  copy->SetBits(pixels.data(), s.mWidth, s.mHeight, false);
+  copy->SetImageMode(src->mHasTrans, src->mHasAlpha);
+  // Source columns cut off on the left of srcRect are now cut off on the right.
+  outRect = Rect(0, 0, s.mWidth, s.mHeight);
+  return copy;
+}
+
+}  // namespace
+
+void MemoryImage::StretchBlt(Image* srcImage, const Rect& destRect, const Rect& srcRect, const Rect& clipRect,
+                             const Color& color, int drawMode, bool fastStretch) {
+  MemoryImage* src = dynamic_cast<MemoryImage*>(srcImage);
+  if (src == nullptr) return;
+  src->mDrawn = true;
+  if (destRect.mWidth <= 0 || destRect.mHeight <= 0 || srcRect.mWidth <= 0 || srcRect.mHeight <= 0) return;
+  Rect clipped = destRect.Intersection(clipRect).Intersection(Rect(0, 0, mWidth, mHeight));
+  if (clipped.mWidth <= 0 || clipped.mHeight <= 0) return;
+  double scaleX = double(srcRect.mWidth) / destRect.mWidth;
+  double scaleY = double(srcRect.mHeight) / destRect.mHeight;
+  double sx = (clipped.mX - destRect.mX) * scaleX + srcRect.mX;
+  double sy = (clipped.mY - destRect.mY) * scaleY + srcRect.mY;
+  double sw = (clipped.mWidth - destRect.mWidth) * scaleX + srcRect.mWidth;
+  double sh = (clipped.mHeight - destRect.mHeight) * scaleY + srcRect.mHeight;
+  if (sw <= 0 || sh <= 0) return;
+  src->CommitBits();
+  SourcePixels sp = ReadSource(src);
+  std::uint32_t* dbits = GetBits();
+  if (!sp.Valid() || dbits == nullptr) return;
+  OpacityKeeper keeper(this);
+  if (fastStretch) {
+    Rect area = ClipToImage(srcRect, src->mWidth, src->mHeight);
+    if (area.mWidth <= 0 || area.mHeight <= 0) return;
+    StretchNearest(this, dbits, sp, clipped, sx, sy, scaleX, scaleY, area, color);
+  } else {
+    StretchFiltered(this, dbits, sp, destRect, srcRect, clipped, sx, sy, sw, sh);
+  }
+  keeper.Done();
+}
+
+void MemoryImage::StretchBltMirror(Image* srcImage, const Rect& destRect, const Rect& srcRect, const Rect& clipRect,
+                                   const Color& color, int drawMode, bool fastStretch) {
+  MemoryImage* src = dynamic_cast<MemoryImage*>(srcImage);
+  if (src == nullptr) return;
+  src->mDrawn = true;
+  Rect mirroredRect;
+  MemoryImage* copy = MirroredCopy(src, srcRect, mirroredRect);
+  if (copy == nullptr) return;
+  StretchBlt(copy, destRect, mirroredRect, clipRect, color, drawMode, fastStretch);
+  delete copy;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rotation
+
+void MemoryImage::BltF(Image* src, float x, float y, const Rect& srcRect, const Rect& clipRect, const Color& color,
+                       int drawMode) {
+  BltRotated(src, x, y, srcRect, clipRect, color, drawMode, 0.0, 0.0f, 0.0f);
+}
+
+namespace {
+
+// Narrows the columns [first, last] of a row so that every sample's 2 x 2 neighbourhood lies
+// inside 0..size-1; false when the row draws nothing.
+bool NarrowAxis(std::int64_t start, std::int64_t step, int size, int& first, int& last) {
+  const std::int64_t one = 65536;
+  if (step > 0) {
+    if ((start >> 16) >= size - 1) return false;
+    // The first column whose sample is not left of the source: ceil(-start / step).
+    std::int64_t f = start < 0 ? (-start + step - 1) / step : 0;
+    if (f > first) first = static_cast<int>(std::min<std::int64_t>(f, last + 1));
+    std::int64_t l = ((size * one - start) - 0x17FFF) / step;
+    if (l < last) last = static_cast<int>(std::max<std::int64_t>(l, -1));
+  } else if (step < 0) {
+    if (start < 0) return false;
+    std::int64_t f = ((size * one - start) - 0x27FFF) / step;
+    if (f >= 0 && f > first) first = static_cast<int>(std::min<std::int64_t>(f, last + 1));
+    std::int64_t l = (0x7FFF - start) / step;
+    if (l < last) last = static_cast<int>(std::max<std::int64_t>(l, -1));
+  } else {
+    if (start < 0 || start >= (size - 1) * one) return false;
+  }
+  return first <= last;
+}
+
+}  // namespace
+
+void MemoryImage::BltRotated(Image* srcImage, float x, float y, const Rect& srcRect, const Rect& clipRect,
+                             const Color& color, int drawMode, double angle, float centerX, float centerY) {
+  MemoryImage* src = dynamic_cast<MemoryImage*>(srcImage);
+  if (src == nullptr) return;
+  src->mDrawn = true;
+  if (drawMode != 0 && drawMode != 1) return;
+  Rect sr = ClipToImage(srcRect, src->mWidth, src->mHeight);
+  // A source rectangle reaching outside the image is refused rather than read past it.
+  if (sr != srcRect || sr.mWidth <= 0 || sr.mHeight <= 0) return;
+  double c = std::cos(angle);
+  double s = std::sin(angle);
+  double minX = 10000000, minY = 10000000, maxX = -10000000, maxY = -10000000;
+  const double cornersX[4] = {0, double(sr.mWidth), 0, double(sr.mWidth)};
+  const double cornersY[4] = {0, 0, double(sr.mHeight), double(sr.mHeight)};
+  for (int i = 0; i < 4; ++i) {
+    double px = cornersX[i] - centerX;
+    double py = cornersY[i] - centerY;
+    double X = x + centerX + c * px + s * py;
+    double Y = y + centerY - s * px + c * py;
+    minX = std::min(minX, X);
+    maxX = std::max(maxX, X);
+    minY = std::min(minY, Y);
+    maxY = std::max(maxY, Y);
+  }
+  Rect clip = clipRect.Intersection(Rect(0, 0, mWidth, mHeight));
+  FRect box = FRect(minX, minY, maxX - minX, maxY - minY)
+                  .Intersection(FRect(clip.mX, clip.mY, clip.mWidth, clip.mHeight));
+  if (box.mWidth <= 0 || box.mHeight <= 0) return;
+  src->CommitBits();
+  SourcePixels sp = ReadSource(src);
+  std::uint32_t* dbits = GetBits();
+  if (!sp.Valid() || dbits == nullptr) return;
+
+  bool white = color == Color::White;
+  Rgb tint = Channels(color);
+  bool additive = drawMode == 1;
+  std::uint32_t addR = tint.r * tint.a / 255, addG = tint.g * tint.a / 255, addB = tint.b * tint.a / 255;
+  int X0 = static_cast<int>(box.mX);
+  int Y0 = static_cast<int>(box.mY);
+  int lastCol = static_cast<int>(box.mWidth - 1.0);
+  std::int64_t du = static_cast<std::int64_t>(c * 65536);
+  std::int64_t dv = static_cast<std::int64_t>(s * 65536);
+  OpacityKeeper keeper(this);
+  for (int r = 0; r < box.mHeight; ++r) {
+    int destY = Y0 + r;
+    if (destY < 0 || destY >= mHeight) continue;
+    float px = static_cast<float>(X0) - centerX - x;
+    float py = static_cast<float>(destY) - centerY - y;
+    std::int64_t u = static_cast<std::int64_t>((c * px - s * py + centerX) * 65536);
+    std::int64_t v = static_cast<std::int64_t>((s * px + c * py + centerY) * 65536);
+    int first = 0;
+    int last = lastCol;
+    if (!NarrowAxis(u, du, sr.mWidth, first, last)) continue;
+    if (!NarrowAxis(v, dv, sr.mHeight, first, last)) continue;
+    std::uint32_t* drow = dbits + static_cast<std::size_t>(destY) * mWidth;
+    std::int64_t cu = u + first * du;
+    std::int64_t cv = v + first * dv;
+    for (int k = first; k <= last; ++k, cu += du, cv += dv) {
+      int destX = X0 + k;
+      if (destX < 0 || destX >= mWidth) continue;
+      int ix = static_cast<int>(cu >> 16);
+      int iy = static_cast<int>(cv >> 16);
+      if (ix < 0 || iy < 0 || ix + 1 >= sr.mWidth || iy + 1 >= sr.mHeight) continue;
+      std::uint32_t fx = static_cast<std::uint32_t>(cu & 0xFFFE) + 1;
+      std::uint32_t fy = static_cast<std::uint32_t>(cv & 0xFFFE) + 1;
+      std::uint32_t p[4] = {sp.At(sr.mX + ix, sr.mY + iy), sp.At(sr.mX + ix + 1, sr.mY + iy),
+                            sp.At(sr.mX + ix, sr.mY + iy + 1), sp.At(sr.mX + ix + 1, sr.mY + iy + 1)};
+      std::uint32_t prod[4] = {((65536 - fx) * (65536 - fy)) >> 16, (fx * (65536 - fy)) >> 16,
+                               ((65536 - fx) * fy) >> 16, (fx * fy) >> 16};
+      std::uint32_t total = 0, sr8 = 0, sg8 = 0, sb8 = 0;
+      for (int n = 0; n < 4; ++n) {
+        std::uint32_t w = (prod[n] * A(p[n])) >> 16;
+        if (!additive && !white) w = (w * tint.a) >> 8;
+        total += w;
+        sr8 += R(p[n]) * w;
+        sg8 += G(p[n]) * w;
+        sb8 += B(p[n]) * w;
+      }
+      if (total == 0) continue;
+      sr8 >>= 8;
+      sg8 >>= 8;
+      sb8 >>= 8;
+      std::uint32_t& d = drow[destX];
+      if (additive) {
+        if (!white) {
+          sr8 = (sr8 * addR) >> 8;
+          sg8 = (sg8 * addG) >> 8;
+          sb8 = (sb8 * addB) >> 8;
+        }
+        d = (d & 0xFF000000u) | (AddClamp(R(d), std::min(sr8, 255u)) << 16) |
+            (AddClamp(G(d), std::min(sg8, 255u)) << 8) | AddClamp(B(d), std::min(sb8, 255u));
+        continue;
+      }
+      if (!white) {
+        sr8 = (sr8 * (tint.r + 1)) >> 8;
+        sg8 = (sg8 * (tint.g + 1)) >> 8;
+        sb8 = (sb8 * (tint.b + 1)) >> 8;
+      }
+      if (total >= 251) {
+        d = Pack(255, std::min(sr8, 255u), std::min(sg8, 255u), std::min(sb8, 255u));
+        continue;
+      }
+      std::uint32_t inv = 256 - total;
+      std::uint32_t da = A(d);
+      std::uint32_t cover = ((256 - da) * inv) >> 8;
+      std::uint32_t q = 256 - cover;
+      auto ch = [&](std::uint32_t dc, std::uint32_t sc) {
+        return std::min<std::uint32_t>((((dc * da) >> 8) * inv + 256 * sc) / q, 255);
+      };
+      d = Pack(255 - cover, ch(R(d), sr8), ch(G(d), sg8), ch(B(d), sb8));
+    }
+  }
+  keeper.Done();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Matrix and triangles, through the triangle rasteriser
+
+void MemoryImage::BltMatrix(Image* srcImage, float x, float y, const Matrix3& matrix, const Rect& clipRect,
+                            const Color& color, int drawMode, const Rect& srcRect, bool blend) {
+  MemoryImage* src = dynamic_cast<MemoryImage*>(srcImage);
+  if (src == nullptr) return;
+  src->mDrawn = true;
+  if (src->mWidth <= 0 || src->mHeight <= 0) return;
+  Rect clip = clipRect.Intersection(Rect(0, 0, mWidth, mHeight));
+  if (clip.mWidth <= 0 || clip.mHeight <= 0) return;
+  std::uint32_t* dbits = GetBits();
+  if (dbits == nullptr) return;
+  float w = static_cast<float>(srcRect.mWidth);
+  float h = static_cast<float>(srcRect.mHeight);
+  float u0 = static_cast<float>(srcRect.mX) / src->mWidth;
+  float u1 = static_cast<float>(srcRect.mX + srcRect.mWidth) / src->mWidth;
+  float v0 = static_cast<float>(srcRect.mY) / src->mHeight;
+  float v1 = static_cast<float>(srcRect.mY + srcRect.mHeight) / src->mHeight;
+  TriVertex verts[4] = {{-w / 2, -h / 2, u0, v0, 0xFFFFFFFF},
+                        {w / 2, -h / 2, u1, v0, 0xFFFFFFFF},
+                        {-w / 2, h / 2, u0, v1, 0xFFFFFFFF},
+                        {w / 2, h / 2, u1, v1, 0xFFFFFFFF}};
+  for (TriVertex& vert : verts) {
+    Vector3 p = matrix.TransformVector(vert.x, vert.y, 1.0f);
+    vert.x = p.x + x - 0.5f;
+    vert.y = p.y + y - 0.5f;
+  }
+  OpacityKeeper keeper(this);
+  RasterizeTriangle(verts, 4, src, &color, drawMode, &clip, dbits, mWidth * 4, RasterFormat(), blend, false);
+  keeper.Done();
+}
+
+void MemoryImage::BltTrianglesTex(Image* textureImage, const TriVertex theTriangles[][3], int numTriangles,
+                                  const Rect& clipRect, const Color& color, int drawMode, float tx, float ty,
+                                  bool blend) {
+  MemoryImage* texture = dynamic_cast<MemoryImage*>(textureImage);
+  if (texture != nullptr) texture->mDrawn = true;
+  Rect clip = clipRect.Intersection(Rect(0, 0, mWidth, mHeight));
+  if (clip.mWidth <= 0 || clip.mHeight <= 0 || theTriangles == nullptr) return;
+  std::uint32_t* dbits = GetBits();
+  if (dbits == nullptr) return;
+  OpacityKeeper keeper(this);
+  for (int i = 0; i < numTriangles; ++i) {
+    TriVertex tri[3];
+    bool vertexColors = false;
+    for (int k = 0; k < 3; ++k) {
+      tri[k] = theTriangles[i][k];
+      tri[k].x += tx;
+      tri[k].y += ty;
+      if (tri[k].color != 0) vertexColors = true;
+    }
+    // A vertex colour of 0 means "the call's colour alone": no further modulation.
+    if (vertexColors)
+      for (TriVertex& vert : tri)
+        if (vert.color == 0) vert.color = 0xFFFFFFFF;
+    RasterizeTriangle(tri, 3, texture, &color, drawMode, &clip, dbits, mWidth * 4, RasterFormat(), blend,
+                      vertexColors);
+  }
+  keeper.Done();
+}
+
+}  // namespace Orvo
