@@ -4,16 +4,20 @@
 #include "assets/content/BitmapFonts.h"
 #include "assets/content/Maps.h"
 #include "assets/content/Pictures.h"
+#include "assets/content/Sounds.h"
 
 namespace assets {
 
 void GenerateContent(const std::filesystem::path& outDir, const std::filesystem::path& sourceDir)
 {
     std::filesystem::create_directories(outDir);
+    // Maps first: they are the only part read from sources, so a broken source stops the run
+    // before anything else is written.
+    GenerateMaps(sourceDir, outDir);
     for (const BitmapFontRecipe& recipe : BitmapFontRecipes())
         GenerateBitmapFont(recipe, outDir);
-    GenerateMaps(sourceDir, outDir);
     GeneratePictures(outDir);
+    GenerateSounds(outDir);
 }
 
 void GenerateContent(const std::filesystem::path& outDir)
