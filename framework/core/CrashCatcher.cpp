@@ -8,6 +8,7 @@
 
 #include "framework/core/Common.h"
 #include "framework/core/Demo.h"
+#include "framework/core/Globals.h"
 #include "framework/core/OrvoAppBase.h"
 #include "platform/Threads.h"
 
@@ -52,10 +53,11 @@ void RemoveFilterAtExit() { CrashCatcher::RemoveFilter(); }
 
 plat::LPTOP_LEVEL_EXCEPTION_FILTER gPreviousFilter = nullptr;
 
-// Installs the filter before the entry function runs.
-struct FilterInstaller {
-  FilterInstaller() { CrashCatcher::InstallFilter(); }
-} gFilterInstaller;
+// The process-wide objects, the filter among them, are built before the entry function
+// runs by whichever program links the crash catcher.
+struct GlobalsBeforeEntry {
+  GlobalsBeforeEntry() { EnsureFrameworkGlobals(); }
+} gGlobalsBeforeEntry;
 
 std::string FormField(const std::string& name, const std::string& value) {
   return std::string("--") + CrashCatcher::kBoundary + "\r\nContent-Disposition: form-data; name=\"" + name +

@@ -19,8 +19,10 @@ class Color {
   Color() = default;
   // Packed 0xAARRGGBB; an alpha byte of 0 is read as opaque, so 0x00RRGGBB is opaque.
   explicit Color(int argb);
-  Color(int r, int g, int b) : mRed(r), mGreen(g), mBlue(b), mAlpha(255) {}
-  Color(int r, int g, int b, int a) : mRed(r), mGreen(g), mBlue(b), mAlpha(a) {}
+  // constexpr, so that Black and White are built at compile time and hold their values
+  // even for code that runs while other files are still being initialised.
+  constexpr Color(int r, int g, int b) : mRed(r), mGreen(g), mBlue(b), mAlpha(255) {}
+  constexpr Color(int r, int g, int b, int a) : mRed(r), mGreen(g), mBlue(b), mAlpha(a) {}
   explicit Color(const int* rgb) : mRed(rgb[0]), mGreen(rgb[1]), mBlue(rgb[2]), mAlpha(255) {}
 
   int GetRed() const { return mRed; }

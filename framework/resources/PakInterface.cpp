@@ -76,7 +76,10 @@ static std::atomic<PakInterface*>* PublishedSlot() {
   return slot;
 }
 
+static PakInterface* ProcessPakInterface();
+
 PakInterface* FindPakInterface() {
+  ProcessPakInterface();
   std::atomic<PakInterface*>* slot = PublishedSlot();
   return slot == nullptr ? nullptr : slot->load(std::memory_order_acquire);
 }
@@ -385,9 +388,14 @@ plat::BOOL PakInterface::FindClose(plat::HANDLE searchHandle) {
   return plat::TRUE;
 }
 
-// The one instance of the process, made before the program's entry function runs and kept
+// The one instance of the process, made before the program's entry function runs (or on
+// first use, by code that runs while other files are still being initialised) and kept
 // to the end, so that no entry or open handle ever outlives it.
-static PakInterface* const gProcessPakInterface = new PakInterface();
+static PakInterface* ProcessPakInterface() {
+  static PakInterface* const instance = new PakInterface();
+  return instance;
+}
+static PakInterface* const gProcessPakInterface = ProcessPakInterface();
 
 PakHandle* PakOpen(const char* name, const char* mode) {
   if (PakInterface* pak = FindPakInterface()) return pak->FOpen(name, mode);
