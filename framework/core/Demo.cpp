@@ -308,6 +308,17 @@ int Demo::ReadBoundedLength() {
   return length;
 }
 
+bool Demo::ReadRecordedBytes(std::vector<std::uint8_t>* bytes) {
+  const int length = ReadBoundedLength();
+  if (length < 0) {
+    EndPlayback();
+    return false;
+  }
+  bytes->resize(static_cast<std::size_t>(length));
+  mBuffer.ReadBytes(bytes->data(), length);
+  return true;
+}
+
 void Demo::SkipPayload(int code) {
   switch (code) {
     case CMD_REG_READ:
@@ -441,13 +452,8 @@ bool Demo::PlaybackRegistryRead(std::uint32_t* type, std::vector<std::uint8_t>* 
   if (!TakeOwnRecord(CMD_REG_READ)) return false;
   if (mBuffer.ReadNumBits(1, false) != 1) return false;
   const auto recordedType = static_cast<std::uint32_t>(mBuffer.ReadLong());
-  const int length = ReadBoundedLength();
-  if (length < 0) {
-    EndPlayback();
-    return false;
-  }
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
-  mBuffer.ReadBytes(bytes.data(), length);
+  std::vector<std::uint8_t> bytes;
+  if (!ReadRecordedBytes(&bytes)) return false;
   if (type) *type = recordedType;
   if (data) *data = std::move(bytes);
   return true;
@@ -507,16 +513,10 @@ void Demo::DemoSyncString(std::string& value) {
 bool Demo::ReadBufferFromFile(const std::string& fileName, Buffer& buffer, bool unsynchronised) {
   if (mPlaying && !unsynchronised) {
     if (!TakeOwnRecord(CMD_FILE)) return false;
-    if (mBuffer.ReadNumBits(1, false) != 1) return false;
-    const int length = ReadBoundedLength();
-    if (length < 0) {
-      EndPlayback();
-      return false;
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
-    mBuffer.ReadBytes(bytes.data(), length);
+    std::vector<std::uint8_t> bytes;
+    if (mBuffer.ReadNumBits(1, false) != 1 || !ReadRecordedBytes(&bytes)) return false;
     buffer.Clear();
-    buffer.SetData(bytes.data(), length);
+    buffer.SetData(bytes.data(), static_cast<int>(bytes.size()));
     return true;
   }
   std::vector<std::uint8_t> bytes;

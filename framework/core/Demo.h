@@ -198,6 +198,8 @@ class Demo {
   void SkipPayload(int code);
   // A byte count from the stream, or -1 when it is negative or longer than what is left.
   int ReadBoundedLength();
+  // A length and that many bytes; false (and playback ended) when the length is bad.
+  bool ReadRecordedBytes(std::vector<std::uint8_t>* bytes);
   // Takes the pending record when it is due and of `code`; ends playback otherwise.
   bool TakeOwnRecord(int code);
   void EndPlayback() { mEnded = true; }
