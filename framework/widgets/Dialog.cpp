@@ -13,10 +13,12 @@
 
 namespace Orvo {
 
-std::string DIALOG_YES_STRING = "YES";
-std::string DIALOG_NO_STRING = "NO";
-std::string DIALOG_OK_STRING = "OK";
-std::string DIALOG_CANCEL_STRING = "CANCEL";
+// Built at compile time (constinit), so that they already hold their texts for code that
+// runs while other files are still being initialised.
+constinit std::string DIALOG_YES_STRING = "YES";
+constinit std::string DIALOG_NO_STRING = "NO";
+constinit std::string DIALOG_OK_STRING = "OK";
+constinit std::string DIALOG_CANCEL_STRING = "CANCEL";
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The framework's process-wide objects exist before the entry function runs: code that
 // runs while this file is still being initialised (before the framework's own files, as
-// this file is linked first) already finds the colours, the pak interface, the random
-// generator and the crash catcher built.
+// this file is linked first) already finds the colours, the dialog captions, the pak
+// interface, the random generator and the crash catcher built.
 #include "framework/core/Globals.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include "framework/core/CrashCatcher.h"
 #include "framework/graphics/Color.h"
 #include "framework/resources/PakInterface.h"
+#include "framework/widgets/Dialog.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ struct StaticInitProbe {
   bool pakOpensFiles = false;
   std::uint32_t firstRandom = 0;
   std::string headline;
+  std::string captions;
 
   StaticInitProbe() {
     black = Orvo::Color::Black;
@@ -37,6 +39,7 @@ struct StaticInitProbe {
     std::filesystem::remove(file);
     firstRandom = Orvo::GetMTRand().Next();
     headline = Orvo::ToNarrow(Orvo::CrashCatcher::kHeadline);
+    captions = Orvo::DIALOG_YES_STRING + Orvo::DIALOG_NO_STRING + Orvo::DIALOG_OK_STRING + Orvo::DIALOG_CANCEL_STRING;
   }
 } gProbe;
 
@@ -51,6 +54,7 @@ TEST(Globals, AreBuiltForCodeThatRunsBeforeTheEntryFunction) {
   EXPECT_TRUE(gProbe.pakOpensFiles);
   EXPECT_EQ(gProbe.firstRandom, Orvo::MTRand(4357).Next());
   EXPECT_EQ(gProbe.headline, "An unexpected error has occured!");
+  EXPECT_EQ(gProbe.captions, "YESNOOKCANCEL");
 }
 
 TEST(Globals, TheCrashFilterIsInstalledBeforeTheEntryFunction) {
