@@ -8,6 +8,7 @@
 #include "assets/content/Pictures.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace assets {
 
@@ -159,6 +160,156 @@ Canvas MapScreen(const std::filesystem::path& contentDir, const MapSource& map, 
     return screen;
 }
 
+
+// Text in one of the game's bitmap font sizes (rendered from the same face), centred.
+struct Texts {
+    std::vector<std::unique_ptr<Face>> faces;
+    Texts()
+    {
+        for (const BitmapFontRecipe& r : BitmapFontRecipes())
+            faces.push_back(std::make_unique<Face>(r.family, r.style, r.pixelSize));
+    }
+    Face& Size(int points)
+    {
+        const auto& recipes = BitmapFontRecipes();
+        for (size_t i = 0; i < recipes.size(); ++i)
+            if (recipes[i].pointSize == points)
+                return *faces[i];
+        return *faces[1];
+    }
+};
+
+// A dialog picture stretched to its drawn size and centred on (cx, cy) of the screen.
+struct Placed {
+    int x, y;
+};
+Placed PutDialog(Canvas& screen, const std::filesystem::path& contentDir, const std::string& picture, int w, int h, int cx, int cy)
+{
+    Canvas image = ReadPng(contentDir / picture);
+    if (image.Width() != w || image.Height() != h)
+        image = image.Resized(w, h);
+    const Placed at{cx - w / 2, cy - h / 2};
+    screen.Draw(image, at.x, at.y);
+    return at;
+}
+
+void PutButton(Canvas& screen, const std::filesystem::path& contentDir, Texts& t, const std::string& sheet,
+               const std::string& sprite, int cx, int cy, const std::string& caption, Rgba colour)
+{
+    const Canvas image = ReadPng(contentDir / sheet);
+    const Sprite& s = SpriteOf(FindPicture(sheet), sprite);
+    Put(screen, image, s, cx - s.w / 2, cy - s.h / 2);
+    if (!caption.empty())
+        screen.TextCentred(t.Size(14), static_cast<float>(cx), cy - 5.0f, caption, colour);
+}
+
+const Rgba kBlack{0, 0, 0}, kGrey{203, 203, 192}, kPink{252, 133, 133}, kDarkRed{128, 0, 0};
+
+Canvas StartScreen(const std::filesystem::path& contentDir, Texts& t)
+{
+    Canvas s = ReadPng(contentDir / "images/fon_start.png");
+    s.TextCentred(t.Size(20), 512, 189, "Welcom,", kDarkRed);
+    s.TextCentred(t.Size(20), 512, 254, "Ann!", kDarkRed);
+    s.TextCentred(t.Size(14), 512, 309, "if you not Ann click here", kBlack);
+    PutButton(s, contentDir, t, "images/play.png", "play.normal", 532, 414, "", kBlack);
+    PutButton(s, contentDir, t, "images/btn_more_games.png", "more.hover", 512, 664, "", kBlack);
+    s.TextCentred(t.Size(14), 1008, 756, "1.0", {103, 102, 87});
+    return s;
+}
+
+Canvas DialogScreens(const std::filesystem::path& contentDir, Texts& t, const MapSource& map)
+{
+    // The puzzle screen with the level selection over it, and the other dialogs in a row below.
+    Canvas s = MapScreen(contentDir, map, 0);
+    const Placed d = PutDialog(s, contentDir, "images/dialog/dlg_level.png", 600, 600, 400, 394);
+    s.TextCentred(t.Size(14), d.x + 435.0f, d.y + 60.0f, map.title, kBlack);
+    const Canvas preview = ReadPng(contentDir / "images/maps/17.png");
+    s.Draw(preview, d.x + 234, d.y + 110);
+    const char* titles[] = {"Crossroads", "Old Mill", "Harbour Lights", "Stone Bridge", "Market Square",
+                            "Clock Tower", "Fox Trail", "Beehive", "Lantern", "Labyrinth"};
+    for (int r = 0; r < 10; ++r)
+        s.TextCentred(t.Size(14), d.x + 110.0f, d.y + 95.0f + 40 * r - 5, titles[r], r == 8 ? Rgba{0, 128, 0} : kBlack);
+    const char* tabs[] = {"All", "Easy", "Medium", "Hard"};
+    const int tabX[] = {100, 285, 410, 540};
+    for (int i = 0; i < 4; ++i)
+        PutButton(s, contentDir, t, "images/btn_def.png", i == 2 ? "def.disabled" : (i == 3 ? "def.hover" : "def.normal"),
+                  d.x + tabX[i], d.y + 550, tabs[i], i == 2 ? kBlack : (i == 3 ? kPink : kGrey));
+    PutButton(s, contentDir, t, "images/up_down_1.png", "up.disabled", d.x + 108 + 100, d.y + 156, "", kBlack);
+    PutButton(s, contentDir, t, "images/up_down_1.png", "down.normal", d.x + 107 + 100, d.y + 590, "", kBlack);
+    s.TextCentred(t.Size(20), d.x + 545.0f, d.y + 480.0f, "Play", {0, 128, 0});
+    s.TextCentred(t.Size(10), d.x + 40.0f, d.y + 580.0f, "Profiles", kBlack);
+    return s;
+}
+
+Canvas SmallDialogs(const std::filesystem::path& contentDir, Texts& t)
+{
+    Canvas s(1700, 1000, {40, 44, 52});
+    // Exit question on the shade.
+    s.Draw(ReadPng(contentDir / "images/dialog/black_under_exit.png"), 0, 0);
+    Placed d = PutDialog(s, contentDir, "images/dialog/380 220.png", 380, 220, 220, 130);
+    s.TextCentred(t.Size(16), d.x + 195.0f, d.y + 70.0f, "Are you sure want to exit?", kBlack);
+    PutButton(s, contentDir, t, "images/btn_def.png", "def.normal", d.x + 110, d.y + 165, "Yes", kBlack);
+    PutButton(s, contentDir, t, "images/btn_def.png", "def.pressed", d.x + 270, d.y + 165, "No", kGrey);
+    // Error dialog: the same picture drawn 400 x 200, yellow text.
+    d = PutDialog(s, contentDir, "images/dialog/380 220.png", 400, 200, 650, 130);
+    s.TextCentred(t.Size(16), d.x + 200.0f, d.y + 75.0f, "Player with this name already exist!", {255, 255, 10});
+    PutButton(s, contentDir, t, "images/btn_def.png", "def.normal", d.x + 200, d.y + 160, "Ok", kBlack);
+    // New player.
+    d = PutDialog(s, contentDir, "images/dialog/365 215.png", 400, 200, 1100, 130);
+    s.TextCentred(t.Size(16), d.x + 200.0f, d.y + 50.0f, "Enter your name:", {255, 255, 128});
+    s.FillRect(d.x + 45, d.y + 70, 310, 28, {255, 255, 255});
+    s.TextCentred(t.Size(14), d.x + 200.0f, d.y + 84.0f, "Ann", kBlack);
+    PutButton(s, contentDir, t, "images/btn_def.png", "def.normal", d.x + 300, d.y + 160, "Create", kBlack);
+    PutButton(s, contentDir, t, "images/btn_def.png", "def.hover", d.x + 100, d.y + 160, "Cancel", kPink);
+    // Options.
+    d = PutDialog(s, contentDir, "images/dialog/450 400.png", 450, 400, 240, 480);
+    s.TextCentred(t.Size(16), d.x + 225.0f, d.y + 100.0f, "Music volume", {110, 2, 5});
+    s.TextCentred(t.Size(16), d.x + 225.0f, d.y + 160.0f, "40", {110, 2, 5});
+    const Canvas left = ReadPng(contentDir / "images/btn_left.png"), right = ReadPng(contentDir / "images/btn_right.png");
+    s.Draw(left, d.x + 145 - 15, d.y + 160 - 15);
+    s.Draw(right, d.x + 305 - 15, d.y + 160 - 15);
+    s.TextCentred(t.Size(14), d.x + 225.0f, d.y + 255.0f, "Full   Screen   (on)", kBlack);
+    PutButton(s, contentDir, t, "images/btn_def.png", "def.normal", d.x + 225, d.y + 365, "Close", kBlack);
+    // Profiles (drawn 380 x 450).
+    d = PutDialog(s, contentDir, "images/dialog/380 460.png", 380, 450, 690, 500);
+    const char* names[] = {"Ann", "Bob", "Carla", "Dmitri"};
+    const int ys[] = {55, 131, 213, 294};
+    for (int i = 0; i < 4; ++i)
+        s.TextCentred(t.Size(14), d.x + 190.0f, d.y + ys[i] - 5.0f, names[i], i == 0 ? kBlack : kGrey);
+    s.TextCentred(t.Size(14), d.x + 120.0f, d.y + 345.0f, "Delete", kBlack);
+    s.TextCentred(t.Size(14), d.x + 260.0f, d.y + 345.0f, "New", {255, 255, 255});
+    PutButton(s, contentDir, t, "images/btn_def.png", "def.normal", d.x + 190, d.y + 410, "Close", kBlack);
+    // Finish dialog.
+    d = PutDialog(s, contentDir, "images/dialog/end_level.png", 400, 320, 1120, 460);
+    s.TextCentred(t.Size(14), d.x + 200.0f, d.y + 130.0f, "Your time", kBlack);
+    s.TextCentred(t.Size(14), d.x + 200.0f, d.y + 175.0f, "3 min 27 sec", {0, 128, 0});
+    PutButton(s, contentDir, t, "images/btn_def.png", "def.normal", d.x + 130, d.y + 245, "Restart", kBlack);
+    PutButton(s, contentDir, t, "images/btn_def.png", "def.normal", d.x + 270, d.y + 245, "New level", kBlack);
+    PutButton(s, contentDir, t, "images/btn_def.png", "def.normal", d.x + 200, d.y + 290, "Close", kBlack);
+    // Tutorial window.
+    d = PutDialog(s, contentDir, "images/dialog/620 220.png", 620, 220, 400, 860);
+    const char* lines[] = {"Take a look at buttons near the center of number's column.",
+                           "This buttons switches display mode for numbers in the list.",
+                           "You can see all the numbers for a selected line, or all number except used,",
+                           "or only numbers you can fill in.", "", "Now - click the number to fill in vertical line."};
+    for (int i = 0; i < 6; ++i)
+        s.TextCentred(t.Size(14), d.x + 310.0f, d.y + 20.0f + 21 * i, lines[i], kBlack);
+    PutButton(s, contentDir, t, "images/btn_def.png", "def.normal", d.x + 310, d.y + 195, "Skip", kBlack);
+    // More games (scaled to half).
+    Canvas more(800, 600);
+    more.Draw(ReadPng(contentDir / "images/dialog/800 600.png"), 0, 0);
+    const auto& games = MoreGames();
+    const int px[] = {222, 578, 222}, py[] = {150, 150, 410};
+    for (size_t i = 0; i < games.size(); ++i) {
+        more.Draw(ReadPng(contentDir / games[i].path), px[i] - 100, py[i] - 70);
+        more.TextCentred(t.Size(14), px[i] - 2.0f, py[i] + 90.0f, games[i].title, {110, 2, 5});
+    }
+    more.TextCentred(t.Size(14), 580, 380, "See all our game at:", kBlack);
+    more.TextCentred(t.Size(14), 580, 420, "www.example.com", {110, 2, 5});
+    s.Draw(more.Resized(400, 300), 1250, 700);
+    return s;
+}
+
 } // namespace
 
 void WriteReview(const std::filesystem::path& contentDir, const std::filesystem::path& sourceDir,
@@ -173,6 +324,10 @@ void WriteReview(const std::filesystem::path& contentDir, const std::filesystem:
         overview.Draw(screen.Resized(256, 192), 10 + static_cast<int>(i % 6) * 266, 10 + static_cast<int>(i / 6) * 202);
     }
     WritePng(reviewDir / "maps_overview.png", overview);
+    Texts texts;
+    WritePng(reviewDir / "start_screen.png", StartScreen(contentDir, texts));
+    WritePng(reviewDir / "level_selection.png", DialogScreens(contentDir, texts, maps[16]));
+    WritePng(reviewDir / "dialogs.png", SmallDialogs(contentDir, texts));
 }
 
 } // namespace assets

@@ -7,8 +7,8 @@
 namespace assets {
 
 /// Reads the generated files in contentDir and writes into reviewDir:
-/// "contact_sheet.png", "maps/N.png" (each map on the puzzle screen), "maps_overview.png"
-/// and "start_screen.png". Throws std::runtime_error when a generated file is missing or broken.
+/// "contact_sheet.png", "maps/N.png" (each map on the puzzle screen), "maps_overview.png",
+/// "start_screen.png", "level_selection.png" and "dialogs.png" (with sample texts). Throws std::runtime_error when a generated file is missing or broken.
 void WriteReview(const std::filesystem::path& contentDir, const std::filesystem::path& sourceDir,
                  const std::filesystem::path& reviewDir);
 
