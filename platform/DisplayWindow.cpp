@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <functional>
 #include <map>
 #include <mutex>
 
@@ -53,39 +54,17 @@ SDL_Window* DisplaySdlWindow(HWND window) {
 
 POINT DisplayClientOrigin(HWND window) {
   POINT origin;
-  SDL_Window* w = DisplaySdlWindow(window);
-  if (w == nullptr) return origin;
-  if ((SDL_GetWindowFlags(w) & SDL_WINDOW_FULLSCREEN) != 0) return origin;
-  int x = 0;
-  int y = 0;
-  SDL_GetWindowPosition(w, &x, &y);
-  origin.x = x;
-  origin.y = y;
+  if (window != nullptr && !ClientToScreen(window, &origin)) origin = POINT{};
   return origin;
 }
 
 SIZE DisplayClientSize(HWND window) {
-  SIZE size;
-  SDL_Window* w = DisplaySdlWindow(window);
-  if (w == nullptr) return size;
-  int cw = 0;
-  int ch = 0;
-  SDL_GetWindowSize(w, &cw, &ch);
-  size.cx = cw;
-  size.cy = ch;
-  return size;
+  RECT r;
+  if (window == nullptr || !GetClientRect(window, &r)) return SIZE{};
+  return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
-SIZE DisplayDesktopSize() {
-  SIZE size{1024, 768};
-  if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return size;
-  SDL_DisplayMode mode;
-  if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
-    size.cx = mode.w;
-    size.cy = mode.h;
-  }
-  return size;
-}
+SIZE DisplayDesktopSize() { return SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
 
 void DisplaySetFullScreen(HWND window, bool fullScreen) {
   SDL_Window* w = DisplaySdlWindow(window);

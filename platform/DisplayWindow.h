@@ -7,17 +7,12 @@
 #include <functional>
 
 #include "platform/Types.h"
-
-struct SDL_Window;
+#include "platform/Window.h"
 
 namespace plat {
 
-// Window handle, as the window services hand them out (an opaque pointer).
-struct HWND__;
-using HWND = HWND__*;
-
-// Finds the SDL window behind a handle; the window services install it. Without one, or
-// for an unknown handle, the display works without showing anything (headless tests).
+// Finds the SDL window behind a handle; the window services install it when video starts.
+// Without one, or for an unknown handle, the display works without showing anything.
 void SetDisplayWindowResolver(std::function<SDL_Window*(HWND)> resolver);
 SDL_Window* DisplaySdlWindow(HWND window);
 
