@@ -444,7 +444,11 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
     default:
       hwnd->visible = true;
       if (hwnd->sdl) SDL_ShowWindow(hwnd->sdl);
-      if (cmd != SW_SHOWNOACTIVATE && !State().active) State().active = hwnd;
+      // Showing a window while none of this program's windows is active activates it.
+      if (cmd != SW_SHOWNOACTIVATE && !State().active) {
+        State().active = hwnd;
+        Post(hwnd, WM_ACTIVATEAPP, 1, 0);
+      }
       break;
   }
   return wasVisible;

@@ -43,6 +43,7 @@ using plat::WPARAM;
 class DDImage;
 class DDInterface;
 class Demo;
+class DemoReplayTarget;
 class Dialog;
 class Font;
 class Image;
@@ -140,6 +141,7 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   bool mCustomCursors = false;
   int mCursorKind = CURSOR_POINTER;
   bool mLastRunEndedCleanly = true;
+  bool mInProgressWritePending = false;  // "InProgress" = 1 waits until the command line is known
   bool mSettingsLoaded = false;
   bool mInitialised = false;
   bool m3DChangedThisRun = false;
@@ -167,6 +169,7 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   MusicInterface* mMusicInterface = nullptr;
   Font* mDebugFont = nullptr;  // developer overlay font
   Demo* mDemo = nullptr;       // demo recording and playback state (always present)
+  DemoReplayTarget* mDemoTarget = nullptr;  // hands replayed records to this application
 
   // Dialogs by id, and in the order they were added.
   std::map<int, Dialog*> mDialogMap;
@@ -408,8 +411,12 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   // Processes queued records (only one when oneOnly); true while records remain.
   bool ProcessQueuedMessages(bool oneOnly);
   void UpdateActiveState();
-  // Acts on one replayed or live playback key (WM_CHAR while a demo plays).
+  // Acts on one playback key (WM_CHAR while a demo plays).
   void HandlePlaybackKey(int ch);
+  // The screensaver's input filter: true when it took the message (result in *result).
+  bool FilterScreenSaverMessage(plat::HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+  // Writes one input record into the demo being recorded.
+  void RecordInputForDemo(const QueuedMessage& record);
 
   // ---- Loop pieces ----
   void ResetFrameClock(bool suppressCatchUp);
@@ -428,6 +435,11 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   void CleanSharedImages();
   // True while the frame's time is paced by the display's refresh (full screen, reliable vsync).
   bool VSyncSteppingApplies() const;
+  // Ends the current frame: draws when an update ran since the last drawn frame, else
+  // sleeps what is left of the frame. False when it would sleep and allowSleep is false.
+  bool EndFrame(double frameTime, bool allowSleep, int* slept);
+  // The cursor poller's loop (its own thread).
+  void CursorPollerLoop();
 
   // ---- Window, display and cursor ----
   int ReinitDisplay();
@@ -437,6 +449,9 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   void SetCustomCursors(bool on);
   // Ends the process with `code` (after restoring the desktop mode when it was changed).
   [[noreturn]] void ExitWithCode(int code);
+
+  // Marks every widget for redrawing.
+  void MarkAllDirty();
 
   // ---- Images ----
   void RegisterImage(MemoryImage* image);
@@ -451,6 +466,8 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   bool PresentFrame();
   // The display's refresh rate (Hz) once it is open.
   int DisplayRefreshRate();
+  // The cursor poller's new mouse position (client coordinates) for the display's cursor.
+  void MoveDisplayCursor(int x, int y);
   void DeleteDisplay();
   // Frees what the shared-image cache and the dialogs hold (destructor).
   void ReleaseImagesAndDialogs();

@@ -1,0 +1,223 @@
+// The application's main loop run for real, headless, on a simulated clock: the update
+// rate, the bounded catch-up after a stall, presenting only when something changed, and
+// frames without updates that still end, sleep and read input.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+#include <vector>
+
+#include "framework/core/OrvoAppBase.h"
+#include "framework/widgets/Widget.h"
+#include "framework/widgets/WidgetManager.h"
+#include "platform/Process.h"
+#include "platform/Registry.h"
+#include "platform/SingleInstance.h"
+#include "platform/Time.h"
+
+namespace fs = std::filesystem;
+using namespace Orvo;
+
+namespace {
+
+// Keeps every file the application writes inside a fresh temporary folder.
+class Sandbox {
+ public:
+  Sandbox() {
+    root = fs::temp_directory_path() / ("orvo_app_" + std::to_string(std::random_device{}()));
+    fs::create_directories(root / "config");
+    fs::create_directories(root / "data");
+    fs::create_directories(root / "runtime");
+    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
+    plat::SetRegistryFolder("");
+    plat::SetCommandLineArgs({"/usr/bin/quorvane"});
+  }
+  ~Sandbox() {
+    plat::StopListeningForRegisteredMessages();
+    std::error_code ec;
+    fs::remove_all(root, ec);
+  }
+  fs::path root;
+};
+
+// A widget that changes every update, so every frame has something to show.
+class BusyWidget : public Widget {
+ public:
+  void Update() override {
+    Widget::Update();
+    MarkDirty();
+  }
+};
+
+// An application that records what the loop does and ends itself when told to.
+class LoopApp : public OrvoAppBase {
+ public:
+  explicit LoopApp(plat::SimulatedClock* clock) : mClock(clock) {
+    mProductName = "LoopTest" + std::to_string(std::random_device{}());
+    mRegKey = "LoopTest";
+  }
+
+  void UpdateApp() override {
+    OrvoAppBase::UpdateApp();
+    mUpdateTimes.push_back(plat::timeGetTime());
+    if (mOnUpdate) mOnUpdate(this);
+  }
+  bool DrawFrame() override {
+    mUpdatesAtDraw.push_back(mUpdateCount);
+    return OrvoAppBase::DrawFrame();
+  }
+  bool PaceFrame(bool allowSleep) override {
+    // A loop that spins would never move the simulated clock: stop it and say so.
+    if (++mPaceCalls > 2000000) {
+      mSpun = true;
+      Shutdown();
+    }
+    if (mStopAt != 0 && plat::timeGetTime() >= mStopAt) Shutdown();
+    return OrvoAppBase::PaceFrame(allowSleep);
+  }
+  bool HandleKeyCombo(int key, bool ctrl, bool alt) override {
+    mKeysSeen.push_back(key);
+    return false;
+  }
+  void LoadingCompleted() override { mLoadingCompletedAt = mUpdateCount; }
+
+  // Updates whose time lies in [from, to).
+  int UpdatesBetween(DWORD from, DWORD to) const {
+    return static_cast<int>(std::count_if(mUpdateTimes.begin(), mUpdateTimes.end(),
+                                          [&](DWORD t) { return t >= from && t < to; }));
+  }
+
+  plat::SimulatedClock* mClock;
+  std::vector<DWORD> mUpdateTimes;
+  std::vector<int> mUpdatesAtDraw;
+  std::vector<int> mKeysSeen;
+  std::function<void(LoopApp*)> mOnUpdate;
+  DWORD mStopAt = 0;
+  long mPaceCalls = 0;
+  bool mSpun = false;
+  int mLoadingCompletedAt = -1;
+};
+
+class AppLoopTest : public ::testing::Test {
+ protected:
+  void SetUp() override { plat::SetClockSource(&clock); }
+  void TearDown() override { plat::SetClockSource(nullptr); }
+  Sandbox sandbox;
+  plat::SimulatedClock clock{100000};
+};
+
+}  // namespace
+
+TEST_F(AppLoopTest, RunsAHundredUpdatesPerSecondAndSleepsBetweenThem) {
+  auto app = std::make_unique<LoopApp>(&clock);
+  app->Init();
+  const DWORD start = plat::timeGetTime();
+  app->mStopAt = start + 3000;
+  app->Start();
+  ASSERT_FALSE(app->mSpun);
+  ASSERT_GE(app->mLoadingCompletedAt, 0);
+  // Skip the first second (the loading thread may still run); then 100 a second.
+  int perSecond = app->UpdatesBetween(start + 1000, start + 2000);
+  EXPECT_GE(perSecond, 98);
+  EXPECT_LE(perSecond, 102);
+  // The loop slept its frames away rather than spinning.
+  EXPECT_GE(clock.SleepCalls(), 150);
+  EXPECT_EQ(plat::OutstandingTimePeriods(), 0);
+}
+
+TEST_F(AppLoopTest, StallIsCaughtUpOnlyBoundedly) {
+  auto app = std::make_unique<LoopApp>(&clock);
+  app->Init();
+  const DWORD start = plat::timeGetTime();
+  DWORD stallEnd = 0;
+  app->mOnUpdate = [&](LoopApp* a) {
+    if (a->mLoadingCompletedAt >= 0 && stallEnd == 0 && a->mUpdateCount == a->mLoadingCompletedAt + 50) {
+      clock.Advance(5000);  // the program hangs for five seconds inside an update
+      stallEnd = plat::timeGetTime();
+    }
+  };
+  app->mStopAt = start + 9000;
+  app->Start();
+  ASSERT_NE(stallEnd, 0u);
+  // Only 200 ms of the stall are caught up: about 20 extra updates, not 500.
+  int after = app->UpdatesBetween(stallEnd, stallEnd + 1000);
+  EXPECT_GE(after, 100);
+  EXPECT_LE(after, 125);
+  // Once loading completed, no more than 10 updates run between two drawn frames.
+  int worst = 0;
+  for (std::size_t i = 1; i < app->mUpdatesAtDraw.size(); ++i)
+    if (app->mUpdatesAtDraw[i - 1] > app->mLoadingCompletedAt)
+      worst = std::max(worst, app->mUpdatesAtDraw[i] - app->mUpdatesAtDraw[i - 1]);
+  EXPECT_GE(worst, 5);
+  EXPECT_LE(worst, 10);
+}
+
+TEST_F(AppLoopTest, PresentsOnlyWhenSomethingChanged) {
+  auto app = std::make_unique<LoopApp>(&clock);
+  app->Init();
+  DWORD start = plat::timeGetTime();
+  app->mStopAt = start + 5000;
+  app->Start();
+  // Nothing on screen changes: one present a second.
+  EXPECT_GE(app->mDrawCount.load(), 4);
+  EXPECT_LE(app->mDrawCount.load(), 6);
+
+  auto busy = std::make_unique<LoopApp>(&clock);
+  busy->Init();
+  BusyWidget widget;
+  widget.Resize(0, 0, 10, 10);
+  busy->mWidgetManager->AddWidget(&widget);
+  start = plat::timeGetTime();
+  busy->mStopAt = start + 2000;
+  busy->Start();
+  // Something changes every update: a present every frame (100 a second).
+  EXPECT_GE(busy->mDrawCount.load(), 150);
+  busy->mWidgetManager->RemoveWidget(&widget);
+}
+
+TEST_F(AppLoopTest, FramesWithoutUpdatesStillEndAndReadInput) {
+  struct Case { const char* what; std::function<void(LoopApp*)> stopTime; };
+  const Case cases[] = {
+      {"speed factor 0", [](LoopApp* a) { a->mSpeedFactor = 0.0; }},
+      {"negative speed factor", [](LoopApp* a) { a->mSpeedFactor = -1.0; }},
+      {"paused", [](LoopApp* a) { a->mDemoPaused = true; }},
+  };
+  for (const auto& c : cases) {
+    auto app = std::make_unique<LoopApp>(&clock);
+    app->Init();
+    int stoppedAt = -1;
+    DWORD stoppedTime = 0;
+    app->mOnUpdate = [&](LoopApp* a) {
+      if (a->mLoadingCompletedAt >= 0 && stoppedAt < 0) {
+        c.stopTime(a);
+        stoppedAt = a->mUpdateCount;
+        stoppedTime = plat::timeGetTime();
+        a->mStopAt = stoppedTime + 500;
+        plat::PostMessageA(a->mHWnd, plat::WM_KEYDOWN, 'Q', 0);
+      }
+    };
+    app->Start();
+    EXPECT_FALSE(app->mSpun) << c.what;
+    EXPECT_EQ(app->mUpdateCount.load(), stoppedAt) << c.what;  // time stood still
+    EXPECT_NE(std::find(app->mKeysSeen.begin(), app->mKeysSeen.end(), 'Q'), app->mKeysSeen.end()) << c.what;
+    // About one frame of 10 ms per loop pass while stopped, not thousands of passes.
+    EXPECT_LT(app->mPaceCalls, 2000) << c.what;
+  }
+}
+
+TEST_F(AppLoopTest, ShutdownFromAnotherThreadOnlyAsksTheLoop) {
+  auto app = std::make_unique<LoopApp>(&clock);
+  app->Init();
+  app->mOnUpdate = [](LoopApp* a) {
+    if (a->mUpdateCount == 20) {
+      std::thread([a] { a->Shutdown(); }).join();
+      EXPECT_FALSE(a->mQuit.load());
+    }
+  };
+  app->Start();
+  EXPECT_TRUE(app->mQuit.load());
+  EXPECT_LE(app->mUpdateCount.load(), 22);
+}
