@@ -9,6 +9,7 @@
 
 #include "framework/core/Demo.h"
 #include "framework/core/OrvoAppBase.h"
+#include "framework/graphics/DDInterface.h"
 #include "framework/sound/SoundManager.h"
 #include "framework/widgets/WidgetManager.h"
 #include "platform/MessageBox.h"
@@ -26,7 +27,7 @@ class NullDisplayUntilDisplayLands {
     mWindowed = windowed;
     mWidth = width;
     mHeight = height;
-    return RESULT_OK;
+    return DDInterface::RESULT_OK;
   }
   bool Present() {
     ++mPresents;
@@ -127,9 +128,9 @@ void OrvoAppBase::CreateMainWindow() {
 
   CreateDisplayIfMissing();
   int result = ReinitDisplay();
-  if (result != RESULT_OK) {
+  if (result != DDInterface::RESULT_OK) {
     ShowFatalError(GetString("FAILED_INIT_DIRECTDRAW", "Failed to initialize DirectDraw: ") +
-                   DisplayResultName(result));
+                   DDInterface::ResultName(result));
     ExitWithCode(1);
   }
 
@@ -158,7 +159,7 @@ int OrvoAppBase::ReinitDisplay() {
     mDemo->SetUpdateCount(mUpdateCount);
     mDemo->RecordWindowState(mIsWindowedNow, mRefreshRate);
   }
-  if (result == RESULT_OK) {
+  if (result == DDInterface::RESULT_OK) {
     mScreenBounds = Rect((mWidth - gDisplay->mWidth) / 2, (mHeight - gDisplay->mHeight) / 2, gDisplay->mWidth,
                          gDisplay->mHeight);
     if (mWidgetManager) mWidgetManager->SetMouseMapping(mScreenBounds, mScreenBounds);
@@ -212,7 +213,7 @@ void OrvoAppBase::Redraw() {
   DWORD now = plat::GetTickCount();
   if (mActive || (mIsWindowedNow && now - sLastRecoveryAttempt > 1000)) {
     sLastRecoveryAttempt = now;
-    if (ReinitDisplay() == RESULT_OK) {
+    if (ReinitDisplay() == DDInterface::RESULT_OK) {
       RefreshAllImages();
       MarkAllDirty();
     }

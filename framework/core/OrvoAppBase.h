@@ -84,19 +84,6 @@ enum CursorKind {
   NUM_CURSORS = 13
 };
 
-// Display result codes (named by DisplayResultName).
-enum DisplayResult {
-  RESULT_OK = 0,
-  RESULT_FAIL = 1,
-  RESULT_DD_CREATE_FAIL = 2,
-  RESULT_SURFACE_FAIL = 3,
-  RESULT_EXCLUSIVE_FAIL = 4,
-  RESULT_DISPCHANGE_FAIL = 5,
-  RESULT_INVALID_COLORDEPTH = 6,
-  RESULT_3D_FAIL = 7
-};
-const char* DisplayResultName(int result);
-
 // Dialog buttons map onto application button ids: 1000 -> dialog id + 2000, 1001 -> + 3000.
 constexpr int DIALOG_BUTTON_YES = 1000;
 constexpr int DIALOG_BUTTON_NO = 1001;
