@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "framework/graphics/DDImage.h"
 #include "framework/graphics/Font.h"
 #include "framework/graphics/Image.h"
 
@@ -31,6 +32,7 @@ Image* Graphics::GetStaticImage() {
 Graphics::Graphics(Image* image) {
   destImage = image != nullptr ? image : GetStaticImage();
   clipRect = Rect(0, 0, destImage->GetWidth(), destImage->GetHeight());
+  if (auto* surfaceImage = dynamic_cast<DDImage*>(destImage)) is3D = surfaceImage->Check3D();
 }
 
 Graphics::Graphics(const Graphics& other) : GraphicsState(other) {}

@@ -1,6 +1,7 @@
 // The shared image handle: counted references to the application's cached images.
 #include "framework/graphics/SharedImage.h"
 
+#include "framework/graphics/DDImage.h"
 #include "framework/graphics/ImageAppLink.h"
 #include "framework/graphics/MemoryImage.h"
 
@@ -51,5 +52,10 @@ SharedImageRef& SharedImageRef::operator=(MemoryImage* memoryImage) {
 }
 
 DDImage* SharedImageRef::GetDDImage() const { return mSharedImage != nullptr ? mSharedImage->mImage : nullptr; }
+
+MemoryImage* SharedImageRef::GetImage() const {
+  if (mUnsharedImage != nullptr) return mUnsharedImage;
+  return GetDDImage();
+}
 
 }  // namespace Orvo
