@@ -28,8 +28,9 @@ const Picture& FindPicture(const std::string& path);
 /// Draws every picture of the table into outDir under its game path, plus the window icon.
 void GeneratePictures(const std::filesystem::path& outDir);
 
-/// The window icon's game path (the application object's "IDI_MAIN_ICON").
-inline constexpr const char* kWindowIconPath = "images/IDI_MAIN_ICON.png";
+/// The window icon (the application object's "IDI_MAIN_ICON"), a plain file in the program
+/// folder: the window is made before any archive is mounted.
+inline constexpr const char* kWindowIconPath = "IDI_MAIN_ICON.png";
 
 /// The pictures of the more-games dialog, with the titles they show.
 struct MoreGame {

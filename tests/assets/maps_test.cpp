@@ -1,6 +1,8 @@
 // The map set: the validator over the shipped sources and over broken variants of them,
 // the exact byte format, and the generated map files and previews read back.
+#include "assets/content/BitmapFonts.h"
 #include "assets/content/Canvas.h"
+#include "assets/content/Face.h"
 #include "assets/content/Maps.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +43,12 @@ TEST(MapValidator, ShippedMapsPassEveryRule)
     EXPECT_EQ(maps.back().kind, 'h');
     EXPECT_EQ(maps.front().difficulty, 'e');
     EXPECT_EQ(maps[24].difficulty, 'h');
+    // Each title fits its 130-px row of the level list in the 14-point font.
+    const assets::BitmapFontRecipe& font14 = assets::BitmapFontRecipes()[1];
+    ASSERT_EQ(font14.pointSize, 14);
+    assets::Face face(font14.family, font14.style, font14.pixelSize);
+    for (const MapSource& m : maps)
+        EXPECT_LE(face.Measure(m.title), 130) << m.title;
 }
 
 TEST(MapValidator, CatchesEveryBrokenRule)
