@@ -11,6 +11,7 @@
 #include "framework/sound/MusicInterface.h"
 #include "framework/sound/SoundManager.h"
 #include "framework/widgets/WidgetManager.h"
+#include "platform/DirectDraw.h"
 #include "platform/Time.h"
 
 namespace Orvo {
@@ -107,6 +108,8 @@ void OrvoAppBase::PumpWindowMessages() {
     plat::TranslateMessage(&msg);
     plat::DispatchMessageA(&msg);
   }
+  // The cursor thread moves the cursor in the display between frames; show its moves.
+  plat::PresentChangedDisplays();
 }
 
 void OrvoAppBase::ReadDueDemoCommands() {

@@ -8,7 +8,7 @@
 //   AppLoop.cpp         Start, the frame phases, pacing, drawing, the loader and cursor threads
 //   AppInput.cpp        the window procedure, the input queue, focus and activation
 //   AppSettings.cpp     registry settings, command line, string properties
-//   AppDisplay.cpp      main window creation and the calls into the display
+//   AppWindowModes.cpp  main window creation, screen modes, the calls into the display, the cursor
 //   AppServices.cpp     dialogs, message boxes, volumes, images and links
 #pragma once
 
@@ -447,7 +447,7 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   DDImage* CopyImage(Image* source);
 
  protected:
-  // Creates the stand-in display until the real display lands; see AppDisplay.cpp.
+  // Creates the display (DDInterface) when there is none yet.
   void CreateDisplayIfMissing();
   // Presents the frame; false when the present was lost.
   bool PresentFrame();

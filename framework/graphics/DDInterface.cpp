@@ -353,6 +353,13 @@ int DDInterface::Init(plat::HWND window, bool isWindowed) {
 
   SetVideoOnlyDraw(mVideoOnlyDraw);
 
+  if (mIs3D) {
+    // No Direct3D renderer is built into this display: 3D start-up fails, and the
+    // application falls back to 2D drawing as it does for any 3D failure.
+    mErrorString = "3D init error: no Direct3D device";
+    return RESULT_3D_FAIL;
+  }
+
   ++mInitCount;
   mInitialized = true;
   return RESULT_OK;
