@@ -1,0 +1,339 @@
+// The application's start-up and shutdown around the loop: settings kept between runs,
+// the command line, the single running instance, string properties, the dialog button
+// mapping and the input queue's rules.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "framework/core/Demo.h"
+#include "framework/core/OrvoAppBase.h"
+#include "platform/MessageBox.h"
+#include "platform/Process.h"
+#include "platform/Registry.h"
+#include "platform/SingleInstance.h"
+
+namespace fs = std::filesystem;
+using namespace Orvo;
+
+namespace {
+
+struct ExitCalled {
+  UINT code;
+};
+
+class StartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = fs::temp_directory_path() / ("orvo_start_" + std::to_string(std::random_device{}()));
+    fs::create_directories(root / "config");
+    fs::create_directories(root / "data");
+    fs::create_directories(root / "runtime");
+    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
+    plat::SetRegistryFolder("");
+    plat::SetCommandLineArgs({"/opt/q/quorvane"});
+    plat::SetExitProcessHook([](UINT code) { throw ExitCalled{code}; });
+    plat::SetMessageBoxHook([this](const std::string& text, const std::string& caption, UINT flags) {
+      boxes.push_back(caption + "|" + text);
+      return plat::DefaultMessageBoxAnswer(flags);
+    });
+    product = "StartTest" + std::to_string(std::random_device{}());
+  }
+  void TearDown() override {
+    plat::SetExitProcessHook(nullptr);
+    plat::SetMessageBoxHook(nullptr);
+    plat::StopListeningForRegisteredMessages();
+    std::error_code ec;
+    fs::remove_all(root, ec);
+  }
+  std::unique_ptr<OrvoAppBase> NewApp(const std::string& regKey = "StartTest") {
+    auto app = std::make_unique<OrvoAppBase>();
+    app->mProductName = product;
+    app->mRegKey = regKey;
+    return app;
+  }
+  fs::path RegistryFile() const { return root / "config" / "quorvane" / "starttest.reg"; }
+
+  fs::path root;
+  std::string product;
+  std::vector<std::string> boxes;
+};
+
+}  // namespace
+
+TEST_F(StartupTest, SettingsWrittenAtShutdownAreReadAtTheNextStart) {
+  {
+    auto app = NewApp();
+    app->Init();
+    int inProgress = -1;
+    EXPECT_TRUE(app->RegReadNumber("InProgress", &inProgress));
+    EXPECT_EQ(inProgress, 1);  // this run is under way
+    app->mMusicVolume = 0.57;
+    app->mSfxVolume = 0.3;
+    app->mWindowed = false;
+    app->mPreferredX = 120;
+    app->mPreferredY = 80;
+    app->mWaitForVSync = true;
+    app->Mute(true);  // an automatic mute (minimised) is not saved as muted
+    app->Shutdown();
+  }
+  auto app = NewApp();
+  app->Init();
+  EXPECT_DOUBLE_EQ(app->mMusicVolume, 0.56);  // stored truncated, as 56
+  EXPECT_DOUBLE_EQ(app->mSfxVolume, 0.30);
+  EXPECT_FALSE(app->mWindowed);
+  EXPECT_EQ(app->mPreferredX, 120);
+  EXPECT_EQ(app->mPreferredY, 80);
+  EXPECT_TRUE(app->mWaitForVSync);
+  EXPECT_EQ(app->mMuteCount, 0);
+  EXPECT_TRUE(app->mLastRunEndedCleanly);
+}
+
+TEST_F(StartupTest, ARunThatDidNotEndInOrderIsNoticed) {
+  {
+    auto app = NewApp();
+    app->Init();
+    app->mSettingsLoaded = false;  // no orderly save: as if the program died
+    app->mRegKey.clear();
+  }
+  auto app = NewApp();
+  app->Init();
+  EXPECT_FALSE(app->mLastRunEndedCleanly);
+}
+
+TEST_F(StartupTest, CorruptOrMissingSettingsGiveTheDefaults) {
+  fs::create_directories(RegistryFile().parent_path());
+  std::ofstream(RegistryFile()) << "\x01\x02garbage\nV\t\tMusicVolume\t4\t0a000000\n";
+  auto app = NewApp();
+  app->Init();
+  EXPECT_DOUBLE_EQ(app->mMusicVolume, 0.85);
+  EXPECT_DOUBLE_EQ(app->mSfxVolume, 0.85);
+  EXPECT_TRUE(app->mWindowed);
+  EXPECT_EQ(app->mPreferredX, -1);
+
+  // Out-of-range values written by hand are brought into range.
+  app->RegWriteNumber("MusicVolume", 5000);
+  app->RegWriteNumber("Muted", -3);
+  app->LoadSettings();
+  EXPECT_DOUBLE_EQ(app->mMusicVolume, 1.0);
+  EXPECT_EQ(app->mMuteCount, 0);
+}
+
+TEST_F(StartupTest, WithoutARegistryKeyNothingIsReadOrWritten) {
+  auto app = NewApp("");
+  app->Init();
+  EXPECT_FALSE(app->RegWriteNumber("X", 1));
+  int v = 0;
+  EXPECT_FALSE(app->RegReadNumber("X", &v));
+  app->Shutdown();
+  EXPECT_FALSE(fs::exists(root / "config" / "quorvane"));
+}
+
+TEST_F(StartupTest, ScreensaverRunLeavesNoInProgressMark) {
+  {
+    auto app = NewApp();
+    app->Init();
+    app->Shutdown();  // InProgress = 0
+  }
+  plat::SetCommandLineArgs({"/opt/q/quorvane", "-screensaver"});
+  auto app = NewApp();
+  app->Init();
+  EXPECT_TRUE(app->mScreenSaverMode);
+  int inProgress = -1;
+  EXPECT_TRUE(app->RegReadNumber("InProgress", &inProgress));
+  EXPECT_EQ(inProgress, 0);
+}
+
+TEST_F(StartupTest, EveryOptionParsesWithAndWithoutAValue) {
+  struct Case {
+    const char* text;
+    std::function<bool(OrvoAppBase&)> check;
+  };
+  const Case cases[] = {
+      {"-play", [](OrvoAppBase& a) { return a.mPlayingDemo && !a.mRecordingDemo; }},
+      {"-play=x", [](OrvoAppBase& a) { return a.mPlayingDemo; }},
+      {"-record", [](OrvoAppBase& a) { return a.mRecordingDemo && !a.mPlayingDemo; }},
+      {"-record=1", [](OrvoAppBase& a) { return a.mRecordingDemo; }},
+      {"-recnum", [](OrvoAppBase& a) { return a.mRecordingDemo && a.mDemoFileName.ends_with("orvoapp1.dmo"); }},
+      {"-recnum=3", [](OrvoAppBase& a) { return a.mRecordingDemo && a.mDemoFileName.ends_with("orvoapp1.dmo"); }},
+      {"-playnum", [](OrvoAppBase& a) { return a.mPlayingDemo && a.mDemoFileName.ends_with(".dmo"); }},
+      {"-playnum=1", [](OrvoAppBase& a) { return a.mPlayingDemo; }},
+      {"-demofile=/tmp/x.dmo", [](OrvoAppBase& a) { return a.mDemoFileName == "/tmp/x.dmo"; }},
+      {"-demofile=\"my run.dmo\"",
+       [](OrvoAppBase& a) { return a.mDemoFileName == GetAppDataFolder() + "my run.dmo"; }},
+      {"-demofile", [](OrvoAppBase& a) { return a.mDemoFileName == GetAppDataFolder(); }},
+      {"-crash", [](OrvoAppBase& a) { return true; }},
+      {"-crash=1", [](OrvoAppBase& a) { return true; }},
+      {"-screensaver", [](OrvoAppBase& a) { return a.mScreenSaverMode; }},
+      {"-screensaver=yes", [](OrvoAppBase& a) { return a.mScreenSaverMode; }},
+      {"-changedir=/srv/game", [](OrvoAppBase& a) { return a.mProgramFolder == "/srv/game"; }},
+      {"-changedir", [](OrvoAppBase& a) { return a.mProgramFolder.empty(); }},
+      {"-recnum=99999999999999999999", [](OrvoAppBase& a) { return a.mRecordingDemo; }},
+  };
+  SetAppDataFolder((root / "data").string());
+  for (const auto& c : cases) {
+    OrvoAppBase app;
+    app.mProductName = product;
+    app.ParseParam(c.text);
+    EXPECT_TRUE(c.check(app)) << c.text;
+  }
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(StartupTest, UnknownOptionShowsItsNameAndEndsWithCodeZero) {
+  const std::string longName = "-" + std::string(5000, 'x');
+  for (const std::string& option : {std::string("-bogus"), std::string("-Play"), longName}) {
+    boxes.clear();
+    plat::SetCommandLineArgs({"/opt/q/quorvane", "-record", option});
+    auto app = NewApp();
+    try {
+      app->Init();
+      ADD_FAILURE() << "no exit for " << option.substr(0, 20);
+    } catch (const ExitCalled& e) {
+      EXPECT_EQ(e.code, 0u);
+    }
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind("FATAL ERROR|Invalid command line parameter: " + option.substr(0, 200), 0), 0u);
+    EXPECT_LT(boxes[0].size(), 300u);
+  }
+}
+
+TEST_F(StartupTest, CommandLineSplitting) {
+  struct Case { std::vector<std::string> args; bool parsedPlay; };
+  const Case cases[] = {
+      {{"/opt/my games/quorvane"}, false},             // quoted path, no arguments
+      {{"/opt/my games/quorvane", "-play"}, true},     // quoted path, then options
+      {{"/opt/q/quorvane", "-screensaver", "-play"}, true},
+  };
+  for (const auto& c : cases) {
+    plat::SetCommandLineArgs(c.args);
+    OrvoAppBase app;
+    app.SplitCommandLine();
+    EXPECT_TRUE(app.mCommandLineParsed);
+    EXPECT_EQ(app.mPlayingDemo, c.parsedPlay) << c.args.size();
+  }
+}
+
+TEST_F(StartupTest, SecondInstanceIsRefusedAndTheFirstIsTold) {
+  struct RaisingApp : OrvoAppBase {
+    void RaiseMainWindow(WPARAM wParam, LPARAM lParam) override { ++raised; }
+    int raised = 0;
+  };
+  auto first = std::make_unique<RaisingApp>();
+  first->mProductName = product;
+  first->Init();
+  {
+    auto second = NewApp();
+    try {
+      second->Init();
+      ADD_FAILURE() << "the second instance started";
+    } catch (const ExitCalled& e) {
+      EXPECT_EQ(e.code, 0u);
+    }
+  }
+  // The first instance's main window receives the notify message.
+  plat::MSG msg;
+  while (plat::PeekMessageA(&msg, nullptr, 0, 0, plat::PM_REMOVE)) plat::DispatchMessageA(&msg);
+  EXPECT_GE(first->raised, 1);
+
+  // In screensaver mode there is no single instance.
+  plat::SetCommandLineArgs({"/opt/q/quorvane", "-screensaver"});
+  auto saver = NewApp();
+  EXPECT_NO_THROW(saver->Init());
+  EXPECT_TRUE(saver->mInitialised);
+}
+
+TEST_F(StartupTest, StringPropertiesGiveEveryTextWithItsDefault) {
+  OrvoAppBase app;
+  EXPECT_EQ(app.GetString("DIALOG_BUTTON_OK", "x"), "OK");
+  EXPECT_EQ(app.GetString("NEW_VERSION_BODY", "x"),
+            "There is an update available for this product.  Would you like to visit the web site to download it?");
+  EXPECT_EQ(app.GetString("INVALID_COMMANDLINE_PARAM", "Invalid command line parameter: "),
+            "Invalid command line parameter: ");
+  app.SetString("FATAL_ERROR", L"first");
+  app.SetString("FATAL_ERROR", L"Erreur \u00E9");
+  EXPECT_EQ(app.GetString("FATAL_ERROR", "FATAL ERROR"), "Erreur \xE9");
+  app.SetString("EMPTY", L"");
+  EXPECT_EQ(app.GetString("EMPTY", "default"), "");
+  EXPECT_EQ(app.GetString("fatal_error", "case matters"), "case matters");
+}
+
+TEST_F(StartupTest, DialogButtonsMapOntoApplicationButtons) {
+  struct Recorder : OrvoAppBase {
+    using OrvoAppBase::ButtonPressed;
+    void ButtonPressed(int id) override { pressed.push_back(id); }
+    void ButtonReleased(int id) override { released.push_back(id); }
+    std::vector<int> pressed, released;
+  };
+  Recorder app;
+  app.DialogButtonPressed(5, 1000);
+  app.DialogButtonPressed(5, 1001);
+  app.DialogButtonPressed(5, 7);
+  app.DialogButtonReleased(9, 1000);
+  app.DialogButtonReleased(9, 1002);
+  EXPECT_EQ(app.pressed, (std::vector<int>{2005, 3005}));
+  EXPECT_EQ(app.released, (std::vector<int>{2009}));
+  app.ButtonPressed(42, 2);  // the click-count form reaches the plain one
+  EXPECT_EQ(app.pressed.back(), 42);
+}
+
+TEST_F(StartupTest, InputQueueKeepsOneTimerAndNothingAfterClose) {
+  auto app = NewApp();
+  app->Init();
+  app->mInputQueue.clear();
+  auto send = [&](UINT m, WPARAM w = 0) { app->HandleWindowMessage(app->mHWnd, m, w, 0); };
+  for (int i = 0; i < 5; ++i) send(plat::WM_TIMER, 100);
+  send(plat::WM_KEYDOWN, 'A');
+  send(plat::WM_SYSCOLORCHANGE);
+  send(plat::WM_DISPLAYCHANGE);
+  send(plat::WM_TIMER, 100);
+  send(plat::WM_TIMER, 100);
+  send(plat::WM_CLOSE);
+  send(plat::WM_KEYDOWN, 'B');
+  std::vector<UINT> kinds;
+  for (const auto& q : app->mInputQueue) kinds.push_back(q.mMessage);
+  EXPECT_EQ(kinds, (std::vector<UINT>{plat::WM_TIMER, plat::WM_KEYDOWN, plat::WM_SYSCOLORCHANGE, plat::WM_TIMER,
+                                      plat::WM_CLOSE}));
+  // Alt+F4 closes through default processing; other Alt combinations are swallowed.
+  EXPECT_EQ(app->HandleWindowMessage(app->mHWnd, plat::WM_SYSCHAR, 'r', 0), 0);
+  // Processing the close ends the application.
+  while (app->ProcessQueuedMessages(true)) {
+  }
+  EXPECT_TRUE(app->mQuit.load());
+  EXPECT_TRUE(app->mClosing);
+}
+
+TEST_F(StartupTest, ReplayedRegistryReadNeverOverrunsTheCallersBuffer) {
+  const std::string demoFile = (root / "reg.dmo").string();
+  {
+    Demo recording;
+    recording.SetFileName(demoFile);
+    recording.SetRecording(true);
+    std::vector<std::uint8_t> big(100, 0xAB);
+    recording.SetUpdateCount(0);
+    recording.RecordRegistryRead(true, plat::REG_BINARY, big.data(), static_cast<int>(big.size()));
+    recording.RecordRegistryRead(true, plat::REG_DWORD, big.data(), 4);
+    ASSERT_TRUE(recording.WriteDemoFile());
+  }
+  OrvoAppBase app;
+  app.mRegKey = "Replay";
+  app.mPlayingDemo = true;
+  app.mDemo->SetFileName(demoFile);
+  app.mDemo->SetPlaying(true);
+  std::string error;
+  ASSERT_TRUE(app.mDemo->ReadDemoFile(&error)) << error;
+
+  std::uint8_t buffer[8];
+  std::memset(buffer, 0x11, sizeof(buffer));
+  DWORD type = 0, size = 4;
+  EXPECT_FALSE(app.RegReadValue("Big", &type, buffer, &size));
+  EXPECT_EQ(size, 100u);  // the size it would need
+  for (std::uint8_t b : buffer) EXPECT_EQ(b, 0x11);
+  int v = 0;
+  EXPECT_TRUE(app.RegReadNumber("Small", &v));
+  EXPECT_EQ(static_cast<std::uint32_t>(v), 0xABABABABu);
+}
