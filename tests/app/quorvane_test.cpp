@@ -1,0 +1,103 @@
+// The quorvane program as a user starts it, headless: it runs until told to quit and
+// exits 0 with its settings saved, refuses bad options and a second copy with exit code 0,
+// and survives per-user folders it cannot write.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    program = fs::path(QUORVANE_RUN_DIR) / "quorvane";
+    ASSERT_TRUE(fs::exists(program)) << program << " is not built";
+    root = fs::temp_directory_path() / ("orvo_prog_" + std::to_string(std::random_device{}()));
+    for (const char* d : {"config", "data", "runtime"}) fs::create_directories(root / d);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(root, ec);
+  }
+  std::string Env() const {
+    return "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME='" + (root / "config").string() +
+           "' XDG_DATA_HOME='" + dataHome + "' XDG_RUNTIME_DIR='" + (root / "runtime").string() + "' ";
+  }
+  // Runs a shell script; returns what it printed.
+  static std::string Shell(const std::string& script) {
+    const fs::path out = fs::temp_directory_path() / ("orvo_sh_" + std::to_string(std::random_device{}()));
+    std::string cmd = "sh -c '" + Escape(script) + "' > '" + out.string() + "' 2>&1";
+    int status = std::system(cmd.c_str());
+    (void)status;
+    std::ifstream in(out);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    fs::remove(out);
+    return ss.str();
+  }
+  static std::string Escape(const std::string& s) {
+    std::string r;
+    for (char c : s) r += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return r;
+  }
+  // Starts the program, lets it run, sends SIGTERM and prints "exit=<code>".
+  std::string RunAndTerminate(const std::string& args = "") {
+    return Shell("cd '" + program.parent_path().string() + "' || exit 1; " + Env() + "timeout -s KILL 30 ./quorvane " +
+                 args + " & pid=$!; sleep 1; kill -TERM $pid; wait $pid; echo exit=$?");
+  }
+  fs::path program;
+  fs::path root;
+  std::string dataHome = (fs::temp_directory_path() / "unused").string();
+};
+
+}  // namespace
+
+TEST_F(ProgramTest, RunsUntilToldToQuitAndSavesItsSettings) {
+  dataHome = (root / "data").string();
+  std::string out = RunAndTerminate();
+  EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
+  fs::path settings = root / "config" / "quorvane" / "quorvane.reg";
+  ASSERT_TRUE(fs::exists(settings));
+  std::ifstream in(settings);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  for (const char* name : {"MusicVolume", "SfxVolume", "ScreenMode", "InProgress"})
+    EXPECT_NE(ss.str().find(name), std::string::npos) << name;
+  EXPECT_NE(ss.str().find("InProgress\t4\t00000000"), std::string::npos);  // ended in order
+}
+
+TEST_F(ProgramTest, UnknownOptionIsNamedAndEndsWithCodeZero) {
+  dataHome = (root / "data").string();
+  std::string out = Shell("cd '" + program.parent_path().string() + "' || exit 1; " + Env() +
+                          "timeout -s KILL 30 ./quorvane -bogus=1; echo exit=$?");
+  EXPECT_NE(out.find("Invalid command line parameter: -bogus"), std::string::npos) << out;
+  EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
+}
+
+TEST_F(ProgramTest, SecondCopyIsRefusedWhileTheFirstRuns) {
+  dataHome = (root / "data").string();
+  std::string dir = program.parent_path().string();
+  std::string out = Shell("cd '" + dir + "' || exit 1; " + Env() + "timeout -s KILL 30 ./quorvane & first=$!; sleep 1; " +
+                          Env() + "timeout -s KILL 10 ./quorvane; echo second=$?; " +
+                          "kill -0 $first && echo first-alive; kill -TERM $first; wait $first; echo first=$?");
+  EXPECT_NE(out.find("second=0"), std::string::npos) << out;
+  EXPECT_NE(out.find("first-alive"), std::string::npos) << out;
+  EXPECT_NE(out.find("first=0"), std::string::npos) << out;
+}
+
+TEST_F(ProgramTest, UnwritablePerUserFoldersDoNotStopIt) {
+  std::ofstream(root / "afile") << "x";
+  dataHome = (root / "afile" / "data").string();  // below a plain file: cannot be created
+  std::string out = Shell("cd '" + program.parent_path().string() + "' && SDL_VIDEODRIVER=dummy " +
+                          "SDL_AUDIODRIVER=dummy XDG_DATA_HOME='" + dataHome + "' XDG_CONFIG_HOME='" +
+                          (root / "afile" / "config").string() + "' XDG_RUNTIME_DIR='" +
+                          (root / "runtime").string() +
+                          "' timeout -s KILL 30 ./quorvane & pid=$!; sleep 1; kill -TERM $pid; wait $pid; echo exit=$?");
+  EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
+}
