@@ -25,13 +25,21 @@ void Buffer::WriteByte(std::uint8_t value) {
 }
 
 void Buffer::WriteNumBits(int value, int count) {
-  const auto bits = static_cast<std::uint32_t>(value);
+  const int n = std::clamp(count, 0, 32);
+  std::uint64_t bits = static_cast<std::uint32_t>(value);
   int pos = mWriteBitPos;
-  for (int i = 0; i < count && i < 32; ++i, ++pos) {
-    if (pos % 8 == 0) mData.push_back(0);
-    if ((bits >> i) & 1u) mData.back() |= static_cast<std::uint8_t>(1u << (pos % 8));
+  // Whole runs of bits go into each byte at once: a new zero byte at every byte boundary,
+  // the low bits of what is left ORed in at the current bit.
+  for (int left = n; left > 0;) {
+    const int r = pos % 8;
+    if (r == 0 || mData.empty()) mData.push_back(0);
+    const int take = std::min(8 - r, left);
+    mData.back() |= static_cast<std::uint8_t>((bits & ((1u << take) - 1)) << r);
+    bits >>= take;
+    left -= take;
+    pos += take;
   }
-  Advance(std::clamp(count, 0, 32));
+  Advance(n);
 }
 
 void Buffer::WriteBoolean(bool value) { WriteByte(value ? 1 : 0); }
@@ -54,8 +62,24 @@ void Buffer::WriteString(const std::string& text) {
 }
 
 void Buffer::WriteBytes(const void* data, int count) {
+  if (count < 1 || data == nullptr) return;
   const auto* bytes = static_cast<const std::uint8_t*>(data);
-  for (int i = 0; i < count; ++i) WriteByte(bytes[i]);
+  if (mWriteBitPos % 8 == 0) {
+    mData.insert(mData.end(), bytes, bytes + count);
+    Advance(8 * count);
+    return;
+  }
+  // Unaligned: each byte's low bits complete the last byte, its high bits start the next.
+  const int r = mWriteBitPos % 8;
+  if (mData.empty()) mData.push_back(0);  // positions left over from SetData of nothing
+  const std::size_t start = mData.size();
+  mData.resize(start + static_cast<std::size_t>(count));
+  std::uint8_t* out = mData.data() + start;
+  for (int i = 0; i < count; ++i) {
+    out[i - 1] |= static_cast<std::uint8_t>(bytes[i] << r);
+    out[i] = static_cast<std::uint8_t>(bytes[i] >> (8 - r));
+  }
+  Advance(8 * count);
 }
 
 std::uint8_t Buffer::ReadByte() {
@@ -73,12 +97,17 @@ int Buffer::ReadNumBits(int count, bool signExtend) {
   std::uint32_t value = 0;
   bool lastBit = false;
   const int n = std::min(count, 32);
-  for (int i = 0; i < n; ++i) {
+  int got = 0;
+  while (got < n && mReadBitPos >= 0) {
     const std::size_t index = static_cast<std::size_t>(mReadBitPos / 8);
-    if (mReadBitPos < 0 || index >= mData.size()) break;
-    lastBit = (mData[index] >> (mReadBitPos % 8)) & 1u;
-    if (lastBit) value |= 1u << i;
-    ++mReadBitPos;
+    if (index >= mData.size()) break;  // stops at the end of the stored bytes
+    const int r = mReadBitPos % 8;
+    const int take = std::min(8 - r, n - got);
+    const std::uint32_t chunk = (static_cast<std::uint32_t>(mData[index]) >> r) & ((1u << take) - 1);
+    value |= chunk << got;
+    lastBit = (chunk >> (take - 1)) & 1u;
+    got += take;
+    mReadBitPos += take;
   }
   if (signExtend && lastBit && n < 32) value |= ~0u << n;
   return static_cast<int>(value);
