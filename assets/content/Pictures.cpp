@@ -274,7 +274,7 @@ void IconArrow(Canvas& c, const Box& b, int dx, int dy, float size, State s, flo
 
 // Draws every state of every button of a sheet with the given face and decoration.
 template <class Decorate>
-void DrawSheet(Canvas& c, const Picture& picture, float radius, Decorate decorate)
+void DrawSheet(Canvas& c, const Picture& picture, Decorate decorate)
 {
     const std::map<std::string, Box> insets = FaceInsets(picture);
     std::vector<std::pair<int, int>> drawn; // rectangles already drawn (a state named twice is drawn once)
@@ -287,7 +287,6 @@ void DrawSheet(Canvas& c, const Picture& picture, float radius, Decorate decorat
         DrawFace(c, b, state, std::min(8.0f, b.h / 3));
         decorate(c, GroupOf(s.name), b, state);
     }
-    (void)radius;
 }
 
 // ---- Backgrounds -------------------------------------------------------------------------
@@ -454,7 +453,7 @@ Canvas TutorialDialog()
     return c;
 }
 
-Canvas ProfilesDialog(Fonts& f)
+Canvas ProfilesDialog()
 {
     Canvas c = DialogCard(380, 460);
     // Name slots (centres y 55, 131, 213, 294 of a 450-high dialog; the picture is 460 high
@@ -464,17 +463,15 @@ Canvas ProfilesDialog(Fonts& f)
     for (float y : {55.0f, 131.0f, 213.0f, 294.0f})
         MidBand(c, (y - 17) * scale, 34 * scale, 58, 322);
     MidBand(c, (350 - 16) * scale, 32 * scale, 60, 320); // Delete and New: black, hover white
-    (void)f;
     return c;
 }
 
-Canvas NewPlayerDialog(Fonts& f)
+Canvas NewPlayerDialog()
 {
     // Drawn 400 x 200 from 365 x 215: the prompt is light yellow at (200, 50), so the card is dark.
     Canvas c = DialogCard(365, 215, {40, 62, 96}, {24, 40, 66});
     const float sx = 365.0f / 400.0f, sy = 215.0f / 200.0f;
     Inset(c, {(200 - 160) * sx, (84 - 17) * sy, 320 * sx, 34 * sy}, {236, 230, 214, 255}, 6); // edit box 310 x 28
-    (void)f;
     return c;
 }
 
@@ -544,11 +541,6 @@ Canvas Cell(CellKind kind)
     c.Fill(shape, VerticalGradient(1, Mix(base, pal::kWhite, 0.22f), 33, Mix(base, {0, 0, 0}, 0.15f)), 0, 0, 34, 34);
     if (kind == CellKind::Refused) {
         // Diagonal stripes: a refused line reads as "struck" without relying on red.
-        c.Fill(Subtract(shape, [](float x, float y) {
-                   const float t = std::fmod(x + y, 8.0f);
-                   return std::min(t, 8.0f - t) - 1.6f;
-               }),
-               Solid({0, 0, 0, 0}), 0, 0, 34, 34);
         for (int y = 0; y < 34; ++y)
             for (int x = 0; x < 34; ++x) {
                 const float t = std::fmod(static_cast<float>(x + y), 8.0f);
@@ -602,7 +594,7 @@ Canvas ButtonsSheet(Fonts& f)
 {
     const Picture& p = FindPicture("images/buttons.png");
     Canvas c(p.width, p.height);
-    DrawSheet(c, p, 8, [&](Canvas& cv, const std::string& group, const Box& b, State s) {
+    DrawSheet(c, p, [&](Canvas& cv, const std::string& group, const Box& b, State s) {
         if (group.rfind("mode", 0) == 0) {
             DrawModeIcon(cv, f, group[4] - '0', b, s);
         } else if (group == "help") {
@@ -623,7 +615,7 @@ Canvas SimpleSheet(const std::string& path, const std::function<void(Canvas&, co
 {
     const Picture& p = FindPicture(path);
     Canvas c(p.width, p.height);
-    DrawSheet(c, p, 8, decorate);
+    DrawSheet(c, p, decorate);
     return c;
 }
 
@@ -726,8 +718,8 @@ void GeneratePictures(const std::filesystem::path& outDir)
     put("images/dialog/380 220.png", ExitAndErrorDialog());
     put("images/dialog/450 400.png", OptionsDialog(f));
     put("images/dialog/620 220.png", TutorialDialog());
-    put("images/dialog/380 460.png", ProfilesDialog(f));
-    put("images/dialog/365 215.png", NewPlayerDialog(f));
+    put("images/dialog/380 460.png", ProfilesDialog());
+    put("images/dialog/365 215.png", NewPlayerDialog());
     put("images/dialog/800 600.png", MoreGamesDialog(f));
     put("images/dialog/dlg_level.png", LevelDialog(f));
     put("images/dialog/end_level.png", FinishDialog(f));
