@@ -201,6 +201,8 @@ bool XmlReader::ReadElement(XmlElement* element) {
     // Whether the value's last character is a '/' written outside quotes: only such a slash
     // closes the element ("images/" in quotes is a value, not the end of an empty tag).
     bool valueEndsInBareSlash = false;
+    // The same for an attribute written without a value ("<Image path=x nopal/>").
+    bool nameEndsInBareSlash = false;
     std::string lastAdded;
     bool lastAddedBareSlash = false;
 
@@ -217,6 +219,7 @@ bool XmlReader::ReadElement(XmlElement* element) {
       afterEquals = false;
       hadQuote = false;
       valueEndsInBareSlash = false;
+      nameEndsInBareSlash = false;
     };
 
     // One character of a start tag after its name (quote characters arrive as isQuote).
@@ -242,6 +245,7 @@ bool XmlReader::ReadElement(XmlElement* element) {
         valueEndsInBareSlash = c == '/' && !inQuote;
       } else {
         AppendUtf8(attrName, c);
+        nameEndsInBareSlash = c == '/' && !inQuote;
       }
     };
 
@@ -307,6 +311,10 @@ bool XmlReader::ReadElement(XmlElement* element) {
             if (attrName == "/" && !afterEquals) {
               selfClosing = true;
               attrName.clear();
+            } else if (!afterEquals && nameEndsInBareSlash && attrName.size() > 1) {
+              attrName.pop_back();
+              addPending();
+              selfClosing = true;
             } else {
               addPending();
             }

@@ -59,6 +59,7 @@ TEST(XmlReaderTest, DocumentsGiveTheirElements) {
       {"<r><a x=\"1\"/></r>", "S:r S:a{x=1}@r E:a@r/a E:r@r"},
       {"<r><a x=1 /></r>", "S:r S:a{x=1}@r E:a@r/a E:r@r"},
       {"<r><a x=1/></r>", "S:r S:a{x=1}@r E:a@r/a E:r@r"},
+      {"<r><a x=1 flag/></r>", "S:r S:a{x=1,flag=}@r E:a@r/a E:r@r"},
       // A '/' inside quotes is part of the value, not the end of an empty tag.
       {"<SetDefaults path=\"images/\"></SetDefaults>", "S:SetDefaults{path=images/} E:SetDefaults@SetDefaults"},
       {"<a path=\"x=y\"></a>", "S:a{path=x=y} E:a@a"},
