@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "framework/core/CrashCatcher.h"
 #include "framework/core/Demo.h"
 #include "framework/graphics/ImageLib.h"
 #include "framework/resources/PakInterface.h"
@@ -164,6 +165,7 @@ class AppDemoTarget : public DemoReplayTarget {
 
 OrvoAppBase::OrvoAppBase() {
   gOrvoAppBase = this;
+  CrashCatcher::Get().SetApplication(this);  // the crash report reads this application
 
   mProgramFolder = GetFileDir(plat::GetModuleFileName(), true);
   for (int i = 0; i < 512; ++i) mAdditiveClampTable[i] = static_cast<std::uint8_t>(i < 256 ? i : 255);
@@ -430,6 +432,7 @@ OrvoAppBase::~OrvoAppBase() {
   plat::DestroyCursor(mDraggingCursor);
   mHandCursor = mDraggingCursor = nullptr;
   if (gOrvoAppBase == this) gOrvoAppBase = nullptr;
+  if (CrashCatcher::Get().GetApplication() == this) CrashCatcher::Get().SetApplication(nullptr);
 
   // Demo: the recording is saved when the application goes away.
   if (mRecordingDemo) mDemo->WriteDemoFile();

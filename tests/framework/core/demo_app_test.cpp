@@ -1,0 +1,308 @@
+// Whole-program demo test: a headless application records a session of left, right and
+// middle clicks, double clicks, keys, characters, the wheel, the mouse leaving the window,
+// a stall, random numbers, a registry read and an HTTP transfer, then a second process
+// replays the recording. The same input must reach the widgets at the same updates, the
+// same values must come back, and the frames drawn must be the same.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/core/Demo.h"
+#include "framework/core/HTTPTransfer.h"
+#include "framework/core/OrvoAppBase.h"
+#include "framework/graphics/DDImage.h"
+#include "framework/graphics/DDInterface.h"
+#include "framework/graphics/Graphics.h"
+#include "framework/widgets/Widget.h"
+#include "framework/widgets/WidgetManager.h"
+#include "platform/Messages.h"
+#include "platform/Process.h"
+#include "platform/Random.h"
+#include "platform/Window.h"
+#include "tests/framework/core/LoopbackServer.h"
+
+namespace {
+
+std::filesystem::path SessionDir() {
+  return std::filesystem::temp_directory_path() / "quorvane_demo_app_test";
+}
+
+class SessionApp;
+
+// A full-window widget that logs every input call with the update it arrived in, and
+// draws a picture of everything it has seen so far.
+class LogWidget : public Orvo::Widget {
+ public:
+  explicit LogWidget(SessionApp* app) : mApp(app) {}
+  void Log(const std::string& text);
+
+  void MouseMove(int x, int y) override { Log("move " + P(x, y)); }
+  void MouseDownButton(int x, int y, int button, int count) override {
+    Log("down " + P(x, y) + " " + P(button, count));
+    mMarks.push_back({x, y, button});
+  }
+  void MouseUpButton(int x, int y, int button, int count) override { Log("up " + P(x, y) + " " + P(button, count)); }
+  void MouseWheel(int delta) override { Log("wheel " + std::to_string(delta)); }
+  void MouseLeave() override { Log("leave"); }
+  void KeyDown(int key) override { Log("keydown " + std::to_string(key)); }
+  void KeyUp(int key) override { Log("keyup " + std::to_string(key)); }
+  void KeyChar(char c) override { Log("char " + std::to_string(static_cast<unsigned char>(c))); }
+
+  void Draw(Orvo::Graphics* g) override {
+    g->SetColor(Orvo::Color(20 + static_cast<int>(mMarks.size()) * 10, 40, 60));
+    g->FillRect(0, 0, mWidth, mHeight);
+    for (const Mark& m : mMarks) {
+      g->SetColor(m.button < 0 ? Orvo::Color(255, 0, 0) : m.button > 0 ? Orvo::Color(0, 255, 0) : Orvo::Color(0, 0, 255));
+      g->FillRect(m.x - 3, m.y - 3, 7, 7);
+    }
+  }
+
+ private:
+  struct Mark {
+    int x, y, button;
+  };
+  static std::string P(int a, int b) { return std::to_string(a) + "," + std::to_string(b); }
+  SessionApp* mApp;
+  std::vector<Mark> mMarks;
+};
+
+class SessionApp : public Orvo::OrvoAppBase {
+ public:
+  explicit SessionApp(bool recording) : mRecordingRun(recording) {
+    mProductName = "QuorvaneDemoTest";
+    mRegKey = "Quorvane\\DemoTest";
+    mWidth = 320;
+    mHeight = 240;
+  }
+  ~SessionApp() override { delete mServer; }
+
+  std::vector<std::string> mLog;
+  std::map<int, std::uint64_t> mFrames;  // update count -> hash of the frame drawn then
+
+  void LoadingCompleted() override {
+    mWidget = new LogWidget(this);
+    mWidget->Resize(0, 0, mWidth, mHeight);
+    mWidgetManager->AddWidget(mWidget);
+    mWidgetManager->SetFocus(mWidget);
+    Log("loaded");
+  }
+
+  void UpdateApp() override {
+    OrvoAppBase::UpdateApp();
+    const int u = mUpdateCount;
+    if (u == 3) {
+      const int first = plat::rand();
+      Log("rand " + std::to_string(first) + " " + std::to_string(plat::rand()));
+    }
+    if (u == 4) {
+      RegWriteNumber("DemoTestValue", mRecordingRun ? 1234 : 999);
+      int value = -1;
+      const bool found = RegReadNumber("DemoTestValue", &value);
+      Log("registry " + std::to_string(found) + " " + std::to_string(value));
+    }
+    if (u == 5) {
+      std::string url = "http://127.0.0.1:1/";
+      if (mRecordingRun) {
+        mServer = new testing_http::LoopbackServer({{"HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\nreplied", 30}});
+        url = mServer->Url("/ping");
+      }
+      mTransfer.SendRequest(url, "GET /ping HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    }
+    if (u >= 5) {
+      const int result = mTransfer.GetResult();
+      if (result != mLastHttpResult) {
+        Log("http " + std::to_string(result) + " " + (result == 0 ? mTransfer.GetContent() : std::string()));
+        mLastHttpResult = result;
+      }
+    }
+    if (mRecordingRun) Script(u);
+    if (u > 3000) {
+      Log("gave up");
+      Shutdown();
+    }
+  }
+
+  bool DrawFrame() override {
+    const int before = mDrawCount;
+    const bool result = OrvoAppBase::DrawFrame();
+    if (mDrawCount != before && mDDInterface != nullptr && mDDInterface->GetScreenImage() != nullptr) {
+      Orvo::DDImage* screen = mDDInterface->GetScreenImage();
+      const std::uint32_t* bits = screen->GetBits();
+      std::uint64_t hash = 1469598103934665603ull;
+      for (int i = 0; bits != nullptr && i < screen->GetWidth() * screen->GetHeight(); ++i) {
+        hash ^= bits[i] & 0xFFFFFF;
+        hash *= 1099511628211ull;
+      }
+      mFrames[mUpdateCount] = hash;
+    }
+    return result;
+  }
+
+  void Log(const std::string& text) { mLog.push_back(std::to_string(mUpdateCount) + " " + text); }
+
+ private:
+  void Post(plat::UINT message, plat::WPARAM wParam, int x, int y) {
+    plat::PostMessageA(mHWnd, message, wParam, plat::MAKELPARAM(x, y));
+  }
+
+  // The recorded session's input, posted to the main window as the system would.
+  void Script(int u) {
+    using namespace plat;
+    switch (u) {
+      case 20:
+        Post(WM_MOUSEMOVE, 0, 100, 100);
+        Post(WM_LBUTTONDOWN, MK_LBUTTON, 100, 100);
+        Post(WM_LBUTTONUP, 0, 100, 100);
+        Post(WM_LBUTTONDBLCLK, MK_LBUTTON, 100, 100);
+        Post(WM_LBUTTONUP, 0, 100, 100);
+        break;
+      case 24:
+        Post(WM_MOUSEMOVE, 0, 110, 95);
+        Post(WM_RBUTTONDOWN, MK_RBUTTON, 110, 95);
+        Post(WM_RBUTTONUP, 0, 110, 95);
+        Post(WM_RBUTTONDBLCLK, MK_RBUTTON, 110, 95);
+        Post(WM_RBUTTONUP, 0, 110, 95);
+        break;
+      case 27:
+        Post(WM_MOUSEMOVE, 0, 250, 200);
+        Post(WM_MBUTTONDOWN, MK_MBUTTON, 250, 200);
+        Post(WM_MBUTTONUP, 0, 250, 200);
+        break;
+      case 30:
+        Post(WM_KEYDOWN, 'A', 0, 0);
+        Post(WM_CHAR, 'a', 0, 0);
+        Post(WM_KEYUP, 'A', 0, 0);
+        Post(WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<std::uint16_t>(-240)) << 16, 250, 200);
+        break;
+      case 33:
+        // The stall: an update that takes a quarter of a second.
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        break;
+      case 40: {
+        // The mouse leaves the window; the timer's check notices it.
+        POINT outside{-40, -40};
+        ClientToScreen(mHWnd, &outside);
+        SetCursorPos(outside.x, outside.y);
+        break;
+      }
+      case 90:
+        Post(WM_MOUSEMOVE, 0, 60, 70);
+        Post(WM_LBUTTONDOWN, MK_LBUTTON, 60, 70);
+        Post(WM_LBUTTONUP, 0, 60, 70);
+        break;
+      case 120:
+        Post(WM_CLOSE, 0, 0, 0);
+        break;
+      default:
+        break;
+    }
+  }
+
+  bool mRecordingRun;
+  LogWidget* mWidget = nullptr;
+  testing_http::LoopbackServer* mServer = nullptr;
+  Orvo::HTTPTransfer mTransfer;
+  int mLastHttpResult = Orvo::HTTPTransfer::RESULT_NOT_STARTED;
+};
+
+void LogWidget::Log(const std::string& text) {
+  mApp->Log(text);
+  MarkDirty();
+}
+
+// Runs one phase in this (child) process and writes what it saw to a file.
+[[noreturn]] void RunSession(bool recording) {
+  const auto dir = SessionDir();
+  setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+  setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+  const std::string demo = (dir / "session.dmo").string();
+  plat::SetCommandLineArgs({"demo_app_test", "-demofile=" + demo, recording ? "-record" : "-play"});
+  {
+    SessionApp app(recording);
+    app.Init();
+    app.Start();
+    std::ofstream out(dir / (recording ? "recorded.txt" : "replayed.txt"));
+    for (const std::string& line : app.mLog) out << line << "\n";
+    out << "frames\n";
+    for (const auto& [update, hash] : app.mFrames) out << update << " " << hash << "\n";
+  }
+  std::exit(0);
+}
+
+struct Session {
+  std::vector<std::string> log;
+  std::map<int, std::uint64_t> frames;
+};
+
+Session ReadSession(const std::filesystem::path& file) {
+  Session s;
+  std::ifstream in(file);
+  std::string line;
+  bool inFrames = false;
+  while (std::getline(in, line)) {
+    if (line == "frames") {
+      inFrames = true;
+    } else if (inFrames) {
+      std::istringstream fields(line);
+      int update = 0;
+      std::uint64_t hash = 0;
+      fields >> update >> hash;
+      s.frames[update] = hash;
+    } else {
+      s.log.push_back(line);
+    }
+  }
+  return s;
+}
+
+bool Contains(const std::vector<std::string>& log, const std::string& part) {
+  for (const std::string& line : log)
+    if (line.find(part) != std::string::npos) return true;
+  return false;
+}
+
+}  // namespace
+
+TEST(DemoAppDeathTest, ARecordedSessionReplaysTheSameInputValuesAndFrames) {
+  // Each phase runs in a child forked from this process at the same state, as two fresh
+  // runs of the program would start.
+  GTEST_FLAG_SET(death_test_style, "fast");
+  const auto dir = SessionDir();
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+
+  EXPECT_EXIT(RunSession(true), testing::ExitedWithCode(0), "");
+  ASSERT_TRUE(std::filesystem::exists(dir / "session.dmo"));
+  EXPECT_EXIT(RunSession(false), testing::ExitedWithCode(0), "");
+
+  const Session recorded = ReadSession(dir / "recorded.txt");
+  const Session replayed = ReadSession(dir / "replayed.txt");
+  // The recording saw everything the session was meant to exercise.
+  for (const char* part : {"down 100,100 -1,1", "down 100,100 -1,2", "down 110,95 1,1", "down 110,95 1,2",
+                           "down 250,200 0,1", "keydown 65", "char 97", "keyup 65", "wheel -2", "leave",
+                           "registry 1 1234", "http 0 replied", "rand "})
+    EXPECT_TRUE(Contains(recorded.log, part)) << part;
+  EXPECT_EQ(replayed.log, recorded.log);
+
+  // Frames are drawn when time allows, so the two runs draw at different updates; every
+  // update that both drew must show the same picture, and both drew the last one.
+  int common = 0;
+  for (const auto& [update, hash] : recorded.frames) {
+    auto it = replayed.frames.find(update);
+    if (it == replayed.frames.end()) continue;
+    ++common;
+    EXPECT_EQ(it->second, hash) << "frame of update " << update;
+  }
+  EXPECT_GE(common, 4);
+  ASSERT_FALSE(recorded.frames.empty());
+  ASSERT_FALSE(replayed.frames.empty());
+  EXPECT_EQ(recorded.frames.rbegin()->second, replayed.frames.rbegin()->second) << "last frame";
+  std::filesystem::remove_all(dir);
+}
