@@ -5,6 +5,7 @@
 // same values must come back, and the frames drawn must be the same.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -35,6 +36,8 @@ std::filesystem::path SessionDir() {
 }
 
 class SessionApp;
+
+volatile int* volatile gNowhere = nullptr;
 
 // A full-window widget that logs every input call with the update it arrived in, and
 // draws a picture of everything it has seen so far.
@@ -75,7 +78,7 @@ class LogWidget : public Orvo::Widget {
 
 class SessionApp : public Orvo::OrvoAppBase {
  public:
-  explicit SessionApp(bool recording) : mRecordingRun(recording) {
+  SessionApp(bool recording, int crashAt) : mRecordingRun(recording), mCrashAt(crashAt) {
     mProductName = "QuorvaneDemoTest";
     mRegKey = "Quorvane\\DemoTest";
     mWidth = 320;
@@ -85,6 +88,17 @@ class SessionApp : public Orvo::OrvoAppBase {
 
   std::vector<std::string> mLog;
   std::map<int, std::uint64_t> mFrames;  // update count -> hash of the frame drawn then
+  std::filesystem::path mLogFile;
+
+  // The working folder stays the session folder, where "crash.txt" is written.
+  bool ChangeDirHook(const std::string&) override { return true; }
+
+  void WriteLog() {
+    std::ofstream out(mLogFile);
+    for (const std::string& line : mLog) out << line << "\n";
+    out << "frames\n";
+    for (const auto& [update, hash] : mFrames) out << update << " " << hash << "\n";
+  }
 
   void LoadingCompleted() override {
     mWidget = new LogWidget(this);
@@ -123,6 +137,12 @@ class SessionApp : public Orvo::OrvoAppBase {
       }
     }
     if (mRecordingRun) Script(u);
+    if (mRecordingRun && u == mCrashAt) {
+      WriteLog();
+      *gNowhere = 1;  // the fault
+    }
+    // A playback of a recording that ended in a crash runs on without input: stop there.
+    if (!mRecordingRun && mDemo->PlaybackEnded() && mCrashAt > 0) Shutdown();
     if (u > 3000) {
       Log("gave up");
       Shutdown();
@@ -206,6 +226,7 @@ class SessionApp : public Orvo::OrvoAppBase {
   }
 
   bool mRecordingRun;
+  int mCrashAt;
   LogWidget* mWidget = nullptr;
   testing_http::LoopbackServer* mServer = nullptr;
   Orvo::HTTPTransfer mTransfer;
@@ -217,21 +238,21 @@ void LogWidget::Log(const std::string& text) {
   MarkDirty();
 }
 
-// Runs one phase in this (child) process and writes what it saw to a file.
-[[noreturn]] void RunSession(bool recording) {
+// Runs one phase in this (child) process and writes what it saw to a file. With crashAt
+// the recording faults at that update.
+[[noreturn]] void RunSession(bool recording, int crashAt = 0) {
   const auto dir = SessionDir();
   setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
   setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+  std::filesystem::current_path(dir);
   const std::string demo = (dir / "session.dmo").string();
   plat::SetCommandLineArgs({"demo_app_test", "-demofile=" + demo, recording ? "-record" : "-play"});
   {
-    SessionApp app(recording);
+    SessionApp app(recording, crashAt);
+    app.mLogFile = dir / (recording ? "recorded.txt" : "replayed.txt");
     app.Init();
     app.Start();
-    std::ofstream out(dir / (recording ? "recorded.txt" : "replayed.txt"));
-    for (const std::string& line : app.mLog) out << line << "\n";
-    out << "frames\n";
-    for (const auto& [update, hash] : app.mFrames) out << update << " " << hash << "\n";
+    app.WriteLog();
   }
   std::exit(0);
 }
@@ -304,5 +325,33 @@ TEST(DemoAppDeathTest, ARecordedSessionReplaysTheSameInputValuesAndFrames) {
   ASSERT_FALSE(recorded.frames.empty());
   ASSERT_FALSE(replayed.frames.empty());
   EXPECT_EQ(recorded.frames.rbegin()->second, replayed.frames.rbegin()->second) << "last frame";
+  std::filesystem::remove_all(dir);
+}
+
+// A fault while recording leaves "crash.txt" with the application's facts, and a complete
+// demo that plays back the session up to the fault.
+TEST(DemoAppDeathTest, ACrashWhileRecordingLeavesADemoThatPlaysUpToTheCrash) {
+  GTEST_FLAG_SET(death_test_style, "fast");
+  const auto dir = SessionDir();
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+
+  EXPECT_EXIT(RunSession(true, 95), testing::KilledBySignal(SIGSEGV), "Fatal Error!");
+  const std::string report = [&] {
+    std::ifstream in(dir / "crash.txt");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }();
+  EXPECT_EQ(report.rfind("Exception: Access Violation (code 0xc0000005)", 0), 0u) << report;
+  EXPECT_NE(report.find("SessionApp::UpdateApp"), std::string::npos) << report;
+  EXPECT_NE(report.find("Product: QuorvaneDemoTest\r\n"), std::string::npos) << report;
+
+  EXPECT_EXIT(RunSession(false, 95), testing::ExitedWithCode(0), "");
+  const Session recorded = ReadSession(dir / "recorded.txt");
+  const Session replayed = ReadSession(dir / "replayed.txt");
+  ASSERT_TRUE(Contains(recorded.log, "down 60,70 -1,1"));
+  ASSERT_GE(replayed.log.size(), recorded.log.size());
+  EXPECT_EQ(std::vector<std::string>(replayed.log.begin(), replayed.log.begin() + recorded.log.size()), recorded.log);
   std::filesystem::remove_all(dir);
 }
