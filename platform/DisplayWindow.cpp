@@ -69,7 +69,20 @@ SIZE DisplayDesktopSize() { return SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystem
 void DisplaySetFullScreen(HWND window, bool fullScreen) {
   SDL_Window* w = DisplaySdlWindow(window);
   if (w == nullptr) return;
-  SDL_SetWindowFullscreen(w, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  if (!fullScreen) {
+    SDL_SetWindowFullscreen(w, 0);
+    return;
+  }
+  // The window first covers the screen by itself, so that full screen also holds where no
+  // window manager carries out SDL's full-screen request (a bare X server).
+  SDL_Rect bounds;
+  if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(w), &bounds) == 0) {
+    SDL_SetWindowFullscreen(w, 0);
+    SDL_SetWindowBordered(w, SDL_FALSE);
+    SDL_SetWindowPosition(w, bounds.x, bounds.y);
+    SDL_SetWindowSize(w, bounds.w, bounds.h);
+  }
+  SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
 bool DisplayPresentPixels(HWND window, const void* pixels, int width, int height, int pitch, DWORD bitCount,
