@@ -1,12 +1,16 @@
 // The stand-in libraries this layer provides, registered on the first LoadLibrary.
 #include "platform/DirectDraw.h"
+#include "platform/J2KCodec.h"
 #include "platform/Module.h"
+#include "platform/VersionDll.h"
 
 namespace plat {
 
 void RegisterBuiltinModules() {
   // Each stand-in library adds its registration call here.
   RegisterDirectDrawModule();
+  RegisterVersionModule();
+  RegisterJ2KCodecModule();
 }
 
 }  // namespace plat

@@ -314,7 +314,7 @@ DDImage* OrvoAppBase::CopyImage(Image* source) {
 }
 
 void OrvoAppBase::ReleaseImagesAndDialogs() {
-  while (!mDialogList.empty()) CloseDialog(mDialogList.front()->mDialogId, true, false);
+  while (!mDialogList.empty()) CloseDialog(mDialogList.front()->mDialogId, true, true);
   ScopedCriticalSection guard(ImageLock(this));
   for (auto& entry : mSharedImageMap) {
     delete entry.second.mImage;

@@ -1,0 +1,89 @@
+// System fonts: faces found by Windows names, consistent measuring, visible anti-aliased
+// drawing through the image path, and the alpha recovered from the two renderings.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "framework/graphics/Graphics.h"
+#include "framework/graphics/MemoryImage.h"
+#include "framework/graphics/SysFont.h"
+
+namespace {
+
+using Orvo::Color;
+using Orvo::SysFont;
+
+TEST(SysFont, AlphaRecoveryFromWhiteAndBlackRenderings) {
+  struct Case {
+    std::uint32_t onWhite, onBlack, expected;
+  };
+  const Case cases[] = {
+      {0x00123456, 0x00123456, 0xFF123456},  // the same on both: opaque
+      {0x00FFFFFF, 0x00000000, 0x00000000},  // untouched: transparent
+      {0x00FF8080, 0x00FF0000, 0x7FFF0000},  // half-covered red: alpha 127 from green and blue
+      {0x00FF1010, 0x00001010, 0x00000000},  // one channel explained only by alpha 0: no division
+      {0x00000000, 0x00FFFFFF, 0xFFFFFFFF},  // darker on white than on black: alpha held at 255
+  };
+  for (const Case& c : cases) EXPECT_EQ(SysFont::RecoverAlpha(c.onWhite, c.onBlack), c.expected) << std::hex << c.onWhite;
+}
+
+TEST(SysFont, MeasuresConsistently) {
+  for (const char* face : {"Arial", "Tahoma", "Arial Unicode MS", "No Such Face At All"}) {
+    SysFont font(face, 12);
+    EXPECT_GT(font.GetHeight(), 0) << face;
+    EXPECT_GT(font.GetAscent(), 0) << face;
+    EXPECT_LE(font.GetAscent(), font.GetHeight()) << face;
+    EXPECT_EQ(font.StringWidth(""), 0) << face;
+    const int w1 = font.StringWidth("Hello");
+    const int w2 = font.StringWidth("Hello, world");
+    EXPECT_GT(w1, 0) << face;
+    EXPECT_GT(w2, w1) << face;
+    EXPECT_EQ(font.StringWidth("Hello"), w1) << face;
+    EXPECT_EQ(font.CharWidthKern('V', 'A'), font.CharWidth('V')) << face;  // no kerning for system text
+  }
+  SysFont small("Arial", 10), large("Arial", 20);
+  EXPECT_GT(large.StringWidth("Measure"), small.StringWidth("Measure"));
+  EXPECT_GT(large.GetHeight(), small.GetHeight());
+  SysFont bold(nullptr, "Arial", 20, 0, true);
+  EXPECT_GT(bold.StringWidth("Measure"), 0);
+
+  std::unique_ptr<Orvo::Font> copy(large.Duplicate());
+  EXPECT_EQ(copy->StringWidth("Measure"), large.StringWidth("Measure"));
+  EXPECT_EQ(copy->GetHeight(), large.GetHeight());
+  EXPECT_EQ(copy->GetAscent(), large.GetAscent());
+}
+
+TEST(SysFont, DrawsVisibleTextWithPartialAlphaEdges) {
+  SysFont font("Arial", 20);
+  Orvo::MemoryImage canvas;
+  canvas.Create(200, 60);
+  canvas.Clear();
+  Orvo::Graphics g(&canvas);
+  g.SetFont(&font);
+  g.SetColor(Color::White);
+  g.DrawString("Quorvane", 10, 40);
+
+  const std::uint32_t* bits = canvas.GetBits();
+  int opaqueWhite = 0, partial = 0, aboveTop = 0;
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 200; ++x) {
+      const std::uint32_t p = bits[y * 200 + x];
+      const std::uint32_t alpha = p >> 24;
+      if (alpha == 0) continue;
+      if (y < 40 - font.GetAscent()) ++aboveTop;
+      // (the blitter may round a full channel down by one)
+      if (alpha == 255 && ((p >> 16) & 0xFF) >= 254 && ((p >> 8) & 0xFF) >= 254 && (p & 0xFF) >= 254) ++opaqueWhite;
+      if (alpha > 0 && alpha < 255) ++partial;
+    }
+  EXPECT_GT(opaqueWhite, 20);
+  EXPECT_GT(partial, 20);
+  EXPECT_EQ(aboveTop, 0);  // the text hangs from the baseline, inside its ascent
+
+  // An empty string draws nothing.
+  canvas.Clear();
+  g.DrawString("", 10, 40);
+  for (int i = 0; i < 200 * 60; ++i) ASSERT_EQ(bits[i], 0u);
+}
+
+}  // namespace

@@ -1,0 +1,189 @@
+// Widget tree: z-order, the update walk under removal and restarts, flag masks per subtree,
+// dirty marking, colours and the small helpers.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/widgets/Widget.h"
+#include "framework/widgets/WidgetManager.h"
+
+namespace {
+
+using Orvo::ModalFlags;
+using Orvo::Widget;
+using Orvo::WidgetManager;
+
+struct Log {
+  std::vector<std::string> events;
+};
+
+class TestWidget : public Widget {
+ public:
+  TestWidget(std::string name, Log* log, int zOrder = 0) : mName(std::move(name)), mLog(log) { mZOrder = zOrder; }
+  void Update() override {
+    Widget::Update();
+    mLog->events.push_back("update " + mName);
+    if (onUpdate) onUpdate();
+  }
+  void Draw(Orvo::Graphics*) override { mLog->events.push_back("draw " + mName); }
+  std::string mName;
+  Log* mLog;
+  std::function<void()> onUpdate;
+};
+
+std::vector<std::string> Order(Orvo::WidgetContainer& c) {
+  std::vector<std::string> names;
+  for (Widget* w : c.mWidgets) names.push_back(static_cast<TestWidget*>(w)->mName);
+  return names;
+}
+
+TEST(WidgetTree, ZOrderKeepsTheListSorted) {
+  Log log;
+  WidgetManager manager(nullptr);
+  TestWidget back("back", &log), top("top", &log, 5), a("a", &log), b("b", &log);
+  manager.AddWidget(&back);
+  manager.AddWidget(&top);
+  manager.AddWidget(&a);
+  EXPECT_EQ(Order(manager), (std::vector<std::string>{"back", "a", "top"}));  // behind the higher z-order
+  manager.BringToFront(&a);
+  EXPECT_EQ(Order(manager), (std::vector<std::string>{"back", "a", "top"}));
+  manager.BringToBack(&a);
+  EXPECT_EQ(Order(manager), (std::vector<std::string>{"a", "back", "top"}));  // behind its equals
+  manager.AddWidget(&b);
+  manager.AddWidget(&b);  // twice is once
+  EXPECT_EQ(Order(manager), (std::vector<std::string>{"a", "back", "b", "top"}));
+  manager.MoveBehind(&b, &a);
+  EXPECT_EQ(Order(manager), (std::vector<std::string>{"b", "a", "back", "top"}));
+  manager.MoveInFront(&b, &back);
+  EXPECT_EQ(Order(manager), (std::vector<std::string>{"a", "back", "b", "top"}));
+  TestWidget stranger("stranger", &log);
+  manager.BringToFront(&stranger);
+  manager.RemoveWidget(&stranger);
+  EXPECT_EQ(manager.mWidgets.size(), 4u);
+  EXPECT_TRUE(manager.IsBehind(&a, &top));
+  EXPECT_FALSE(manager.IsBehind(&top, &a));
+  manager.RemoveAllWidgets();
+}
+
+TEST(WidgetTree, UpdateWalkSurvivesRemovalAndRestartsOncePerTick) {
+  Log log;
+  WidgetManager manager(nullptr);
+  TestWidget a("a", &log), b("b", &log), c("c", &log), d("d", &log);
+  for (TestWidget* w : {&a, &b, &c, &d}) manager.AddWidget(w);
+  b.onUpdate = [&] { manager.RemoveWidget(&b); };  // removes itself
+  c.onUpdate = [&] { manager.RemoveWidget(&d); };  // removes the next one
+  manager.UpdateFrame();
+  EXPECT_EQ(log.events, (std::vector<std::string>{"update a", "update b", "update c"}));
+
+  // A walk restarted from inside an update still updates each widget once in the tick.
+  log.events.clear();
+  manager.AddWidget(&b);
+  bool restarted = false;
+  c.onUpdate = [&] {
+    if (restarted) return;
+    restarted = true;
+    ModalFlags flags = manager.CurrentModalFlags();
+    manager.UpdateTree(flags);
+  };
+  manager.UpdateFrame();
+  EXPECT_EQ(log.events, (std::vector<std::string>{"update a", "update c", "update b"}));
+  manager.RemoveAllWidgets();
+}
+
+TEST(WidgetTree, FlagMasksApplyToWholeSubtrees) {
+  Log log;
+  WidgetManager manager(nullptr);
+  TestWidget parent("parent", &log), child("child", &log), other("other", &log);
+  manager.AddWidget(&parent);
+  parent.AddWidget(&child);
+  manager.AddWidget(&other);
+  parent.mRemoveFlags = Orvo::WIDGETFLAGS_UPDATE;
+  other.mAddFlags = Orvo::WIDGETFLAGS_MARK_DIRTY;
+  other.mDirty = false;
+  manager.UpdateFrame();
+  EXPECT_EQ(log.events, (std::vector<std::string>{"update other"}));
+  EXPECT_TRUE(other.mDirty);
+  manager.RemoveAllWidgets(false, true);
+}
+
+TEST(WidgetTree, DirtyMarking) {
+  Log log;
+  WidgetManager manager(nullptr);
+  manager.mWidth = 100;
+  manager.mHeight = 100;
+  TestWidget deepest("deepest", &log), lower("lower", &log), cover("cover", &log), front("front", &log);
+  deepest.Resize(0, 0, 100, 100);
+  lower.Resize(0, 0, 60, 60);
+  cover.Resize(10, 10, 20, 20);
+  front.Resize(50, 50, 40, 40);
+  for (TestWidget* w : {&deepest, &lower, &cover, &front}) manager.AddWidget(w);
+  auto clean = [&] {
+    manager.mDirty = false;
+    for (Widget* w : manager.mWidgets) w->mDirty = false;
+  };
+
+  clean();
+  cover.Resize(10, 10, 20, 20);
+  EXPECT_FALSE(cover.mDirty || lower.mDirty || manager.mDirty);  // same rectangle: nothing
+
+  clean();
+  cover.SetVisible(false);
+  EXPECT_TRUE(lower.mDirty);      // opaque and containing the hidden area
+  EXPECT_FALSE(deepest.mDirty);   // hidden behind it
+  EXPECT_FALSE(front.mDirty);     // does not overlap
+  EXPECT_TRUE(manager.mDirty);
+
+  clean();
+  front.SetColor(0, Orvo::Color(1, 2, 3));
+  EXPECT_TRUE(front.mDirty);
+  manager.RemoveAllWidgets();
+}
+
+TEST(WidgetTree, ColoursDigitsAndTabKeys) {
+  Log log;
+  TestWidget w("w", &log);
+  const int colours[3][3] = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}};
+  w.SetColors(colours, 3);
+  EXPECT_EQ(w.GetColor(7), Orvo::Color(0, 0, 0, 255));
+  EXPECT_EQ(w.GetColor(7, Orvo::Color(9, 9, 9)), Orvo::Color(9, 9, 9));
+  EXPECT_EQ(w.GetColor(1), Orvo::Color(4, 5, 6, 255));
+  w.SetColor(5, Orvo::Color(1, 1, 1));
+  EXPECT_EQ(w.mColors.size(), 6u);
+  for (auto [n, digits] : std::vector<std::pair<int, int>>{{0, 1}, {9, 1}, {10, 2}, {12345, 5}, {-42, 2}})
+    EXPECT_EQ(w.CountDigits(n), digits) << n;
+
+  WidgetManager manager(nullptr);
+  TestWidget first("first", &log), second("second", &log);
+  manager.AddWidget(&first);
+  manager.AddWidget(&second);
+  first.mTabNext = &second;
+  manager.SetFocus(&first);
+  manager.OnKeyDown(Orvo::KEYCODE_SHIFT);
+  manager.OnKeyDown(Orvo::KEYCODE_TAB);  // Shift+Tab without a previous widget
+  EXPECT_EQ(manager.mFocusWidget, &first);
+  manager.OnKeyUp(Orvo::KEYCODE_SHIFT);
+  manager.OnKeyDown(Orvo::KEYCODE_TAB);
+  EXPECT_EQ(manager.mFocusWidget, &second);
+  EXPECT_TRUE(second.mHasFocus);
+  EXPECT_FALSE(first.mHasFocus);
+  manager.RemoveAllWidgets();
+}
+
+class ButtonCodeWidget : public Widget {
+ public:
+  void MouseDownButton(int, int, int button, int clickCount) override { presses.push_back({button, clickCount}); }
+  std::vector<std::pair<int, int>> presses;
+};
+
+TEST(WidgetTree, SignedCountPressUsesTheWidgetButtonCodes) {
+  ButtonCodeWidget w;
+  w.MouseDown(0, 0, 1);
+  w.MouseDown(0, 0, 2);
+  w.MouseDown(0, 0, -1);
+  w.MouseDown(0, 0, 3);
+  EXPECT_EQ(w.presses, (std::vector<std::pair<int, int>>{{-1, 1}, {-1, 2}, {1, 1}, {0, 1}}));
+}
+
+}  // namespace
