@@ -836,6 +836,41 @@ void DDImage::BltOnSurface(Image* src, int x, int y, const Rect& srcRect, const 
                           s.mask[1] == 0xFF00 && s.mask[2] == 0xFF && tint[0] == tint[1] && tint[1] == tint[2];
   const u32 m = static_cast<u32>((static_cast<std::uint64_t>(tint[0] * ca) * 0x80808081u) >> 39);
 
+  // The common cases on 32-bit surfaces, unmirrored from per-pixel data, walk raw rows.
+  if (s.bitCount == 32 && !palette && !mirror && (plainCopy || greyOn8888)) {
+    const int left = x + (from.mX - srcRect.mX);
+    const int colStart = std::max(0, -left);
+    const int colEnd = std::min(from.mWidth, s.width - left);
+    for (int row = 0; row < from.mHeight && colStart < colEnd; ++row) {
+      const int dy = y + (from.mY - srcRect.mY) + row;
+      if (dy < 0 || dy >= s.height) continue;
+      const u32* src = native + static_cast<std::size_t>(from.mY + row) * source->mWidth + from.mX;
+      u32* dst = reinterpret_cast<u32*>(s.bits + static_cast<std::ptrdiff_t>(dy) * s.pitch) + left;
+      if (plainCopy) {
+        for (int c = colStart; c < colEnd; ++c) {
+          const u32 p = src[c];
+          if ((p >> 24) != 0) dst[c] = p & 0xFFFFFFu;
+        }
+        continue;
+      }
+      for (int c = colStart; c < colEnd; ++c) {
+        const u32 p = src[c];
+        const u32 alpha = p >> 24;
+        if (alpha == 0) continue;
+        if (alpha == 255 && ca == 255) {
+          dst[c] = ((((p & 0x00FF00FFu) * m) >> 8) & 0x00FF00FFu) + ((((p & 0x0000FF00u) * m) >> 8) & 0x0000FF00u);
+          continue;
+        }
+        const u32 d = dst[c];
+        const u32 a2 = static_cast<u32>((static_cast<std::uint64_t>(alpha * ca) * 0x80808081u) >> 39);
+        dst[c] = ((((d & 0x00FF00FFu) * (256 - a2) + (p & 0x00FF00FFu) * m) >> 8) & 0x00FF00FFu) +
+                 ((((d & 0x0000FF00u) * (256 - a2) + (p & 0x0000FF00u) * m) >> 8) & 0x0000FF00u);
+      }
+    }
+    UnlockSurface();
+    return;
+  }
+
   for (int row = 0; row < from.mHeight; ++row) {
     const int dy = y + (from.mY - srcRect.mY) + row;
     if (dy < 0 || dy >= s.height) continue;
