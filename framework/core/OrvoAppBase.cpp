@@ -444,6 +444,7 @@ OrvoAppBase::~OrvoAppBase() {
 
   if (mMutex) plat::CloseHandle(mMutex);
   mMutex = nullptr;
+  plat::StopListeningForRegisteredMessages();
   plat::FreeLibrary(gDDrawDll);
   plat::FreeLibrary(gDSoundDll);
   plat::FreeLibrary(gVersionDll);

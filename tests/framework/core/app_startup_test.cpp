@@ -12,8 +12,10 @@
 #include "framework/core/OrvoAppBase.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
+#include "platform/Random.h"
 #include "platform/Registry.h"
 #include "platform/SingleInstance.h"
+#include "platform/Time.h"
 
 namespace fs = std::filesystem;
 using namespace Orvo;
@@ -336,4 +338,62 @@ TEST_F(StartupTest, ReplayedRegistryReadNeverOverrunsTheCallersBuffer) {
   int v = 0;
   EXPECT_TRUE(app.RegReadNumber("Small", &v));
   EXPECT_EQ(static_cast<std::uint32_t>(v), 0xABABABABu);
+}
+
+TEST_F(StartupTest, TheLoaderHasFinishedBeforeAnythingItUsesIsFreed) {
+  static std::atomic<bool> sawManager{false};
+  struct SlowLoader : OrvoAppBase {
+    void LoadingProcedure() override {
+      plat::Sleep(100);
+      sawManager = mWidgetManager != nullptr;  // still there while loading runs
+    }
+  };
+  sawManager = false;
+  auto app = std::make_unique<SlowLoader>();
+  app->mProductName = product;
+  app->Init();
+  app->StartLoader();
+  app.reset();
+  EXPECT_TRUE(sawManager.load());
+}
+
+TEST_F(StartupTest, PlaybackSeedsTheRuntimeGeneratorWithTheRecordedSeed) {
+  const std::string demoFile = (root / "seed.dmo").string();
+  plat::SetCommandLineArgs({"/opt/q/quorvane", "-play", "-demofile=" + demoFile});
+  auto app = NewApp();
+  {
+    Demo recording;
+    recording.SetFileName(demoFile);
+    recording.SetProductVersion(app->mProductVersion);
+    recording.SetRecording(true);
+    recording.SetSeed(123456789u);
+    recording.RecordMouseEnter();  // a demo holds at least one record
+    ASSERT_TRUE(recording.WriteDemoFile());
+  }
+  plat::srand(123456789u);
+  const int expected[3] = {plat::rand(), plat::rand(), plat::rand()};
+  plat::srand(1);
+  try {
+    app->Init();
+  } catch (const ExitCalled&) {
+    FAIL() << "playback refused: " << (boxes.empty() ? "" : boxes[0]);
+  }
+  ASSERT_TRUE(app->mPlayingDemo);
+  EXPECT_EQ(app->mRandSeed, 123456789u);
+  EXPECT_EQ(plat::rand(), expected[0]);
+  EXPECT_EQ(plat::rand(), expected[1]);
+  EXPECT_EQ(plat::rand(), expected[2]);
+
+  // An unreadable demo ends start-up with its message and exit code 0.
+  plat::SetCommandLineArgs({"/opt/q/quorvane", "-play", "-demofile=" + (root / "missing.dmo").string()});
+  auto broken = NewApp();
+  broken->mSingleInstance = false;
+  boxes.clear();
+  try {
+    broken->Init();
+    ADD_FAILURE() << "a missing demo was played";
+  } catch (const ExitCalled& e) {
+    EXPECT_EQ(e.code, 0u);
+  }
+  EXPECT_EQ(boxes.size(), 1u);
 }
