@@ -2,6 +2,7 @@
 // every command, every glyph rectangle against its sheet, and the sizes the game's layouts need.
 #include "assets/content/BitmapFonts.h"
 #include "assets/content/Canvas.h"
+#include "framework/graphics/ImageFont.h"
 #include "framework/resources/DescParser.h"
 
 #include <gtest/gtest.h>
@@ -230,6 +231,23 @@ TEST_F(BitmapFontTest, SizesFitTheGameLayouts)
         const auto& g = f20.glyphs[static_cast<unsigned char>(d)];
         EXPECT_LE(g.rect[3], 22) << d;
         EXPECT_LE(g.width, 34) << d;
+    }
+}
+
+TEST_F(BitmapFontTest, TheFrameworkFontLoaderAcceptsEveryFont)
+{
+    // The framework's own bitmap font reads the descriptor and its glyph sheet from disk.
+    for (const auto& recipe : assets::BitmapFontRecipes()) {
+        SCOPED_TRACE(recipe.name);
+        FontDescriptorCheck check;
+        Load(check, recipe.name);
+        Orvo::ImageFont font(static_cast<Orvo::OrvoAppBase*>(nullptr), (dir_ / "fonts" / (recipe.name + ".txt")).string());
+        ASSERT_TRUE(font.mLoaded);
+        EXPECT_EQ(font.GetHeight(), check.height);
+        EXPECT_EQ(font.GetAscent(), check.ascent);
+        const std::string text = "Are you sure want to exit?";
+        EXPECT_EQ(font.StringWidth(text), Advance(check, text));
+        EXPECT_EQ(font.CharWidth('\n'), 0);
     }
 }
 
