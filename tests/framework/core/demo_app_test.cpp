@@ -39,6 +39,9 @@ class SessionApp;
 
 volatile int* volatile gNowhere = nullptr;
 
+// The fault is meant: the undefined-behaviour checker must let it happen.
+[[gnu::noinline, gnu::no_sanitize("undefined")]] void FaultDuringUpdate() { *gNowhere = 1; }
+
 // A full-window widget that logs every input call with the update it arrived in, and
 // draws a picture of everything it has seen so far.
 class LogWidget : public Orvo::Widget {
@@ -139,7 +142,7 @@ class SessionApp : public Orvo::OrvoAppBase {
     if (mRecordingRun) Script(u);
     if (mRecordingRun && u == mCrashAt) {
       WriteLog();
-      *gNowhere = 1;  // the fault
+      FaultDuringUpdate();
     }
     // A playback of a recording that ended in a crash runs on without input: stop there.
     if (!mRecordingRun && mDemo->PlaybackEnded() && mCrashAt > 0) Shutdown();
@@ -344,6 +347,7 @@ TEST(DemoAppDeathTest, ACrashWhileRecordingLeavesADemoThatPlaysUpToTheCrash) {
     return s.str();
   }();
   EXPECT_EQ(report.rfind("Exception: Access Violation (code 0xc0000005)", 0), 0u) << report;
+  EXPECT_NE(report.find("FaultDuringUpdate"), std::string::npos) << report;
   EXPECT_NE(report.find("SessionApp::UpdateApp"), std::string::npos) << report;
   EXPECT_NE(report.find("Product: QuorvaneDemoTest\r\n"), std::string::npos) << report;
 
