@@ -77,6 +77,9 @@ std::string SubstituteFace(const std::string& face) {
 
 // Face file of the best installed match for family, weight and slant.
 std::string FindFaceFile(const std::string& family, bool bold, bool italic, int* index) {
+  // fontconfig keeps its configuration until FcFini: release it when the process ends.
+  static const bool releaseAtExit = [] { return std::atexit([] { FcFini(); }) == 0; }();
+  (void)releaseAtExit;
   FcPattern* pattern = FcPatternCreate();
   FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
   FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
