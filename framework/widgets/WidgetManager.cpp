@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "framework/core/OrvoAppBase.h"
+#include "framework/graphics/DDImage.h"
 #include "framework/graphics/Graphics.h"
 #include "framework/graphics/Image.h"
 
@@ -103,6 +104,9 @@ bool WidgetManager::DrawScreen() {
   bool drewStuff = false;
   Graphics g(mImage);
   mCurrentG = &g;
+  // A surface-backed screen stays locked for the whole frame.
+  auto* surfaceImage = dynamic_cast<DDImage*>(mImage);
+  const bool locked = surfaceImage != nullptr && surfaceImage->LockSurface();
   if (dirtyCount > 0) {
     Graphics screen(g);
     screen.Translate(-mMouseDestRect.mX, -mMouseDestRect.mY);
@@ -119,6 +123,7 @@ bool WidgetManager::DrawScreen() {
     }
   }
   FlushDeferredOverlayWidgets(INT_MAX);
+  if (locked) surfaceImage->UnlockSurface();
   mCurrentG = nullptr;
   mDirty = false;
   return drewStuff;
