@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "framework/graphics/DDImage.h"
@@ -240,6 +242,28 @@ TEST_F(DisplayTest, LostSurfacesFailThePresentUntilTheDisplayIsOpenedAgain) {
   dd->GetScreenImage()->Blt(&image, 0, 0, Rect(0, 0, 4, 4), Color::White, 0);
   ASSERT_TRUE(dd->Redraw());
   EXPECT_EQ(Shown(2, 2), 0x00FF00u);
+}
+
+// The cursor thread moves the cursor while the main thread presents frames; afterwards
+// the cursor comes off without leaving a trace.
+TEST_F(DisplayTest, CursorThreadAndPresentsShareTheDisplay) {
+  ASSERT_EQ(Open(true), 0);
+  MakeCursor();
+  Frame(30, 60, 90);
+  std::atomic<bool> stop{false};
+  std::thread mover([&] {
+    for (int i = 0; !stop; ++i) dd->SetCursorPos(40 + (i * 7) % 240, 30 + (i * 3) % 180);
+  });
+  for (int i = 0; i < 200; ++i) ASSERT_TRUE(dd->Redraw());
+  stop = true;
+  mover.join();
+  {
+    ScopedCriticalSection lock(dd->mCritSect);
+    dd->RemoveCursor(dd->mPrimarySurface, true);
+  }
+  const plat::DWORD ground = dd->mDrawSurface->PixelAt(0, 0);
+  for (int y = 0; y < 240; ++y)
+    for (int x = 0; x < 320; ++x) ASSERT_EQ(Shown(x, y), ground) << x << "," << y;
 }
 
 }  // namespace
