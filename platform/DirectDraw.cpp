@@ -57,19 +57,31 @@ bool Inside(const RECT& r, int w, int h) { return r.left >= 0 && r.top >= 0 && r
 
 }  // namespace
 
-// ---------------------------------------------------------------- clipper
+// ---------------------------------------------------------------- reference counts
 
-ULONG IDirectDrawClipper::AddRef() {
+ULONG DirectDrawObject::AddRef() {
   Guard g(gLayerMutex);
   return ++mRefs;
 }
 
-ULONG IDirectDrawClipper::Release() {
+ULONG DirectDrawObject::Release() {
   Guard g(gLayerMutex);
   ULONG left = --mRefs;
   if (left == 0) delete this;
   return left;
 }
+
+HRESULT DirectDrawObject::QueryAs(IID iid, IID name, IID name7, void** out) {
+  if (out == nullptr) return DDERR_INVALIDPARAMS;
+  if (iid != name && iid != name7) {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return DD_OK;
+}
+
+// ---------------------------------------------------------------- clipper
 
 HRESULT IDirectDrawClipper::SetHWnd(DWORD, HWND window) {
   Guard g(gLayerMutex);
@@ -105,27 +117,10 @@ IDirectDrawSurface::~IDirectDrawSurface() {
   mOwner->Release();
 }
 
-ULONG IDirectDrawSurface::AddRef() {
-  Guard g(gLayerMutex);
-  return ++mRefs;
-}
-
-ULONG IDirectDrawSurface::Release() {
-  Guard g(gLayerMutex);
-  ULONG left = --mRefs;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT IDirectDrawSurface::QueryInterface(IID iid, void** out) {
-  if (out == nullptr) return DDERR_INVALIDPARAMS;
-  if (iid != IID_IDirectDrawSurface && iid != IID_IDirectDrawSurface7) {
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  *out = this;
-  return DD_OK;
+  HRESULT hr = QueryAs(iid, IID_IDirectDrawSurface, IID_IDirectDrawSurface7, out);
+  if (hr == DD_OK) *out = this;
+  return hr;
 }
 
 bool IDirectDrawSurface::CanBeLost() const {
@@ -429,27 +424,10 @@ IDirectDraw::IDirectDraw() : mCreatorThread(ThisThread()) { gDirectDraws.push_ba
 
 IDirectDraw::~IDirectDraw() { gDirectDraws.erase(std::remove(gDirectDraws.begin(), gDirectDraws.end(), this), gDirectDraws.end()); }
 
-ULONG IDirectDraw::AddRef() {
-  Guard g(gLayerMutex);
-  return ++mRefs;
-}
-
-ULONG IDirectDraw::Release() {
-  Guard g(gLayerMutex);
-  ULONG left = --mRefs;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT IDirectDraw::QueryInterface(IID iid, void** out) {
-  if (out == nullptr) return DDERR_INVALIDPARAMS;
-  if (iid != IID_IDirectDraw && iid != IID_IDirectDraw7) {
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  *out = this;
-  return DD_OK;
+  HRESULT hr = QueryAs(iid, IID_IDirectDraw, IID_IDirectDraw7, out);
+  if (hr == DD_OK) *out = this;
+  return hr;
 }
 
 HRESULT IDirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {

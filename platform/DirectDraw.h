@@ -175,11 +175,26 @@ constexpr IID IID_IDirectDrawSurface7 = IID::IDirectDrawSurface7;
 class IDirectDraw;
 class IDirectDrawSurface;
 
-// Clips blits to a window's client area (given in screen coordinates).
-class IDirectDrawClipper {
+// Reference counting shared by the layer's objects: the last Release deletes the object.
+class DirectDrawObject {
  public:
   ULONG AddRef();
   ULONG Release();
+
+ protected:
+  DirectDrawObject() = default;
+  virtual ~DirectDrawObject() = default;
+  // Takes one more reference when `iid` is one of the object's two names (the caller hands
+  // itself out); E_NOINTERFACE otherwise.
+  HRESULT QueryAs(IID iid, IID name, IID name7, void** out);
+
+ private:
+  ULONG mRefs = 1;
+};
+
+// Clips blits to a window's client area (given in screen coordinates).
+class IDirectDrawClipper : public DirectDrawObject {
+ public:
   HRESULT SetHWnd(DWORD flags, HWND window);
   HRESULT GetHWnd(HWND* window) const;
 
@@ -187,15 +202,12 @@ class IDirectDrawClipper {
   friend class IDirectDraw;
   friend class IDirectDrawSurface;
   IDirectDrawClipper() = default;
-  ULONG mRefs = 1;
   HWND mWindow = nullptr;
 };
 
 // A surface: memory owned by this layer. Both interface versions are this one class.
-class IDirectDrawSurface {
+class IDirectDrawSurface : public DirectDrawObject {
  public:
-  ULONG AddRef();
-  ULONG Release();
   HRESULT QueryInterface(IID iid, void** out);
 
   HRESULT Lock(RECT* rect, DDSURFACEDESC* desc, DWORD flags, HANDLE event);
@@ -232,7 +244,7 @@ class IDirectDrawSurface {
   friend class IDirectDraw;
   friend void SimulateSurfaceLoss();
   IDirectDrawSurface(IDirectDraw* owner, int width, int height, const DDPIXELFORMAT& format, DWORD caps);
-  ~IDirectDrawSurface();
+  ~IDirectDrawSurface() override;
   bool IsPrimary() const { return (mCaps & DDSCAPS_PRIMARYSURFACE) != 0; }
   bool CanBeLost() const;
   int BytesPerPixel() const { return static_cast<int>(mFormat.dwRGBBitCount / 8); }
@@ -250,7 +262,6 @@ class IDirectDrawSurface {
   void Changed();
 
   IDirectDraw* mOwner;
-  ULONG mRefs = 1;
   int mWidth;
   int mHeight;
   int mPitch;
@@ -270,10 +281,8 @@ using LPDIRECTDRAWSURFACE = IDirectDrawSurface*;
 using LPDIRECTDRAWSURFACE7 = IDirectDrawSurface*;
 
 // The DirectDraw object: cooperative level, display mode, surfaces and clippers.
-class IDirectDraw {
+class IDirectDraw : public DirectDrawObject {
  public:
-  ULONG AddRef();
-  ULONG Release();
   HRESULT QueryInterface(IID iid, void** out);
 
   HRESULT SetCooperativeLevel(HWND window, DWORD flags);
@@ -299,14 +308,13 @@ class IDirectDraw {
   friend HRESULT DirectDrawCreateEx(void*, void**, IID, void*);
   friend void SimulateSurfaceLoss();
   IDirectDraw();
-  ~IDirectDraw();
+  ~IDirectDraw() override;
   HRESULT CreateSurfaceCommon(DWORD flags, DWORD width, DWORD height, DWORD caps, DWORD backBuffers,
                               const DDPIXELFORMAT* format, IDirectDrawSurface** out);
   DDPIXELFORMAT ModeFormat() const;
   void SurfaceGone(IDirectDrawSurface* surface);
   void PrimaryChanged();
 
-  ULONG mRefs = 1;
   HWND mWindow = nullptr;
   DWORD mLevel = 0;
   bool mExclusive = false;

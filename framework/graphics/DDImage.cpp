@@ -19,26 +19,16 @@ using u16 = std::uint16_t;
 
 bool IsWhite(const Color& c) { return c == Color::White; }
 
-int LowestBit(u32 mask) {
-  if (mask == 0) return 0;
-  int s = 0;
-  while ((mask & 1u) == 0) {
-    mask >>= 1;
-    ++s;
-  }
-  return s;
-}
-
-int BitWidth(u32 mask) {
-  if (mask == 0) return 0;
-  mask >>= LowestBit(mask);
-  int n = 0;
-  while (mask != 0) {
-    mask >>= 1;
-    ++n;
-  }
-  return n;
-}
+// A colour's channels clamped to 0..255, indexable red, green, blue.
+struct Channels {
+  u32 v[3];
+  u32 alpha;
+  explicit Channels(const Color& c)
+      : v{static_cast<u32>(std::clamp(c.mRed, 0, 255)), static_cast<u32>(std::clamp(c.mGreen, 0, 255)),
+          static_cast<u32>(std::clamp(c.mBlue, 0, 255))},
+        alpha(static_cast<u32>(std::clamp(c.mAlpha, 0, 255))) {}
+  u32 operator[](int i) const { return v[i]; }
+};
 
 // The locked surface as the drawers see it.
 struct Surface {
@@ -61,8 +51,8 @@ struct Surface {
     mask[1] = d.ddpfPixelFormat.dwGBitMask;
     mask[2] = d.ddpfPixelFormat.dwBBitMask;
     for (int i = 0; i < 3; ++i) {
-      shift[i] = LowestBit(mask[i]);
-      size[i] = BitWidth(mask[i]);
+      shift[i] = MaskShift(mask[i]);
+      size[i] = MaskWidth(mask[i]);
     }
   }
   bool Is565() const { return bitCount == 16 && mask[1] == 0x07E0; }
@@ -529,10 +519,10 @@ void DDImage::FillScanLinesWithCoverage(Span* spans, int spanCount, const Color&
     return;
   }
   Surface s(mLockedSurfaceDesc);
-  const u32 c[3] = {static_cast<u32>(color.mRed), static_cast<u32>(color.mGreen), static_cast<u32>(color.mBlue)};
+  const Channels c(color);
   u32 sm[3];
   for (int i = 0; i < 3; ++i) sm[i] = (c[i] * s.mask[i]) >> 8 & s.mask[i];
-  const u32 colorAlpha = static_cast<u32>(std::clamp(color.mAlpha, 0, 255));
+  const u32 colorAlpha = c.alpha;
   for (int k = 0; k < spanCount; ++k) {
     const Span& span = spans[k];
     const int row = span.mY - coverY;
@@ -559,9 +549,8 @@ void DDImage::NormalFillRect(const Rect& rect, const Color& color) {
   if (mVideoMemory || !LockSurface()) return;
   Surface s(mLockedSurfaceDesc);
   const Rect r = rect.Intersection(Rect(0, 0, s.width, s.height));
-  const u32 c[3] = {static_cast<u32>(std::clamp(color.mRed, 0, 255)), static_cast<u32>(std::clamp(color.mGreen, 0, 255)),
-                    static_cast<u32>(std::clamp(color.mBlue, 0, 255))};
-  const u32 a = static_cast<u32>(std::clamp(color.mAlpha, 0, 255));
+  const Channels c(color);
+  const u32 a = c.alpha;
   const bool wide = s.bitCount == 16;
   if (a == 255) {
     u32 v = 0;
@@ -592,9 +581,8 @@ void DDImage::AdditiveFillRect(const Rect& rect, const Color& color) {
   if (mVideoMemory || !LockSurface()) return;
   Surface s(mLockedSurfaceDesc);
   const Rect r = rect.Intersection(Rect(0, 0, s.width, s.height));
-  const u32 c[3] = {static_cast<u32>(std::clamp(color.mRed, 0, 255)), static_cast<u32>(std::clamp(color.mGreen, 0, 255)),
-                    static_cast<u32>(std::clamp(color.mBlue, 0, 255))};
-  const u32 a = static_cast<u32>(std::clamp(color.mAlpha, 0, 255));
+  const Channels c(color);
+  const u32 a = c.alpha;
   u32 add = 0;
   for (int i = 0; i < 3; ++i) {
     // c * a / 255 exactly, by the multiply-and-shift form of the division.
@@ -612,9 +600,8 @@ void DDImage::DrawLineOnSurface(double startX, double startY, double endX, doubl
                                 bool additive) {
   if (mVideoMemory || !LockSurface()) return;
   Surface s(mLockedSurfaceDesc);
-  const u32 c[3] = {static_cast<u32>(std::clamp(color.mRed, 0, 255)), static_cast<u32>(std::clamp(color.mGreen, 0, 255)),
-                    static_cast<u32>(std::clamp(color.mBlue, 0, 255))};
-  const u32 a = static_cast<u32>(std::clamp(color.mAlpha, 0, 255));
+  const Channels c(color);
+  const u32 a = c.alpha;
   u32 src = 0;
   u32 add = 0;
   for (int i = 0; i < 3; ++i) {
@@ -670,9 +657,8 @@ void DDImage::NormalDrawLineAA(double startX, double startY, double endX, double
   const u32 gradient = majorExtent > 0 ? static_cast<u32>(std::lround(minorExtent / majorExtent * 65536.0)) : 0;
   const int majorStep = xMajor ? (dx >= 0 ? 1 : -1) : 1;
   const int minorStep = xMajor ? 1 : (dx >= 0 ? 1 : -1);
-  const u32 colorAlpha = static_cast<u32>(std::clamp(color.mAlpha, 0, 255));
-  const u32 c[3] = {static_cast<u32>(std::clamp(color.mRed, 0, 255)), static_cast<u32>(std::clamp(color.mGreen, 0, 255)),
-                    static_cast<u32>(std::clamp(color.mBlue, 0, 255))};
+  const Channels c(color);
+  const u32 colorAlpha = c.alpha;
   u32 full = 0;
   for (int i = 0; i < 3; ++i) full |= (c[i] * s.mask[i]) >> 8 & s.mask[i];
   auto plot = [&](int x, int y, u32 weight) {
@@ -822,9 +808,8 @@ void DDImage::BltOnSurface(Image* src, int x, int y, const Rect& srcRect, const 
   if (from.mWidth <= 0 || from.mHeight <= 0) return;
   if (!LockSurface()) return;
   Surface s(mLockedSurfaceDesc);
-  const u32 ca = static_cast<u32>(std::clamp(color.mAlpha, 0, 255));
-  const u32 tint[3] = {static_cast<u32>(std::clamp(color.mRed, 0, 255)), static_cast<u32>(std::clamp(color.mGreen, 0, 255)),
-                       static_cast<u32>(std::clamp(color.mBlue, 0, 255))};
+  const Channels tint(color);
+  const u32 ca = tint.alpha;
   const bool white = IsWhite(color);
   // Per channel multiplier of the premultiplied source: tint x colour alpha / 255.
   u32 mult[3];

@@ -20,27 +20,6 @@ plat::DirectDrawCreateExFn gDirectDrawCreateEx = nullptr;
 
 plat::RECT ToRECT(const Rect& r) { return plat::RECT{r.mX, r.mY, r.mX + r.mWidth, r.mY + r.mHeight}; }
 
-int MaskShift(std::uint32_t mask) {
-  if (mask == 0) return 0;
-  int s = 0;
-  while ((mask & 1u) == 0) {
-    mask >>= 1;
-    ++s;
-  }
-  return s;
-}
-
-int MaskWidth(std::uint32_t mask) {
-  if (mask == 0) return 0;
-  mask >>= MaskShift(mask);
-  int n = 0;
-  while (mask != 0) {
-    mask >>= 1;
-    ++n;
-  }
-  return n;
-}
-
 int* BuildClampTable(int bits) {
   const int n = (1 << bits) - 1;
   int* table = new int[static_cast<std::size_t>(2 * n + 1)];
@@ -49,6 +28,27 @@ int* BuildClampTable(int bits) {
 }
 
 }  // namespace
+
+int MaskShift(std::uint32_t mask) {
+  if (mask == 0) return 0;
+  int shift = 0;
+  while ((mask & 1u) == 0) {
+    mask >>= 1;
+    ++shift;
+  }
+  return shift;
+}
+
+int MaskWidth(std::uint32_t mask) {
+  if (mask == 0) return 0;
+  mask >>= MaskShift(mask);
+  int width = 0;
+  while (mask != 0) {
+    mask >>= 1;
+    ++width;
+  }
+  return width;
+}
 
 bool operator<(const Ratio& a, const Ratio& b) {
   if (a.mDenominator == 0 || b.mDenominator == 0) return false;

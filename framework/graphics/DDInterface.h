@@ -19,6 +19,10 @@ class OrvoAppBase;
 class DDImage;
 class Image;
 
+// Index of a channel mask's lowest set bit, and the count of bits from there to its highest.
+int MaskShift(std::uint32_t mask);
+int MaskWidth(std::uint32_t mask);
+
 // a is narrower than b.
 bool operator<(const Ratio& a, const Ratio& b);
 
