@@ -45,6 +45,16 @@ volatile int gQuotient = 0;
 
 [[gnu::noinline, gnu::no_sanitize("undefined")]] void DivideByZeroForCrashTest() { gQuotient = 7 / gZero; }
 
+volatile int gRecursionLimit = 1 << 30;  // never reached: the stack runs out first
+
+// Each call keeps a block of its stack alive, so the recursion runs out of stack quickly.
+[[gnu::noinline, gnu::no_sanitize("undefined")]] int RecurseForCrashTest(int depth) {
+  volatile char block[4096];
+  block[0] = static_cast<char>(depth);
+  if (depth >= gRecursionLimit) return block[0];
+  return RecurseForCrashTest(depth + 1) + block[0];
+}
+
 }  // namespace
 
 TEST(CrashCatcher, ExceptionLinesNameKnownCodesAndShowOthersInLowerCaseHex) {
@@ -87,6 +97,11 @@ TEST(CrashCatcherDeathTest, AnAccessViolationIsReportedWithItsFunction) {
 TEST(CrashCatcherDeathTest, AnIntegerDivisionByZeroIsReportedWithItsFunction) {
   ExpectCrashReport("fpe", [] { DivideByZeroForCrashTest(); }, SIGFPE,
                     "Exception: Integer Divide by Zero (code 0xc0000094) at address ", "DivideByZeroForCrashTest");
+}
+
+TEST(CrashCatcherDeathTest, RunningOutOfStackIsReportedAsAStackOverflow) {
+  ExpectCrashReport("stack", [] { RecurseForCrashTest(0); }, SIGSEGV,
+                    "Exception: Stack Overflow (code 0xc00000fd) at address ", "RecurseForCrashTest");
 }
 
 TEST(CrashCatcherDeathTest, AnAbortIsReportedAsAnUnknownException) {
