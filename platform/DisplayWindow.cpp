@@ -115,6 +115,18 @@ bool DisplayPresentPixels(HWND window, const void* pixels, int width, int height
   return true;
 }
 
+POINT DisplayWindowToFrame(HWND window, POINT point) {
+  SDL_Window* w = DisplaySdlWindow(window);
+  if (w == nullptr) return point;
+  std::lock_guard<std::mutex> lock(gMutex);
+  auto it = gPresenters.find(w);
+  if (it == gPresenters.end() || it->second.renderer == nullptr) return point;
+  float x = 0;
+  float y = 0;
+  SDL_RenderWindowToLogical(it->second.renderer, point.x, point.y, &x, &y);
+  return POINT{static_cast<LONG>(x), static_cast<LONG>(y)};
+}
+
 void DisplayForgetWindow(HWND window) {
   SDL_Window* w = DisplaySdlWindow(window);
   if (w == nullptr) return;

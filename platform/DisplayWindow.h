@@ -32,6 +32,10 @@ void DisplaySetFullScreen(HWND window, bool fullScreen);
 bool DisplayPresentPixels(HWND window, const void* pixels, int width, int height, int pitch, DWORD bitCount,
                           DWORD greenMask);
 
+// A point in the window's pixels turned into a point of the frame last shown in it (they
+// differ in full screen, where the frame is scaled to fit). Any thread.
+POINT DisplayWindowToFrame(HWND window, POINT point);
+
 // Releases the renderer and texture kept for a window (before the window is destroyed).
 void DisplayForgetWindow(HWND window);
 

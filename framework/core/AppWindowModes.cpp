@@ -10,6 +10,7 @@
 #include "framework/graphics/DDInterface.h"
 #include "framework/sound/SoundManager.h"
 #include "framework/widgets/WidgetManager.h"
+#include "platform/DisplayWindow.h"
 #include "platform/Time.h"
 
 namespace Orvo {
@@ -94,7 +95,11 @@ int OrvoAppBase::DisplayRefreshRate() {
 }
 
 void OrvoAppBase::MoveDisplayCursor(int x, int y) {
-  if (mDDInterface != nullptr) mDDInterface->SetCursorPos(x, y);
+  if (mDDInterface == nullptr) return;
+  // In full screen the frame is scaled to fit the screen: the cursor lives in frame pixels.
+  plat::POINT p{x, y};
+  if (!mIsWindowedNow) p = plat::DisplayWindowToFrame(mHWnd, p);
+  mDDInterface->SetCursorPos(p.x, p.y);
 }
 
 bool OrvoAppBase::Is3DAccelerated() { return mDDInterface != nullptr && mDDInterface->mIs3D; }
