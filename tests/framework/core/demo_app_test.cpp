@@ -55,6 +55,7 @@ class LogWidget : public Orvo::Widget {
     mMarks.push_back({x, y, button});
   }
   void MouseUpButton(int x, int y, int button, int count) override { Log("up " + P(x, y) + " " + P(button, count)); }
+  void MouseDrag(int x, int y) override { Log("drag " + P(x, y)); }
   void MouseWheel(int delta) override { Log("wheel " + std::to_string(delta)); }
   void MouseLeave() override { Log("leave"); }
   void KeyDown(int key) override { Log("keydown " + std::to_string(key)); }
@@ -175,28 +176,27 @@ class SessionApp : public Orvo::OrvoAppBase {
     plat::PostMessageA(mHWnd, message, wParam, plat::MAKELPARAM(x, y));
   }
 
+  // A move to (x, y), then a press and a release there.
+  void Click(plat::UINT down, plat::UINT up, plat::WPARAM held, int x, int y) {
+    Post(plat::WM_MOUSEMOVE, 0, x, y);
+    Post(down, held, x, y);
+    Post(up, 0, x, y);
+  }
+
   // The recorded session's input, posted to the main window as the system would.
   void Script(int u) {
     using namespace plat;
     switch (u) {
       case 20:
-        Post(WM_MOUSEMOVE, 0, 100, 100);
-        Post(WM_LBUTTONDOWN, MK_LBUTTON, 100, 100);
-        Post(WM_LBUTTONUP, 0, 100, 100);
-        Post(WM_LBUTTONDBLCLK, MK_LBUTTON, 100, 100);
-        Post(WM_LBUTTONUP, 0, 100, 100);
+        Click(WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON, 100, 100);
+        Click(WM_LBUTTONDBLCLK, WM_LBUTTONUP, MK_LBUTTON, 100, 100);
         break;
       case 24:
-        Post(WM_MOUSEMOVE, 0, 110, 95);
-        Post(WM_RBUTTONDOWN, MK_RBUTTON, 110, 95);
-        Post(WM_RBUTTONUP, 0, 110, 95);
-        Post(WM_RBUTTONDBLCLK, MK_RBUTTON, 110, 95);
-        Post(WM_RBUTTONUP, 0, 110, 95);
+        Click(WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON, 110, 95);
+        Click(WM_RBUTTONDBLCLK, WM_RBUTTONUP, MK_RBUTTON, 110, 95);
         break;
       case 27:
-        Post(WM_MOUSEMOVE, 0, 250, 200);
-        Post(WM_MBUTTONDOWN, MK_MBUTTON, 250, 200);
-        Post(WM_MBUTTONUP, 0, 250, 200);
+        Click(WM_MBUTTONDOWN, WM_MBUTTONUP, MK_MBUTTON, 250, 200);
         break;
       case 30:
         Post(WM_KEYDOWN, 'A', 0, 0);
@@ -216,9 +216,12 @@ class SessionApp : public Orvo::OrvoAppBase {
         break;
       }
       case 90:
+        // A drag past the top-left corner: the window holds the capture, so the positions
+        // are negative.
         Post(WM_MOUSEMOVE, 0, 60, 70);
         Post(WM_LBUTTONDOWN, MK_LBUTTON, 60, 70);
-        Post(WM_LBUTTONUP, 0, 60, 70);
+        Post(WM_MOUSEMOVE, MK_LBUTTON, -20, -300);
+        Post(WM_LBUTTONUP, 0, -20, -300);
         break;
       case 120:
         Post(WM_CLOSE, 0, 0, 0);
@@ -311,7 +314,7 @@ TEST(DemoAppDeathTest, ARecordedSessionReplaysTheSameInputValuesAndFrames) {
   // The recording saw everything the session was meant to exercise.
   for (const char* part : {"down 100,100 -1,1", "down 100,100 -1,2", "down 110,95 1,1", "down 110,95 1,2",
                            "down 250,200 0,1", "keydown 65", "char 97", "keyup 65", "wheel -2", "leave",
-                           "registry 1 1234", "http 0 replied", "rand "})
+                           "registry 1 1234", "http 0 replied", "rand ", "drag -20,-300", "up -20,-300 -1,1"})
     EXPECT_TRUE(Contains(recorded.log, part)) << part;
   EXPECT_EQ(replayed.log, recorded.log);
 
