@@ -1024,19 +1024,53 @@ void DDImage::StretchBltMirror(Image* src, const Rect& destRect, const Rect& src
   DeleteAllNonSurfaceData();
 }
 
+namespace {
+
+// The triangle rasteriser's code for a surface layout; 0 for a layout it cannot draw.
+int RasterFormatOf(const Surface& s) {
+  if (s.bitCount == 32) return RASTER_FORMAT_888;
+  if (s.mask[0] == 0xF800 && s.mask[1] == 0x07E0 && s.mask[2] == 0x001F) return RASTER_FORMAT_565;
+  if (s.mask[0] == 0x7C00 && s.mask[1] == 0x03E0 && s.mask[2] == 0x001F) return RASTER_FORMAT_555;
+  return 0;
+}
+
+}  // namespace
+
 void DDImage::BltMatrix(Image* src, float x, float y, const Matrix3& matrix, const Rect& clipRect, const Color& color,
                         int drawMode, const Rect& srcRect, bool blend) {
-  if (src == nullptr) return;
-  src->mDrawn = true;
+  auto* source = dynamic_cast<MemoryImage*>(src);
+  if (source == nullptr) return;
+  source->mDrawn = true;
   CommitBits();
   if (!DrawsOnSurface()) {
     MemoryImage::BltMatrix(src, x, y, matrix, clipRect, color, drawMode, srcRect, blend);
     return;
   }
-  DrawThroughSoftware(this, clipRect, [&](MemoryImage& scratch, int ox, int oy) {
-    scratch.BltMatrix(src, x - static_cast<float>(ox), y - static_cast<float>(oy), matrix, Shifted(clipRect, ox, oy),
-                      color, drawMode, srcRect, blend);
-  });
+  if (source->mWidth > 0 && source->mHeight > 0 && LockSurface()) {
+    Surface s(mLockedSurfaceDesc);
+    const int format = RasterFormatOf(s);
+    const Rect clip = clipRect.Intersection(Rect(0, 0, s.width, s.height));
+    if (format != 0 && clip.mWidth > 0 && clip.mHeight > 0) {
+      // The source rectangle centred on the origin, transformed, then placed at (x, y).
+      const float w = static_cast<float>(srcRect.mWidth);
+      const float h = static_cast<float>(srcRect.mHeight);
+      const float u0 = static_cast<float>(srcRect.mX) / source->mWidth;
+      const float u1 = static_cast<float>(srcRect.mX + srcRect.mWidth) / source->mWidth;
+      const float v0 = static_cast<float>(srcRect.mY) / source->mHeight;
+      const float v1 = static_cast<float>(srcRect.mY + srcRect.mHeight) / source->mHeight;
+      TriVertex verts[4] = {{-w / 2, -h / 2, u0, v0, 0xFFFFFFFF},
+                            {w / 2, -h / 2, u1, v0, 0xFFFFFFFF},
+                            {-w / 2, h / 2, u0, v1, 0xFFFFFFFF},
+                            {w / 2, h / 2, u1, v1, 0xFFFFFFFF}};
+      for (TriVertex& vert : verts) {
+        const Vector3 p = matrix.TransformVector(vert.x, vert.y, 1.0f);
+        vert.x = p.x + x - 0.5f;
+        vert.y = p.y + y - 0.5f;
+      }
+      RasterizeTriangle(verts, 4, source, &color, drawMode, &clip, s.bits, s.pitch, format, blend, false);
+    }
+    UnlockSurface();
+  }
   DeleteAllNonSurfaceData();
 }
 
@@ -1049,26 +1083,26 @@ void DDImage::BltTrianglesTex(Image* texture, const TriVertex theTriangles[][3],
     MemoryImage::BltTrianglesTex(texture, theTriangles, numTriangles, clipRect, color, drawMode, tx, ty, blend);
     return;
   }
-  if (LockSurface()) {
+  if (theTriangles != nullptr && LockSurface()) {
     Surface s(mLockedSurfaceDesc);
-    int format = 0;
-    if (s.bitCount == 32)
-      format = RASTER_FORMAT_888;
-    else if (s.mask[0] == 0xF800 && s.mask[1] == 0x07E0 && s.mask[2] == 0x001F)
-      format = RASTER_FORMAT_565;
-    else if (s.mask[0] == 0x7C00 && s.mask[1] == 0x03E0 && s.mask[2] == 0x001F)
-      format = RASTER_FORMAT_555;
+    const int format = RasterFormatOf(s);
     const Rect clip = clipRect.Intersection(Rect(0, 0, s.width, s.height));
     auto* source = dynamic_cast<MemoryImage*>(texture);
     if (format != 0 && clip.mWidth > 0 && clip.mHeight > 0) {
       for (int t = 0; t < numTriangles; ++t) {
         TriVertex v[3];
+        bool vertexColors = false;
         for (int k = 0; k < 3; ++k) {
           v[k] = theTriangles[t][k];
           v[k].x += tx;
           v[k].y += ty;
+          if (v[k].color != 0) vertexColors = true;
         }
-        RasterizeTriangle(v, 3, source, &color, drawMode, &clip, s.bits, s.pitch, format, blend, true);
+        // A vertex colour of 0 means the call's colour alone.
+        if (vertexColors)
+          for (TriVertex& vert : v)
+            if (vert.color == 0) vert.color = 0xFFFFFFFF;
+        RasterizeTriangle(v, 3, source, &color, drawMode, &clip, s.bits, s.pitch, format, blend, vertexColors);
       }
     }
     UnlockSurface();

@@ -52,7 +52,8 @@ struct Display {
   int result = -1;
 };
 
-std::uint32_t Pixel(DDImage* image, int x, int y) { return image->GetSurface()->PixelAt(x, y); }
+// The colour bits of a surface pixel (the unused top byte of a 32-bit pixel is left out).
+std::uint32_t Pixel(DDImage* image, int x, int y) { return image->GetSurface()->PixelAt(x, y) & 0xFFFFFFu; }
 
 TEST(DDImageSurface, OpaqueTransparentAndPartialAlphaImages) {
   for (const Format& f : {k565, k8888}) {
@@ -332,6 +333,37 @@ TEST(DDImageDrawing, RotatedAndStretchedBlitsGoThroughTheSoftwareBlittersIntoThe
   EXPECT_EQ(Pixel(dest, 1, 1), 0u);
   EXPECT_EQ(Pixel(dest, 6, 6), 0u);
   EXPECT_EQ(dest->mBits, nullptr);
+}
+
+// Matrix and triangle blits on a surface run the triangle rasteriser straight on the
+// surface's pixels: on a 32-bit surface they give what the software image gets.
+TEST(DDImageDrawing, MatrixAndTriangleBlitsMatchTheSoftwareImage) {
+  Display d(k8888);
+  std::vector<std::uint32_t> px(16 * 16);
+  for (std::size_t i = 0; i < px.size(); ++i) px[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 0x010305);
+  MemoryImage source(nullptr);
+  source.SetBits(px.data(), 16, 16);
+  Matrix3 rotate;
+  rotate.LoadIdentity();
+  rotate.Rotate(0.5f);
+  const TriVertex tris[1][3] = {{{2, 2, 0, 0, 0}, {30, 4, 1, 0, 0}, {6, 28, 0, 1, 0xFF80FF80}}};
+
+  DDImage* onSurface = d.Image(32, 32, 0xFF102030);
+  MemoryImage inMemory(nullptr);
+  std::vector<std::uint32_t> ground(32 * 32, 0xFF102030);
+  inMemory.SetBits(ground.data(), 32, 32);
+  inMemory.SetImageMode(false, false);
+  for (Image* target : {static_cast<Image*>(onSurface), static_cast<Image*>(&inMemory)}) {
+    target->BltMatrix(&source, 16, 16, rotate, Rect(0, 0, 32, 32), Color::White, 0, Rect(0, 0, 16, 16), true);
+    target->BltTrianglesTex(&source, tris, 1, Rect(0, 0, 32, 32), Color(255, 255, 255, 200), 0, 0.0f, 0.0f, false);
+  }
+  ASSERT_EQ(onSurface->mBits, nullptr);
+  int differing = 0;
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x)
+      if (Pixel(onSurface, x, y) != (inMemory.GetBits()[y * 32 + x] & 0xFFFFFF)) ++differing;
+  EXPECT_EQ(differing, 0);
+  EXPECT_NE(Pixel(onSurface, 16, 16), 0x102030u);
 }
 
 }  // namespace
