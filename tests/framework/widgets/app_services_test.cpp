@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -154,11 +155,14 @@ TEST_F(AppServicesTest, SharedImagesAreCountedAndFreedAfterTheNextCleanUp) {
   EXPECT_EQ(app.mSharedImageMap.size(), 1u);  // a failed load is not cached
 
   // Threads acquiring the same name share one image.
+  // (each handle is built in place, so that only the cache itself counts references)
   std::vector<std::thread> threads;
-  std::vector<Orvo::SharedImageRef> refs(8);
-  for (int i = 0; i < 8; ++i) threads.emplace_back([&, i] { refs[i] = app.AcquireSharedImage("!shared", ""); });
+  std::vector<std::unique_ptr<Orvo::SharedImageRef>> refs(8);
+  for (int i = 0; i < 8; ++i)
+    threads.emplace_back([&, i] { refs[i].reset(new Orvo::SharedImageRef(app.AcquireSharedImage("!shared", ""))); });
   for (std::thread& t : threads) t.join();
-  for (const auto& ref : refs) EXPECT_EQ(ref.GetDDImage(), refs[0].GetDDImage());
+  for (const auto& ref : refs) EXPECT_EQ(ref->GetDDImage(), refs[0]->GetDDImage());
+  EXPECT_EQ(refs[0]->mSharedImage->mRefCount, 8);
 }
 
 TEST_F(AppServicesTest, LinksOpenOnceWhilePending) {
