@@ -111,12 +111,20 @@ TEST(FontData, BrokenDescriptorsReportTheirMessages) {
       {"(LayerSetAscent) Main 1;", {"Missing Command"}},
       {"LayerSetAscent Main 'unterminated;", {"Unterminated Single Quotes"}},
   };
+  const std::string file = testing::TempDir() + "broken_descriptor.txt";
   for (const BrokenCase& c : cases) {
+    const std::string text = std::string(prefix) + "LayerSetCharWidths Main (A) (5);\n" + c.descriptor + "\nCreateLayer After;";
     FontData data;
-    EXPECT_FALSE(data.ParseText(std::string(prefix) + c.descriptor + "\nCreateLayer After;")) << c.descriptor;
+    EXPECT_FALSE(data.ParseText(text)) << c.descriptor;
     EXPECT_EQ(data.mErrors, c.messages) << c.descriptor;
     EXPECT_EQ(Layer(data, "AFTER"), nullptr) << c.descriptor;  // nothing after the failure ran
+    // As a font file: not loaded, and it measures nothing.
+    std::ofstream(file, std::ios::trunc) << text;
+    Orvo::ImageFont font(kNoApp, file);
+    EXPECT_FALSE(font.mLoaded) << c.descriptor;
+    EXPECT_EQ(font.StringWidth("AAA"), 0) << c.descriptor;
   }
+  std::remove(file.c_str());
 }
 
 TEST(FontData, ColourArgumentsAndPartialEffects) {

@@ -153,6 +153,37 @@ TEST_F(DialogTest, HoverRedrawsOnlyWhenTheLookChanges) {
   manager.RemoveAllWidgets();
 }
 
+TEST_F(DialogTest, HoverFadesAndHeldTicks) {
+  struct Ticks : Orvo::ButtonListener {
+    void ButtonHeldTick(int id) override { ++ticks; }
+    int ticks = 0;
+  } listener;
+  Orvo::ButtonWidget button(9, &listener);
+  button.mHoverFadeInSpeed = 0.4;
+  button.mHoverFadeOutSpeed = 0.5;
+  button.Resize(0, 0, 10, 10);
+  manager.AddWidget(&button);
+  manager.MouseMove(5, 5);
+  const double in[] = {0.4, 0.8, 1.0, 1.0};
+  for (double expected : in) {
+    manager.UpdateFrame();
+    EXPECT_DOUBLE_EQ(button.mHoverAlpha, expected);
+  }
+  manager.MouseDown(5, 5, 1, Orvo::MOUSE_BUTTON_LEFT);
+  manager.UpdateFrame();
+  manager.UpdateFrame();
+  EXPECT_EQ(listener.ticks, 2);
+  manager.MouseUp(5, 5, 1, Orvo::MOUSE_BUTTON_LEFT);
+  manager.MouseMove(30, 30);
+  const double out[] = {0.5, 0.0, 0.0};
+  for (double expected : out) {
+    manager.UpdateFrame();
+    EXPECT_DOUBLE_EQ(button.mHoverAlpha, expected);
+  }
+  EXPECT_EQ(listener.ticks, 2);
+  manager.RemoveAllWidgets();
+}
+
 TEST_F(DialogTest, DrawsThePlainFrameAndButtons) {
   Orvo::MemoryImage screen;
   screen.Create(640, 480);

@@ -204,6 +204,23 @@ TEST_F(WidgetManagerTest, ModalStackMasksAndRestoresFocus) {
   EXPECT_EQ(manager.GetWidgetAt(5, 5, nullptr, nullptr), &below);
 }
 
+TEST_F(WidgetManagerTest, AStillMouseFindsWidgetsThatAppearOrGo) {
+  manager.MouseMove(5, 5);
+  Probe& w = New("");
+  Add(&w, 0, 0, 10, 10);  // appears under the mouse
+  EXPECT_TRUE(w.mIsOver);
+  w.SetVisible(false);
+  EXPECT_FALSE(w.mIsOver);
+  w.SetVisible(true);
+  w.SetDisabled(true);
+  EXPECT_FALSE(w.mIsOver);
+  w.SetDisabled(false);
+  EXPECT_TRUE(w.mIsOver);
+  w.Resize(20, 20, 10, 10);  // moves away
+  EXPECT_FALSE(w.mIsOver);
+  EXPECT_EQ(log, (std::vector<std::string>{"enter", "leave", "enter", "leave", "enter", "leave"}));
+}
+
 TEST_F(WidgetManagerTest, RemovingHoveredCapturedFocusedWidgetDropsEveryReference) {
   Probe& w = New("");
   Add(&w, 0, 0, 10, 10);

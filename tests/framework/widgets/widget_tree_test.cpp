@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/graphics/MemoryImage.h"
 #include "framework/widgets/Widget.h"
 #include "framework/widgets/WidgetManager.h"
 
@@ -105,6 +106,31 @@ TEST(WidgetTree, FlagMasksApplyToWholeSubtrees) {
   manager.UpdateFrame();
   EXPECT_EQ(log.events, (std::vector<std::string>{"update other"}));
   EXPECT_TRUE(other.mDirty);
+  manager.RemoveAllWidgets(false, true);
+}
+
+TEST(WidgetTree, DrawWalkGoesBackToFrontAndHonoursDrawFlags) {
+  Log log;
+  WidgetManager manager(nullptr);
+  Orvo::MemoryImage screen;
+  screen.Create(50, 50);
+  manager.mImage = &screen;
+  TestWidget back("back", &log), parent("parent", &log), child("child", &log), hidden("hidden", &log);
+  for (TestWidget* w : {&back, &parent, &hidden}) {
+    w->Resize(0, 0, 10, 10);
+    manager.AddWidget(w);
+  }
+  parent.AddWidget(&child);
+  hidden.SetVisible(false);
+  EXPECT_TRUE(manager.DrawScreen());
+  EXPECT_EQ(log.events, (std::vector<std::string>{"draw back", "draw parent", "draw child"}));
+
+  log.events.clear();
+  parent.mRemoveFlags = Orvo::WIDGETFLAGS_DRAW;  // the whole subtree stops drawing
+  manager.InvalidateAll();
+  EXPECT_TRUE(manager.DrawScreen());
+  EXPECT_EQ(log.events, (std::vector<std::string>{"draw back"}));
+  EXPECT_FALSE(manager.DrawScreen());  // nothing dirty: nothing drawn
   manager.RemoveAllWidgets(false, true);
 }
 
