@@ -16,9 +16,10 @@ using testing_http::Piece;
 
 namespace {
 
-// Polls until the transfer has left "in progress" (or 10 s have passed).
+// Polls until the transfer has left "in progress" (or 30 s have passed: a name lookup on
+// a machine without a name server can take a while to fail).
 int WaitForResult(HTTPTransfer& t) {
-  for (int i = 0; i < 1000; ++i) {
+  for (int i = 0; i < 3000; ++i) {
     const int r = t.GetResult();
     if (r != HTTPTransfer::RESULT_NOT_COMPLETED) return r;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
