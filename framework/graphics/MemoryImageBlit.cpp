@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "framework/graphics/BlendMath.h"
+#include "framework/graphics/BlendSimd.h"
 #include "framework/graphics/MemoryImage.h"
 
 namespace Orvo {
@@ -288,6 +289,8 @@ void BlitNormal(MemoryImage* dest, std::uint32_t* dbits, MemoryImage* src, const
             } else {
               for (int k = 0; k < run; ++k) drow[DestCol(x, i + k, sr.mWidth, mirror)] = sp.At(si + k);
             }
+          } else if (a != 0 && !mirror && sp.bits != nullptr) {
+            OpaqueOverRun(drow + x + i, sp.bits + si, run);
           } else if (a != 0) {
             for (int k = 0; k < run; ++k) {
               std::uint32_t s = sp.At(si + k);
@@ -325,6 +328,13 @@ void BlitAdditive(MemoryImage* dest, std::uint32_t* dbits, MemoryImage* src, con
   bool partial = src->mHasAlpha;
   Rgb c = Channels(color);
   std::uint32_t tr = c.r * c.a / 255, tg = c.g * c.a / 255, tb = c.b * c.a / 255;
+  if (!mirror && sp.bits != nullptr) {
+    for (int row = 0; row < sr.mHeight; ++row)
+      AdditiveRun(dbits + static_cast<std::size_t>(y + row) * dw + x,
+                  sp.bits + static_cast<std::size_t>(sr.mY + row) * sp.width + sr.mX, sr.mWidth, !white, tr, tg, tb,
+                  partial);
+    return;
+  }
   for (int row = 0; row < sr.mHeight; ++row) {
     std::size_t srow = static_cast<std::size_t>(sr.mY + row) * sp.width + sr.mX;
     std::uint32_t* drow = dbits + static_cast<std::size_t>(y + row) * dw;

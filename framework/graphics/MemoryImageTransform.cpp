@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "framework/graphics/BlendMath.h"
+#include "framework/graphics/BlendSimd.h"
 #include "framework/graphics/MemoryImage.h"
 #include "framework/graphics/TriangleRasterizer.h"
 
@@ -59,6 +60,114 @@ struct Sum4 {
   }
 };
 
+// Puts a filtered sample of alpha a and channels (r, g, b) over the destination pixel.
+inline std::uint32_t CompositeFiltered(std::uint32_t d, std::uint32_t a, std::uint32_t r, std::uint32_t g,
+                                       std::uint32_t b) {
+  auto ch = [&](std::uint32_t c, std::uint32_t dc) {
+    return std::min<std::uint32_t>(((std::min<std::uint32_t>(c, 255) * a) >> 8) + ((dc * (256 - a)) >> 8), 255);
+  };
+  std::uint32_t da = A(d);
+  return Pack(da + ((255 - da) * a) / 255, ch(r, R(d)), ch(g, G(d)), ch(b, B(d)));
+}
+
+// The filtered stretch where both axes grow: each destination pixel is the two-pass result
+// of its 2 x 2 source neighbourhood (257-weights across, 256-weights down), computed directly
+// with the horizontal sums of the two source rows kept while consecutive rows share them.
+// The vertical sums stay below 2^24, so single floats hold them exactly.
+void StretchFilteredEnlarge(MemoryImage* dest, std::uint32_t* dbits, const SourcePixels& sp, const Rect& destRect,
+                            const Rect& srcRect, const Rect& clipped, int ax, int ay, int aw, int ah) {
+  int dw = clipped.mWidth, dh = clipped.mHeight;
+  double tx = destRect.mWidth == 1 ? double(srcRect.mWidth) / destRect.mWidth
+                                   : double(srcRect.mWidth - 1) / (destRect.mWidth - 1);
+  double ty = destRect.mHeight == 1 ? double(srcRect.mHeight) / destRect.mHeight
+                                    : double(srcRect.mHeight - 1) / (destRect.mHeight - 1);
+  struct Column {
+    int x0, x1;
+    std::uint32_t w;
+  };
+  std::vector<Column> cols(dw);
+  int lastCol = ax + aw - 1;
+  for (int i = 0; i < dw; ++i) {
+    double q = std::clamp(srcRect.mX + (clipped.mX - destRect.mX + i) * tx, double(ax), double(lastCol));
+    int x = static_cast<int>(q);
+    cols[i] = {x, std::min(x + 1, lastCol), static_cast<std::uint32_t>((1 - (q - x)) * 257)};
+  }
+  // Horizontal sums of one source row, four channels (blue, green, red, alpha) per column.
+  std::vector<float> rows[2] = {std::vector<float>(4 * static_cast<std::size_t>(dw) + 4),
+                                std::vector<float>(4 * static_cast<std::size_t>(dw) + 4)};
+  int rowOf[2] = {-1, -1};
+  auto horizontal = [&](int slot, int r) {
+    if (rowOf[slot] == r) return;
+    rowOf[slot] = r;
+    float* out = rows[slot].data();
+    const std::uint32_t* line = sp.bits != nullptr ? sp.bits + static_cast<std::size_t>(ay + r) * sp.width : nullptr;
+    for (int i = 0; i < dw; ++i) {
+      const Column& c = cols[i];
+      std::uint32_t p0 = line != nullptr ? line[c.x0] : sp.At(c.x0, ay + r);
+      std::uint32_t p1 = line != nullptr ? line[c.x1] : sp.At(c.x1, ay + r);
+#if defined(__SSE2__)
+      // Each product stays within 16 bits: the two weights add up to 257.
+      const __m128i zero = _mm_setzero_si128();
+      __m128i a = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(p0)), zero);
+      __m128i b = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(p1)), zero);
+      __m128i sum = _mm_add_epi16(_mm_mullo_epi16(a, _mm_set1_epi16(static_cast<short>(c.w))),
+                                  _mm_mullo_epi16(b, _mm_set1_epi16(static_cast<short>(257 - c.w))));
+      _mm_storeu_ps(out + 4 * i, _mm_cvtepi32_ps(_mm_unpacklo_epi16(sum, zero)));
+#else
+      for (int ch = 0; ch < 4; ++ch)
+        out[4 * i + ch] = static_cast<float>(((p0 >> (8 * ch)) & 0xFF) * c.w + ((p1 >> (8 * ch)) & 0xFF) * (257 - c.w));
+#endif
+    }
+  };
+  for (int j = 0; j < dh; ++j) {
+    double q = std::clamp(srcRect.mY + (clipped.mY - destRect.mY + j) * ty - ay, 0.0, double(ah - 1));
+    int y = static_cast<int>(q);
+    std::uint32_t wy = static_cast<std::uint32_t>((1 - (q - y)) * 256);
+    int y1 = std::min(y + 1, ah - 1);
+    // Keep whichever computed row is still needed.
+    if (rowOf[1] == y) {
+      std::swap(rows[0], rows[1]);
+      std::swap(rowOf[0], rowOf[1]);
+    }
+    horizontal(0, y);
+    horizontal(1, y1);
+    const float* h0 = rows[0].data();
+    const float* h1 = rows[1].data();
+    std::uint32_t* drow = dbits + static_cast<std::size_t>(clipped.mY + j) * dest->mWidth + clipped.mX;
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128 w0 = _mm_set1_ps(static_cast<float>(wy)), w1 = _mm_set1_ps(static_cast<float>(256 - wy));
+    const __m128i zero = _mm_setzero_si128(), k255 = _mm_set1_epi16(255), k256 = _mm_set1_epi16(256);
+    const __m128i one = _mm_set1_epi16(1), alphaLanes = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
+    auto sample = [&](int col) {
+      __m128 v = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(h0 + 4 * col), w0), _mm_mul_ps(_mm_loadu_ps(h1 + 4 * col), w1));
+      return _mm_srli_epi32(_mm_cvttps_epi32(v), 16);
+    };
+    for (; i + 2 <= dw; i += 2) {
+      __m128i c = _mm_packs_epi32(sample(i), sample(i + 1));  // b g r a of both pixels, 16-bit lanes
+      __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+      __m128i d = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(drow + i)), zero);
+      __m128i colour = _mm_add_epi16(_mm_srli_epi16(_mm_mullo_epi16(c, a), 8),
+                                     _mm_srli_epi16(_mm_mullo_epi16(d, _mm_sub_epi16(k256, a)), 8));
+      // Alpha: da + ((255 - da) * a) / 255, the division as (x + 1 + (x >> 8)) >> 8.
+      __m128i x = _mm_mullo_epi16(_mm_sub_epi16(k255, d), a);
+      __m128i alpha = _mm_add_epi16(d, _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, one), _mm_srli_epi16(x, 8)), 8));
+      __m128i out = _mm_or_si128(_mm_and_si128(alphaLanes, alpha), _mm_andnot_si128(alphaLanes, colour));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(drow + i), _mm_packus_epi16(out, out));
+    }
+#endif
+    for (; i < dw; ++i) {
+      std::uint32_t v[4];
+      for (int ch = 0; ch < 4; ++ch)
+        v[ch] = static_cast<std::uint32_t>(h0[4 * i + ch] * static_cast<float>(wy) +
+                                           h1[4 * i + ch] * static_cast<float>(256 - wy)) >>
+                16;
+      std::uint32_t a = std::min<std::uint32_t>(v[3], 255);
+      if (a != 0) drow[i] = CompositeFiltered(drow[i], a, v[2], v[1], v[0]);
+    }
+  }
+}
+
 // Filtered: a box filter where the image shrinks and a linear one where it grows, in two
 // passes. Sample positions of a growing axis are taken from the whole (unclipped)
 // destination, so a clipped stretch shows exactly the pixels of the unclipped one.
@@ -93,6 +202,10 @@ void StretchFiltered(MemoryImage* dest, std::uint32_t* dbits, const SourcePixels
   }
   if (aw < 1 || ah < 1) return;
 
+  if (dw > sw && dh > sh) {
+    StretchFilteredEnlarge(dest, dbits, sp, destRect, srcRect, clipped, ax, ay, aw, ah);
+    return;
+  }
   int stride = dw + 4;
   std::vector<Sum4> h(static_cast<std::size_t>(ah) * stride);
   if (dw <= sw) {
@@ -175,13 +288,7 @@ void StretchFiltered(MemoryImage* dest, std::uint32_t* dbits, const SourcePixels
       const Sum4& e = row[j + 1];
       std::uint32_t a = std::min<std::uint32_t>(e.a >> 16, 255);
       if (a == 0) continue;
-      std::uint32_t d = drow[j];
-      auto ch = [&](std::uint32_t sum, std::uint32_t dc) {
-        return std::min<std::uint32_t>(((std::min<std::uint32_t>(sum >> 16, 255) * a) >> 8) + ((dc * (256 - a)) >> 8),
-                                       255);
-      };
-      std::uint32_t da = A(d);
-      drow[j] = Pack(da + ((255 - da) * a) / 255, ch(e.r, R(d)), ch(e.g, G(d)), ch(e.b, B(d)));
+      drow[j] = CompositeFiltered(drow[j], a, e.r >> 16, e.g >> 16, e.b >> 16);
     }
   }
 }
@@ -341,6 +448,46 @@ void MemoryImage::BltRotated(Image* srcImage, float x, float y, const Rect& srcR
     std::uint32_t* drow = dbits + static_cast<std::size_t>(destY) * mWidth;
     std::int64_t cu = u + first * du;
     std::int64_t cv = v + first * dv;
+    if (white && !additive && sp.bits != nullptr) {
+      // The common case, untinted and normal from plain pixels: red and blue are weighed
+      // together (each product stays below 16 bits), and the source rows are read directly.
+      const std::uint32_t* base = sp.bits + static_cast<std::size_t>(sr.mY) * sp.width + sr.mX;
+      for (int k = first; k <= last; ++k, cu += du, cv += dv) {
+        int destX = X0 + k;
+        int ix = static_cast<int>(cu >> 16);
+        int iy = static_cast<int>(cv >> 16);
+        if (destX < 0 || destX >= mWidth || ix < 0 || iy < 0 || ix + 1 >= sr.mWidth || iy + 1 >= sr.mHeight) continue;
+        const std::uint32_t* p0 = base + static_cast<std::size_t>(iy) * sp.width + ix;
+        const std::uint32_t* p1 = p0 + sp.width;
+        std::uint32_t fx = static_cast<std::uint32_t>(cu & 0xFFFE) + 1;
+        std::uint32_t fy = static_cast<std::uint32_t>(cv & 0xFFFE) + 1;
+        std::uint32_t gx = 65536 - fx, gy = 65536 - fy;
+        std::uint32_t q[4] = {p0[0], p0[1], p1[0], p1[1]};
+        std::uint32_t w[4] = {(((gx * gy) >> 16) * A(q[0])) >> 16, (((fx * gy) >> 16) * A(q[1])) >> 16,
+                              (((gx * fy) >> 16) * A(q[2])) >> 16, (((fx * fy) >> 16) * A(q[3])) >> 16};
+        std::uint32_t total = w[0] + w[1] + w[2] + w[3];
+        if (total == 0) continue;
+        std::uint32_t rb = (q[0] & 0xFF00FF) * w[0] + (q[1] & 0xFF00FF) * w[1] + (q[2] & 0xFF00FF) * w[2] +
+                           (q[3] & 0xFF00FF) * w[3];
+        std::uint32_t g = (q[0] & 0xFF00) * w[0] + (q[1] & 0xFF00) * w[1] + (q[2] & 0xFF00) * w[2] +
+                          (q[3] & 0xFF00) * w[3];
+        std::uint32_t r8 = (rb >> 24) & 0xFF, b8 = (rb & 0xFFFF) >> 8, g8 = (g >> 16) & 0xFF;
+        std::uint32_t& d = drow[destX];
+        if (total >= 251) {
+          d = Pack(255, r8, g8, b8);
+          continue;
+        }
+        std::uint32_t inv = 256 - total;
+        std::uint32_t da = A(d);
+        std::uint32_t cover = ((256 - da) * inv) >> 8;
+        std::uint32_t qd = 256 - cover;
+        auto ch = [&](std::uint32_t dc, std::uint32_t sc) {
+          return std::min<std::uint32_t>((((dc * da) >> 8) * inv + 256 * sc) / qd, 255);
+        };
+        d = Pack(255 - cover, ch(R(d), r8), ch(G(d), g8), ch(B(d), b8));
+      }
+      continue;
+    }
     for (int k = first; k <= last; ++k, cu += du, cv += dv) {
       int destX = X0 + k;
       if (destX < 0 || destX >= mWidth) continue;

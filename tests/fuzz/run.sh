@@ -16,6 +16,13 @@ declare -A sources=(
   [demo]="framework/core/Demo.cpp framework/core/Buffer.cpp framework/core/Common.cpp platform/Threads.cpp platform/Debug.cpp"
   [descparser]="framework/resources/DescParser.cpp framework/resources/PakInterface.cpp platform/Files.cpp framework/core/Common.cpp platform/Threads.cpp platform/Debug.cpp"
 )
+# The image readers: one target each, all over the same sources and libraries.
+image_sources="tests/fuzz/image_fuzz_support.cpp framework/graphics/ImageLib.cpp framework/graphics/ImageLibPNG.cpp framework/graphics/ImageLibJPEG.cpp framework/resources/PakInterface.cpp platform/Files.cpp platform/Module.cpp platform/J2KCodec.cpp"
+declare -A extra=()
+for t in tga png jpeg gif j2k; do
+  sources[$t]=$image_sources
+  extra[$t]="-I/usr/include/libpng16 -I/usr/include/openjpeg-2.5 -lpng -ljpeg -lopenjp2 -lz"
+done
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then targets=("${!sources[@]}"); fi
@@ -23,7 +30,9 @@ for t in "${targets[@]}"; do
   srcs=("$root/tests/fuzz/${t}_fuzz.cpp")
   for s in ${sources[$t]}; do srcs+=("$root/$s"); done
   clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I"$root" "${srcs[@]}" -o "$out/${t}_fuzz"
+    -I"$root" "${srcs[@]}" ${extra[$t]:-} -o "$out/${t}_fuzz"
   mkdir -p "$out/corpus-$t"
+  # Targets with seed files start from them.
+  if [ -d "$root/tests/fuzz/seeds/$t" ]; then cp -n "$root/tests/fuzz/seeds/$t"/* "$out/corpus-$t/" 2>/dev/null || true; fi
   "$out/${t}_fuzz" -max_total_time="$seconds" "$out/corpus-$t"
 done

@@ -1,0 +1,10 @@
+// libFuzzer target: arbitrary bytes as a JPEG file, read by the JPEG reader.
+#include <cstddef>
+#include <cstdint>
+
+#include "tests/fuzz/image_fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  CheckDecoded(ImageLib::GetJPEGImage(WriteFuzzInput(data, size, ".jpg")));
+  return 0;
+}
