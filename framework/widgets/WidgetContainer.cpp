@@ -242,6 +242,8 @@ void WidgetContainer::AttachedToManager(WidgetManager* manager) {
 
 void WidgetContainer::DetachedFromManager(WidgetManager* manager) {
   for (Widget* child : mWidgets) {
+    // Children already detached one by one (on removal of this node) are told only once.
+    if (child->mWidgetManager == nullptr) continue;
     manager->DropWidgetReferences(child);
     child->DetachedFromManager(manager);
     child->mWidgetManager = nullptr;

@@ -93,6 +93,39 @@ TEST(WidgetTree, UpdateWalkSurvivesRemovalAndRestartsOncePerTick) {
   manager.RemoveAllWidgets();
 }
 
+class AttachCounter : public Widget {
+ public:
+  void AttachedToManager(WidgetManager* m) override {
+    Widget::AttachedToManager(m);
+    ++attached;
+  }
+  void DetachedFromManager(WidgetManager* m) override {
+    Widget::DetachedFromManager(m);
+    ++detached;
+  }
+  int attached = 0;
+  int detached = 0;
+};
+
+TEST(WidgetTree, SubtreesAttachAndDetachEachWidgetOnce) {
+  WidgetManager manager(nullptr);
+  AttachCounter parent, child, grandchild;
+  child.AddWidget(&grandchild);
+  parent.AddWidget(&child);
+  EXPECT_EQ(child.attached + grandchild.attached, 0);  // detached trees attach nothing
+  manager.AddWidget(&parent);
+  EXPECT_EQ(grandchild.mWidgetManager, &manager);
+  manager.SetFocus(&grandchild);
+  manager.RemoveWidget(&parent);
+  for (AttachCounter* w : {&parent, &child, &grandchild}) {
+    EXPECT_EQ(w->attached, 1);
+    EXPECT_EQ(w->detached, 1);
+    EXPECT_EQ(w->mWidgetManager, nullptr);
+  }
+  EXPECT_EQ(manager.mFocusWidget, nullptr);
+  EXPECT_EQ(child.mParent, &parent);  // the subtree itself stays together
+}
+
 TEST(WidgetTree, FlagMasksApplyToWholeSubtrees) {
   Log log;
   WidgetManager manager(nullptr);
