@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "platform/Messages.h"
 #include "platform/Process.h"
 #include "platform/Random.h"
@@ -49,6 +51,11 @@ TEST(Process, SimulatedClockAdvancesOnlyWhenTheOwnerSleeps) {
 }
 
 TEST(Process, SecondMutexHolderIsToldAndNotifyCrossesProcesses) {
+  // The lock files and sockets go to a folder of this test's own.
+  auto runtime = std::filesystem::temp_directory_path() / ("orvo_rt_" + std::to_string(getpid()));
+  std::filesystem::create_directories(runtime);
+  setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  EXPECT_EQ(RuntimeFolder(), runtime.string());
   std::string name = "QuorvaneTest" + std::to_string(getpid());
   HANDLE first = CreateMutexA(nullptr, TRUE, (name + "Mutex").c_str());
   EXPECT_EQ(GetLastError(), 0u);
@@ -88,4 +95,5 @@ TEST(Process, SecondMutexHolderIsToldAndNotifyCrossesProcesses) {
   CloseHandle(again);
   DestroyWindow(hwnd);
   StopListeningForRegisteredMessages();
+  std::filesystem::remove_all(runtime);
 }
