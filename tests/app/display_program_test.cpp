@@ -228,4 +228,51 @@ TEST_F(DisplayProgramTest, FullScreenRefusedFallsBackToAWindowForTheRun) {
   ExpectPattern(0xFE0000);
 }
 
+TEST_F(DisplayProgramTest, TheWindowIsPlacedInTheWorkArea) {
+  // The headless desktop's work area is the whole 1920 x 1080 screen.
+  struct Case {
+    int preferredX, preferredY;
+    int left, top;  // -1: computed from the outer size below
+  } cases[] = {{-5, -5, 4, 4}, {1500, 100, -1, 100}, {-1, -1, -1, -1}};
+  for (const Case& c : cases) {
+    OrvoAppBase placed;
+    placed.mProductName = "DisplayPlace" + std::to_string(std::random_device{}());
+    placed.mWidth = 640;
+    placed.mHeight = 480;
+    placed.mPreferredX = c.preferredX;
+    placed.mPreferredY = c.preferredY;
+    placed.Init();
+    plat::RECT r;
+    ASSERT_TRUE(plat::GetWindowRect(placed.mHWnd, &r));
+    const int outerW = r.right - r.left;
+    const int outerH = r.bottom - r.top;
+    if (c.preferredX == -1) {
+      EXPECT_EQ(r.left, (1920 - outerW) / 2);
+      EXPECT_EQ(r.top, static_cast<int>((1080 - outerH) * 0.382));
+    } else if (c.left == -1) {
+      EXPECT_EQ(r.right, 1920 - 4) << "ends 4 pixels before the right edge";
+      EXPECT_EQ(r.top, c.top);
+    } else {
+      EXPECT_EQ(r.left, c.left);
+      EXPECT_EQ(r.top, c.top);
+    }
+    placed.Shutdown();
+  }
+}
+
+TEST_F(DisplayProgramTest, AStored3DChoiceFallsBackTo2DWithoutEndingTheProgram) {
+  {
+    OrvoAppBase earlier;
+    earlier.mProductName = "Display3D" + std::to_string(std::random_device{}());
+    earlier.mRegKey = "DisplayTest";
+    ASSERT_TRUE(earlier.RegWriteFlag("Is3D", true));
+  }
+  Start(true);
+  EXPECT_FALSE(app->Is3DAccelerated());
+  EXPECT_TRUE(app->m3DChangedThisRun);
+  EXPECT_TRUE(app->mIs3DChosen);
+  DrawAndPresent();
+  ExpectPattern(0xFE0000);
+}
+
 }  // namespace
