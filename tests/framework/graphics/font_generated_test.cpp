@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "framework/core/OrvoAppBase.h"
 #include "framework/graphics/Graphics.h"
 #include "framework/graphics/ImageFont.h"
 #include "framework/graphics/MemoryImage.h"
@@ -96,6 +97,21 @@ TEST_P(GeneratedFont, PointSizesTagsAndCopies) {
   Orvo::Graphics g(&canvas);
   copy->DrawString(&g, 2, copy->GetAscent() + 2, text, Color::White, Orvo::Rect());
   EXPECT_GT(CountInk(canvas), 10);
+}
+
+TEST_P(GeneratedFont, LoadsThroughTheApplicationsImageCache) {
+  Orvo::OrvoAppBase app;
+  ImageFont own(kNoApp, Path());
+  {
+    ImageFont first(&app, Path());
+    ImageFont second(&app, Path());
+    ASSERT_TRUE(first.mLoaded);
+    EXPECT_EQ(app.mSharedImageMap.size(), 1u);  // both fonts share the one glyph sheet
+    EXPECT_EQ(first.mFontData->mFontLayerList.front().GetImage(), second.mFontData->mFontLayerList.front().GetImage());
+    EXPECT_EQ(first.StringWidth("Shared glyphs"), own.StringWidth("Shared glyphs"));
+  }
+  app.CleanSharedImages();
+  EXPECT_TRUE(app.mSharedImageMap.empty());  // freed once no font holds it
 }
 
 INSTANTIATE_TEST_SUITE_P(RunFolder, GeneratedFont,
