@@ -276,7 +276,8 @@ void OrvoAppBase::HandleOption(const std::string& name, const std::string& value
   } else if (name == "-demofile") {
     mDemoFileName = IsAbsoluteFileName(value) ? value : GetAppDataFolder() + value;
   } else if (name == "-crash") {
-    // Accepted: the crash catcher's own test hook decides what it provokes.
+    // Exercises the crash catcher: the first update after loading faults on purpose.
+    mCrashRequested = true;
   } else if (name == "-screensaver") {
     mScreenSaverMode = true;
   } else if (name == "-changedir") {

@@ -139,6 +139,7 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   std::string mDemoFileName = "orvoapp.dmo";
   bool mRecordingDemo = false;
   bool mPlayingDemo = false;
+  bool mCrashRequested = false;  // "-crash": fault on purpose once loading completed
   DWORD mConstructionTime = 0;
   std::uint8_t mAdditiveClampTable[512];
 

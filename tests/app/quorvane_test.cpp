@@ -101,3 +101,17 @@ TEST_F(ProgramTest, UnwritablePerUserFoldersDoNotStopIt) {
                           "' timeout -s KILL 30 ./quorvane & pid=$!; sleep 1; kill -TERM $pid; wait $pid; echo exit=$?");
   EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
 }
+
+TEST_F(ProgramTest, CrashOptionExercisesTheCrashCatcher) {
+  dataHome = (root / "data").string();
+  fs::path workDir = root / "work";
+  fs::create_directories(workDir);
+  std::string out = Shell("cd '" + program.parent_path().string() + "' || exit 1; " + Env() +
+                          "timeout -s KILL 30 ./quorvane -crash -changedir='" + workDir.string() + "'; echo exit=$?");
+  EXPECT_EQ(out.find("exit=0"), std::string::npos) << out;  // it did crash
+  EXPECT_EQ(out.find("exit=137"), std::string::npos) << out;  // and did not hang
+  std::ifstream in(workDir / "crash.txt");
+  std::stringstream ss;
+  ss << in.rdbuf();
+  EXPECT_NE(ss.str().find("Access Violation"), std::string::npos) << ss.str();
+}
