@@ -1000,12 +1000,46 @@ void DDImage::StretchBlt(Image* src, const Rect& destRect, const Rect& srcRect, 
     fx.dwSize = sizeof fx;
     surface->Blt(&dest, ddSource->mSurface, &from, plat::DDBLT_WAIT | (ddSource->mHasTrans ? plat::DDBLT_KEYSRC : 0u), &fx);
     if (wasLocked) surface->Lock(nullptr, &mLockedSurfaceDesc, plat::DDLOCK_WAIT, nullptr);
+  } else if (fastStretch && IsWhite(color) && drawMode == 0 && dynamic_cast<MemoryImage*>(src) != nullptr) {
+    StretchNearestOnSurface(dynamic_cast<MemoryImage*>(src), destRect, srcRect, region, false);
   } else {
     DrawThroughSoftware(this, region, [&](MemoryImage& scratch, int ox, int oy) {
       scratch.StretchBlt(src, Shifted(destRect, ox, oy), srcRect, Shifted(clipRect, ox, oy), color, drawMode, fastStretch);
     });
   }
   DeleteAllNonSurfaceData();
+}
+
+void DDImage::StretchNearestOnSurface(MemoryImage* source, const Rect& destRect, const Rect& srcRect, const Rect& area,
+                                      bool mirror) {
+  source->CommitBits();
+  const u32* native = source->GetNativeAlphaData(mDDInterface);
+  const bool palette = source->mColorTable != nullptr && source->mColorIndices != nullptr;
+  if (native == nullptr || destRect.mWidth <= 0 || destRect.mHeight <= 0 || mVideoMemory || !LockSurface()) return;
+  Surface s(mLockedSurfaceDesc);
+  const Rect r = area.Intersection(Rect(0, 0, s.width, s.height));
+  const std::int64_t stepX = (static_cast<std::int64_t>(srcRect.mWidth) << 16) / destRect.mWidth;
+  const std::int64_t stepY = (static_cast<std::int64_t>(srcRect.mHeight) << 16) / destRect.mHeight;
+  const u32 colorBits = s.bitCount == 16 ? 0xFFFFu : 0xFFFFFFu;
+  for (int dy = r.mY; dy < r.mY + r.mHeight; ++dy) {
+    const int sy = srcRect.mY + static_cast<int>(((dy - destRect.mY) * stepY) >> 16);
+    if (sy < 0 || sy >= source->mHeight) continue;
+    for (int dx = r.mX; dx < r.mX + r.mWidth; ++dx) {
+      int col = dx - destRect.mX;
+      if (mirror) col = destRect.mWidth - 1 - col;
+      const int sx = srcRect.mX + static_cast<int>((col * stepX) >> 16);
+      if (sx < 0 || sx >= source->mWidth) continue;
+      const std::size_t i = static_cast<std::size_t>(sy) * source->mWidth + sx;
+      const u32 p = palette ? native[source->mColorIndices[i]] : native[i];
+      const u32 a = p >> 24;
+      if (a == 0) continue;
+      const u32 d = s.Get(dx, dy);
+      u32 out = p & colorBits;
+      for (int k = 0; k < 3; ++k) out += (((d & s.mask[k]) * (256 - a)) >> 8) & s.mask[k];
+      s.Put(dx, dy, out);
+    }
+  }
+  UnlockSurface();
 }
 
 void DDImage::StretchBltMirror(Image* src, const Rect& destRect, const Rect& srcRect, const Rect& clipRect,
@@ -1017,10 +1051,15 @@ void DDImage::StretchBltMirror(Image* src, const Rect& destRect, const Rect& src
     MemoryImage::StretchBltMirror(src, destRect, srcRect, clipRect, color, drawMode, fastStretch);
     return;
   }
-  DrawThroughSoftware(this, destRect.Intersection(clipRect), [&](MemoryImage& scratch, int ox, int oy) {
-    scratch.StretchBltMirror(src, Shifted(destRect, ox, oy), srcRect, Shifted(clipRect, ox, oy), color, drawMode,
-                             fastStretch);
-  });
+  const Rect region = destRect.Intersection(clipRect);
+  if (fastStretch && IsWhite(color) && drawMode == 0 && dynamic_cast<MemoryImage*>(src) != nullptr) {
+    StretchNearestOnSurface(dynamic_cast<MemoryImage*>(src), destRect, srcRect, region, true);
+  } else {
+    DrawThroughSoftware(this, region, [&](MemoryImage& scratch, int ox, int oy) {
+      scratch.StretchBltMirror(src, Shifted(destRect, ox, oy), srcRect, Shifted(clipRect, ox, oy), color, drawMode,
+                               fastStretch);
+    });
+  }
   DeleteAllNonSurfaceData();
 }
 

@@ -96,6 +96,10 @@ class DDImage : public MemoryImage {
                          bool additive);
   void BltOnSurface(Image* src, int x, int y, const Rect& srcRect, const Color& color, bool additive,
                     bool mirror);
+  // Nearest-pixel stretch of the source's premultiplied display-layout pixels into `area`
+  // of the destination rectangle; rows run right to left when mirrored.
+  void StretchNearestOnSurface(MemoryImage* source, const Rect& destRect, const Rect& srcRect, const Rect& area,
+                               bool mirror);
 };
 
 }  // namespace Orvo

@@ -366,4 +366,34 @@ TEST(DDImageDrawing, MatrixAndTriangleBlitsMatchTheSoftwareImage) {
   EXPECT_NE(Pixel(onSurface, 16, 16), 0x102030u);
 }
 
+// The fast stretch samples the nearest source pixel; the mirrored one runs each row from
+// its right end, and partly transparent pixels blend over what is there.
+TEST(DDImageDrawing, NearestStretchAndItsMirror) {
+  for (const Format& f : {k565, k8888}) {
+    Display d(f);
+    MemoryImage source(nullptr);
+    const std::uint32_t px[3] = {0xFFFF0000, 0xFF00FF00, 0x800000FF};
+    source.SetBits(px, 3, 1);
+    DDImage* plain = d.Image(6, 2, 0xFF000000);
+    DDImage* mirrored = d.Image(6, 2, 0xFF000000);
+    plain->StretchBlt(&source, Rect(0, 0, 6, 2), Rect(0, 0, 3, 1), Rect(0, 0, 6, 2), Color::White, 0, true);
+    mirrored->StretchBltMirror(&source, Rect(0, 0, 6, 2), Rect(0, 0, 3, 1), Rect(0, 0, 6, 2), Color::White, 0, true);
+    const std::uint32_t red = f.bits == 16 ? 0xF800 : 0xFF0000;
+    const std::uint32_t green = f.bits == 16 ? 0x07E0 : 0x00FF00;
+    for (int y = 0; y < 2; ++y) {
+      EXPECT_EQ(Pixel(plain, 0, y), red) << f.name;
+      EXPECT_EQ(Pixel(plain, 1, y), red);
+      EXPECT_EQ(Pixel(plain, 2, y), green);
+      EXPECT_EQ(Pixel(plain, 3, y), green);
+      EXPECT_EQ(Pixel(mirrored, 5, y), red) << f.name;
+      EXPECT_EQ(Pixel(mirrored, 2, y), green);
+    }
+    // Half-transparent blue over black: about half of full blue.
+    const std::uint32_t blue = Pixel(plain, 4, 0);
+    EXPECT_EQ(blue, Pixel(mirrored, 0, 0));
+    EXPECT_EQ(blue & ~(f.bits == 16 ? 0x1Fu : 0xFFu), 0u);
+    EXPECT_NEAR(static_cast<double>(blue), f.bits == 16 ? 16.0 : 128.0, f.bits == 16 ? 1.0 : 2.0);
+  }
+}
+
 }  // namespace
