@@ -626,12 +626,16 @@ BOOL GetCursorPos(POINT* point) {
     *point = POINT{x, y};
     return TRUE;
   }
+  std::lock_guard<std::recursive_mutex> g(s.queueLock);
   *point = s.lastCursor;
   return TRUE;
 }
 
 BOOL SetCursorPos(int x, int y) {
-  State().lastCursor = POINT{x, y};
+  {
+    std::lock_guard<std::recursive_mutex> g(State().queueLock);
+    State().lastCursor = POINT{x, y};
+  }
   if (State().videoOk && !IsHeadless()) SDL_WarpMouseGlobal(x, y);
   return TRUE;
 }
@@ -858,6 +862,7 @@ LRESULT DispatchMessageA(const MSG* msg) {
     // Remember where the pointer was, in screen coordinates, for GetCursorPos.
     POINT p{GET_X_LPARAM(msg->lParam), GET_Y_LPARAM(msg->lParam)};
     ClientToScreen(msg->hwnd, &p);
+    std::lock_guard<std::recursive_mutex> g(State().queueLock);  // the cursor thread reads it
     State().lastCursor = p;
   }
   return msg->hwnd->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
