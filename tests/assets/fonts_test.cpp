@@ -4,6 +4,7 @@
 #include "assets/content/Canvas.h"
 #include "framework/graphics/ImageFont.h"
 #include "framework/resources/DescParser.h"
+#include "tests/assets/ReadBack.h"
 
 #include <gtest/gtest.h>
 
@@ -179,7 +180,7 @@ TEST_F(BitmapFontTest, EveryFontCoversPrintableAsciiInsideItsWhiteSheet)
             }
         }
 
-        const assets::Canvas sheet = assets::ReadPng(dir_ / "fonts" / f.image);
+        const assets::Canvas sheet = assets_test::ReadPicture(dir_ / "fonts" / f.image);
         for (int c = 32; c <= 126; ++c) {
             const auto& g = f.glyphs[c];
             EXPECT_GT(g.width, 0) << "character " << c;

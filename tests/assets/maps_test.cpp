@@ -4,6 +4,7 @@
 #include "assets/content/Canvas.h"
 #include "assets/content/Face.h"
 #include "assets/content/Maps.h"
+#include "tests/assets/ReadBack.h"
 
 #include <gtest/gtest.h>
 
@@ -145,7 +146,7 @@ TEST(GeneratedMaps, FilesAndPreviewsMatchTheSources)
         if (sources[i].kind == 'h') {
             EXPECT_FALSE(fs::exists(preview));
         } else {
-            const assets::Canvas image = assets::ReadPng(preview);
+            const assets::Canvas image = assets_test::ReadPicture(preview);
             EXPECT_EQ(image.Width(), 350);
             EXPECT_EQ(image.Height(), 350);
         }

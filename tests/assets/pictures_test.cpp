@@ -3,6 +3,7 @@
 // states that can be told apart (also under red-green colour blindness).
 #include "assets/content/Canvas.h"
 #include "assets/content/Pictures.h"
+#include "tests/assets/ReadBack.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ protected:
         assets::GeneratePictures(dir_);
     }
     static void TearDownTestSuite() { fs::remove_all(dir_); }
-    static assets::Canvas Read(const std::string& path) { return assets::ReadPng(dir_ / path); }
+    static assets::Canvas Read(const std::string& path) { return assets_test::ReadPicture(dir_ / path); }
     static inline fs::path dir_;
 };
 
