@@ -555,8 +555,13 @@ void DDImage::NormalFillRect(const Rect& rect, const Color& color) {
   if (a == 255) {
     u32 v = 0;
     for (int i = 0; i < 3; ++i) v += wide ? (((c[i] + 1) * s.mask[i]) >> 8 & s.mask[i]) : ((c[i] * s.mask[i]) >> 8 & s.mask[i]);
-    for (int y = r.mY; y < r.mY + r.mHeight; ++y)
-      for (int x = r.mX; x < r.mX + r.mWidth; ++x) s.Put(x, y, v);
+    for (int y = r.mY; y < r.mY + r.mHeight; ++y) {
+      std::uint8_t* row = s.bits + static_cast<std::ptrdiff_t>(y) * s.pitch;
+      if (wide)
+        std::fill_n(reinterpret_cast<u16*>(row) + r.mX, r.mWidth, static_cast<u16>(v));
+      else
+        std::fill_n(reinterpret_cast<u32*>(row) + r.mX, r.mWidth, v);
+    }
   } else {
     u32 src = 0;
     for (int i = 0; i < 3; ++i) {
