@@ -356,6 +356,7 @@ bool PakInterface::NextArchiveMatch(PakSearch* search, plat::WIN32_FIND_DATA* da
     if (!matches) continue;
     const PakEntry& entry = it->second;
     *data = plat::WIN32_FIND_DATA{};
+    // Archives hold files only: a match never reports itself as a folder.
     data->dwFileAttributes = 0;
     data->ftCreationTime = entry.fileTime;
     data->ftLastAccessTime = entry.fileTime;
