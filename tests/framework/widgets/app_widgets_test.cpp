@@ -154,15 +154,23 @@ TEST_F(AppWidgetsTest, RealInputReachesButtonsAndDialogs) {
     const Orvo::Rect cancel = dialog->mNoButton->GetRect();
     app.Click(cancel.mX + cancel.mWidth / 2, cancel.mY + cancel.mHeight / 2);
   };
+  int waited = 0;
   app.mSteps[18] = [&] {
     EXPECT_EQ(dialog->mResult, Orvo::Dialog::ID_CANCEL);
     app.CloseDialog(kDialogId);
+    // A second dialog answered while the caller waits in a nested loop.
+    Orvo::Dialog* question = app.ShowDialog(kDialogId + 1, true, "Sure?", "", "", Orvo::Dialog::BUTTONS_YES_NO);
+    const Orvo::Rect yes = question->mYesButton->GetRect();
+    app.Click(yes.mX + 5, yes.mY + 5);
+    waited = question->WaitForResult(true);
     app.Shutdown();
   };
   app.Start();
 
+  EXPECT_EQ(waited, Orvo::Dialog::ID_YES);
+
   EXPECT_FALSE(app.mDeletedInsideCallback);
-  EXPECT_EQ(app.mReleased, (std::vector<int>{kSelfRemoverId, kDialogId + 3000}));
+  EXPECT_EQ(app.mReleased, (std::vector<int>{kSelfRemoverId, kDialogId + 3000, kDialogId + 1 + 2000}));
   EXPECT_EQ(app.CountDialogs(), 0);
 }
 
