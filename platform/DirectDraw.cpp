@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <thread>
 
 #include "platform/Module.h"
@@ -506,11 +507,17 @@ HRESULT IDirectDraw::CreateSurfaceCommon(DWORD flags, DWORD width, DWORD height,
       w = std::max<LONG>(desktop.cx, o.x + client.cx);
       h = std::max<LONG>(desktop.cy, o.y + client.cy);
     }
-    auto* primary = new IDirectDrawSurface(this, w, h, ModeFormat(), caps | DDSCAPS_VIDEOMEMORY | DDSCAPS_FRONTBUFFER);
-    if (flipping) {
-      primary->mBackBuffer =
-          new IDirectDrawSurface(this, w, h, ModeFormat(), DDSCAPS_BACKBUFFER | DDSCAPS_FLIP | DDSCAPS_VIDEOMEMORY);
-      primary->mBackBuffer->mFrontOfChain = primary;
+    IDirectDrawSurface* primary = nullptr;
+    try {
+      primary = new IDirectDrawSurface(this, w, h, ModeFormat(), caps | DDSCAPS_VIDEOMEMORY | DDSCAPS_FRONTBUFFER);
+      if (flipping) {
+        primary->mBackBuffer =
+            new IDirectDrawSurface(this, w, h, ModeFormat(), DDSCAPS_BACKBUFFER | DDSCAPS_FLIP | DDSCAPS_VIDEOMEMORY);
+        primary->mBackBuffer->mFrontOfChain = primary;
+      }
+    } catch (const std::bad_alloc&) {
+      if (primary != nullptr) primary->Release();
+      return DDERR_OUTOFVIDEOMEMORY;
     }
     mPrimary = primary;
     mPrimaryDirty = true;
@@ -528,7 +535,11 @@ HRESULT IDirectDraw::CreateSurfaceCommon(DWORD flags, DWORD width, DWORD height,
     f.dwSize = sizeof(DDPIXELFORMAT);
   }
   if ((caps & (DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY)) == 0) caps |= DDSCAPS_VIDEOMEMORY;
-  *out = new IDirectDrawSurface(this, static_cast<int>(width), static_cast<int>(height), f, caps);
+  try {
+    *out = new IDirectDrawSurface(this, static_cast<int>(width), static_cast<int>(height), f, caps);
+  } catch (const std::bad_alloc&) {
+    return (caps & DDSCAPS_VIDEOMEMORY) != 0 ? DDERR_OUTOFVIDEOMEMORY : DDERR_OUTOFMEMORY;
+  }
   return DD_OK;
 }
 

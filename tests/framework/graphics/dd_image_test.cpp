@@ -309,6 +309,10 @@ TEST(DDImageDrawing, OpsWithoutASurfaceDrawerFallBackToSoftwareOnTransparentImag
   EXPECT_NE(dest->mBits[5], 0u);
   EXPECT_NE(dest->mBits[6], 0u);
   EXPECT_EQ(dest->mBits[0], 0u);
+  // A plain blit onto it is the software blit on its pixels too.
+  dest->Blt(&source, 2, 2, Rect(0, 0, 2, 2), Color::White, 0);
+  EXPECT_EQ(dest->mSurface, nullptr);
+  EXPECT_NE(dest->mBits[15], 0u);
 }
 
 TEST(DDImageDrawing, SurfaceToSurfaceBltUsesTheSourceKey) {
