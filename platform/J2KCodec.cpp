@@ -140,7 +140,9 @@ bool OpenHeader(Handle* h) {
 
 int GetVersion() { return kVersion; }
 
-void* OpenCustom(void* userData, J2KStreamCallbacks* callbacks) {
+// The callback record travels as an untyped pointer, as across any library boundary.
+void* OpenCustom(void* userData, void* callbackRecord) {
+  auto* callbacks = static_cast<J2KStreamCallbacks*>(callbackRecord);
   if (callbacks == nullptr || callbacks->read == nullptr || callbacks->seek == nullptr) {
     Fail(J2K_ERR_ARGUMENT);
     return nullptr;

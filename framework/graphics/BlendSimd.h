@@ -12,9 +12,20 @@
 
 namespace Orvo::blend {
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#define ORVO_BLEND_AVX2 1
+// Eight pixels at a time where the processor has AVX2; returns how many pixels it did.
+int OpaqueOverRunAvx2(std::uint32_t* dest, const std::uint32_t* src, int n);
+bool HasAvx2();
+#endif
+
 // dest[i] = OpaqueOver(dest[i], src[i], alpha of src[i]) for n pixels.
 inline void OpaqueOverRun(std::uint32_t* dest, const std::uint32_t* src, int n) {
   int i = 0;
+#if defined(ORVO_BLEND_AVX2)
+  static const bool avx2 = HasAvx2();
+  if (avx2 && n >= 8) i = OpaqueOverRunAvx2(dest, src, n);
+#endif
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
   const __m128i k256 = _mm_set1_epi16(256);

@@ -394,7 +394,7 @@ struct J2KCodec {
   plat::HMODULE module = nullptr;
   bool unresolved = true;
   int (*getVersion)() = nullptr;
-  void* (*openCustom)(void* userData, J2KStreamCallbacks* callbacks) = nullptr;
+  void* (*openCustom)(void* userData, void* callbacks) = nullptr;
   void* (*openFile)(const char* name) = nullptr;
   void (*close)(void* handle) = nullptr;
   int (*getInfo)(void* handle, int* width, int* height, int* components) = nullptr;

@@ -55,6 +55,18 @@ TEST(Fill, DrawRectOutlinesWidthPlusOneByHeightPlusOne) {
   EXPECT_EQ(Px(img.get(), 2, 1), 0u);
 }
 
+TEST(Fill, ScanLinesFillEachSpan) {
+  ImagePtr img(Solid(5, 3, 0));
+  Span spans[3] = {{0, 1, 3}, {2, 0, 5}, {1, 4, 1}};  // y, x, width
+  img->FillScanLines(spans, 3, Color(1, 2, 3), 0);
+  int set = 0;
+  for (int i = 0; i < 15; ++i) set += img->GetBits()[i] != 0;
+  EXPECT_EQ(set, 9);
+  EXPECT_EQ(Px(img.get(), 3, 0), 0xFF010203u);
+  EXPECT_EQ(Px(img.get(), 4, 0), 0u);
+  EXPECT_EQ(Px(img.get(), 4, 1), 0xFF010203u);
+}
+
 TEST(Fill, CoverageSpansWeightTheColour) {
   ImagePtr img(Solid(3, 2, 0xFF000000));
   std::uint8_t coverage[6] = {255, 0, 255, 128, 128, 128};

@@ -154,6 +154,17 @@ TEST(Rasterizer, SixteenBitDestinations) {
   }
 }
 
+TEST(Rasterizer, TexturedStripIntoSixteenBitsTintedAndBlended) {
+  std::unique_ptr<MemoryImage> tex(gtest_util::FromPixels(2, 1, {0xFFFFFFFF, 0x80FFFFFF}));
+  Rect clip(0, 0, 4, 1);
+  TriVertex quad[4] = {{-0.5f, -0.5f, 0, 0, 0}, {3.5f, -0.5f, 1, 0, 0}, {-0.5f, 0.5f, 0, 1, 0}, {3.5f, 0.5f, 1, 1, 0}};
+  std::uint16_t dest[4] = {0, 0, 0, 0};
+  Color tint(255, 0, 255);
+  RasterizeTriangle(quad, 4, tex.get(), &tint, 0, &clip, dest, 8, RASTER_FORMAT_565, false, false);
+  EXPECT_EQ(dest[0], 0xF81F);  // opaque texel tinted magenta
+  EXPECT_EQ(dest[3], 0x780F);  // half-transparent texel blended over black: 127 per channel
+}
+
 TEST(Rasterizer, TexturedLinearAndVertexColours) {
   std::unique_ptr<MemoryImage> tex(gtest_util::FromPixels(2, 1, {0xFF000000, 0xFFFFFFFF}));
   Rect clip(0, 0, 8, 1);
