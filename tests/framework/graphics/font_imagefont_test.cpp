@@ -121,6 +121,16 @@ TEST(ImageFont, PointSizeSelectsTheLayerImageOrAScaledCopy) {
   f.SetPointSize(12);
   f.SetScale(0.5);
   EXPECT_EQ(f.CharWidth('B'), 3);
+
+  // Scaled sheets can be made white, keeping their alpha; the layer image itself is untouched.
+  f.mForceScaledImagesWhite = true;
+  f.SetPointSize(24);
+  f.SetScale(1.0);
+  f.Prepare();
+  auto* white = static_cast<MemoryImage*>(f.mActiveLayerList.front().mScaledImage);
+  const Rect b = f.mActiveLayerList.front().mScaledCharImageRects['B'];
+  EXPECT_EQ(white->GetBits()[b.mY * white->GetWidth() + b.mX + 1], 0xFFFFFFFFu);
+  EXPECT_EQ(t.sheet->GetBits()[4], 0xFF00FF00u);
 }
 
 TEST(ImageFont, TagsAndPointRangesChooseLayers) {
