@@ -221,3 +221,35 @@ TEST_F(AppLoopTest, ShutdownFromAnotherThreadOnlyAsksTheLoop) {
   EXPECT_TRUE(app->mQuit.load());
   EXPECT_LE(app->mUpdateCount.load(), 22);
 }
+
+TEST_F(AppLoopTest, RefreshPacedFramesCarryFractionalUpdates) {
+  struct VsyncApp : LoopApp {
+    using LoopApp::LoopApp;
+    void UpdateFraction(float fraction) override {
+      if (VSyncSteppingApplies()) mFractions.push_back(fraction);
+      LoopApp::UpdateFraction(fraction);
+    }
+    std::vector<float> mFractions;
+  };
+  auto app = std::make_unique<VsyncApp>(&clock);
+  app->mWindowed = false;  // frames follow the refresh only in full screen
+  app->mVSyncSteppingEnabled = true;
+  app->Init();
+  BusyWidget widget;
+  widget.Resize(0, 0, 10, 10);
+  app->mWidgetManager->AddWidget(&widget);
+  app->mRefreshRate = 60;
+  const DWORD start = plat::timeGetTime();
+  app->mStopAt = start + 2000;
+  app->Start();
+  app->mWidgetManager->RemoveWidget(&widget);
+  ASSERT_FALSE(app->mSpun);
+  // At 60 Hz each frame runs one whole update and a fractional one of 1000 / 600.
+  ASSERT_FALSE(app->mFractions.empty());
+  for (float f : app->mFractions) EXPECT_FLOAT_EQ(f, static_cast<float>(1000.0 / 600.0));
+  // Whether presents wait for the refresh or the too-fast check turns the stepping off,
+  // logic still advances at about 100 updates a second.
+  int lastSecond = app->UpdatesBetween(start + 1000, start + 2000);
+  EXPECT_GE(lastSecond, 90);
+  EXPECT_LE(lastSecond, 110);
+}
