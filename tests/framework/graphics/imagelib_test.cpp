@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "framework/graphics/ImageLib.h"
+#include "framework/resources/PakInterface.h"
 #include "tests/framework/graphics/ImageFileFixtures.h"
 
 // The fixtures are described with partial aggregate initialisers; the rest stays default.
@@ -335,4 +336,49 @@ TEST(ImageLibBroken, EveryReaderRefusesBrokenFiles) {
     WriteBytes(dir.File(b.name), b.bytes);
     EXPECT_FALSE(ImagePtr(ImageLib::GetImage(dir.File(b.name), false))) << b.name;
   }
+}
+
+// Images are read through the pak-aware file layer: a picture and its alpha image that exist
+// only inside a mounted archive are found and merged.
+TEST(ImageLibPak, ReadsImagesFromAMountedArchive) {
+  ScratchDir dir("pak");
+  PngSpec png{2, 1, 8, PNG_COLOR_TYPE_RGB, false, {{10, 20, 30, 40, 50, 60}}};
+  ASSERT_TRUE(WritePng(dir.File("src.png"), png));
+  struct Entry {
+    std::string name;
+    std::vector<std::uint8_t> data;
+  } entries[] = {{"pakimages\\logo.png", ReadBytes(dir.File("src.png"))},
+                 {"pakimages\\_logo.gif", MakeGif({.width = 2, .height = 1, .globalColors = {0x000080, 0x0000FF},
+                                                    .indices = {0, 1}})}};
+  std::vector<std::uint8_t> pak;
+  auto u32 = [&](std::uint32_t v) {
+    for (int s = 0; s < 32; s += 8) pak.push_back(static_cast<std::uint8_t>(v >> s));
+  };
+  u32(0xBAC04AC0);
+  u32(0);
+  for (const Entry& e : entries) {
+    pak.push_back(0);
+    pak.push_back(static_cast<std::uint8_t>(e.name.size()));
+    pak.insert(pak.end(), e.name.begin(), e.name.end());
+    u32(static_cast<std::uint32_t>(e.data.size()));
+    u32(0);
+    u32(0);
+  }
+  pak.push_back(0x80);
+  for (const Entry& e : entries) pak.insert(pak.end(), e.data.begin(), e.data.end());
+  for (std::uint8_t& b : pak) b ^= 0x6D;
+  WriteBytes(dir.File("images.pak"), pak);
+
+  Orvo::PakInterface* layer = Orvo::FindPakInterface();
+  std::unique_ptr<Orvo::PakInterface> own;
+  if (layer == nullptr) {
+    own = std::make_unique<Orvo::PakInterface>();
+    layer = own.get();
+  }
+  ASSERT_TRUE(layer->AddPakFile(dir.File("images.pak")));
+  ASSERT_FALSE(std::filesystem::exists("pakimages"));
+  ImagePtr img(ImageLib::GetImage("pakimages/logo", true));
+  ASSERT_TRUE(img);
+  EXPECT_EQ(At(img, 0, 0), 0x800A141Eu);
+  EXPECT_EQ(At(img, 1, 0), 0xFF28323Cu);
 }
