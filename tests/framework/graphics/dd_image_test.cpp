@@ -400,4 +400,30 @@ TEST(DDImageDrawing, NearestStretchAndItsMirror) {
   }
 }
 
+// Rotated and sub-pixel blits on a surface run the software rotation on the surface's
+// pixels: on a 32-bit surface the result is the software image's.
+TEST(DDImageDrawing, RotatedAndSubPixelBlitsMatchTheSoftwareImage) {
+  Display d(k8888);
+  std::vector<std::uint32_t> px(12 * 12);
+  for (std::size_t i = 0; i < px.size(); ++i) px[i] = (i % 7 == 0 ? 0x80000000u : 0xFF000000u) | static_cast<std::uint32_t>(i * 0x020406);
+  MemoryImage source(nullptr);
+  source.SetBits(px.data(), 12, 12);
+  DDImage* onSurface = d.Image(40, 40, 0xFF304050);
+  MemoryImage inMemory(nullptr);
+  std::vector<std::uint32_t> ground(40 * 40, 0xFF304050);
+  inMemory.SetBits(ground.data(), 40, 40);
+  inMemory.SetImageMode(false, false);
+  for (Image* target : {static_cast<Image*>(onSurface), static_cast<Image*>(&inMemory)}) {
+    target->BltRotated(&source, 10.5f, 8.25f, Rect(0, 0, 12, 12), Rect(0, 0, 40, 40), Color::White, 0, 0.7, 6, 6);
+    target->BltF(&source, 22.5f, 24.75f, Rect(0, 0, 12, 12), Rect(0, 0, 30, 30), Color(200, 255, 100, 180), 0);
+  }
+  int differing = 0;
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 40; ++x)
+      if (Pixel(onSurface, x, y) != (inMemory.GetBits()[y * 40 + x] & 0xFFFFFF)) ++differing;
+  EXPECT_EQ(differing, 0);
+  EXPECT_NE(Pixel(onSurface, 16, 14), 0x304050u);
+  EXPECT_EQ(Pixel(onSurface, 35, 35), 0x304050u) << "outside the clip of the sub-pixel blit";
+}
+
 }  // namespace
