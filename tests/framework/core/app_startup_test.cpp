@@ -397,3 +397,37 @@ TEST_F(StartupTest, PlaybackSeedsTheRuntimeGeneratorWithTheRecordedSeed) {
   }
   EXPECT_EQ(boxes.size(), 1u);
 }
+
+TEST_F(StartupTest, ADesktopNoLargerThanTheWindowForcesFullScreen) {
+  struct Case { int desktopW, desktopH; bool windowed, forced; };
+  const Case cases[] = {{640, 480, false, true}, {1024, 480, false, true}, {1024, 768, true, false}};
+  for (const auto& c : cases) {
+    plat::SetHeadlessDesktopSize(c.desktopW, c.desktopH);
+    auto app = NewApp("");  // no stored screen mode from the case before
+    app->Init();
+    EXPECT_EQ(app->mWindowed, c.windowed) << c.desktopW << "x" << c.desktopH;
+    EXPECT_EQ(app->mFullScreenForced, c.forced) << c.desktopW << "x" << c.desktopH;
+  }
+  plat::SetHeadlessDesktopSize(1920, 1080);
+}
+
+TEST_F(StartupTest, AltEnterAndMaximiseSwitchToFullScreenUnlessForced) {
+  auto app = NewApp();
+  app->Init();
+  auto process = [&](UINT message, WPARAM wParam) {
+    app->mInputQueue.clear();
+    app->HandleWindowMessage(app->mHWnd, message, wParam, 0);
+    while (app->ProcessQueuedMessages(true)) {
+    }
+  };
+  ASSERT_TRUE(app->mWindowed);
+  process(plat::WM_SYSKEYDOWN, plat::VK_RETURN);
+  EXPECT_FALSE(app->mWindowed);
+  process(plat::WM_SYSKEYDOWN, plat::VK_RETURN);
+  EXPECT_TRUE(app->mWindowed);
+  process(plat::WM_SIZE, plat::SIZE_MAXIMIZED);
+  EXPECT_FALSE(app->mWindowed);
+  app->mFullScreenForced = true;
+  process(plat::WM_SYSKEYDOWN, plat::VK_RETURN);
+  EXPECT_FALSE(app->mWindowed);
+}
