@@ -173,7 +173,28 @@ DWORD IDirectDrawSurface::PixelAt(int x, int y) const {
   return ReadPixel(Row(y) + static_cast<std::size_t>(x) * static_cast<std::size_t>(BytesPerPixel()));
 }
 
-HRESULT IDirectDrawSurface::LockCommon(RECT* rect, void** pixels, LONG* pitch) {
+template <typename Desc>
+void IDirectDrawSurface::Describe(Desc& desc) const {
+  desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT;
+  desc.dwWidth = static_cast<DWORD>(mWidth);
+  desc.dwHeight = static_cast<DWORD>(mHeight);
+  desc.lPitch = mPitch;
+  desc.dwBackBufferCount = mBackBuffer != nullptr ? 1 : 0;
+  if (desc.dwBackBufferCount != 0) desc.dwFlags |= DDSD_BACKBUFFERCOUNT;
+  desc.lpSurface = nullptr;
+  if (mHasSrcKey) {
+    desc.dwFlags |= DDSD_CKSRCBLT;
+    desc.ddckCKSrcBlt = mSrcKey;
+  }
+  desc.ddpfPixelFormat = mFormat;
+  desc.ddsCaps.dwCaps = mCaps;
+}
+
+template <typename Desc>
+HRESULT IDirectDrawSurface::LockInto(RECT* rect, Desc* desc) {
+  Guard g(gLayerMutex);
+  if (desc == nullptr) return DDERR_INVALIDPARAMS;
+  Describe(*desc);
   if (mLost) return DDERR_SURFACELOST;
   RECT r{0, 0, mWidth, mHeight};
   if (rect != nullptr) {
@@ -181,47 +202,14 @@ HRESULT IDirectDrawSurface::LockCommon(RECT* rect, void** pixels, LONG* pitch) {
     if (!RectValid(r) || !Inside(r, mWidth, mHeight)) return DDERR_INVALIDRECT;
   }
   ++mLockCount;
-  *pixels = Row(r.top) + static_cast<std::size_t>(r.left) * static_cast<std::size_t>(BytesPerPixel());
-  *pitch = mPitch;
+  desc->lpSurface = Row(r.top) + static_cast<std::size_t>(r.left) * static_cast<std::size_t>(BytesPerPixel());
+  desc->dwFlags |= DDSD_LPSURFACE;
   return DD_OK;
 }
 
-void IDirectDrawSurface::FillDesc(DWORD& flags, DWORD& width, DWORD& height, LONG& pitch, DWORD& backBuffers,
-                                  void*& surface, DDCOLORKEY& srcKey, DDPIXELFORMAT& format, DWORD& caps) const {
-  flags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT;
-  width = static_cast<DWORD>(mWidth);
-  height = static_cast<DWORD>(mHeight);
-  pitch = mPitch;
-  backBuffers = mBackBuffer != nullptr ? 1 : 0;
-  if (backBuffers != 0) flags |= DDSD_BACKBUFFERCOUNT;
-  surface = nullptr;
-  if (mHasSrcKey) {
-    flags |= DDSD_CKSRCBLT;
-    srcKey = mSrcKey;
-  }
-  format = mFormat;
-  caps = mCaps;
-}
+HRESULT IDirectDrawSurface::Lock(RECT* rect, DDSURFACEDESC* desc, DWORD, HANDLE) { return LockInto(rect, desc); }
 
-HRESULT IDirectDrawSurface::Lock(RECT* rect, DDSURFACEDESC* desc, DWORD, HANDLE) {
-  Guard g(gLayerMutex);
-  if (desc == nullptr) return DDERR_INVALIDPARAMS;
-  FillDesc(desc->dwFlags, desc->dwWidth, desc->dwHeight, desc->lPitch, desc->dwBackBufferCount, desc->lpSurface,
-           desc->ddckCKSrcBlt, desc->ddpfPixelFormat, desc->ddsCaps.dwCaps);
-  HRESULT hr = LockCommon(rect, &desc->lpSurface, &desc->lPitch);
-  if (hr == DD_OK) desc->dwFlags |= DDSD_LPSURFACE;
-  return hr;
-}
-
-HRESULT IDirectDrawSurface::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD, HANDLE) {
-  Guard g(gLayerMutex);
-  if (desc == nullptr) return DDERR_INVALIDPARAMS;
-  FillDesc(desc->dwFlags, desc->dwWidth, desc->dwHeight, desc->lPitch, desc->dwBackBufferCount, desc->lpSurface,
-           desc->ddckCKSrcBlt, desc->ddpfPixelFormat, desc->ddsCaps.dwCaps);
-  HRESULT hr = LockCommon(rect, &desc->lpSurface, &desc->lPitch);
-  if (hr == DD_OK) desc->dwFlags |= DDSD_LPSURFACE;
-  return hr;
-}
+HRESULT IDirectDrawSurface::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD, HANDLE) { return LockInto(rect, desc); }
 
 HRESULT IDirectDrawSurface::Unlock(void*) {
   Guard g(gLayerMutex);
@@ -234,16 +222,14 @@ HRESULT IDirectDrawSurface::Unlock(void*) {
 HRESULT IDirectDrawSurface::GetSurfaceDesc(DDSURFACEDESC* desc) {
   Guard g(gLayerMutex);
   if (desc == nullptr) return DDERR_INVALIDPARAMS;
-  FillDesc(desc->dwFlags, desc->dwWidth, desc->dwHeight, desc->lPitch, desc->dwBackBufferCount, desc->lpSurface,
-           desc->ddckCKSrcBlt, desc->ddpfPixelFormat, desc->ddsCaps.dwCaps);
+  Describe(*desc);
   return DD_OK;
 }
 
 HRESULT IDirectDrawSurface::GetSurfaceDesc(DDSURFACEDESC2* desc) {
   Guard g(gLayerMutex);
   if (desc == nullptr) return DDERR_INVALIDPARAMS;
-  FillDesc(desc->dwFlags, desc->dwWidth, desc->dwHeight, desc->lPitch, desc->dwBackBufferCount, desc->lpSurface,
-           desc->ddckCKSrcBlt, desc->ddpfPixelFormat, desc->ddsCaps.dwCaps);
+  Describe(*desc);
   return DD_OK;
 }
 

@@ -254,9 +254,11 @@ class IDirectDrawSurface : public DirectDrawObject {
   }
   DWORD ReadPixel(const std::uint8_t* p) const;
   void WritePixel(std::uint8_t* p, DWORD v) const;
-  void FillDesc(DWORD& flags, DWORD& width, DWORD& height, LONG& pitch, DWORD& backBuffers, void*& surface,
-                DDCOLORKEY& srcKey, DDPIXELFORMAT& format, DWORD& caps) const;
-  HRESULT LockCommon(RECT* rect, void** pixels, LONG* pitch);
+  // Fills either version of the surface description.
+  template <typename Desc>
+  void Describe(Desc& desc) const;
+  template <typename Desc>
+  HRESULT LockInto(RECT* rect, Desc* desc);
   // Client origin subtracted from rectangles that address the windowed primary.
   POINT ScreenToSurfaceOffset() const;
   void Changed();
