@@ -22,6 +22,13 @@ void WriteTga(const std::string& path, std::uint32_t fill, int w = 2, int h = 2)
   WriteBytes(path, MakeTga(w, h, std::vector<std::uint32_t>(w * h, fill)));
 }
 
+// Files this process holds open (Linux lists them under /proc/self/fd).
+int OpenFileCount() {
+  int n = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) n += entry.exists() ? 1 : 0;
+  return n;
+}
+
 int ChannelDiff(std::uint32_t a, std::uint32_t b) {
   int worst = 0;
   for (int s = 0; s < 32; s += 8)
@@ -290,6 +297,7 @@ TEST(ImageLibBroken, EveryReaderRefusesBrokenFiles) {
   ASSERT_TRUE(ImageLib::WriteJPEGImage(dir.File("src.jpg"), &src));
   good.push_back({"a.jpg", ReadBytes(dir.File("src.jpg"))});
 
+  int openBefore = OpenFileCount();
   for (const auto& [name, bytes] : good) {
     WriteBytes(dir.File(name), bytes);
     ASSERT_TRUE(ImagePtr(ImageLib::GetImage(dir.File(name), false))) << name;
@@ -336,6 +344,7 @@ TEST(ImageLibBroken, EveryReaderRefusesBrokenFiles) {
     WriteBytes(dir.File(b.name), b.bytes);
     EXPECT_FALSE(ImagePtr(ImageLib::GetImage(dir.File(b.name), false))) << b.name;
   }
+  EXPECT_EQ(OpenFileCount(), openBefore);  // every reader closed its file on every way out
 }
 
 // Images are read through the pak-aware file layer: a picture and its alpha image that exist
