@@ -23,12 +23,50 @@ struct GdiFont {
   int descent = 0;
 };
 
+// Pixels in memory: 32-bit words or 16-bit ones, each channel where its mask says.
 struct GdiBitmap {
-  std::uint32_t* bits = nullptr;
+  std::uint8_t* bits = nullptr;
   int width = 0;
   int height = 0;
-  int pitch = 0;  // in pixels
+  int pitch = 0;  // bytes per row
+  int bytesPerPixel = 4;
+  DWORD masks[3] = {0xFF0000, 0xFF00, 0xFF};  // red, green, blue
   bool ownsBits = false;
+
+  DWORD Read(int x, int y) const {
+    const std::uint8_t* p = bits + static_cast<std::ptrdiff_t>(y) * pitch + x * bytesPerPixel;
+    if (bytesPerPixel == 4) return *reinterpret_cast<const std::uint32_t*>(p);
+    return *reinterpret_cast<const std::uint16_t*>(p);
+  }
+  void Write(int x, int y, DWORD value) {
+    std::uint8_t* p = bits + static_cast<std::ptrdiff_t>(y) * pitch + x * bytesPerPixel;
+    if (bytesPerPixel == 4) {
+      *reinterpret_cast<std::uint32_t*>(p) = value;
+    } else {
+      *reinterpret_cast<std::uint16_t*>(p) = static_cast<std::uint16_t>(value);
+    }
+  }
+  // Channel c (0 red, 1 green, 2 blue) of a pixel value, scaled to 0..255.
+  int Channel(DWORD value, int c) const {
+    const DWORD mask = masks[c];
+    if (mask == 0) return 0;
+    const int shift = __builtin_ctz(mask);
+    const DWORD top = mask >> shift;
+    return static_cast<int>(((value & mask) >> shift) * 255 / top);
+  }
+  // A pixel value from 0..255 channels; bits outside the masks are kept from `keep`.
+  DWORD Pack(int r, int g, int b, DWORD keep) const {
+    DWORD value = keep & ~(masks[0] | masks[1] | masks[2]);
+    const int channels[3] = {r, g, b};
+    for (int c = 0; c < 3; ++c) {
+      const DWORD mask = masks[c];
+      if (mask == 0) continue;
+      const int shift = __builtin_ctz(mask);
+      const DWORD top = mask >> shift;
+      value |= ((static_cast<DWORD>(channels[c]) * top + 127) / 255) << shift;
+    }
+    return value;
+  }
 };
 
 struct GdiDC {
@@ -178,18 +216,16 @@ RECT ClipOf(HDC dc, const GdiBitmap& target) {
   return r;
 }
 
-// Blends the colour over one pixel with the given coverage, keeping the pixel's top byte.
-void BlendPixel(std::uint32_t* pixel, COLORREF color, int coverage) {
+// Blends the colour over one pixel with the given coverage, keeping bits outside the channels.
+void BlendPixel(GdiBitmap* target, int x, int y, COLORREF color, int coverage) {
   if (coverage <= 0) return;
-  const int r = color & 0xFF, g = (color >> 8) & 0xFF, b = (color >> 16) & 0xFF;
-  const std::uint32_t old = *pixel;
-  const int oldR = (old >> 16) & 0xFF, oldG = (old >> 8) & 0xFF, oldB = old & 0xFF;
-  const int inv = 255 - coverage;
-  const int newR = (r * coverage + oldR * inv + 127) / 255;
-  const int newG = (g * coverage + oldG * inv + 127) / 255;
-  const int newB = (b * coverage + oldB * inv + 127) / 255;
-  *pixel = (old & 0xFF000000u) | (static_cast<std::uint32_t>(newR) << 16) | (static_cast<std::uint32_t>(newG) << 8) |
-           static_cast<std::uint32_t>(newB);
+  const int text[3] = {static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                       static_cast<int>((color >> 16) & 0xFF)};
+  const DWORD old = target->Read(x, y);
+  int mixed[3];
+  for (int c = 0; c < 3; ++c)
+    mixed[c] = (text[c] * coverage + target->Channel(old, c) * (255 - coverage) + 127) / 255;
+  target->Write(x, y, target->Pack(mixed[0], mixed[1], mixed[2], old));
 }
 
 }  // namespace
@@ -230,7 +266,7 @@ BOOL DeleteObject(HFONT font) {
 
 BOOL DeleteObject(HBITMAP bitmap) {
   if (bitmap == nullptr) return FALSE;
-  if (bitmap->ownsBits) delete[] bitmap->bits;
+  if (bitmap->ownsBits) delete[] reinterpret_cast<std::uint32_t*>(bitmap->bits);
   delete bitmap;
   return TRUE;
 }
@@ -244,13 +280,20 @@ int ReleaseDC(const void* window, HDC dc) {
 
 HDC CreateCompatibleDC(HDC dc) { return new GdiDC(); }
 
-HDC CreateDCOverPixels(std::uint32_t* bits, int width, int height, int pitchBytes) {
-  if (bits == nullptr || width <= 0 || height <= 0 || pitchBytes < width * 4) return nullptr;
+HDC CreateDCOverPixels(void* bits, int width, int height, int pitchBytes, int bitsPerPixel, DWORD redMask,
+                       DWORD greenMask, DWORD blueMask) {
+  const int bytes = bitsPerPixel / 8;
+  if (bits == nullptr || width <= 0 || height <= 0 || (bytes != 2 && bytes != 4) || pitchBytes < width * bytes)
+    return nullptr;
   auto* dc = new GdiDC();
-  dc->pixels.bits = bits;
+  dc->pixels.bits = static_cast<std::uint8_t*>(bits);
   dc->pixels.width = width;
   dc->pixels.height = height;
-  dc->pixels.pitch = pitchBytes / 4;
+  dc->pixels.pitch = pitchBytes;
+  dc->pixels.bytesPerPixel = bytes;
+  dc->pixels.masks[0] = redMask;
+  dc->pixels.masks[1] = greenMask;
+  dc->pixels.masks[2] = blueMask;
   return dc;
 }
 
@@ -326,10 +369,11 @@ HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits
   const int height = info->bmiHeader.biHeight < 0 ? -info->bmiHeader.biHeight : info->bmiHeader.biHeight;
   if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > (1LL << 28)) return nullptr;
   auto* bitmap = new GdiBitmap();
-  bitmap->bits = new std::uint32_t[static_cast<std::size_t>(width) * static_cast<std::size_t>(height)]();
+  bitmap->bits = reinterpret_cast<std::uint8_t*>(
+      new std::uint32_t[static_cast<std::size_t>(width) * static_cast<std::size_t>(height)]());
   bitmap->width = width;
   bitmap->height = height;
-  bitmap->pitch = width;
+  bitmap->pitch = width * 4;
   bitmap->ownsBits = true;
   if (bits != nullptr) *bits = bitmap->bits;
   return bitmap;
@@ -340,10 +384,10 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
   GdiBitmap* target = Target(dc);
   if (target == nullptr) return 0;
   const RECT clip = ClipOf(dc, *target);
-  const std::uint32_t value = ((brush->color & 0xFF) << 16) | (brush->color & 0xFF00) | ((brush->color >> 16) & 0xFF);
+  const int r = brush->color & 0xFF, g = (brush->color >> 8) & 0xFF, b = (brush->color >> 16) & 0xFF;
   for (int y = std::max(rect->top, clip.top); y < std::min(rect->bottom, clip.bottom); ++y)
     for (int x = std::max(rect->left, clip.left); x < std::min(rect->right, clip.right); ++x)
-      target->bits[y * target->pitch + x] = value;
+      target->Write(x, y, target->Pack(r, g, b, target->Read(x, y)));
   return 1;
 }
 
@@ -386,7 +430,7 @@ BOOL TextOutA(HDC dc, int x, int y, const char* text, int length) {
         for (int col = 0; col < static_cast<int>(bm.width); ++col) {
           const int px = left + col;
           if (px < clip.left || px >= clip.right) continue;
-          BlendPixel(&target->bits[py * target->pitch + px], dc->textColor, src[col]);
+          BlendPixel(target, px, py, dc->textColor, src[col]);
         }
       }
     }
@@ -396,7 +440,7 @@ BOOL TextOutA(HDC dc, int x, int y, const char* text, int length) {
     const int uy = baseline + std::max(1, font->descent / 3);
     if (uy >= clip.top && uy < clip.bottom)
       for (int px = std::max(x, static_cast<int>(clip.left)); px < std::min(pen, static_cast<int>(clip.right)); ++px)
-        BlendPixel(&target->bits[uy * target->pitch + px], dc->textColor, 255);
+        BlendPixel(target, px, uy, dc->textColor, 255);
   }
   return TRUE;
 }

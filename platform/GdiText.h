@@ -101,8 +101,10 @@ BOOL DeleteObject(HBITMAP bitmap);
 HDC GetDC(const void* window);
 int ReleaseDC(const void* window, HDC dc);
 HDC CreateCompatibleDC(HDC dc);
-// A device context drawing straight into 32-bit pixels the caller owns (x8r8g8b8 words).
-HDC CreateDCOverPixels(std::uint32_t* bits, int width, int height, int pitchBytes);
+// A device context drawing straight into pixels the caller owns: 16- or 32-bit, with the
+// given channel masks (as a surface's pixel format describes them).
+HDC CreateDCOverPixels(void* bits, int width, int height, int pitchBytes, int bitsPerPixel, DWORD redMask,
+                       DWORD greenMask, DWORD blueMask);
 BOOL DeleteDC(HDC dc);
 int GetDeviceCaps(HDC dc, int index);
 int MulDiv(int number, int numerator, int denominator);

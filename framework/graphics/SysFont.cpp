@@ -1,10 +1,12 @@
 // System fonts: created by face name through the platform's GDI text, measured on a screen
-// context, and drawn by rendering the text twice (on white and on black) to recover its alpha.
+// context, and drawn into a surface's pixels or, for other images, by rendering the text
+// twice (on white and on black) to recover its alpha.
 #include "framework/graphics/SysFont.h"
 
 #include <algorithm>
 #include <vector>
 
+#include "framework/graphics/DDImage.h"
 #include "framework/graphics/Graphics.h"
 #include "framework/graphics/ImageAppLink.h"
 #include "framework/graphics/MemoryImage.h"
@@ -97,9 +99,56 @@ std::uint32_t SysFont::RecoverAlpha(std::uint32_t onWhite, std::uint32_t onBlack
   return pixel;
 }
 
+bool SysFont::DrawOnSurface(DDImage* image, Graphics* g, int x, int y, const std::string& text, const Color& color,
+                            const Rect& clipRect) {
+  plat::IDirectDrawSurface* surface = image->GetSurface();
+  if (surface == nullptr) return false;
+  const bool wasLocked = image->mLockCount > 0;
+  if (wasLocked) surface->Unlock(nullptr);
+
+  // The surface's device context: its pixels, locked while the text is drawn.
+  plat::DDSURFACEDESC desc;
+  desc.dwSize = sizeof(desc);
+  if (surface->Lock(nullptr, &desc, plat::DDLOCK_WAIT, nullptr) == plat::DD_OK) {
+    const plat::DDPIXELFORMAT& format = desc.ddpfPixelFormat;
+    plat::HDC dc = plat::CreateDCOverPixels(desc.lpSurface, static_cast<int>(desc.dwWidth),
+                                            static_cast<int>(desc.dwHeight), desc.lPitch,
+                                            static_cast<int>(format.dwRGBBitCount), format.dwRBitMask,
+                                            format.dwGBitMask, format.dwBBitMask);
+    if (dc != nullptr) {
+      plat::HFONT oldFont = plat::SelectObject(dc, mHFont);
+      plat::SetBkMode(dc, plat::TRANSPARENT);
+      plat::IntersectClipRect(dc, clipRect.mX, clipRect.mY, clipRect.mX + clipRect.mWidth,
+                              clipRect.mY + clipRect.mHeight);
+      const int left = static_cast<int>(x + g->transX);
+      const int top = static_cast<int>(y - mAscent + 1 + g->transY);
+      const int length = static_cast<int>(text.size());
+      if (mDrawShadow) {
+        plat::SetTextColor(dc, plat::RGB(0, 0, 0));
+        plat::TextOutA(dc, left + 1, top + 1, text.c_str(), length);
+        if (mSimulateBold) plat::TextOutA(dc, left + 2, top + 1, text.c_str(), length);
+      }
+      plat::SetTextColor(dc, plat::RGB(color.mRed, color.mGreen, color.mBlue));
+      plat::TextOutA(dc, left, top, text.c_str(), length);
+      if (mSimulateBold) plat::TextOutA(dc, left + 1, top, text.c_str(), length);
+      plat::SelectObject(dc, oldFont);
+      plat::DeleteDC(dc);
+    }
+    surface->Unlock(nullptr);
+    // The surface now holds the only up-to-date copy of the pixels.
+    image->DeleteAllNonSurfaceData();
+  }
+  if (wasLocked) surface->Lock(nullptr, &image->mLockedSurfaceDesc, plat::DDLOCK_WAIT, nullptr);
+  return true;
+}
+
 void SysFont::DrawString(Graphics* g, int x, int y, const std::string& text, const Color& color,
                          const Rect& clipRect) {
-  if (g == nullptr || g->destImage == nullptr) return;
+  if (g == nullptr || g->destImage == nullptr || text.empty()) return;
+  // A surface-backed image takes the text straight into its surface; one without a surface
+  // (an image with alpha) is drawn like any other image.
+  if (auto* surfaceImage = dynamic_cast<DDImage*>(g->destImage))
+    if (DrawOnSurface(surfaceImage, g, x, y, text, color, clipRect)) return;
   const int width = StringWidth(text);
   const int height = mHeight;
   if (width <= 0 || height <= 0) return;

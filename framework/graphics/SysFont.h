@@ -1,5 +1,6 @@
-// A system font: a face chosen by name and rendered by the platform's GDI text, measured and
-// drawn as text with an alpha recovered from a rendering on white and one on black.
+// A system font: a face chosen by name and rendered by the platform's GDI text. It draws
+// straight into a surface-backed image's surface, and into any other image through a
+// temporary image whose alpha is recovered from a rendering on white and one on black.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 
 namespace Orvo {
 
+class DDImage;
 class OrvoAppBase;
 
 class SysFont : public Font {
@@ -39,6 +41,9 @@ class SysFont : public Font {
   void Init(OrvoAppBase* app, const std::string& face, int pointSize, int script, bool bold, bool italics,
             bool underline, bool useDeviceResolution);
   void RenderText(plat::HDC dc, const std::string& text, plat::COLORREF color);
+  // Draws through the surface's own pixels; false when the image has no surface.
+  bool DrawOnSurface(DDImage* image, Graphics* g, int x, int y, const std::string& text, const Color& color,
+                     const Rect& clipRect);
 };
 
 }  // namespace Orvo

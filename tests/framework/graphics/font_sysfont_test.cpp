@@ -2,7 +2,9 @@
 // drawing through the image path, and the alpha recovered from the two renderings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 #include <string>
 
 #include "framework/graphics/Graphics.h"
@@ -84,6 +86,30 @@ TEST(SysFont, DrawsVisibleTextWithPartialAlphaEdges) {
   canvas.Clear();
   g.DrawString("", 10, 40);
   for (int i = 0; i < 200 * 60; ++i) ASSERT_EQ(bits[i], 0u);
+}
+
+TEST(SysFont, GdiTextDrawsIntoSixteenBitPixelsWithinTheClip) {
+  std::vector<std::uint16_t> pixels(100 * 30, 0);
+  plat::HDC dc = plat::CreateDCOverPixels(pixels.data(), 100, 30, 200, 16, 0xF800, 0x07E0, 0x001F);
+  ASSERT_NE(dc, nullptr);
+  plat::HFONT font = plat::CreateFontA(-16, 0, 0, 0, plat::FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+  plat::SelectObject(dc, font);
+  plat::SetTextColor(dc, plat::RGB(255, 255, 255));
+  plat::TextOutA(dc, 2, 2, "Hi", 2);
+  int full = 0, partial = 0;
+  for (std::uint16_t p : pixels) {
+    full += p == 0xFFFF;
+    partial += p != 0 && p != 0xFFFF;
+  }
+  EXPECT_GT(full, 5);
+  EXPECT_GT(partial, 0);
+  std::fill(pixels.begin(), pixels.end(), 0);
+  plat::IntersectClipRect(dc, 0, 0, 10, 30);
+  plat::TextOutA(dc, 20, 2, "Hi", 2);  // entirely outside the clip
+  EXPECT_TRUE(std::all_of(pixels.begin(), pixels.end(), [](std::uint16_t p) { return p == 0; }));
+  plat::DeleteDC(dc);
+  plat::DeleteObject(font);
+  EXPECT_EQ(plat::CreateDCOverPixels(pixels.data(), 100, 30, 100, 16, 0xF800, 0x07E0, 0x001F), nullptr);  // pitch too small
 }
 
 }  // namespace

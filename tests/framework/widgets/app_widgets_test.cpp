@@ -13,6 +13,8 @@
 #include "framework/core/OrvoAppBase.h"
 #include "framework/graphics/DDImage.h"
 #include "framework/graphics/DDInterface.h"
+#include "framework/graphics/Graphics.h"
+#include "framework/graphics/SysFont.h"
 #include "framework/widgets/ButtonWidget.h"
 #include "framework/widgets/Dialog.h"
 #include "framework/widgets/DialogButton.h"
@@ -149,6 +151,22 @@ TEST_F(AppWidgetsTest, RealInputReachesButtonsAndDialogs) {
     // (the screen may be a 16-bit surface: colours match to a few steps)
     EXPECT_TRUE(Near(app.ScreenPixel(dialog->mX + 40, dialog->mY + 12), 0xFFFFFF));
     EXPECT_TRUE(Near(app.ScreenPixel(dialog->mX + 16, dialog->mY + dialog->mHeight - 16), 0x505050));
+    // The header, drawn by the system font straight into the screen's surface, is visible.
+    int headerInk = 0;
+    for (int yy = dialog->mY + 24; yy < dialog->mY + 44; ++yy)
+      for (int xx = dialog->mX + 30; xx < dialog->mX + dialog->mWidth - 30; ++xx)
+        headerInk += Near(app.ScreenPixel(xx, yy), 0xFFFFFF);
+    EXPECT_GT(headerInk, 20);
+    // Text drawn on a locked surface leaves the lock as it was.
+    Orvo::DDImage* screen = app.mDDInterface->GetScreenImage();
+    ASSERT_TRUE(screen->LockSurface());
+    Orvo::Graphics g(screen);
+    Orvo::SysFont font("Arial", 12);
+    font.DrawString(&g, 5, 20, "locked", Orvo::Color::White, Orvo::Rect(0, 0, 100, 100));
+    EXPECT_EQ(screen->mLockCount, 1);
+    EXPECT_NE(screen->mLockedSurfaceDesc.lpSurface, nullptr);
+    EXPECT_EQ(screen->mBits, nullptr);  // drawn into the surface, which is now the only copy
+    screen->UnlockSurface();
     // Behind the modal dialog nothing is clicked.
     app.Click(40, 30);
     const Orvo::Rect cancel = dialog->mNoButton->GetRect();
