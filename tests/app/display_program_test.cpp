@@ -4,7 +4,6 @@
 // program with their message and exit code 1.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,8 +19,8 @@
 #include "platform/Process.h"
 #include "platform/Registry.h"
 #include "platform/SingleInstance.h"
+#include "tests/app/ProgramSandbox.h"
 
-namespace fs = std::filesystem;
 using namespace Orvo;
 
 namespace {
@@ -56,13 +55,7 @@ class DisplayProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
     plat::ResetDirectDrawBehaviour();
-    root = fs::temp_directory_path() / ("orvo_display_" + std::to_string(std::random_device{}()));
-    for (const char* d : {"config", "data", "runtime"}) fs::create_directories(root / d);
-    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
-    plat::SetRegistryFolder("");
-    plat::SetCommandLineArgs({"/opt/q/quorvane"});
+    sandbox = std::make_unique<ProgramSandbox>("orvo_display");
     plat::SetExitProcessHook([](plat::UINT code) { throw ExitCalled{code}; });
     plat::SetMessageBoxHook([this](const std::string& text, const std::string& caption, plat::UINT flags) {
       boxes.push_back(text);
@@ -79,8 +72,7 @@ class DisplayProgramTest : public ::testing::Test {
     plat::SetMessageBoxHook(nullptr);
     plat::StopListeningForRegisteredMessages();
     plat::ResetDirectDrawBehaviour();
-    std::error_code ec;
-    fs::remove_all(root, ec);
+    sandbox.reset();
   }
   void Start(bool windowed) {
     app = std::make_unique<OrvoAppBase>();
@@ -117,7 +109,7 @@ class DisplayProgramTest : public ::testing::Test {
     for (const auto& p : probes) EXPECT_EQ(Shown(p.x, p.y), p.value) << p.x << "," << p.y;
   }
 
-  fs::path root;
+  std::unique_ptr<ProgramSandbox> sandbox;
   std::vector<std::string> boxes;
   std::unique_ptr<OrvoAppBase> app;
   std::unique_ptr<PatternWidget> widget;

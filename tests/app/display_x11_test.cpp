@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <random>
 #include <string>
 
@@ -19,8 +18,8 @@
 #include "platform/SingleInstance.h"
 #include "platform/Time.h"
 #include "platform/Window.h"
+#include "tests/app/ProgramSandbox.h"
 
-namespace fs = std::filesystem;
 using namespace Orvo;
 
 namespace {
@@ -54,18 +53,9 @@ class DisplayX11Test : public ::testing::Test {
     const char* shot = std::getenv("QUORVANE_SCREENSHOT");
     if (shot == nullptr) GTEST_SKIP() << "run by scripts/xvfb-display-check";
     screenshot = shot;
-    root = fs::temp_directory_path() / ("orvo_x11_" + std::to_string(std::random_device{}()));
-    for (const char* d : {"config", "data", "runtime"}) fs::create_directories(root / d);
-    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
-    plat::SetRegistryFolder("");
-    plat::SetCommandLineArgs({"/opt/q/quorvane"});
+    sandbox = std::make_unique<ProgramSandbox>("orvo_x11");
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(root, ec);
-  }
+  void TearDown() override { sandbox.reset(); }
   // Lets the X server map and expose the window, then draws and presents a frame.
   void Settle() {
     for (int i = 0; i < 3; ++i) {
@@ -90,7 +80,7 @@ class DisplayX11Test : public ::testing::Test {
   }
 
   std::string screenshot;
-  fs::path root;
+  std::unique_ptr<ProgramSandbox> sandbox;
   std::unique_ptr<OrvoAppBase> app;
 };
 
