@@ -34,5 +34,5 @@ for t in "${targets[@]}"; do
   mkdir -p "$out/corpus-$t"
   # Targets with seed files start from them.
   if [ -d "$root/tests/fuzz/seeds/$t" ]; then cp -n "$root/tests/fuzz/seeds/$t"/* "$out/corpus-$t/" 2>/dev/null || true; fi
-  "$out/${t}_fuzz" -max_total_time="$seconds" "$out/corpus-$t"
+  "$out/${t}_fuzz" -max_total_time="$seconds" -artifact_prefix="$out/${t}-" "$out/corpus-$t"
 done
