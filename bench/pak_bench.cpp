@@ -33,13 +33,13 @@ const Corpus& GetCorpus() {
       const std::string archivePath = (run / archive).string();
       if (!pak->AddPakFile(archivePath)) continue;
       for (const auto& [key, entry] : pak->Entries()) {
-        if (entry.name == archivePath || entry.name.find(".pak") != std::string::npos) continue;
-        std::string name = entry.name;
+        if (entry->name == archivePath || entry->name.find(".pak") != std::string::npos) continue;
+        std::string name = entry->name;
         for (char& ch : name) ch = ch == '\\' ? '/' : ch;
         bool known = false;
         for (const std::string& n : c.names) known = known || n == name;
         if (known) continue;
-        std::vector<char> bytes(static_cast<std::size_t>(entry.size));
+        std::vector<char> bytes(static_cast<std::size_t>(entry->size));
         Orvo::PakHandle* h = Orvo::PakOpen(name.c_str(), "rb");
         if (h == nullptr) continue;
         const std::size_t n = Orvo::PakRead(bytes.data(), 1, bytes.size(), h);

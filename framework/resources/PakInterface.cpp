@@ -163,7 +163,7 @@ PakHandle* PakInterface::FOpen(const char* name, const char* mode) {
     auto it = entries_.find(key);
     if (it != entries_.end()) {
       auto* handle = new PakHandle;
-      handle->entry = &it->second;
+      handle->entry = it->second;
       return handle;
     }
   }
@@ -258,6 +258,12 @@ int PakInterface::FEof(PakHandle* handle) {
   return handle->position >= handle->entry->size ? 1 : 0;
 }
 
+PakEntry* PakInterface::NewEntry(const std::string& key) {
+  entryStore_.emplace_back();
+  entries_[key] = &entryStore_.back();
+  return &entryStore_.back();
+}
+
 bool PakInterface::AddPakFile(const std::string& fileName) {
   const std::string selfKey = NormalizePath(fileName.c_str());
   if (selfKey.empty()) return false;
@@ -272,12 +278,11 @@ bool PakInterface::AddPakFile(const std::string& fileName) {
 
   // The archive's own entry, so that its table is read through the calls that undo the XOR.
   // It is keyed the way FOpen looks names up, so the open below always finds it.
-  PakEntry& self = entries_[selfKey];
-  self = PakEntry{};
-  self.archive = archive;
-  self.name = fileName;
-  self.start = 0;
-  self.size = static_cast<std::int32_t>(fileSize);
+  PakEntry* self = NewEntry(selfKey);
+  self->archive = archive;
+  self->name = fileName;
+  self->start = 0;
+  self->size = static_cast<std::int32_t>(fileSize);
 
   PakHandle* handle = FOpen(fileName.c_str(), "rb");
   if (handle == nullptr) return false;
@@ -326,12 +331,12 @@ bool PakInterface::AddPakFile(const std::string& fileName) {
     if (record.name.empty()) continue;
     const std::uint64_t start = std::min<std::uint64_t>(tableEnd + record.offset, fileSize);
     const std::uint64_t size = std::min<std::uint64_t>(record.size, fileSize - start);
-    PakEntry& entry = entries_[ToUpperAscii(record.name)];
-    entry.archive = archive;
-    entry.name = record.name;
-    entry.fileTime = record.time;
-    entry.start = static_cast<std::int32_t>(start);
-    entry.size = static_cast<std::int32_t>(size);
+    PakEntry* entry = NewEntry(ToUpperAscii(record.name));
+    entry->archive = archive;
+    entry->name = record.name;
+    entry->fileTime = record.time;
+    entry->start = static_cast<std::int32_t>(start);
+    entry->size = static_cast<std::int32_t>(size);
   }
   return true;
 }
@@ -354,7 +359,7 @@ bool PakInterface::NextArchiveMatch(PakSearch* search, plat::WIN32_FIND_DATA* da
     const bool matches = rest.empty() || rest == ".*" ||
                          (key.size() >= rest.size() && key.compare(key.size() - rest.size(), rest.size(), rest) == 0);
     if (!matches) continue;
-    const PakEntry& entry = it->second;
+    const PakEntry& entry = *it->second;
     *data = plat::WIN32_FIND_DATA{};
     // Archives hold files only: a match never reports itself as a folder.
     data->dwFileAttributes = 0;

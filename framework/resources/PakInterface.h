@@ -99,13 +99,19 @@ class PakInterface : public PakInterfaceBase {
   // relative. Empty when the result would not fit the 255 characters a name may have.
   static std::string NormalizePath(const char* name);
 
-  const std::map<std::string, PakEntry>& Entries() const { return entries_; }
+  // Entries by key. A name added again gets a new entry: handles open on the old one keep
+  // reading what they opened.
+  const std::map<std::string, PakEntry*>& Entries() const { return entries_; }
 
  private:
   bool NextArchiveMatch(PakSearch* search, plat::WIN32_FIND_DATA* data);
 
+  // Makes a new entry under `key`, which replaces whatever the key held.
+  PakEntry* NewEntry(const std::string& key);
+
   std::list<PakArchive> archives_;
-  std::map<std::string, PakEntry> entries_;
+  std::map<std::string, PakEntry*> entries_;
+  std::list<PakEntry> entryStore_;  // every entry ever made; they never move or go away
 };
 
 // The published instance of the process, or null when none is published.

@@ -155,6 +155,15 @@ TEST_F(PakTest, LaterArchiveReplacesNamesOfEarlierOne) {
   ASSERT_TRUE(pak.AddPakFile(MakePak("b.pak", {{"SAME.TXT", "second"}})));
   EXPECT_EQ(ReadAll(pak, "same.txt"), "second");
   EXPECT_EQ(ReadAll(pak, "only-a.txt"), "a");
+
+  // A handle opened before the name was replaced goes on reading what it opened.
+  PakHandle* before = pak.FOpen("same.txt", "rb");
+  ASSERT_TRUE(pak.AddPakFile(MakePak("c.pak", {{"same.txt", "third archive"}})));
+  char buf[16] = {};
+  EXPECT_EQ(pak.FRead(buf, 1, sizeof buf, before), 6u);
+  EXPECT_EQ(std::string(buf, 6), "second");
+  pak.FClose(before);
+  EXPECT_EQ(ReadAll(pak, "same.txt"), "third archive");
 }
 
 TEST_F(PakTest, DiskIsTheFallbackAndWritingModesNeverUseArchives) {
