@@ -60,6 +60,9 @@ struct TimerRecord {
 struct WindowState {
   std::map<std::string, ClassRecord> classes;  // upper-cased class name
   std::vector<HWND> windows;                   // creation order
+  // Guards the window list against the cursor thread's coordinate look-ups; windows are
+  // only made and destroyed on the main thread.
+  std::recursive_mutex windowsLock;
   std::recursive_mutex queueLock;
   std::deque<MSG> queue;
   std::vector<TimerRecord> timers;
@@ -388,7 +391,10 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DW
                               std::max(clientH, 1), flags);
     if (w->sdl) w->sdlId = SDL_GetWindowID(w->sdl);
   }
-  s.windows.push_back(w);
+  {
+    std::lock_guard<std::recursive_mutex> g(s.windowsLock);
+    s.windows.push_back(w);
+  }
   if (w->proc) w->proc(w, WM_CREATE, 0, 0);
   if (style & WS_VISIBLE) ShowWindow(w, SW_SHOW);
   return w;
@@ -399,6 +405,7 @@ BOOL DestroyWindow(HWND hwnd) {
   if (!Exists(hwnd)) return FALSE;
   if (hwnd->proc) hwnd->proc(hwnd, WM_DESTROY, 0, 0);
   DisplayForgetWindow(hwnd);
+  std::lock_guard<std::recursive_mutex> windowsGuard(s.windowsLock);
   if (hwnd->sdl) SDL_DestroyWindow(hwnd->sdl);
   s.windows.erase(std::find(s.windows.begin(), s.windows.end(), hwnd));
   {
@@ -592,7 +599,10 @@ const char* GetWindowClassName(HWND hwnd) { return Exists(hwnd) ? hwnd->classNam
 
 int EnumWindowCount() { return static_cast<int>(State().windows.size()); }
 
-SDL_Window* GetSDLWindow(HWND hwnd) { return Exists(hwnd) ? hwnd->sdl : nullptr; }
+SDL_Window* GetSDLWindow(HWND hwnd) {
+  std::lock_guard<std::recursive_mutex> g(State().windowsLock);  // the cursor thread asks too
+  return Exists(hwnd) ? hwnd->sdl : nullptr;
+}
 
 HWND FindWindowBySDLId(std::uint32_t sdlWindowId) {
   for (HWND w : State().windows)
@@ -654,6 +664,7 @@ POINT ClientOrigin(HWND hwnd) {
 }  // namespace
 
 BOOL ScreenToClient(HWND hwnd, POINT* point) {
+  std::lock_guard<std::recursive_mutex> g(State().windowsLock);
   if (!Exists(hwnd) || !point) return FALSE;
   POINT o = ClientOrigin(hwnd);
   point->x -= o.x;
@@ -662,6 +673,7 @@ BOOL ScreenToClient(HWND hwnd, POINT* point) {
 }
 
 BOOL ClientToScreen(HWND hwnd, POINT* point) {
+  std::lock_guard<std::recursive_mutex> g(State().windowsLock);
   if (!Exists(hwnd) || !point) return FALSE;
   POINT o = ClientOrigin(hwnd);
   point->x += o.x;

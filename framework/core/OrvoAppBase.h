@@ -107,7 +107,7 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   int mPreferredX = -1;
   int mPreferredY = -1;
   bool mWindowed = true;
-  bool mIsWindowedNow = true;
+  std::atomic<bool> mIsWindowedNow{true};  // read by the cursor thread
   bool mChangeDesktopMode = false;
   bool mFullScreenForced = false;
   bool mFullScreenFailureSeen = false;
@@ -144,7 +144,7 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   std::uint8_t mAdditiveClampTable[512];
 
   // ---- Owned objects ----
-  plat::HWND mHWnd = nullptr;       // main window
+  std::atomic<plat::HWND> mHWnd{nullptr};  // main window (read by the cursor thread)
   plat::HWND mInvisHWnd = nullptr;  // invisible window
   plat::HCURSOR mHandCursor = nullptr;
   plat::HCURSOR mDraggingCursor = nullptr;

@@ -84,13 +84,23 @@ void StretchFilteredEnlarge(MemoryImage* dest, std::uint32_t* dbits, const Sourc
   struct Column {
     int x0, x1;
     std::uint32_t w;
+#if defined(__SSE2__)
+    __m128i weights;  // w for the left pixel's four channels, 257 - w for the right one's
+#endif
   };
   std::vector<Column> cols(dw);
   int lastCol = ax + aw - 1;
   for (int i = 0; i < dw; ++i) {
     double q = std::clamp(srcRect.mX + (clipped.mX - destRect.mX + i) * tx, double(ax), double(lastCol));
     int x = static_cast<int>(q);
-    cols[i] = {x, std::min(x + 1, lastCol), static_cast<std::uint32_t>((1 - (q - x)) * 257)};
+    Column& c = cols[i];
+    c.x0 = x;
+    c.x1 = std::min(x + 1, lastCol);
+    c.w = static_cast<std::uint32_t>((1 - (q - x)) * 257);
+#if defined(__SSE2__)
+    short w0 = static_cast<short>(c.w), w1 = static_cast<short>(257 - c.w);
+    c.weights = _mm_set_epi16(w1, w1, w1, w1, w0, w0, w0, w0);
+#endif
   }
   // Horizontal sums of one source row, four channels (blue, green, red, alpha) per column.
   std::vector<float> rows[2] = {std::vector<float>(4 * static_cast<std::size_t>(dw) + 4),
@@ -106,12 +116,13 @@ void StretchFilteredEnlarge(MemoryImage* dest, std::uint32_t* dbits, const Sourc
       std::uint32_t p0 = line != nullptr ? line[c.x0] : sp.At(c.x0, ay + r);
       std::uint32_t p1 = line != nullptr ? line[c.x1] : sp.At(c.x1, ay + r);
 #if defined(__SSE2__)
-      // Each product stays within 16 bits: the two weights add up to 257.
+      // Both pixels in one register, each product within 16 bits (the weights add up to 257).
       const __m128i zero = _mm_setzero_si128();
-      __m128i a = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(p0)), zero);
-      __m128i b = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(p1)), zero);
-      __m128i sum = _mm_add_epi16(_mm_mullo_epi16(a, _mm_set1_epi16(static_cast<short>(c.w))),
-                                  _mm_mullo_epi16(b, _mm_set1_epi16(static_cast<short>(257 - c.w))));
+      __m128i both = _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(p0)),
+                                                          _mm_cvtsi32_si128(static_cast<int>(p1))),
+                                       zero);
+      __m128i weighted = _mm_mullo_epi16(both, c.weights);
+      __m128i sum = _mm_add_epi16(weighted, _mm_srli_si128(weighted, 8));
       _mm_storeu_ps(out + 4 * i, _mm_cvtepi32_ps(_mm_unpacklo_epi16(sum, zero)));
 #else
       for (int ch = 0; ch < 4; ++ch)
