@@ -286,6 +286,22 @@ std::vector<std::string> ValidateMaps(const std::vector<MapSource>& maps)
     };
     if (extreme('e', true) >= extreme('m', false) || extreme('m', true) >= extreme('h', false))
         problems.push_back("map sizes must grow from easy to medium to hard");
+    // And so does the tangle: on average more crossing cells (in a horizontal and a vertical line).
+    auto meanCrossings = [&](char d) {
+        double sum = 0;
+        int count = 0;
+        for (const MapSource& m : maps) {
+            if (m.kind == 'h' || m.difficulty != d)
+                continue;
+            ++count;
+            for (int r = 0; r < m.Height(); ++r)
+                for (int c = 0; c < m.Width(); ++c)
+                    sum += RunLength(m, c, r, 1, 0) >= 2 && RunLength(m, c, r, 0, 1) >= 2;
+        }
+        return count ? sum / count : 0.0;
+    };
+    if (!(meanCrossings('e') < meanCrossings('m') && meanCrossings('m') < meanCrossings('h')))
+        problems.push_back("the tangle (crossing cells per map) must grow from easy to medium to hard");
     return problems;
 }
 

@@ -79,6 +79,12 @@ TEST(MapValidator, CatchesEveryBrokenRule)
         {"bad difficulty", [](auto& m) { m[4].difficulty = 'x'; }, "difficulty"},
         {"too many cells", [](auto& m) { for (int i = 0; i < 26; ++i) m.push_back(m[20]); }, "more than 1900"},
         {"easy larger than hard", [](auto& m) { m[20].difficulty = 'e'; }, "grow from easy"},
+        {"hard but untangled", [](auto& m) {
+             for (int i = 17; i < 25; ++i) {
+                 m[i].rows.assign(13, std::string(16, '0'));
+                 for (int r = 0; r < 13; r += 2) m[i].rows[r] = std::string(16, '1');
+             }
+         }, "tangle"},
     };
     for (const Case& c : cases) {
         std::vector<MapSource> maps = Shipped();
