@@ -21,7 +21,8 @@ struct Presenter {
 
 std::mutex gMutex;
 std::function<SDL_Window*(HWND)> gResolver;
-std::map<SDL_Window*, Presenter> gPresenters;
+// By SDL window id: a destroyed window's address may come back for a new window.
+std::map<Uint32, Presenter> gPresenters;
 
 void DestroyPresenter(Presenter& p) {
   if (p.texture != nullptr) SDL_DestroyTexture(p.texture);
@@ -91,9 +92,13 @@ bool DisplayPresentPixels(HWND window, const void* pixels, int width, int height
   Uint32 format = SdlFormat(bitCount, greenMask);
   if (w == nullptr || format == 0 || width <= 0 || height <= 0) return false;
   std::lock_guard<std::mutex> lock(gMutex);
-  Presenter& p = gPresenters[w];
+  Presenter& p = gPresenters[SDL_GetWindowID(w)];
+  // A renderer that is no longer the window's own went with an earlier window: forget it
+  // (SDL freed it, and its texture, with that window).
+  if (p.renderer != nullptr && SDL_GetRenderer(w) != p.renderer) p = Presenter{};
   if (p.renderer == nullptr) {
-    p.renderer = SDL_CreateRenderer(w, -1, 0);
+    p.renderer = SDL_GetRenderer(w);
+    if (p.renderer == nullptr) p.renderer = SDL_CreateRenderer(w, -1, 0);
     if (p.renderer == nullptr) p.renderer = SDL_CreateRenderer(w, -1, SDL_RENDERER_SOFTWARE);
     if (p.renderer == nullptr) return false;
   }
@@ -119,8 +124,9 @@ POINT DisplayWindowToFrame(HWND window, POINT point) {
   SDL_Window* w = DisplaySdlWindow(window);
   if (w == nullptr) return point;
   std::lock_guard<std::mutex> lock(gMutex);
-  auto it = gPresenters.find(w);
-  if (it == gPresenters.end() || it->second.renderer == nullptr) return point;
+  auto it = gPresenters.find(SDL_GetWindowID(w));
+  if (it == gPresenters.end() || it->second.renderer == nullptr || SDL_GetRenderer(w) != it->second.renderer)
+    return point;
   float x = 0;
   float y = 0;
   SDL_RenderWindowToLogical(it->second.renderer, point.x, point.y, &x, &y);
@@ -131,9 +137,9 @@ void DisplayForgetWindow(HWND window) {
   SDL_Window* w = DisplaySdlWindow(window);
   if (w == nullptr) return;
   std::lock_guard<std::mutex> lock(gMutex);
-  auto it = gPresenters.find(w);
+  auto it = gPresenters.find(SDL_GetWindowID(w));
   if (it == gPresenters.end()) return;
-  DestroyPresenter(it->second);
+  if (SDL_GetRenderer(w) == it->second.renderer) DestroyPresenter(it->second);
   gPresenters.erase(it);
 }
 

@@ -84,6 +84,7 @@ void OrvoAppBase::CreateDisplayIfMissing() {
 
 void OrvoAppBase::DeleteDisplay() {
   if (mWidgetManager != nullptr) mWidgetManager->mImage = nullptr;
+  if (mHWnd != nullptr) plat::DisplayForgetWindow(mHWnd);
   delete mDDInterface;
   mDDInterface = nullptr;
 }
