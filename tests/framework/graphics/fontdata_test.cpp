@@ -195,6 +195,15 @@ TEST_F(FontFiles, ImageStripLayout) {
   EXPECT_FALSE(data.LoadImageStrip(&strip, Write("again.txt", "1 1\n")));  // loads once
 }
 
+TEST_F(FontFiles, DefinesReadBackAsText) {
+  Orvo::ImageFont font(kNoApp, Write("defines.txt", "Define Size 12;\nDefine Pair (1, 'a b');\nDefine Copy Pair;\n"));
+  ASSERT_TRUE(font.mLoaded);
+  EXPECT_EQ(font.GetDefine("size"), "12");
+  EXPECT_EQ(font.GetDefine("PAIR"), "(1, a b)");
+  EXPECT_EQ(font.GetDefine("copy"), "(1, a b)");
+  EXPECT_EQ(font.GetDefine("missing"), "");
+}
+
 TEST_F(FontFiles, FailedDescriptorLeavesAFontThatMeasuresZero) {
   Orvo::ImageFont missing(kNoApp, (dir / "missing.txt").string());
   EXPECT_FALSE(missing.mLoaded);
