@@ -81,38 +81,28 @@ void Graphics::DrawRect(int x, int y, int width, int height) {
 }
 
 bool Graphics::ClipLine(double& x1, double& y1, double& x2, double& y2) const {
-  double cx = clipRect.mX, cy = clipRect.mY, cw = clipRect.mWidth, ch = clipRect.mHeight;
-  if (x1 > x2) {
-    std::swap(x1, x2);
-    std::swap(y1, y2);
-  }
-  if (x1 < cx) {
-    if (x2 < cx) return false;
-    y1 += (cx - x1) * (y2 - y1) / (x2 - x1);
-    x1 = cx;
-  }
-  if (x2 >= cx + cw) {
-    if (x1 >= cx + cw) return false;
-    double nx = cx + cw - 1;
-    y2 = y1 + (nx - x1) * (y2 - y1) / (x2 - x1);
-    x2 = nx;
-  }
-  if (y1 > y2) {
-    std::swap(x1, x2);
-    std::swap(y1, y2);
-  }
-  if (y1 < cy) {
-    if (y2 < cy) return false;
-    x1 += (cy - y1) * (x2 - x1) / (y2 - y1);
-    y1 = cy;
-  }
-  if (y2 >= cy + ch) {
-    if (y1 >= cy + ch) return false;
-    double ny = cy + ch - 1;
-    x2 = x1 + (ny - y1) * (x2 - x1) / (y2 - y1);
-    y2 = ny;
-  }
-  return true;
+  // Orders the ends along one axis (a) and moves them along the line onto [lo, lo + size - 1];
+  // b is the other axis. False when the line lies wholly on one side.
+  auto clipAxis = [](double& a1, double& b1, double& a2, double& b2, double lo, double size) {
+    if (a1 > a2) {
+      std::swap(a1, a2);
+      std::swap(b1, b2);
+    }
+    if (a1 < lo) {
+      if (a2 < lo) return false;
+      b1 += (lo - a1) * (b2 - b1) / (a2 - a1);
+      a1 = lo;
+    }
+    if (a2 >= lo + size) {
+      if (a1 >= lo + size) return false;
+      double last = lo + size - 1;
+      b2 = b1 + (last - a1) * (b2 - b1) / (a2 - a1);
+      a2 = last;
+    }
+    return true;
+  };
+  return clipAxis(x1, y1, x2, y2, clipRect.mX, clipRect.mWidth) &&
+         clipAxis(y1, x1, y2, x2, clipRect.mY, clipRect.mHeight);
 }
 
 void Graphics::DrawLine(int startX, int startY, int endX, int endY) {
