@@ -45,11 +45,11 @@ std::vector<std::uint32_t> Frame(std::uint32_t alpha) {
   return px;
 }
 
-std::unique_ptr<DDInterface> OpenDisplay(bool windowed, bool flip) {
+std::unique_ptr<DDInterface> OpenDisplay(bool windowed, bool flip, int depth = 32) {
   auto dd = std::make_unique<DDInterface>(nullptr);
   dd->mRequest.width = kWidth;
   dd->mRequest.height = kHeight;
-  dd->mRequest.colorDepth = 32;
+  dd->mRequest.colorDepth = depth;
   dd->mRequest.pageFlipAllowed = flip;
   if (dd->Init(BenchWindow(), windowed) != 0) return nullptr;
   std::vector<std::uint32_t> px = Frame(255);
@@ -59,8 +59,8 @@ std::unique_ptr<DDInterface> OpenDisplay(bool windowed, bool flip) {
   return dd;
 }
 
-void Present(benchmark::State& state, bool windowed, bool flip) {
-  auto dd = OpenDisplay(windowed, flip);
+void Present(benchmark::State& state, bool windowed, bool flip, int depth = 32) {
+  auto dd = OpenDisplay(windowed, flip, depth);
   if (!dd) {
     state.SkipWithError("display did not open");
     return;
@@ -72,6 +72,7 @@ void Present(benchmark::State& state, bool windowed, bool flip) {
 void BM_Display_Present_Windowed(benchmark::State& state) { Present(state, true, true); }
 void BM_Display_Present_FullScreenFlip(benchmark::State& state) { Present(state, false, true); }
 void BM_Display_Present_FullScreenBlt(benchmark::State& state) { Present(state, false, false); }
+void BM_Display_Present_FullScreenFlip16(benchmark::State& state) { Present(state, false, true, 16); }
 
 // SDL2 alone: the same frame uploaded to a streaming texture, copied and presented.
 void BM_SDL_UploadCopyPresent(benchmark::State& state) {
@@ -92,8 +93,8 @@ void BM_SDL_UploadCopyPresent(benchmark::State& state) {
 }
 
 // A full-screen image drawn into the draw buffer by the software surface blitter.
-void SoftwareBlit(benchmark::State& state, std::uint32_t alpha) {
-  auto dd = OpenDisplay(true, true);
+void SoftwareBlit(benchmark::State& state, std::uint32_t alpha, int depth = 32) {
+  auto dd = OpenDisplay(depth == 32, true, depth);
   if (!dd) {
     state.SkipWithError("display did not open");
     return;
@@ -108,6 +109,9 @@ void SoftwareBlit(benchmark::State& state, std::uint32_t alpha) {
 
 void BM_Display_SoftwareBlit_Opaque(benchmark::State& state) { SoftwareBlit(state, 255); }
 void BM_Display_SoftwareBlit_HalfAlpha(benchmark::State& state) { SoftwareBlit(state, 128); }
+// The same into a 16-bit (5-6-5) full-screen draw buffer.
+void BM_Display_SoftwareBlit_Opaque565(benchmark::State& state) { SoftwareBlit(state, 255, 16); }
+void BM_Display_SoftwareBlit_HalfAlpha565(benchmark::State& state) { SoftwareBlit(state, 128, 16); }
 
 // SDL2 alone: the same image blitted onto an X8R8G8B8 surface, copied and blended.
 void SdlBlit(benchmark::State& state, std::uint32_t alpha, SDL_BlendMode mode) {
@@ -140,11 +144,14 @@ void BM_Memcpy_Frame(benchmark::State& state) {
 BENCHMARK(BM_Display_Present_Windowed)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Display_Present_FullScreenFlip)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Display_Present_FullScreenBlt)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Display_Present_FullScreenFlip16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SDL_UploadCopyPresent)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Display_SoftwareBlit_Opaque)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SDL_Blit_Opaque)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Display_SoftwareBlit_HalfAlpha)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SDL_Blit_HalfAlpha)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Display_SoftwareBlit_Opaque565)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Display_SoftwareBlit_HalfAlpha565)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Memcpy_Frame)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -861,6 +861,36 @@ void DDImage::BltOnSurface(Image* src, int x, int y, const Rect& srcRect, const 
     return;
   }
 
+  // Untinted blits on 5-6-5 and 5-5-5 surfaces: copies, or blends of two channel groups at once.
+  if ((s.Is565() || s.Is555()) && !palette && !mirror && !additive && white) {
+    const u32 spread = s.Is565() ? 0x07E0F81Fu : 0x03E07C1Fu;
+    const int left = x + (from.mX - srcRect.mX);
+    const int colStart = std::max(0, -left);
+    const int colEnd = std::min(from.mWidth, s.width - left);
+    for (int row = 0; row < from.mHeight && colStart < colEnd; ++row) {
+      const int dy = y + (from.mY - srcRect.mY) + row;
+      if (dy < 0 || dy >= s.height) continue;
+      const u32* src = native + static_cast<std::size_t>(from.mY + row) * source->mWidth + from.mX;
+      u16* dst = reinterpret_cast<u16*>(s.bits + static_cast<std::ptrdiff_t>(dy) * s.pitch) + left;
+      for (int c = colStart; c < colEnd; ++c) {
+        const u32 p = src[c];
+        const u32 alpha = p >> 24;
+        if (alpha == 0) continue;
+        if (alpha == 255) {
+          dst[c] = static_cast<u16>(p);
+          continue;
+        }
+        const u32 d = dst[c];
+        const u32 ds = ((d << 16) | d) & spread;
+        const u32 ps = (((p & 0xFFFFu) << 16) | (p & 0xFFFFu)) & spread;
+        const u32 blended = ((((ds * ((256 - alpha) >> 3)) >> 5) & spread) + ps) & spread;
+        dst[c] = static_cast<u16>((blended >> 16) | blended);
+      }
+    }
+    UnlockSurface();
+    return;
+  }
+
   for (int row = 0; row < from.mHeight; ++row) {
     const int dy = y + (from.mY - srcRect.mY) + row;
     if (dy < 0 || dy >= s.height) continue;

@@ -257,6 +257,20 @@ TEST(DDImageDrawing, HalfTransparentSourceBlendsOn32Bit) {
   EXPECT_EQ(Pixel(dest, 1, 0), 0x0000FEu);
 }
 
+TEST(DDImageDrawing, HalfTransparentSourceBlendsOn16Bit) {
+  // Half-white premultiplied is 0x8410 in 5-6-5: over black that, over white white again.
+  for (std::uint32_t background : {0xFF000000u, 0xFFFFFFFFu}) {
+    Display d(k565);
+    DDImage* dest = d.Image(2, 1, background);
+    MemoryImage source(nullptr);
+    const std::uint32_t px[2] = {0x80FFFFFF, 0x00FFFFFF};
+    source.SetBits(px, 2, 1);
+    dest->Blt(&source, 0, 0, Rect(0, 0, 2, 1), Color::White, 0);
+    EXPECT_EQ(Pixel(dest, 0, 0), background == 0xFF000000u ? 0x8410u : 0xFFFFu);
+    EXPECT_EQ(Pixel(dest, 1, 0), background == 0xFF000000u ? 0x0000u : 0xFFFFu);
+  }
+}
+
 TEST(DDImageDrawing, VolatileSourceBlendsStraightFromItsBits) {
   struct Case {
     const Format* f;
