@@ -567,7 +567,8 @@ void DrawModeIcon(Canvas& c, Fonts& f, int mode, const Box& b, State s)
     const Rgba ink = CaptionColour(s);
     const float dy = s == State::Pressed ? 1.0f : 0.0f;
     const float cx = b.x + b.w / 2, top = b.y + 8 + dy;
-    // Three little number bars: all lit (all numbers), one crossed out (not used), or a
+    // Labels follow the tutorial's words. Three little number bars: all lit (all numbers), one
+    // crossed out (not used), or a
     // cell row with a tick (fits the line).
     if (mode == 0 || mode == 1) {
         for (int i = 0; i < 3; ++i) {
@@ -586,7 +587,7 @@ void DrawModeIcon(Canvas& c, Fonts& f, int mode, const Box& b, State s)
         Fill(c, Union(SegmentShape(cx - 6, top + 20, cx - 1, top + 25, 1.8f), SegmentShape(cx - 1, top + 25, cx + 9, top + 14, 1.8f)),
              Solid(ink), {cx - 10, top + 10, 22, 20});
     }
-    static const char* labels[] = {"All", "Free", "Fits"};
+    static const char* labels[] = {"All", "Unused", "Fits"};
     c.TextCentred(f.small, cx, b.y + b.h - 12 + dy, labels[mode], ink);
 }
 
@@ -605,7 +606,7 @@ Canvas ButtonsSheet(Fonts& f)
         } else {
             const int dir = group == "next" ? 1 : -1;
             IconArrow(cv, {b.x, b.y, b.w, b.h - 14}, dir, 0, 18, s, 2);
-            Caption(cv, f.small, {b.x, b.y + b.h - 22, b.w, 14}, group == "next" ? "Redo" : "Undo", s);
+            Caption(cv, f.small, {b.x, b.y + b.h - 22, b.w, 14}, group == "next" ? "Next" : "Previous", s);
         }
     });
     return c;
