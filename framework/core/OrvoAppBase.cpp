@@ -374,6 +374,8 @@ void OrvoAppBase::Shutdown() {
   // The cursor poller sees quit and ends.
   while (mCursorThreadRunning) plat::Sleep(10);
   mCursorThread.Join();
+  // The loading thread too: what it uses is freed once the application goes away.
+  WaitForLoader();
   if (mMusicInterface) mMusicInterface->StopAllMusic();
   if (mHWnd) plat::ShowWindow(mHWnd, plat::SW_HIDE);
   if (mSettingsLoaded) SaveSettings();

@@ -253,3 +253,21 @@ TEST_F(AppLoopTest, RefreshPacedFramesCarryFractionalUpdates) {
   EXPECT_GE(lastSecond, 90);
   EXPECT_LE(lastSecond, 110);
 }
+
+TEST_F(AppLoopTest, ScreenModeSwitchesWhileTheCursorThreadRuns) {
+  auto app = std::make_unique<LoopApp>(&clock);
+  app->Init();
+  int switches = 0;
+  app->mOnUpdate = [&](LoopApp* a) {
+    if (a->mUpdateCount % 10 == 0 && switches < 6) {
+      a->SetWindowed(!a->mWindowed);
+      ++switches;
+      plat::PostMessageA(a->mHWnd, plat::WM_MOUSEMOVE, 0, plat::MAKELPARAM(5 * switches, 7));
+    }
+  };
+  app->mStopAt = plat::timeGetTime() + 1500;
+  app->Start();
+  EXPECT_EQ(switches, 6);
+  EXPECT_TRUE(app->mWindowed);
+  EXPECT_TRUE(plat::IsWindow(app->mHWnd));
+}

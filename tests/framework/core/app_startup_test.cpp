@@ -353,8 +353,9 @@ TEST_F(StartupTest, TheLoaderHasFinishedBeforeAnythingItUsesIsFreed) {
   app->mProductName = product;
   app->Init();
   app->StartLoader();
-  app.reset();
+  app->Shutdown();  // as the owner ends it: Shutdown waits for the loader
   EXPECT_TRUE(sawManager.load());
+  app.reset();
 }
 
 TEST_F(StartupTest, PlaybackSeedsTheRuntimeGeneratorWithTheRecordedSeed) {
