@@ -302,6 +302,12 @@ TEST_F(StartupTest, InputQueueKeepsOneTimerAndNothingAfterClose) {
                                       plat::WM_CLOSE}));
   // Alt+F4 closes through default processing; other Alt combinations are swallowed.
   EXPECT_EQ(app->HandleWindowMessage(app->mHWnd, plat::WM_SYSCHAR, 'r', 0), 0);
+  plat::ResetMessageQueue();
+  app->HandleWindowMessage(app->mHWnd, plat::WM_SYSKEYDOWN, 'X', 0);
+  plat::MSG posted;
+  EXPECT_FALSE(plat::PeekMessageA(&posted, app->mHWnd, plat::WM_CLOSE, plat::WM_CLOSE, plat::PM_REMOVE));
+  app->HandleWindowMessage(app->mHWnd, plat::WM_SYSKEYDOWN, plat::VK_F4, 0);
+  EXPECT_TRUE(plat::PeekMessageA(&posted, app->mHWnd, plat::WM_CLOSE, plat::WM_CLOSE, plat::PM_REMOVE));
   // Processing the close ends the application.
   while (app->ProcessQueuedMessages(true)) {
   }
