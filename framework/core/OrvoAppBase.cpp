@@ -8,6 +8,7 @@
 #include "framework/core/Demo.h"
 #include "framework/graphics/ImageLib.h"
 #include "framework/resources/PakInterface.h"
+#include "framework/resources/ResourceManager.h"
 #include "framework/sound/MusicInterface.h"
 #include "framework/sound/NullSoundManagerUntilSoundLands.h"
 #include "framework/widgets/WidgetManager.h"
@@ -199,6 +200,7 @@ OrvoAppBase::OrvoAppBase() {
   Demo::SetCurrent(mDemo);
 
   mWidgetManager = new WidgetManager(this);
+  mResourceManager = new ResourceManager(this);
 }
 
 void OrvoAppBase::Init() {
@@ -419,6 +421,8 @@ OrvoAppBase::~OrvoAppBase() {
   FlushDeferredDeletes();
   delete mWidgetManager;
   mWidgetManager = nullptr;
+  delete mResourceManager;
+  mResourceManager = nullptr;
   DeleteDisplay();
   delete mMusicInterface;
   mMusicInterface = nullptr;
