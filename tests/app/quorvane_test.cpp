@@ -46,10 +46,16 @@ class ProgramTest : public ::testing::Test {
     for (char c : s) r += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return r;
   }
+  // Shell lines that wait (at most 20 s) until a started copy listens for its notify
+  // message, which it does once it is up.
+  std::string WaitUntilUp() const {
+    return "for i in $(seq 400); do ls '" + (root / "runtime").string() +
+           "'/quorvane-*Notify.sock >/dev/null 2>&1 && break; sleep 0.05; done; ";
+  }
   // Starts the program, lets it run, sends SIGTERM and prints "exit=<code>".
   std::string RunAndTerminate(const std::string& args = "") {
     return Shell("cd '" + program.parent_path().string() + "' || exit 1; " + Env() + "timeout -s KILL 30 ./quorvane " +
-                 args + " & pid=$!; sleep 1; kill -TERM $pid; wait $pid; echo exit=$?");
+                 args + " & pid=$!; " + WaitUntilUp() + "sleep 0.3; kill -TERM $pid; wait $pid; echo exit=$?");
   }
   fs::path program;
   fs::path root;
@@ -83,7 +89,8 @@ TEST_F(ProgramTest, UnknownOptionIsNamedAndEndsWithCodeZero) {
 TEST_F(ProgramTest, SecondCopyIsRefusedWhileTheFirstRuns) {
   dataHome = (root / "data").string();
   std::string dir = program.parent_path().string();
-  std::string out = Shell("cd '" + dir + "' || exit 1; " + Env() + "timeout -s KILL 30 ./quorvane & first=$!; sleep 1; " +
+  std::string out = Shell("cd '" + dir + "' || exit 1; " + Env() + "timeout -s KILL 30 ./quorvane & first=$!; " +
+                          WaitUntilUp() +
                           Env() + "timeout -s KILL 10 ./quorvane; echo second=$?; " +
                           "kill -0 $first && echo first-alive; kill -TERM $first; wait $first; echo first=$?");
   EXPECT_NE(out.find("second=0"), std::string::npos) << out;
@@ -98,7 +105,8 @@ TEST_F(ProgramTest, UnwritablePerUserFoldersDoNotStopIt) {
                           "SDL_AUDIODRIVER=dummy XDG_DATA_HOME='" + dataHome + "' XDG_CONFIG_HOME='" +
                           (root / "afile" / "config").string() + "' XDG_RUNTIME_DIR='" +
                           (root / "runtime").string() +
-                          "' timeout -s KILL 30 ./quorvane & pid=$!; sleep 1; kill -TERM $pid; wait $pid; echo exit=$?");
+                          "' timeout -s KILL 30 ./quorvane & pid=$!; " + WaitUntilUp() +
+                          "sleep 0.3; kill -TERM $pid; wait $pid; echo exit=$?");
   EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
 }
 
