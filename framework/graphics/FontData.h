@@ -2,6 +2,7 @@
 // and the named layers of glyphs, shared by every ImageFont made from it.
 #pragma once
 
+#include <atomic>
 #include <list>
 #include <map>
 #include <string>
@@ -63,7 +64,7 @@ typedef std::map<std::string, FontLayer*> FontLayerMap;
 class FontData : public DescParser {
  public:
   bool mInitialized = false;
-  int mRefCount = 0;
+  std::atomic<int> mRefCount{0};  // fonts on any thread may share the data
   OrvoAppBase* mApp = nullptr;
   int mDefaultPointSize = 0;
   unsigned char mCharMap[256];

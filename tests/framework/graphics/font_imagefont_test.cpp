@@ -6,6 +6,8 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "framework/graphics/Graphics.h"
 #include "framework/graphics/ImageFont.h"
@@ -214,6 +216,24 @@ TEST(ImageFont, LongStringsStopAtTheCommandPool) {
   EXPECT_EQ(width, ImageFont::MAX_DRAW_COMMANDS / 2);
   EXPECT_EQ(t.font->StringWidth(text), 3000);
   EXPECT_EQ(t.font->StringWidth("\xC1\xFF"), 0);  // bytes above 127 are looked up unsigned
+}
+
+TEST(ImageFont, ThreadsDrawWithCopiesOfOneFont) {
+  TestFont t(kOneLayer);
+  t.font->Prepare();
+  std::vector<std::thread> threads;
+  std::vector<int> widths(4, 0);
+  for (int i = 0; i < 4; ++i)
+    threads.emplace_back([&, i] {
+      std::unique_ptr<Orvo::Font> copy(t.font->Duplicate());
+      MemoryImage canvas;
+      canvas.Create(60, 20);
+      Orvo::Graphics g(&canvas);
+      for (int n = 0; n < 100; ++n)
+        static_cast<ImageFont*>(copy.get())->DrawStringEx(&g, 0, 10, "ABBA", Color::White, nullptr, nullptr, &widths[i]);
+    });
+  for (std::thread& thread : threads) thread.join();
+  for (int width : widths) EXPECT_EQ(width, t.font->StringWidth("ABBA"));
 }
 
 }  // namespace
