@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/graphics/DDInterface.h"
+#include "framework/graphics/LineWalk.h"
 #include "framework/graphics/TriangleRasterizer.h"
 
 namespace Orvo {
@@ -122,48 +123,6 @@ u32 AddThroughTables(const Surface& s, const DDInterface* display, u32 d, u32 ad
     out |= (v << s.shift[i]) & m;
   }
   return out;
-}
-
-// Walks a one-pixel line as the software line does: Bresenham along the major axis with a
-// sub-pixel start, stopping when a minor step leaves the end points' bounding box.
-template <typename Plot>
-void WalkLine(double x1, double y1, double x2, double y2, Plot plot) {
-  const bool xMajor = std::fabs(x2 - x1) >= std::fabs(y2 - y1);
-  double majorStart = xMajor ? x1 : y1;
-  double minorStart = xMajor ? y1 : x1;
-  double majorEnd = xMajor ? x2 : y2;
-  double minorEnd = xMajor ? y2 : x2;
-  if (majorStart > majorEnd) {
-    std::swap(majorStart, majorEnd);
-    std::swap(minorStart, minorEnd);
-  }
-  const double bigD = majorEnd - majorStart;
-  const double smallD = std::fabs(minorEnd - minorStart);
-  const int minorStep = minorEnd >= minorStart ? 1 : -1;
-  const int straight = static_cast<int>(2 * smallD);
-  const int diagonal = static_cast<int>(2 * (smallD - bigD));
-  int decision = static_cast<int>(static_cast<int>(2 * smallD - bigD) +
-                                  (minorStart - std::trunc(minorStart)) * 2 * smallD);
-  int minor = static_cast<int>(minorStart);
-  const int minorLo = std::min(static_cast<int>(minorStart), static_cast<int>(minorEnd));
-  const int minorHi = std::max(static_cast<int>(minorStart), static_cast<int>(minorEnd));
-  auto put = [&](int major, int mnr) {
-    if (xMajor)
-      plot(major, mnr);
-    else
-      plot(mnr, major);
-  };
-  put(static_cast<int>(majorStart), minor);
-  for (int major = static_cast<int>(majorStart + 1.0); major <= majorEnd; ++major) {
-    if (decision >= 1) {
-      minor += minorStep;
-      decision += diagonal;
-      if (minor < minorLo || minor > minorHi) break;
-    } else {
-      decision += straight;
-    }
-    put(major, minor);
-  }
 }
 
 }  // namespace
