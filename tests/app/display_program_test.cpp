@@ -267,4 +267,46 @@ TEST_F(DisplayProgramTest, AStored3DChoiceFallsBackTo2DWithoutEndingTheProgram) 
   ExpectPattern(0xFE0000);
 }
 
+TEST_F(DisplayProgramTest, CursorKindsChooseBetweenTheDrawnAndTheSystemCursor) {
+  Start(true);
+  MemoryImage hand(nullptr);
+  MemoryImage custom(nullptr);
+  const std::uint32_t px[4] = {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF};
+  hand.SetBits(px, 2, 2);
+  custom.SetBits(px, 2, 2);
+  app->mCursorImages[CURSOR_HAND] = &hand;
+  app->mCursorImages[CURSOR_CUSTOM] = &custom;
+  app->mMouseIn = true;
+  const plat::HCURSOR arrow = plat::LoadCursorA(nullptr, plat::IDC_ARROW);
+  struct Case {
+    const char* name;
+    int kind;
+    bool customCursors;
+    bool hidden;
+    Image* drawn;       // what the display draws as the cursor
+    plat::HCURSOR system;  // the system cursor shown (null: hidden)
+  } cases[] = {
+      {"text, system cursor", CURSOR_TEXT, false, false, nullptr, plat::LoadCursorA(nullptr, plat::IDC_IBEAM)},
+      {"hand without custom cursors", CURSOR_HAND, false, false, nullptr, app->mHandCursor},
+      {"hand with custom cursors", CURSOR_HAND, true, false, &hand, nullptr},
+      {"custom kind always drawn", CURSOR_CUSTOM, false, false, &custom, nullptr},
+      {"none", CURSOR_NONE, false, false, nullptr, nullptr},
+      {"hidden application", CURSOR_CUSTOM, true, true, nullptr, arrow},
+  };
+  for (const Case& c : cases) {
+    app->mHidden = c.hidden;
+    app->mCustomCursors = c.customCursors;
+    app->SelectCursor(c.kind);
+    if (!c.hidden) {
+      EXPECT_EQ(app->mDDInterface->mCursorImage, c.drawn) << c.name;
+    }
+    EXPECT_EQ(plat::GetCursor(), c.system) << c.name;
+    EXPECT_EQ(app->mSysCursorShown, c.system != nullptr) << c.name;
+  }
+  app->mHidden = false;
+  app->mDDInterface->SetCursorImage(nullptr);
+  app->mCursorImages[CURSOR_HAND] = nullptr;
+  app->mCursorImages[CURSOR_CUSTOM] = nullptr;
+}
+
 }  // namespace
