@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/graphics/Graphics.h"
 #include "framework/graphics/MemoryImage.h"
 #include "framework/widgets/Widget.h"
 #include "framework/widgets/WidgetManager.h"
@@ -228,6 +229,30 @@ TEST(WidgetTree, ColoursDigitsAndTabKeys) {
   EXPECT_TRUE(second.mHasFocus);
   EXPECT_FALSE(first.mHasFocus);
   manager.RemoveAllWidgets();
+}
+
+TEST(WidgetTree, NumbersFromADigitStrip) {
+  Log log;
+  TestWidget w("w", &log);
+  Orvo::MemoryImage strip;
+  strip.Create(30, 2);  // digits 0 to 9, three pixels wide each, told apart by their blue
+  for (int x = 0; x < 30; ++x)
+    for (int y = 0; y < 2; ++y) strip.GetBits()[y * 30 + x] = 0xFF000000u | static_cast<std::uint32_t>(x / 3 * 20);
+  strip.BitsChanged();
+  Orvo::MemoryImage canvas;
+  canvas.Create(20, 2);
+  canvas.Clear();
+  Orvo::Graphics g(&canvas);
+  w.DrawNumberFromStrip(&g, 507, 1, 0, &strip, 1);
+  const std::uint32_t* px = canvas.GetBits();
+  const auto digit = [](std::uint32_t p) { return static_cast<int>(((p & 0xFF) + 10) / 20); };
+  EXPECT_EQ(digit(px[1]), 5);
+  EXPECT_EQ(digit(px[3]), 5);
+  EXPECT_EQ(px[4], 0u);  // the spacing
+  EXPECT_EQ(digit(px[5]), 0);
+  EXPECT_EQ(px[5] >> 24, 0xFFu);
+  EXPECT_EQ(digit(px[9]), 7);
+  EXPECT_EQ(px[12], 0u);          // nothing after the last digit
 }
 
 class ButtonCodeWidget : public Widget {
