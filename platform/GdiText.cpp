@@ -367,7 +367,8 @@ HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits
   if (info == nullptr || info->bmiHeader.biBitCount != 32 || info->bmiHeader.biCompression != BI_RGB) return nullptr;
   const int width = info->bmiHeader.biWidth;
   const int height = info->bmiHeader.biHeight < 0 ? -info->bmiHeader.biHeight : info->bmiHeader.biHeight;
-  if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > (1LL << 28)) return nullptr;
+  // Text bitmaps beyond 16 million pixels are refused rather than allocated.
+  if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > (1LL << 24)) return nullptr;
   auto* bitmap = new GdiBitmap();
   bitmap->bits = reinterpret_cast<std::uint8_t*>(
       new std::uint32_t[static_cast<std::size_t>(width) * static_cast<std::size_t>(height)]());
