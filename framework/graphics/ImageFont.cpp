@@ -3,6 +3,7 @@
 #include "framework/graphics/ImageFont.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "framework/core/Common.h"
@@ -20,7 +21,12 @@ struct LayerRatio {
   double mult = 1.0;
   double div = 1.0;
   bool IsOne() const { return mult / div == 1.0; }
-  int Scale(double v) const { return static_cast<int>(v * mult / div); }
+  // Truncated toward zero, and held to the int range so that hostile sizes stay defined.
+  int Scale(double v) const {
+    const double scaled = v * mult / div;
+    if (!(scaled == scaled)) return 0;
+    return static_cast<int>(std::clamp(scaled, -2147483647.0, 2147483647.0));
+  }
 };
 
 LayerRatio RatioFor(const FontLayer* layer, int pointSize, double scale) {
@@ -33,6 +39,12 @@ LayerRatio RatioFor(const FontLayer* layer, int pointSize, double scale) {
   }
   return r;
 }
+
+int ClampToInt(long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX)); }
+
+// Largest scaled glyph sheet: sides and pixel count.
+constexpr int kMaxScaledSide = 1 << 15;
+constexpr long long kMaxScaledPixels = 1LL << 24;
 
 struct DrawCommand {
   Image* image;
@@ -161,6 +173,31 @@ void ImageFont::Prepare() {
   mActiveListValid = true;
 }
 
+void ImageFont::BuildScaledSheet(const FontLayer& layer, ActiveFontLayer& active, int width, int height) {
+  auto* image = new MemoryImage(mFontData->mApp);
+  active.mScaledImage = image;
+  active.mOwnsImage = true;
+  image->Create(std::max(1, width), std::max(1, height));
+  image->Clear();
+  Image* source = layer.GetImage();
+  if (source != nullptr) {
+    Graphics g(image);
+    for (int i = 0; i < 256; ++i) {
+      const Rect& src = layer.mCharData[i].mImageRect;
+      const Rect& dest = active.mScaledCharImageRects[i];
+      if (src.mWidth > 0 && src.mHeight > 0 && dest.mWidth > 0 && dest.mHeight > 0)
+        g.DrawImageStretched(source, dest, src);
+    }
+  }
+  if (mForceScaledImagesWhite) {
+    std::uint32_t* bits = image->GetBits();
+    const std::size_t count = static_cast<std::size_t>(image->GetWidth()) * image->GetHeight();
+    for (std::size_t i = 0; bits != nullptr && i < count; ++i) bits[i] |= 0x00FFFFFFu;
+    image->BitsChanged();
+  }
+  image->Palletize();
+}
+
 void ImageFont::GenerateActiveFontLayers() {
   if (!mFontData->mInitialized) return;
   mActiveLayerList.clear();
@@ -187,37 +224,23 @@ void ImageFont::GenerateActiveFontLayers() {
       for (int i = 0; i < 256; ++i) active.mScaledCharImageRects[i] = layer.mCharData[i].mImageRect;
     } else {
       ratio = RatioFor(&layer, mPointSize, mScale);
-      auto* image = new MemoryImage(mFontData->mApp);
-      active.mScaledImage = image;
-      active.mOwnsImage = true;
-      int x = 0, maxHeight = 0;
+      long long x = 0;
+      int maxHeight = 0;
       for (int i = 0; i < 256; ++i) {
         const Rect& src = layer.mCharData[i].mImageRect;
-        const int w = std::max(0, ratio.Scale(src.mWidth));
-        const int h = std::max(0, ratio.Scale(src.mHeight));
-        active.mScaledCharImageRects[i] = Rect(x, 0, w, h);
+        const int w = std::clamp(ratio.Scale(src.mWidth), 0, kMaxScaledSide);
+        const int h = std::clamp(ratio.Scale(src.mHeight), 0, kMaxScaledSide);
+        active.mScaledCharImageRects[i] = Rect(static_cast<int>(std::min<long long>(x, kMaxScaledSide)), 0, w, h);
         x += w;
         maxHeight = std::max(maxHeight, h);
       }
-      image->Create(std::max(1, x), std::max(1, maxHeight));
-      image->Clear();
-      Image* source = layer.GetImage();
-      if (source != nullptr) {
-        Graphics g(image);
-        for (int i = 0; i < 256; ++i) {
-          const Rect& src = layer.mCharData[i].mImageRect;
-          const Rect& dest = active.mScaledCharImageRects[i];
-          if (src.mWidth > 0 && src.mHeight > 0 && dest.mWidth > 0 && dest.mHeight > 0)
-            g.DrawImageStretched(source, dest, src);
-        }
+      // A size no sheet could hold (a hostile point size or scale) keeps its metrics but
+      // draws nothing, instead of asking for gigabytes.
+      if (x > kMaxScaledSide || x * maxHeight > kMaxScaledPixels) {
+        active.mScaledImage = nullptr;
+      } else {
+        BuildScaledSheet(layer, active, static_cast<int>(x), maxHeight);
       }
-      if (mForceScaledImagesWhite) {
-        std::uint32_t* bits = image->GetBits();
-        const std::size_t count = static_cast<std::size_t>(image->GetWidth()) * image->GetHeight();
-        for (std::size_t i = 0; bits != nullptr && i < count; ++i) bits[i] |= 0x00FFFFFFu;
-        image->BitsChanged();
-      }
-      image->Palletize();
     }
 
     const int ascent = ratio.Scale(layer.mAscent);
@@ -243,22 +266,22 @@ int ImageFont::CharWidthKern(char c, char prevChar) {
   for (const ActiveFontLayer& active : mActiveLayerList) {
     const FontLayer* layer = active.mBaseFontLayer;
     const LayerRatio ratio = RatioFor(layer, mPointSize, mScale);
-    const int w = ratio.Scale(layer->mCharData[m].mWidth);
-    const int k = q != 0 ? ratio.Scale(layer->mCharData[q].mKerningOffsets[m] + layer->mSpacing) : 0;
-    best = any ? std::max(best, w + k) : w + k;
+    const long long w = ratio.Scale(layer->mCharData[m].mWidth);
+    const long long k = q != 0 ? ratio.Scale(layer->mCharData[q].mKerningOffsets[m] + layer->mSpacing) : 0;
+    best = any ? std::max(best, ClampToInt(w + k)) : ClampToInt(w + k);
     any = true;
   }
   return best;
 }
 
 int ImageFont::StringWidth(const std::string& text) {
-  int width = 0;
+  long long width = 0;
   char previous = 0;
   for (char c : text) {
     width += CharWidthKern(c, previous);
     previous = c;
   }
-  return width;
+  return ClampToInt(width);
 }
 
 void ImageFont::DrawString(Graphics* g, int x, int y, const std::string& text, const Color& color,
@@ -282,12 +305,12 @@ void ImageFont::DrawStringEx(Graphics* g, int x, int y, const std::string& text,
   g->SetColorizeImages(true);
 
   int used = 0;
-  int pen = x;
+  long long pen = x;
   bool poolFull = false;
   for (std::size_t i = 0; i < text.size() && !poolFull; ++i) {
     const unsigned char m = mFontData->mCharMap[static_cast<unsigned char>(text[i])];
     const unsigned char n = i + 1 < text.size() ? mFontData->mCharMap[static_cast<unsigned char>(text[i + 1])] : 0;
-    int nextPen = pen;
+    long long nextPen = pen;
     for (ActiveFontLayer& active : mActiveLayerList) {
       if (used >= MAX_DRAW_COMMANDS) {
         poolFull = true;
@@ -296,17 +319,18 @@ void ImageFont::DrawStringEx(Graphics* g, int x, int y, const std::string& text,
       const FontLayer* layer = active.mBaseFontLayer;
       const CharData& d = layer->mCharData[m];
       const LayerRatio ratio = RatioFor(layer, mPointSize, mScale);
-      int gx, gy, advance, kern;
+      long long gx, gy, advance, kern;
       if (ratio.IsOne()) {
-        gx = d.mOffset.mX + layer->mOffset.mX + pen;
-        gy = d.mOffset.mY - layer->mAscent + layer->mOffset.mY + y;
+        gx = static_cast<long long>(d.mOffset.mX) + layer->mOffset.mX + pen;
+        gy = static_cast<long long>(d.mOffset.mY) - layer->mAscent + layer->mOffset.mY + y;
         advance = d.mWidth;
-        kern = n != 0 ? d.mKerningOffsets[n] + layer->mSpacing : 0;
+        kern = n != 0 ? static_cast<long long>(d.mKerningOffsets[n]) + layer->mSpacing : 0;
       } else {
-        gx = ratio.Scale(d.mOffset.mX + layer->mOffset.mX) + pen;
-        gy = y - ratio.Scale(layer->mAscent - d.mOffset.mY - layer->mOffset.mY);
+        gx = ratio.Scale(static_cast<double>(d.mOffset.mX) + layer->mOffset.mX) + pen;
+        gy = y - static_cast<long long>(
+                     ratio.Scale(static_cast<double>(layer->mAscent) - d.mOffset.mY - layer->mOffset.mY));
         advance = ratio.Scale(d.mWidth);
-        kern = n != 0 ? ratio.Scale(d.mKerningOffsets[n] + layer->mSpacing) : 0;
+        kern = n != 0 ? ratio.Scale(static_cast<double>(d.mKerningOffsets[n]) + layer->mSpacing) : 0;
       }
       const Color& mult = layer->mColorMult;
       const Color& add = layer->mColorAdd;
@@ -318,8 +342,8 @@ void ImageFont::DrawStringEx(Graphics* g, int x, int y, const std::string& text,
 
       DrawCommand& cmd = pool.commands[used++];
       cmd.image = active.mScaledImage;
-      cmd.x = gx;
-      cmd.y = gy;
+      cmd.x = ClampToInt(gx);
+      cmd.y = ClampToInt(gy);
       cmd.src = active.mScaledCharImageRects[m];
       cmd.drawMode = layer->mDrawMode;
       cmd.color = drawColor;
@@ -330,12 +354,12 @@ void ImageFont::DrawStringEx(Graphics* g, int x, int y, const std::string& text,
         pool.heads[bucket] = &cmd;
       }
       pool.tails[bucket] = &cmd;
-      if (drawnRects != nullptr) drawnRects->push_back(Rect(gx, gy, cmd.src.mWidth, cmd.src.mHeight));
+      if (drawnRects != nullptr) drawnRects->push_back(Rect(cmd.x, cmd.y, cmd.src.mWidth, cmd.src.mHeight));
       nextPen = std::max(nextPen, pen + advance + kern);
     }
     pen = nextPen;
   }
-  if (width != nullptr) *width = pen - x;
+  if (width != nullptr) *width = ClampToInt(pen - x);
 
   const Color colorWas = g->GetColor();
   for (int bucket = 0; bucket < 256; ++bucket) {

@@ -71,6 +71,10 @@ class ImageFont : public Font {
 
   // Most glyph draw commands one string can make.
   static constexpr int MAX_DRAW_COMMANDS = 4096;
+
+ private:
+  // Draws every glyph of the layer, scaled, into a new sheet owned by the active layer.
+  void BuildScaledSheet(const FontLayer& layer, ActiveFontLayer& active, int width, int height);
 };
 
 }  // namespace Orvo

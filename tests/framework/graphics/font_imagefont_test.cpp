@@ -205,6 +205,25 @@ TEST(ImageFont, CopiesOfScaledFontsOwnTheirImages) {
   EXPECT_EQ(imageCopy->mFontData->mRefCount, 1);
 }
 
+TEST(ImageFont, HostileSizesMeasureButAllocateNoHugeSheet) {
+  TestFont t(kOneLayer);
+  MemoryImage canvas;
+  canvas.Create(10, 10);
+  Orvo::Graphics g(&canvas);
+  for (double scale : {1e6, 1e30}) {
+    t.font->SetScale(scale);
+    t.font->Prepare();
+    ASSERT_EQ(t.font->mActiveLayerList.size(), 1u);
+    EXPECT_EQ(t.font->mActiveLayerList.front().mScaledImage, nullptr) << scale;
+    t.font->DrawString(&g, 0, 5, "AB", Color::White, Rect(0, 0, 10, 10));
+  }
+  t.font->SetScale(1e6);
+  EXPECT_GT(t.font->CharWidth('A'), 1000000);
+  t.font->SetScale(-3.0);  // glyphs of no size: nothing to draw
+  t.font->DrawString(&g, 0, 5, "AB", Color::White, Rect(0, 0, 10, 10));
+  EXPECT_LE(t.font->CharWidth('A'), 0);
+}
+
 TEST(ImageFont, LongStringsStopAtTheCommandPool) {
   TestFont t("CreateLayer Main; LayerSetCharWidths Main (A) (1); CreateLayer Second;\n");
   MemoryImage canvas;
