@@ -300,10 +300,11 @@ bool FontData::HandleCommand(const ListDataElement& params) {
     if (p[1]->mIsList || !ParamToIntVector(p[2], &rect) || rect.size() != 4 || !ParamToIntVector(p[3], &widths))
       return Error("Invalid Paramater Type");
     auto* list = new ListDataElement();
-    int x = rect[0];
+    long long x = rect[0];  // wide, so that hostile widths cannot overflow the running sum
     for (int width : widths) {
       auto* entry = new ListDataElement();
-      for (int v : {x, rect[1], width, rect[3]}) entry->Append(new SingleDataElement(FormatString("%d", v)));
+      for (long long v : {x, static_cast<long long>(rect[1]), static_cast<long long>(width), static_cast<long long>(rect[3])})
+        entry->Append(new SingleDataElement(FormatString("%lld", v)));
       list->Append(entry);
       x += width;
     }
