@@ -8,6 +8,8 @@
 #include <fstream>
 #include <random>
 
+#include <unistd.h>
+
 #include "framework/core/Demo.h"
 #include "framework/core/OrvoAppBase.h"
 #include "platform/MessageBox.h"
@@ -437,4 +439,18 @@ TEST_F(StartupTest, AltEnterAndMaximiseSwitchToFullScreenUnlessForced) {
   app->mFullScreenForced = true;
   process(plat::WM_SYSKEYDOWN, plat::VK_RETURN);
   EXPECT_FALSE(app->mWindowed);
+}
+
+TEST_F(StartupTest, AWriteThatCannotBeStoredIsReportedAsFailed) {
+  auto app = NewApp();
+  ASSERT_TRUE(app->RegWriteNumber("MusicVolume", 50));  // the key exists and opens
+  // The store can no longer be replaced: a folder sits where its temporary file goes.
+  fs::path blocker = RegistryFile().string() + ".tmp." + std::to_string(getpid());
+  fs::create_directory(blocker);
+  EXPECT_FALSE(app->RegWriteNumber("MusicVolume", 60));
+  int v = 0;
+  EXPECT_TRUE(app->RegReadNumber("MusicVolume", &v));
+  EXPECT_EQ(v, 50);  // the old value is still there
+  fs::remove(blocker);
+  EXPECT_TRUE(app->RegWriteNumber("MusicVolume", 60));
 }
