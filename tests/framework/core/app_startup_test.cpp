@@ -454,3 +454,22 @@ TEST_F(StartupTest, AWriteThatCannotBeStoredIsReportedAsFailed) {
   fs::remove(blocker);
   EXPECT_TRUE(app->RegWriteNumber("MusicVolume", 60));
 }
+
+TEST_F(StartupTest, ScreensaverSwallowsThreeMovesAndEndsOnTheFourth) {
+  plat::SetCommandLineArgs({"/opt/q/quorvane", "-screensaver"});
+  auto app = NewApp();
+  app->Init();
+  ASSERT_TRUE(app->mScreenSaverMode);
+  // Window switching and closing commands are swallowed.
+  EXPECT_EQ(app->HandleWindowMessage(app->mHWnd, plat::WM_SYSCOMMAND, plat::SC_CLOSE, 0), 0);
+  app->mInputQueue.clear();
+  plat::ResetMessageQueue();
+  plat::MSG posted;
+  for (int move = 1; move <= 4; ++move) {
+    plat::SetCursorPos(100 + move * 10, 100);
+    app->HandleWindowMessage(app->mHWnd, plat::WM_MOUSEMOVE, 0, plat::MAKELPARAM(move * 10, 5));
+    bool closing = plat::PeekMessageA(&posted, app->mHWnd, plat::WM_CLOSE, plat::WM_CLOSE, plat::PM_NOREMOVE);
+    EXPECT_EQ(closing, move == 4) << move;
+  }
+  EXPECT_TRUE(app->mInputQueue.empty());  // none of the moves reached the queue
+}
