@@ -15,33 +15,12 @@
 #include "platform/Registry.h"
 #include "platform/SingleInstance.h"
 #include "platform/Time.h"
+#include "tests/framework/core/AppSandbox.h"
 
 namespace fs = std::filesystem;
 using namespace Orvo;
 
 namespace {
-
-// Keeps every file the application writes inside a fresh temporary folder.
-class Sandbox {
- public:
-  Sandbox() {
-    root = fs::temp_directory_path() / ("orvo_app_" + std::to_string(std::random_device{}()));
-    fs::create_directories(root / "config");
-    fs::create_directories(root / "data");
-    fs::create_directories(root / "runtime");
-    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
-    plat::SetRegistryFolder("");
-    plat::SetCommandLineArgs({"/usr/bin/quorvane"});
-  }
-  ~Sandbox() {
-    plat::StopListeningForRegisteredMessages();
-    std::error_code ec;
-    fs::remove_all(root, ec);
-  }
-  fs::path root;
-};
 
 // A widget that changes every update, so every frame has something to show.
 class BusyWidget : public Widget {
@@ -114,7 +93,7 @@ class AppLoopTest : public ::testing::Test {
  protected:
   void SetUp() override { plat::SetClockSource(&clock); }
   void TearDown() override { plat::SetClockSource(nullptr); }
-  Sandbox sandbox;
+  AppSandbox sandbox;
   plat::SimulatedClock clock{100000};
 };
 

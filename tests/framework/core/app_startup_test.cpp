@@ -18,6 +18,7 @@
 #include "platform/Registry.h"
 #include "platform/SingleInstance.h"
 #include "platform/Time.h"
+#include "tests/framework/core/AppSandbox.h"
 
 namespace fs = std::filesystem;
 using namespace Orvo;
@@ -31,15 +32,6 @@ struct ExitCalled {
 class StartupTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = fs::temp_directory_path() / ("orvo_start_" + std::to_string(std::random_device{}()));
-    fs::create_directories(root / "config");
-    fs::create_directories(root / "data");
-    fs::create_directories(root / "runtime");
-    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
-    plat::SetRegistryFolder("");
-    plat::SetCommandLineArgs({"/opt/q/quorvane"});
     plat::SetExitProcessHook([](UINT code) { throw ExitCalled{code}; });
     plat::SetMessageBoxHook([this](const std::string& text, const std::string& caption, UINT flags) {
       boxes.push_back(caption + "|" + text);
@@ -50,9 +42,6 @@ class StartupTest : public ::testing::Test {
   void TearDown() override {
     plat::SetExitProcessHook(nullptr);
     plat::SetMessageBoxHook(nullptr);
-    plat::StopListeningForRegisteredMessages();
-    std::error_code ec;
-    fs::remove_all(root, ec);
   }
   std::unique_ptr<OrvoAppBase> NewApp(const std::string& regKey = "StartTest") {
     auto app = std::make_unique<OrvoAppBase>();
@@ -62,7 +51,8 @@ class StartupTest : public ::testing::Test {
   }
   fs::path RegistryFile() const { return root / "config" / "quorvane" / "starttest.reg"; }
 
-  fs::path root;
+  AppSandbox sandbox;
+  const fs::path& root = sandbox.root;
   std::string product;
   std::vector<std::string> boxes;
 };
