@@ -23,6 +23,7 @@
 #include "framework/graphics/Graphics.h"
 #include "framework/widgets/Widget.h"
 #include "framework/widgets/WidgetManager.h"
+#include "platform/Files.h"
 #include "platform/Messages.h"
 #include "platform/Process.h"
 #include "platform/Random.h"
@@ -31,8 +32,12 @@
 
 namespace {
 
+// One folder per test process, so that tests run side by side never share a session.
+// Fixed on first use, before any death test forks, so parent and child agree.
 std::filesystem::path SessionDir() {
-  return std::filesystem::temp_directory_path() / "quorvane_demo_app_test";
+  static const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("quorvane_demo_app_test_" + std::to_string(plat::CurrentProcessId()));
+  return dir;
 }
 
 class SessionApp;

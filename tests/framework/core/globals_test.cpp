@@ -15,6 +15,7 @@
 #include "framework/graphics/Color.h"
 #include "framework/resources/PakInterface.h"
 #include "framework/widgets/Dialog.h"
+#include "platform/Files.h"
 
 namespace {
 
@@ -30,7 +31,8 @@ struct StaticInitProbe {
     black = Orvo::Color::Black;
     white = Orvo::Color::White;
     pakPublished = Orvo::FindPakInterface() != nullptr;
-    const auto file = std::filesystem::temp_directory_path() / "quorvane_globals_probe.txt";
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("quorvane_globals_probe_" + std::to_string(plat::CurrentProcessId()) + ".txt");
     std::ofstream(file) << "x";
     if (Orvo::PakHandle* h = Orvo::PakOpen(file.string().c_str(), "rb")) {
       pakOpensFiles = Orvo::PakGetC(h) == 'x';
