@@ -209,8 +209,9 @@ void OrvoAppBase::Init() {
   // 1. The thread that starts the application is its main thread.
   mMainThreadId = plat::GetCurrentThreadId();
 
-  // 2. Without a video system nothing can be shown: the one refusal of a missing display.
-  if (!plat::InitVideo()) {
+  // 2. Without the display library or a video system nothing can be shown. A missing
+  // sound library is not fatal: the program then runs silent.
+  if (!gDDrawDll || !plat::InitVideo()) {
     plat::MessageBoxA(nullptr,
                       GetString("APP_REQUIRES_DIRECTX",
                                 "This application requires DirectX to run.  You can get DirectX at "

@@ -12,7 +12,9 @@
 
 #include "framework/core/Demo.h"
 #include "framework/core/OrvoAppBase.h"
+#include "platform/DirectDraw.h"
 #include "platform/MessageBox.h"
+#include "platform/Module.h"
 #include "platform/Process.h"
 #include "platform/Random.h"
 #include "platform/Registry.h"
@@ -462,4 +464,18 @@ TEST_F(StartupTest, ScreensaverSwallowsThreeMovesAndEndsOnTheFourth) {
     EXPECT_EQ(closing, move == 4) << move;
   }
   EXPECT_TRUE(app->mInputQueue.empty());  // none of the moves reached the queue
+}
+
+TEST_F(StartupTest, WithoutTheDisplayLibraryStartUpEndsWithTheDirectXMessage) {
+  plat::UnregisterModule("ddraw.dll");
+  auto app = NewApp();
+  try {
+    app->Init();
+    ADD_FAILURE() << "started without the display library";
+  } catch (const ExitCalled& e) {
+    EXPECT_EQ(e.code, 0u);
+  }
+  plat::RegisterDirectDrawModule();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].rfind("You need DirectX|This application requires DirectX to run.  You can get DirectX at ", 0), 0u);
 }
