@@ -479,3 +479,19 @@ TEST_F(StartupTest, WithoutTheDisplayLibraryStartUpEndsWithTheDirectXMessage) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].rfind("You need DirectX|This application requires DirectX to run.  You can get DirectX at ", 0), 0u);
 }
+
+TEST_F(StartupTest, AProgramMutedByThePlayerStartsMuted) {
+  {
+    auto app = NewApp();
+    app->Init();
+    app->Mute(false);  // the player's own mute
+    app->Mute(true);   // and an automatic one on top
+    app->Shutdown();
+  }
+  auto app = NewApp();
+  app->Init();
+  // One mute from the settings; until its window is shown and active the program also
+  // holds an automatic one.
+  EXPECT_EQ(app->mMuteCount - app->mAutoMuteCount, 1);
+  EXPECT_TRUE(app->IsMuted());
+}
