@@ -38,9 +38,10 @@ enum J2KError {
 };
 
 constexpr int kVersion = 0x00120100;
-// Compressed files larger than this are refused; so are pictures of more than 64 Mi pixels.
+// Compressed files larger than this are refused; so are pictures of more than 16 Mi pixels
+// (OpenJPEG holds each component as 32-bit samples while it decodes).
 constexpr std::size_t kMaxFileBytes = 256u * 1024 * 1024;
-constexpr std::uint64_t kMaxPixels = 64ull * 1024 * 1024;
+constexpr std::uint64_t kMaxPixels = 16ull * 1024 * 1024;
 
 thread_local int tLastError = J2K_OK;
 
