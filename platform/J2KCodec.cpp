@@ -132,7 +132,9 @@ bool OpenHeader(Handle* h) {
   if (!opj_setup_decoder(h->codec, &params) || !opj_read_header(h->stream, h->codec, &h->image) || h->image == nullptr)
     return Fail(J2K_ERR_HEADER), false;
   std::uint64_t w = h->image->x1 - h->image->x0, ht = h->image->y1 - h->image->y0;
-  if (h->image->x1 <= h->image->x0 || h->image->y1 <= h->image->y0 || w * ht > kMaxPixels || h->image->numcomps == 0)
+  // Grey, grey with alpha, colour, colour with alpha: at most four components are decoded.
+  if (h->image->x1 <= h->image->x0 || h->image->y1 <= h->image->y0 || w * ht > kMaxPixels ||
+      h->image->numcomps == 0 || h->image->numcomps > 4)
     return Fail(J2K_ERR_TOO_LARGE), false;
   return true;
 }
