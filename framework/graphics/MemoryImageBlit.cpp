@@ -30,9 +30,10 @@ const std::uint8_t gAdditiveClampTable[512] = {
 
 namespace {
 
-std::uint32_t PackColor(const Color& c) {
-  return Pack(static_cast<std::uint32_t>(c.mAlpha) & 0xFF, static_cast<std::uint32_t>(c.mRed) & 0xFF,
-              static_cast<std::uint32_t>(c.mGreen) & 0xFF, static_cast<std::uint32_t>(c.mBlue) & 0xFF);
+// The colour packed as 0xAARRGGBB, each component kept in 0..255.
+std::uint32_t PackColor(const Color& color) {
+  Rgb c = Channels(color);
+  return Pack(c.a, c.r, c.g, c.b);
 }
 
 

@@ -25,6 +25,7 @@ TEST(Fill, OpaqueTranslucentAndInvisibleColours) {
       {0x00000000, Color(10, 20, 30, 128), 0x8009131D},  // over transparent black: c * 255 >> 8
       {0xFF000000, Color(255, 255, 255, 128), 0xFF7F7F7F},
       {0x12345678, Color(255, 0, 0, 0), 0x12345678},  // alpha 0 changes nothing
+      {0x00000000, Color(300, -5, 20, 400), 0xFFFF0014},  // components outside 0..255 are held to it
   };
   for (const Case& c : cases) {
     ImagePtr img(Solid(2, 2, c.dest));
