@@ -73,7 +73,8 @@ inline std::uint32_t CompositeFiltered(std::uint32_t d, std::uint32_t a, std::ui
 // The filtered stretch where both axes grow: each destination pixel is the two-pass result
 // of its 2 x 2 source neighbourhood (257-weights across, 256-weights down), computed directly
 // with the horizontal sums of the two source rows kept while consecutive rows share them.
-// The vertical sums stay below 2^24, so single floats hold them exactly.
+// A horizontal sum fits 16 bits (the weights add up to 257); the vertical one is assembled
+// from the high and low halves of 16-bit products.
 void StretchFilteredEnlarge(MemoryImage* dest, std::uint32_t* dbits, const SourcePixels& sp, const Rect& destRect,
                             const Rect& srcRect, const Rect& clipped, int ax, int ay, int aw, int ah) {
   int dw = clipped.mWidth, dh = clipped.mHeight;
@@ -103,30 +104,31 @@ void StretchFilteredEnlarge(MemoryImage* dest, std::uint32_t* dbits, const Sourc
 #endif
   }
   // Horizontal sums of one source row, four channels (blue, green, red, alpha) per column.
-  std::vector<float> rows[2] = {std::vector<float>(4 * static_cast<std::size_t>(dw) + 4),
-                                std::vector<float>(4 * static_cast<std::size_t>(dw) + 4)};
+  std::vector<std::uint16_t> rows[2] = {std::vector<std::uint16_t>(4 * static_cast<std::size_t>(dw) + 8),
+                                        std::vector<std::uint16_t>(4 * static_cast<std::size_t>(dw) + 8)};
   int rowOf[2] = {-1, -1};
   auto horizontal = [&](int slot, int r) {
     if (rowOf[slot] == r) return;
     rowOf[slot] = r;
-    float* out = rows[slot].data();
+    std::uint16_t* out = rows[slot].data();
     const std::uint32_t* line = sp.bits != nullptr ? sp.bits + static_cast<std::size_t>(ay + r) * sp.width : nullptr;
     for (int i = 0; i < dw; ++i) {
       const Column& c = cols[i];
       std::uint32_t p0 = line != nullptr ? line[c.x0] : sp.At(c.x0, ay + r);
       std::uint32_t p1 = line != nullptr ? line[c.x1] : sp.At(c.x1, ay + r);
 #if defined(__SSE2__)
-      // Both pixels in one register, each product within 16 bits (the weights add up to 257).
+      // Both pixels in one register, their weighted channels added across the halves.
       const __m128i zero = _mm_setzero_si128();
       __m128i both = _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(p0)),
                                                           _mm_cvtsi32_si128(static_cast<int>(p1))),
                                        zero);
       __m128i weighted = _mm_mullo_epi16(both, c.weights);
       __m128i sum = _mm_add_epi16(weighted, _mm_srli_si128(weighted, 8));
-      _mm_storeu_ps(out + 4 * i, _mm_cvtepi32_ps(_mm_unpacklo_epi16(sum, zero)));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 4 * i), sum);
 #else
       for (int ch = 0; ch < 4; ++ch)
-        out[4 * i + ch] = static_cast<float>(((p0 >> (8 * ch)) & 0xFF) * c.w + ((p1 >> (8 * ch)) & 0xFF) * (257 - c.w));
+        out[4 * i + ch] =
+            static_cast<std::uint16_t>(((p0 >> (8 * ch)) & 0xFF) * c.w + ((p1 >> (8 * ch)) & 0xFF) * (257 - c.w));
 #endif
     }
   };
@@ -142,20 +144,24 @@ void StretchFilteredEnlarge(MemoryImage* dest, std::uint32_t* dbits, const Sourc
     }
     horizontal(0, y);
     horizontal(1, y1);
-    const float* h0 = rows[0].data();
-    const float* h1 = rows[1].data();
+    const std::uint16_t* h0 = rows[0].data();
+    const std::uint16_t* h1 = rows[1].data();
     std::uint32_t* drow = dbits + static_cast<std::size_t>(clipped.mY + j) * dest->mWidth + clipped.mX;
     int i = 0;
 #if defined(__SSE2__)
-    const __m128 w0 = _mm_set1_ps(static_cast<float>(wy)), w1 = _mm_set1_ps(static_cast<float>(256 - wy));
+    const __m128i w0 = _mm_set1_epi16(static_cast<short>(wy)), w1 = _mm_set1_epi16(static_cast<short>(256 - wy));
     const __m128i zero = _mm_setzero_si128(), k255 = _mm_set1_epi16(255), k256 = _mm_set1_epi16(256);
     const __m128i one = _mm_set1_epi16(1), alphaLanes = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
-    auto sample = [&](int col) {
-      __m128 v = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(h0 + 4 * col), w0), _mm_mul_ps(_mm_loadu_ps(h1 + 4 * col), w1));
-      return _mm_srli_epi32(_mm_cvttps_epi32(v), 16);
-    };
+    const __m128i bias = _mm_set1_epi16(static_cast<short>(0x8000));
     for (; i + 2 <= dw; i += 2) {
-      __m128i c = _mm_packs_epi32(sample(i), sample(i + 1));  // b g r a of both pixels, 16-bit lanes
+      // (h0 * wy + h1 * (256 - wy)) >> 16 for b g r a of both pixels: the high halves of the
+      // products, plus one where the low halves carry.
+      __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h0 + 4 * i));
+      __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h1 + 4 * i));
+      __m128i lo0 = _mm_mullo_epi16(a0, w0), lo1 = _mm_mullo_epi16(a1, w1);
+      __m128i lowSum = _mm_add_epi16(lo0, lo1);
+      __m128i carry = _mm_cmpgt_epi16(_mm_xor_si128(lo0, bias), _mm_xor_si128(lowSum, bias));
+      __m128i c = _mm_sub_epi16(_mm_add_epi16(_mm_mulhi_epu16(a0, w0), _mm_mulhi_epu16(a1, w1)), carry);
       __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
       __m128i d = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(drow + i)), zero);
       __m128i colour = _mm_add_epi16(_mm_srli_epi16(_mm_mullo_epi16(c, a), 8),
@@ -170,9 +176,7 @@ void StretchFilteredEnlarge(MemoryImage* dest, std::uint32_t* dbits, const Sourc
     for (; i < dw; ++i) {
       std::uint32_t v[4];
       for (int ch = 0; ch < 4; ++ch)
-        v[ch] = static_cast<std::uint32_t>(h0[4 * i + ch] * static_cast<float>(wy) +
-                                           h1[4 * i + ch] * static_cast<float>(256 - wy)) >>
-                16;
+        v[ch] = (h0[4 * i + ch] * wy + h1[4 * i + ch] * (256 - wy)) >> 16;
       std::uint32_t a = std::min<std::uint32_t>(v[3], 255);
       if (a != 0) drow[i] = CompositeFiltered(drow[i], a, v[2], v[1], v[0]);
     }
