@@ -312,28 +312,31 @@ bool DescParser::DataToStringVector(const DataElement* source, std::vector<std::
   return true;
 }
 
-bool DescParser::DataToIntVector(const DataElement* source, std::vector<int>* out) {
-  out->clear();
-  std::vector<std::string> texts;
-  if (!DataToStringVector(source, &texts)) return false;
+namespace {
+
+// Converts every text of the list with the parser given; the first that fails stops it.
+template <class T, class Parse>
+bool ConvertAll(const std::vector<std::string>& texts, std::vector<T>* out, Parse parse) {
   for (const std::string& text : texts) {
-    int value = 0;
-    if (!ParseInt(text, &value)) return false;
+    T value{};
+    if (!parse(text, &value)) return false;
     out->push_back(value);
   }
   return true;
 }
 
+}  // namespace
+
+bool DescParser::DataToIntVector(const DataElement* source, std::vector<int>* out) {
+  out->clear();
+  std::vector<std::string> texts;
+  return DataToStringVector(source, &texts) && ConvertAll(texts, out, ParseInt);
+}
+
 bool DescParser::DataToDoubleVector(const DataElement* source, std::vector<double>* out) {
   out->clear();
   std::vector<std::string> texts;
-  if (!DataToStringVector(source, &texts)) return false;
-  for (const std::string& text : texts) {
-    double value = 0.0;
-    if (!ParseDouble(text, &value)) return false;
-    out->push_back(value);
-  }
-  return true;
+  return DataToStringVector(source, &texts) && ConvertAll(texts, out, ParseDouble);
 }
 
 }  // namespace Orvo
