@@ -14,6 +14,7 @@ declare -A sources=(
   [pak]="platform/Files.cpp framework/resources/PakInterface.cpp"
   [xml]="platform/Files.cpp framework/resources/PakInterface.cpp framework/resources/XmlReader.cpp"
   [demo]="framework/core/Demo.cpp framework/core/Buffer.cpp framework/core/Common.cpp platform/Threads.cpp platform/Debug.cpp"
+  [registry]="platform/Registry.cpp"
   [descparser]="framework/resources/DescParser.cpp framework/resources/PakInterface.cpp platform/Files.cpp framework/core/Common.cpp platform/Threads.cpp platform/Debug.cpp"
 )
 # The image readers: one target each, all over the same sources and libraries.
