@@ -12,6 +12,7 @@
 #include "framework/graphics/ImageAppLink.h"
 #include "framework/graphics/ImageLib.h"
 #include "framework/sound/MusicInterface.h"
+#include "framework/sound/NullMusicInterfaceUntilSoundLands.h"
 #include "framework/sound/SoundInstance.h"
 #include "framework/sound/SoundManager.h"
 #include "framework/widgets/Dialog.h"
@@ -219,9 +220,9 @@ void OrvoAppBase::PlaySoundById(int id, int pan) {
 }
 
 MusicInterface* OrvoAppBase::CreateMusicInterface(plat::HWND window) {
-  // The Bass and FMod back-ends are not part of this build yet: every case gets the
-  // do-nothing music interface, which is what the framework uses with sound switched off.
-  return new MusicInterface();
+  if (mNoSound) return new MusicInterface();
+  // The Bass (and FMod) back-ends are not built yet; a named stand-in takes their place.
+  return new NullMusicInterfaceUntilSoundLands();
 }
 
 // ---- Images ----
