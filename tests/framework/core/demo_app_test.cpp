@@ -90,6 +90,7 @@ class SessionApp : public Orvo::OrvoAppBase {
   SessionApp(bool recording, int crashAt) : mRecordingRun(recording), mCrashAt(crashAt) {
     mProductName = "QuorvaneDemoTest";
     mRegKey = "Quorvane\\DemoTest";
+    mSingleInstance = false;  // sessions of tests running side by side must not refuse each other
     mWidth = 320;
     mHeight = 240;
   }
