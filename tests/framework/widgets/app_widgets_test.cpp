@@ -3,7 +3,6 @@
 // and is deleted later; a modal dialog is dragged, drawn on the screen and answered.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <random>
@@ -20,12 +19,8 @@
 #include "framework/widgets/DialogButton.h"
 #include "framework/widgets/WidgetManager.h"
 #include "platform/Messages.h"
-#include "platform/Process.h"
-#include "platform/Registry.h"
-#include "platform/SingleInstance.h"
 #include "platform/Time.h"
-
-namespace fs = std::filesystem;
+#include "tests/framework/core/AppSandbox.h"
 
 namespace {
 
@@ -98,23 +93,9 @@ class ScriptedApp : public Orvo::OrvoAppBase {
 
 class AppWidgetsTest : public ::testing::Test {
  protected:
-  AppWidgetsTest() {
-    root = fs::temp_directory_path() / ("orvo_widgets_" + std::to_string(std::random_device{}()));
-    for (const char* sub : {"config", "data", "runtime"}) fs::create_directories(root / sub);
-    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
-    plat::SetRegistryFolder("");
-    plat::SetCommandLineArgs({"/usr/bin/quorvane"});
-    plat::SetClockSource(&clock);
-  }
-  ~AppWidgetsTest() override {
-    plat::SetClockSource(nullptr);
-    plat::StopListeningForRegisteredMessages();
-    std::error_code ec;
-    fs::remove_all(root, ec);
-  }
-  fs::path root;
+  AppWidgetsTest() { plat::SetClockSource(&clock); }
+  ~AppWidgetsTest() override { plat::SetClockSource(nullptr); }
+  AppSandbox sandbox;
   plat::SimulatedClock clock{100000};
 };
 
