@@ -168,6 +168,40 @@ TEST(WidgetTree, DrawWalkGoesBackToFrontAndHonoursDrawFlags) {
   manager.RemoveAllWidgets(false, true);
 }
 
+class OverlayWidget : public TestWidget {
+ public:
+  using TestWidget::TestWidget;
+  void Draw(Orvo::Graphics* g) override {
+    TestWidget::Draw(g);
+    if (mOverlayPriority >= 0) mWidgetManager->DeferOverlay(this, mOverlayPriority);
+  }
+  void DrawOverlay(Orvo::Graphics*, int priority) override {
+    mLog->events.push_back("overlay " + mName + " " + std::to_string(priority));
+  }
+  int mOverlayPriority = -1;
+};
+
+TEST(WidgetTree, DeferredOverlaysDrawBeforeHigherPriorityWidgets) {
+  Log log;
+  WidgetManager manager(nullptr);
+  Orvo::MemoryImage screen;
+  screen.Create(50, 50);
+  manager.mImage = &screen;
+  OverlayWidget low("low", &log), high("high", &log), last("last", &log);
+  low.mOverlayPriority = 2;
+  last.mOverlayPriority = 7;
+  high.mPriority = 5;
+  for (OverlayWidget* w : {&low, &high, &last}) {
+    w->Resize(0, 0, 10, 10);
+    manager.AddWidget(w);
+  }
+  manager.DrawScreen();
+  EXPECT_EQ(log.events, (std::vector<std::string>{"draw low", "overlay low 2", "draw high", "draw last",
+                                                  "overlay last 7"}));
+  EXPECT_TRUE(manager.mDeferredOverlayWidgets.empty());
+  manager.RemoveAllWidgets();
+}
+
 TEST(WidgetTree, DirtyMarking) {
   Log log;
   WidgetManager manager(nullptr);
