@@ -13,6 +13,10 @@ namespace Orvo {
 
 const Color Widget::sDefaultColor(0, 0, 0, 255);
 
+Widget::~Widget() {
+  if (mParent != nullptr) mParent->RemoveWidget(this);
+}
+
 void Widget::SetVisible(bool visible) {
   if (mVisible == visible) return;
   mVisible = visible;

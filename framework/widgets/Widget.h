@@ -37,7 +37,9 @@ class Widget : public WidgetContainer {
   Widget* mTabNext = nullptr;
 
   Widget() = default;
-  ~Widget() override = default;
+  // A widget deleted while still in a tree leaves it first, so that no node or manager
+  // keeps a pointer to it.
+  ~Widget() override;
 
   virtual int GetHitPriority() { return mHitPriority; }
   virtual void SetHitPriority(unsigned short priority) { mHitPriority = priority; }

@@ -11,7 +11,10 @@ namespace Orvo {
 
 WidgetContainer::WidgetContainer() : mUpdateIterator(mWidgets.end()) {}
 
-WidgetContainer::~WidgetContainer() = default;
+WidgetContainer::~WidgetContainer() {
+  // Children outlive their container only as detached widgets.
+  for (Widget* child : mWidgets) child->mParent = nullptr;
+}
 
 Rect WidgetContainer::GetRect() { return Rect(mX, mY, mWidth, mHeight); }
 

@@ -127,6 +127,26 @@ TEST(WidgetTree, SubtreesAttachAndDetachEachWidgetOnce) {
   EXPECT_EQ(child.mParent, &parent);  // the subtree itself stays together
 }
 
+TEST(WidgetTree, DeletingAnAttachedWidgetTakesItOutOfTheTree) {
+  Log log;
+  WidgetManager manager(nullptr);
+  TestWidget keep("keep", &log);
+  auto* doomed = new TestWidget("doomed", &log);
+  auto* child = new TestWidget("child", &log);
+  doomed->AddWidget(child);
+  manager.AddWidget(&keep);
+  manager.AddWidget(doomed);
+  manager.SetFocus(child);
+  delete doomed;
+  EXPECT_EQ(Order(manager), std::vector<std::string>{"keep"});
+  EXPECT_EQ(manager.mFocusWidget, nullptr);
+  EXPECT_EQ(child->mParent, nullptr);
+  EXPECT_EQ(child->mWidgetManager, nullptr);
+  delete child;
+  manager.UpdateFrame();
+  manager.RemoveAllWidgets();
+}
+
 TEST(WidgetTree, FlagMasksApplyToWholeSubtrees) {
   Log log;
   WidgetManager manager(nullptr);
