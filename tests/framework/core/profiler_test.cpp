@@ -1,0 +1,167 @@
+// The performance timer, the section profiler fed with hand-made samples, and the leak
+// report written to disk and to the debugger output.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "framework/core/LeakReport.h"
+#include "framework/core/PerfTimer.h"
+#include "framework/core/Profiler.h"
+#include "platform/Debug.h"
+#include "platform/Time.h"
+
+namespace fs = std::filesystem;
+using namespace Orvo;
+
+namespace {
+
+std::int64_t gFakeStamp = 0;
+std::int64_t FakeClock() { return gFakeStamp; }
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+}  // namespace
+
+TEST(PerformanceTimerTest, MeasuresMillisecondsOnThePerformanceCounter) {
+  plat::SimulatedClock clock(5000);
+  plat::SetClockSource(&clock);
+  PerformanceTimer never;
+  EXPECT_EQ(never.GetDuration(), 0.0);
+  never.Stop();  // stopping a timer that never ran changes nothing
+  EXPECT_EQ(never.GetDuration(), 0.0);
+
+  PerformanceTimer timer;
+  timer.Start();
+  clock.AdvanceNanoseconds(250500000);
+  EXPECT_DOUBLE_EQ(timer.GetDuration(), 250.5);  // running: measured up to now
+  timer.Stop();
+  clock.Advance(1000);
+  EXPECT_DOUBLE_EQ(timer.GetDuration(), 250.5);  // stopped: frozen
+  timer.Start();
+  clock.Advance(7);
+  EXPECT_DOUBLE_EQ(timer.GetDuration(), 7.0);  // a restart measures afresh
+  plat::SetClockSource(nullptr);
+}
+
+TEST(PerformanceTimerTest, CpuSpeedIsMeasuredOnceAndPositive) {
+  const std::int64_t speed = GetCpuSpeed();
+  EXPECT_GT(speed, 1000000);  // any real counter runs faster than 1 MHz
+  EXPECT_EQ(GetCpuSpeed(), speed);
+}
+
+TEST(ProfilerTest, NestedEntriesAreCountedButOnlyTheOutermostIsTimed) {
+  Profiler p(&FakeClock);
+  gFakeStamp = 0;
+  p.Start(false);
+  EXPECT_TRUE(p.IsProfiling());
+  p.AddSample("Draw", 100, true);
+  p.AddSample("Draw", 200, true);  // nested entry into the same section
+  p.AddSample("Draw", 300, false);
+  p.AddSample("Draw", 600, false);
+  p.AddSample("Update", 600, true);
+  p.AddSample("Update", 700, false);
+  p.AddSample("Update", 700, true);
+  p.AddSample("Update", 900, false);
+  p.AddSample("Orphan", 950, false);  // an end without a start is ignored
+  gFakeStamp = 1000;
+  p.Stop(1000);  // 1000 ticks per second: one tick is a millisecond
+
+  EXPECT_FALSE(p.IsProfiling());
+  const auto& sections = p.GetSections();
+  ASSERT_EQ(sections.size(), 2u);
+  EXPECT_EQ(sections.at("Draw").mCalls, 2);
+  EXPECT_EQ(sections.at("Draw").mTotalTicks, 500);
+  EXPECT_EQ(sections.at("Update").mCalls, 2);
+  EXPECT_EQ(sections.at("Update").mTotalTicks, 300);
+  EXPECT_EQ(sections.at("Update").mLongest, 200.0);
+  EXPECT_EQ(p.ReportText(),
+            "Total Time: 1000.00\n"
+            "Draw (2 calls, %50.00 time): 500.00 (250.00 avg, 500.00 longest)\n"
+            "Update (2 calls, %30.00 time): 300.00 (150.00 avg, 200.00 longest)\n");
+}
+
+TEST(ProfilerTest, StartClearsAndSuppressedOrZeroLengthRunsStaySane) {
+  Profiler p(&FakeClock);
+  gFakeStamp = 0;
+  p.Start(false);
+  p.AddSample("A", 0, true);
+  p.AddSample("A", 0, false);
+  p.Stop(1000);  // no time passed: the share must not divide by zero
+  EXPECT_EQ(p.ReportText(), "Total Time: 0.00\nA (1 calls, %0.00 time): 0.00 (0.00 avg, 0.00 longest)\n");
+
+  p.Start(true);  // suppressed: cleared, nothing recorded
+  EXPECT_FALSE(p.IsProfiling());
+  p.AddSample("A", 5, true);
+  EXPECT_TRUE(p.GetSections().empty());
+
+  // More samples than the buffer holds are folded in as they come.
+  p.Start(false);
+  for (int i = 0; i < 20000; ++i) {
+    p.AddSample("Loop", i * 2, true);
+    p.AddSample("Loop", i * 2 + 1, false);
+  }
+  gFakeStamp = 40000;
+  p.Stop(1000);
+  EXPECT_EQ(p.GetSections().at("Loop").mCalls, 20000);
+  EXPECT_EQ(p.GetSections().at("Loop").mTotalTicks, 20000);
+}
+
+TEST(ProfilerTest, ProcessWideProfilerRecordsScopedSections) {
+  ProfilerStart(false);
+  ASSERT_TRUE(IsProfiling());
+  for (int i = 0; i < 3; ++i) ScopedProfileSection section("Scoped");
+  ProfilerStop();
+  EXPECT_FALSE(IsProfiling());
+  const std::string report = ProfilerReportText();
+  EXPECT_EQ(report.rfind("Total Time: ", 0), 0u);
+  EXPECT_NE(report.find("Scoped (3 calls, %"), std::string::npos);
+}
+
+TEST(LeakReportTest, RemainingAllocationsAreWrittenWithTheirTotal) {
+  const fs::path dir = fs::temp_directory_path() / ("orvo_leaks_" + std::to_string(std::random_device{}()));
+  fs::create_directories(dir);
+  std::string debugOutput;
+  plat::SetDebugOutputSink([&](const std::string& line) { debugOutput += line; });
+
+  ClearTrackedAllocations();
+  int a, b, c, freed;
+  TrackAllocation(&a, 1, "widget.cpp", 10);
+  TrackAllocation(&b, 2, "image.cpp", 20);
+  TrackAllocation(&c, 2997, "sound.cpp", 30);
+  TrackAllocation(&freed, 500, "font.cpp", 40);
+  ForgetAllocation(&freed);
+  ForgetAllocation(&debugOutput);  // never tracked: ignored
+
+  const std::string file = (dir / "mem_leaks.txt").string();
+  WriteLeakReport(file);
+  plat::SetDebugOutputSink(nullptr);
+  const std::string text = ReadFile(file);
+
+  EXPECT_EQ(text.rfind("Memory Leak Report for ", 0), 0u);
+  EXPECT_NE(text.find("widget.cpp(10) : Leak 1 byte\n"), std::string::npos);
+  EXPECT_NE(text.find("image.cpp(20) : Leak 2 bytes\n"), std::string::npos);
+  EXPECT_NE(text.find("sound.cpp(30) : Leak 2997 bytes\n"), std::string::npos);
+  EXPECT_EQ(text.find("font.cpp"), std::string::npos);
+  EXPECT_NE(text.find(std::string(59, '-') + "\nTotal Unfreed: 3000 bytes (2KB)\n\n"), std::string::npos);
+  EXPECT_EQ(debugOutput, "\n" + text);
+  EXPECT_FALSE(fs::exists(file + ".tmp"));
+
+  // An unwritable place loses nothing but the file: the debugger output still has it.
+  debugOutput.clear();
+  plat::SetDebugOutputSink([&](const std::string& line) { debugOutput += line; });
+  WriteLeakReport((dir / "missing" / "mem_leaks.txt").string());
+  plat::SetDebugOutputSink(nullptr);
+  EXPECT_NE(debugOutput.find("Total Unfreed: 3000 bytes"), std::string::npos);
+
+  ClearTrackedAllocations();
+  fs::remove_all(dir);
+}
