@@ -1,0 +1,32 @@
+// Pools of small integer ids: each hands out the lowest id above its base that is not in use.
+// Every pool of the process shares one lock, since pools are used from the main thread and
+// from the timing thread.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace CommonLibrary {
+
+class IdPool {
+ public:
+  IdPool();
+  ~IdPool();
+  IdPool(const IdPool&) = delete;
+  IdPool& operator=(const IdPool&) = delete;
+
+  // The id before the first one that may be handed out.
+  void SetBase(std::uint32_t base) { mBase = base; }
+  std::uint32_t GetBase() const { return mBase; }
+
+  // The lowest free id from base + 1 upward.
+  std::uint32_t Take();
+  // Frees an id; one that was not handed out is ignored.
+  void GiveBack(std::uint32_t id);
+
+ private:
+  std::vector<std::uint32_t> mTaken;  // in the order they were taken
+  std::uint32_t mBase = 0;
+};
+
+}  // namespace CommonLibrary
