@@ -1,0 +1,240 @@
+// Time objects, the time system's table and its timing thread.
+#include "kernel/time/TimeSystem_impl.h"
+
+#include <new>
+
+#include "platform/Time.h"
+
+namespace TimeLibrary {
+
+// ---- time objects ----
+
+TimeObject_impl::TimeObject_impl(std::uint32_t id, TimeObjectMessageObserver* observer, std::int32_t limitMs,
+                                 std::int32_t periodMs)
+    : mId(id), mObserver(observer), mPeriod(periodMs), mLimit(limitMs) {}
+
+void TimeObject_impl::SetTimes(std::int32_t limitMs, std::int32_t periodMs) {
+  mLimit = limitMs;
+  mPeriod = periodMs;
+}
+
+bool TimeObject_impl::Start(bool paused, std::uint16_t delayMs) {
+  std::lock_guard<std::recursive_mutex> guard(mLock);
+  if (mRunning || mPeriod < 1 || (mLimit < 1 && !mEndless)) return false;
+  mElapsed = 0;
+  mTotal = -1;
+  if (!paused && mObserver != nullptr) mObserver->OnTimerStarted(mId);
+  mStartDelay = delayMs;
+  mPaused = paused;
+  mRunning = true;
+  return true;
+}
+
+void TimeObject_impl::Stop() {
+  std::lock_guard<std::recursive_mutex> guard(mLock);
+  mRunning = false;
+}
+
+void TimeObject_impl::Advance() {
+  std::lock_guard<std::recursive_mutex> guard(mLock);
+  if (mStartDelay > 0) {
+    mStartDelay -= TimeSystem_impl::kStepMs;
+    if (mStartDelay <= 0 && mObserver != nullptr) mObserver->OnTimerStarted(mId);
+    return;
+  }
+  if (mTotal == -1) mTotal = 0;
+  mTotal += TimeSystem_impl::kStepMs;
+  if (mTotal >= mLimit && !mEndless) {
+    mRunning = false;
+    if (mObserver == nullptr) return;
+    mObserver->OnTimerTick(mId);
+    if (!mDestroyed) mObserver->OnTimerFinished(mId);
+    return;
+  }
+  mElapsed += TimeSystem_impl::kStepMs;
+  if (mElapsed >= mPeriod) {
+    mElapsed = 0;
+    if (mObserver != nullptr) mObserver->OnTimerTick(mId);
+  }
+}
+
+// ---- period timing ----
+
+PeriodConstants PeriodConstants::FromFrequency(std::uint64_t countsPerSecond) {
+  PeriodConstants c;
+  c.perMs = countsPerSecond / 1000;
+  c.eighthMs = c.perMs >> 3;
+  c.ms1_5 = c.perMs * 15 / 10;
+  c.ms2 = c.perMs * 2;
+  c.ms3 = c.perMs * 3;
+  c.ms5 = c.perMs * 5;
+  return c;
+}
+
+int ChooseWaitMs(std::uint64_t remaining, const PeriodConstants& c) {
+  if (remaining > c.ms3) return 4;
+  if (remaining > c.ms2) return 3;
+  if (remaining > c.ms1_5) return 2;
+  if (remaining >= c.eighthMs) return 0;
+  return -1;
+}
+
+std::uint64_t NextPeriodTarget(std::uint64_t periodLength, std::uint64_t& carried, const PeriodConstants& c) {
+  if (periodLength > c.ms5 + c.eighthMs) carried += periodLength - c.ms5;
+  if (carried == 0) return c.ms5;
+  if (carried > c.eighthMs) {
+    carried -= c.eighthMs;
+    return c.ms5 - c.eighthMs;
+  }
+  const std::uint64_t target = c.ms5 - carried;
+  carried = 0;
+  return target;
+}
+
+// ---- the system ----
+
+TimeSystem_impl::TimeSystem_impl() { plat::timeBeginPeriod(1); }
+
+TimeSystem_impl::~TimeSystem_impl() {
+  StopTimerThread();
+  DeleteAllTimeObjects();
+  plat::timeEndPeriod(1);
+}
+
+ITimeObject* TimeSystem_impl::CreateTimeObject(TimeObjectMessageObserver* observer, std::int32_t limitMs,
+                                               std::int32_t periodMs) {
+  std::lock_guard<std::recursive_mutex> guard(mSystemLock);
+  for (std::uint32_t id = 1; id < kSlots; ++id) {
+    if (mTable[id] != nullptr) continue;
+    auto* object = new (std::nothrow) TimeObject_impl(id, observer, limitMs, periodMs);
+    mTable[id] = object;
+    return object;
+  }
+  return nullptr;
+}
+
+void TimeSystem_impl::Discard(std::uint32_t slot) {
+  TimeObject_impl* object = mTable[slot];
+  mTable[slot] = nullptr;
+  if (object == mAdvancing) {
+    // Deleting it now would pull the object out from under its own running step.
+    object->MarkDestroyed();
+    object->Stop();
+    mDeferredDelete = object;
+    return;
+  }
+  delete object;
+}
+
+void TimeSystem_impl::DestroyTimeObject(ITimeObject* object) {
+  if (object == nullptr) return;
+  std::lock_guard<std::recursive_mutex> guard(mSystemLock);
+  const std::uint32_t id = object->GetId();
+  if (id == 0 || id >= kSlots || mTable[id] != object) return;
+  Discard(id);
+}
+
+void TimeSystem_impl::DeleteAllTimeObjects() {
+  std::lock_guard<std::recursive_mutex> guard(mSystemLock);
+  for (std::uint32_t id = 1; id < kSlots; ++id) {
+    if (mTable[id] != nullptr) Discard(id);
+  }
+}
+
+void TimeSystem_impl::TickTimeObjects() {
+  {
+    std::lock_guard<std::recursive_mutex> guard(mSystemLock);
+    for (std::uint32_t id = 1; id < kSlots; ++id) {
+      TimeObject_impl* object = mTable[id];
+      if (object == nullptr || !object->IsRunning() || object->IsPaused()) continue;
+      mAdvancing = object;
+      object->Advance();
+      mAdvancing = nullptr;
+      delete mDeferredDelete;
+      mDeferredDelete = nullptr;
+    }
+  }
+  mMs += kStepMs;
+}
+
+bool TimeSystem_impl::StartTimerThread() {
+  if (mThread.Joinable()) return false;
+  const int priority = plat::GetThreadPriority();
+  plat::SetThreadPriority(plat::THREAD_PRIORITY_HIGHEST);
+  plat::LARGE_INTEGER frequency;
+  const bool haveCounter = plat::QueryPerformanceFrequency(&frequency) && frequency.QuadPart >= 1000;
+  plat::SetThreadPriority(priority);
+  if (!haveCounter) return false;
+  mConstants = PeriodConstants::FromFrequency(static_cast<std::uint64_t>(frequency.QuadPart));
+  mCarriedLateness = 0;
+  mMs = 0;
+  mRunning = true;
+  mThread = plat::Thread([this] { TimerThreadProc(); });
+  return true;
+}
+
+void TimeSystem_impl::StopTimerThread() {
+  if (!mThread.Joinable()) return;
+  mRunning = false;
+  if (plat::GetCurrentThreadId() == mThread.Id()) return;  // a callback: the loop ends by itself
+  mThread.Join();
+  // The thread held the global lock until it left its loop; taking both locks here orders
+  // this return after anything it was still doing.
+  std::lock_guard<std::recursive_mutex> global(mGlobalLock);
+  std::lock_guard<std::recursive_mutex> system(mSystemLock);
+}
+
+namespace {
+std::uint64_t Counter() {
+  plat::LARGE_INTEGER now;
+  plat::QueryPerformanceCounter(&now);
+  return static_cast<std::uint64_t>(now.QuadPart);
+}
+}  // namespace
+
+void TimeSystem_impl::TimerThreadProc() {
+  std::lock_guard<std::recursive_mutex> global(mGlobalLock);
+  plat::SetThreadPriority(plat::THREAD_PRIORITY_HIGHEST);
+  std::uint64_t target = mConstants.ms5;
+  while (mRunning) {
+    const std::uint64_t start = Counter();
+    TickTimeObjects();
+    std::uint64_t now = Counter();
+    while (now - start < target) {
+      const int wait = ChooseWaitMs(target - (now - start), mConstants);
+      if (wait < 0) break;
+      plat::Sleep(static_cast<plat::DWORD>(wait));
+      now = Counter();
+    }
+    target = NextPeriodTarget(now - start, mCarriedLateness, mConstants);
+  }
+}
+
+// ---- the process-wide instance ----
+
+namespace {
+TimeSystem_impl* gTimeSystem = nullptr;
+}
+
+void CreateTimeSystem() {
+  if (gTimeSystem == nullptr) gTimeSystem = new (std::nothrow) TimeSystem_impl;
+}
+
+ITimeSystem* GetTimeSystem() { return gTimeSystem; }
+
+void DestroyTimeSystem() {
+  delete gTimeSystem;
+  gTimeSystem = nullptr;
+}
+
+bool StartTimerThread() { return gTimeSystem != nullptr && gTimeSystem->StartTimerThread(); }
+
+void StopTimerThread() {
+  if (gTimeSystem != nullptr) gTimeSystem->StopTimerThread();
+}
+
+void DeleteAllTimeObjects() {
+  if (gTimeSystem != nullptr) gTimeSystem->DeleteAllTimeObjects();
+}
+
+}  // namespace TimeLibrary

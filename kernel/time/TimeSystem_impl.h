@@ -1,0 +1,116 @@
+// The time system behind ITimeSystem: a fixed table of time objects indexed by id, and a
+// timing thread that advances every running object by exactly 5 ms per period, paying back
+// late periods by making the following ones at most an eighth of a millisecond shorter.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "kernel/time/ITimeSystem.h"
+#include "platform/Threads.h"
+
+namespace TimeLibrary {
+
+class TimeObject_impl : public ITimeObject {
+ public:
+  TimeObject_impl(std::uint32_t id, TimeObjectMessageObserver* observer, std::int32_t limitMs,
+                  std::int32_t periodMs);
+
+  std::uint32_t GetId() override { return mId; }
+  void SetTimes(std::int32_t limitMs, std::int32_t periodMs) override;
+  void SetLimit(std::int32_t limitMs) override { mLimit = limitMs; }
+  void SetPeriod(std::int32_t periodMs) override { mPeriod = periodMs; }
+  void SetEndless(bool endless) override { mEndless = endless; }
+  bool Start(bool paused, std::uint16_t delayMs) override;
+  bool IsRunning() override { return mRunning; }
+  void SetPaused(bool paused) override { mPaused = paused; }
+  bool IsPaused() override { return mPaused; }
+  void Stop() override;
+  std::int32_t GetLimit() override { return mLimit; }
+  std::int32_t GetPeriod() override { return mPeriod; }
+  bool IsEndless() override { return mEndless; }
+
+  // One 5 ms step of timer time (timing thread, system lock held).
+  void Advance();
+  // Set when the object is destroyed from inside one of its own callbacks: the step that
+  // is running then calls nothing more, and the system deletes the object afterwards.
+  void MarkDestroyed() { mDestroyed = true; }
+
+ private:
+  std::recursive_mutex mLock;
+  const std::uint32_t mId;
+  TimeObjectMessageObserver* const mObserver;
+  std::atomic<bool> mRunning{false};
+  std::atomic<bool> mPaused{false};
+  std::atomic<bool> mEndless{false};
+  std::atomic<bool> mDestroyed{false};
+  std::int32_t mElapsed = 0;  // in the current period; guarded by mLock
+  std::atomic<std::int32_t> mPeriod;
+  std::int32_t mTotal = -1;  // -1 until the first counted step after a start; mLock
+  std::atomic<std::int32_t> mLimit;
+  std::int32_t mStartDelay = 0;  // mLock
+};
+
+// Counts of the performance counter that steer the timing thread's waits.
+struct PeriodConstants {
+  std::uint64_t perMs = 0;
+  std::uint64_t eighthMs = 0;
+  std::uint64_t ms1_5 = 0;
+  std::uint64_t ms2 = 0;
+  std::uint64_t ms3 = 0;
+  std::uint64_t ms5 = 0;
+
+  static PeriodConstants FromFrequency(std::uint64_t countsPerSecond);
+};
+
+// The Sleep to take with `remaining` counts left in the period: 4, 3, 2 or 0 ms, or -1
+// when less than an eighth of a millisecond is left and waiting should stop.
+int ChooseWaitMs(std::uint64_t remaining, const PeriodConstants& c);
+
+// The target length of the next period after one that lasted `periodLength` counts, with
+// the lateness carried so far in `carried` (updated).
+std::uint64_t NextPeriodTarget(std::uint64_t periodLength, std::uint64_t& carried, const PeriodConstants& c);
+
+class TimeSystem_impl : public ITimeSystem {
+ public:
+  static constexpr std::uint32_t kSlots = 2048;  // slot 0 unused: ids 1 to 2,047
+  static constexpr std::int32_t kStepMs = 5;
+
+  TimeSystem_impl();
+  ~TimeSystem_impl() override;
+
+  std::uint64_t GetTimeMs() override { return mMs; }
+  ITimeObject* CreateTimeObject(TimeObjectMessageObserver* observer, std::int32_t limitMs,
+                                std::int32_t periodMs) override;
+  void DestroyTimeObject(ITimeObject* object) override;
+  void DeleteAllTimeObjects();
+
+  // False when the thread runs already or the performance counter is unavailable.
+  bool StartTimerThread();
+  // Waits until the thread has ended. From inside a callback (on the timing thread) it only
+  // asks the thread to end.
+  void StopTimerThread();
+  bool IsTimerThreadRunning() const { return mThread.Joinable(); }
+
+  // One period: advances every running, unpaused object by 5 ms, then the counter.
+  void TickTimeObjects();
+
+ private:
+  void TimerThreadProc();
+  void Discard(std::uint32_t slot);
+
+  std::atomic<bool> mRunning{false};
+  std::atomic<std::uint64_t> mMs{0};
+  std::array<TimeObject_impl*, kSlots> mTable{};
+  std::recursive_mutex mSystemLock;
+  std::recursive_mutex mGlobalLock;  // held by the timing thread for its whole life
+  plat::Thread mThread;
+  PeriodConstants mConstants;
+  std::uint64_t mCarriedLateness = 0;  // timing thread only
+  TimeObject_impl* mAdvancing = nullptr;  // the object inside Advance; system lock
+  TimeObject_impl* mDeferredDelete = nullptr;
+};
+
+}  // namespace TimeLibrary

@@ -1,0 +1,243 @@
+// Time objects driven step by step through the time system's tick, the id table, the
+// timing thread's period arithmetic, and the real timing thread.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kernel/time/TimeSystem_impl.h"
+
+using namespace TimeLibrary;
+
+namespace {
+
+// Writes every callback as "<event><id>@<timer ms>".
+class Recorder : public TimeObjectMessageObserver {
+ public:
+  explicit Recorder(TimeSystem_impl& sys) : sys_(sys) {}
+  void OnTimerStarted(std::uint32_t id) override { Add("S", id); }
+  void OnTimerFinished(std::uint32_t id) override { Add("F", id); }
+  void OnTimerTick(std::uint32_t id) override { Add("T", id); }
+  std::vector<std::string> events;
+
+ private:
+  void Add(const char* what, std::uint32_t id) {
+    events.push_back(std::string(what) + std::to_string(id) + "@" + std::to_string(sys_.GetTimeMs()));
+  }
+  TimeSystem_impl& sys_;
+};
+
+void Ticks(TimeSystem_impl& sys, int n) {
+  for (int i = 0; i < n; ++i) sys.TickTimeObjects();
+}
+
+using Events = std::vector<std::string>;
+
+}  // namespace
+
+TEST(TimeObject, CallbackOrderForLimitsPeriodsAndDelays) {
+  // Each case: limit, period, start paused, delay, ticks, expected events. A callback's time
+  // is the counter before the tick that sends it (the counter grows after the walk).
+  struct Case {
+    const char* name;
+    std::int32_t limit, period;
+    std::uint16_t delay;
+    int ticks;
+    Events expected;
+  };
+  const Case cases[] = {
+      {"limit 12 period 5", 12, 5, 0, 5, {"S1@0", "T1@0", "T1@5", "T1@10", "F1@10"}},
+      {"period 7 acts as 10", 100, 7, 0, 6, {"S1@0", "T1@5", "T1@15", "T1@25"}},
+      {"delay 12: second start at tick 3, counting from tick 4", 10, 5, 12, 5,
+       {"S1@0", "S1@10", "T1@15", "T1@20", "F1@20"}},
+  };
+  for (const Case& c : cases) {
+    TimeSystem_impl sys;
+    Recorder rec(sys);
+    ITimeObject* t = sys.CreateTimeObject(&rec, c.limit, c.period);
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(t->Start(false, c.delay));
+    Ticks(sys, c.ticks);
+    EXPECT_EQ(rec.events, c.expected) << c.name;
+  }
+}
+
+TEST(TimeObject, FinishesAndCanBeStartedAgain) {
+  TimeSystem_impl sys;
+  Recorder rec(sys);
+  ITimeObject* t = sys.CreateTimeObject(&rec, 12, 5);
+  ASSERT_TRUE(t->Start(false, 0));
+  Ticks(sys, 3);
+  EXPECT_FALSE(t->IsRunning());
+  rec.events.clear();
+  Ticks(sys, 2);
+  EXPECT_TRUE(rec.events.empty());
+  ASSERT_TRUE(t->Start(false, 0));  // counters reset
+  Ticks(sys, 3);
+  EXPECT_EQ(rec.events, (Events{"S1@25", "T1@25", "T1@30", "T1@35", "F1@35"}));
+}
+
+TEST(TimeObject, StartRefusals) {
+  TimeSystem_impl sys;
+  Recorder rec(sys);
+  ITimeObject* noPeriod = sys.CreateTimeObject(&rec, 100, 0);
+  EXPECT_FALSE(noPeriod->Start(false, 0));
+  ITimeObject* caret = sys.CreateTimeObject(&rec, -1, 500);
+  EXPECT_FALSE(caret->Start(false, 0));
+  caret->SetEndless(true);
+  EXPECT_TRUE(caret->Start(false, 0));
+  Ticks(sys, 400);  // 2 s: four ticks, never finished
+  EXPECT_TRUE(caret->IsRunning());
+  EXPECT_EQ(rec.events, (Events{"S2@0", "T2@495", "T2@995", "T2@1495", "T2@1995"}));
+  EXPECT_TRUE(rec.events.back().find('F') == std::string::npos);
+
+  // A second start on a running object changes nothing, its counters included.
+  Recorder rec2(sys);
+  ITimeObject* t = sys.CreateTimeObject(&rec2, 1000, 20);
+  ASSERT_TRUE(t->Start(false, 0));
+  Ticks(sys, 3);
+  EXPECT_FALSE(t->Start(false, 0));
+  Ticks(sys, 1);  // 20 ms since the real start
+  EXPECT_EQ(rec2.events, (Events{"S3@2000", "T3@2015"}));
+}
+
+TEST(TimeObject, PausedStartCountsNothingUntilResumed) {
+  TimeSystem_impl sys;
+  Recorder rec(sys);
+  ITimeObject* t = sys.CreateTimeObject(&rec, 100, 10);
+  ASSERT_TRUE(t->Start(true, 0));
+  Ticks(sys, 5);
+  EXPECT_TRUE(rec.events.empty());
+  EXPECT_TRUE(t->IsRunning());
+  t->SetPaused(false);
+  Ticks(sys, 2);
+  t->SetPaused(true);
+  Ticks(sys, 4);
+  t->SetPaused(false);
+  Ticks(sys, 2);
+  EXPECT_EQ(rec.events, (Events{"T1@30", "T1@60"}));
+  t->Stop();
+  EXPECT_FALSE(t->IsRunning());
+}
+
+TEST(TimeSystem, IdTableFillsAndReusesFreedIds) {
+  TimeSystem_impl sys;
+  std::vector<ITimeObject*> all;
+  for (int i = 0; i < 2047; ++i) {
+    ITimeObject* t = sys.CreateTimeObject(nullptr, 10, 5);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->GetId(), static_cast<std::uint32_t>(i + 1));
+    all.push_back(t);
+  }
+  EXPECT_EQ(sys.CreateTimeObject(nullptr, 10, 5), nullptr);
+  sys.DestroyTimeObject(all[99]);
+  sys.DestroyTimeObject(nullptr);
+  ITimeObject* again = sys.CreateTimeObject(nullptr, 10, 5);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->GetId(), 100u);
+  sys.DeleteAllTimeObjects();
+  EXPECT_EQ(sys.CreateTimeObject(nullptr, 10, 5)->GetId(), 1u);
+}
+
+// Callbacks may create, stop and destroy time objects, their own one included.
+TEST(TimeSystem, CallbacksMayDestroyTheirOwnTimer) {
+  struct SelfDestroyer : TimeObjectMessageObserver {
+    TimeSystem_impl* sys = nullptr;
+    ITimeObject* mine = nullptr;
+    ITimeObject* created = nullptr;
+    int ticks = 0, finishes = 0;
+    void OnTimerTick(std::uint32_t) override {
+      ++ticks;
+      created = sys->CreateTimeObject(nullptr, 10, 5);
+      sys->DestroyTimeObject(mine);
+    }
+    void OnTimerFinished(std::uint32_t) override { ++finishes; }
+  } obs;
+  TimeSystem_impl sys;
+  obs.sys = &sys;
+  obs.mine = sys.CreateTimeObject(&obs, 5, 5);  // ticks and finishes in the same step
+  ASSERT_TRUE(obs.mine->Start(false, 0));
+  Ticks(sys, 3);
+  EXPECT_EQ(obs.ticks, 1);
+  EXPECT_EQ(obs.finishes, 0);  // gone before its finish could be sent
+  ASSERT_NE(obs.created, nullptr);
+  EXPECT_EQ(obs.created->GetId(), 2u);
+}
+
+TEST(TimerThreadPeriods, WaitChoiceAndLatenessPayBack) {
+  const PeriodConstants c = PeriodConstants::FromFrequency(1000000000ull);  // nanoseconds
+  EXPECT_EQ(c.perMs, 1000000u);
+  EXPECT_EQ(c.eighthMs, 125000u);
+  struct Wait { std::uint64_t remaining; int sleep; };
+  for (const Wait& w : {Wait{4900000, 4}, Wait{3000001, 4}, Wait{3000000, 3}, Wait{2000001, 3},
+                        Wait{2000000, 2}, Wait{1500001, 2}, Wait{1500000, 0}, Wait{125000, 0},
+                        Wait{124999, -1}}) {
+    EXPECT_EQ(ChooseWaitMs(w.remaining, c), w.sleep) << w.remaining;
+  }
+  // A period within 5 ms plus an eighth is on time.
+  std::uint64_t carried = 0;
+  EXPECT_EQ(NextPeriodTarget(5125000, carried, c), 5000000u);
+  EXPECT_EQ(carried, 0u);
+  // A 9 ms period: the next 32 periods are 4.875 ms each until the 4 ms are paid back.
+  std::uint64_t target = NextPeriodTarget(9000000, carried, c);
+  int shortened = 0;
+  while (target == 4875000u) {
+    ++shortened;
+    target = NextPeriodTarget(target, carried, c);
+  }
+  EXPECT_EQ(shortened, 32);
+  EXPECT_EQ(target, 5000000u);
+  // A remainder below an eighth is paid back in one period.
+  carried = 0;
+  EXPECT_EQ(NextPeriodTarget(5200000, carried, c), 4875000u);
+  EXPECT_EQ(NextPeriodTarget(4875000, carried, c), 4925000u);
+  EXPECT_EQ(carried, 0u);
+}
+
+TEST(TimerThread, TicksObjectsInFiveMillisecondSteps) {
+  struct Counter : TimeObjectMessageObserver {
+    std::atomic<int> ticks{0};
+    std::atomic<int> finished{0};
+    void OnTimerTick(std::uint32_t) override { ++ticks; }
+    void OnTimerFinished(std::uint32_t) override { ++finished; }
+  } obs;
+  TimeSystem_impl sys;
+  ITimeObject* t = sys.CreateTimeObject(&obs, 100, 10);
+  ASSERT_TRUE(sys.StartTimerThread());
+  EXPECT_FALSE(sys.StartTimerThread());
+  ASSERT_TRUE(t->Start(false, 0));
+  for (int i = 0; i < 2000 && obs.finished == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(obs.finished.load(), 1);
+  EXPECT_EQ(obs.ticks.load(), 10);  // 9 period ticks and the final one
+  EXPECT_GE(sys.GetTimeMs(), 100u);
+  EXPECT_EQ(sys.GetTimeMs() % 5, 0u);
+  // Creating and destroying from the main thread while the thread ticks.
+  for (int i = 0; i < 200; ++i) {
+    ITimeObject* o = sys.CreateTimeObject(&obs, 15, 5);
+    o->Start(false, 0);
+    sys.DestroyTimeObject(o);
+  }
+  sys.StopTimerThread();
+  const std::uint64_t stoppedAt = sys.GetTimeMs();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(sys.GetTimeMs(), stoppedAt);
+  EXPECT_TRUE(sys.StartTimerThread());  // it can run again after a stop
+  sys.StopTimerThread();
+}
+
+TEST(TimeSystemSingleton, CreateGetDestroy) {
+  EXPECT_EQ(GetTimeSystem(), nullptr);
+  EXPECT_FALSE(StartTimerThread());
+  StopTimerThread();
+  CreateTimeSystem();
+  ASSERT_NE(GetTimeSystem(), nullptr);
+  EXPECT_NE(GetTimeSystem()->CreateTimeObject(nullptr, 5, 5), nullptr);
+  EXPECT_TRUE(StartTimerThread());
+  StopTimerThread();
+  DeleteAllTimeObjects();
+  DestroyTimeSystem();
+  EXPECT_EQ(GetTimeSystem(), nullptr);
+}
