@@ -73,6 +73,7 @@ struct WindowState {
   HWND active = nullptr;
   POINT lastCursor;  // screen position of the last mouse message
   HCURSOR currentCursor = nullptr;
+  int cursorShowCount = 0;  // the system cursor is visible while this is 0 or more
   std::map<int, std::unique_ptr<CursorObject>> systemCursors;
   bool videoTried = false;
   bool videoOk = false;
@@ -767,6 +768,15 @@ HCURSOR SetCursor(HCURSOR cursor) {
 }
 
 HCURSOR GetCursor() { return State().currentCursor; }
+
+int ShowCursor(BOOL show) {
+  auto& s = State();
+  const bool wasVisible = s.cursorShowCount >= 0;
+  s.cursorShowCount += show ? 1 : -1;
+  const bool visible = s.cursorShowCount >= 0;
+  if (s.videoOk && visible != wasVisible) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+  return s.cursorShowCount;
+}
 
 // ---- System metrics ----
 

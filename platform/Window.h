@@ -127,6 +127,9 @@ BOOL DestroyCursor(HCURSOR cursor);
 // Shows `cursor`, or hides the system cursor for null; returns the previous one.
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
+// Raises (show) or lowers the display count of the system cursor, which is visible while
+// the count is 0 or more; returns the new count.
+int ShowCursor(BOOL show);
 
 // System metrics and parameters.
 constexpr int SM_CXSCREEN = 0;

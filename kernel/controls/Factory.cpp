@@ -1,0 +1,497 @@
+// The control factory: object tables, creation and release, the shown list, images, fonts
+// and sounds. Drawing and input dispatch are in FactoryDispatch.cpp.
+#include "kernel/controls/Factory.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "framework/core/Common.h"
+#include "framework/core/OrvoAppBase.h"
+#include "framework/graphics/DDImage.h"
+#include "framework/graphics/ImageFont.h"
+#include "framework/resources/PakInterface.h"
+#include "framework/sound/MusicInterface.h"
+#include "framework/sound/SoundInstance.h"
+#include "framework/sound/SoundManager.h"
+#include "kernel/controls/ButtonVO.h"
+#include "kernel/controls/HandleImpls.h"
+#include "kernel/controls/SimpleVOs.h"
+#include "platform/Folders.h"
+#include "platform/Window.h"
+
+namespace ControlLibrary {
+
+namespace {
+
+Factory_impl* gFactory = nullptr;
+// Whether the system's own mouse cursor is shown; one flag for the process.
+bool gSystemCursorShown = true;
+
+}  // namespace
+
+void CreateControlFactory(Orvo::OrvoAppBase* app) {
+  if (gFactory != nullptr) return;
+  try {
+    gFactory = new Factory_impl(app);
+  } catch (...) {
+    gFactory = nullptr;
+  }
+}
+
+void DestroyControlFactory() {
+  Factory_impl* factory = gFactory;
+  if (factory == nullptr) return;
+  delete factory;
+  gFactory = nullptr;
+}
+
+Factory_impl* GetFactoryImpl() { return gFactory; }
+IFactory* GetControlFactory() { return gFactory; }
+
+Factory_impl::Factory_impl(Orvo::OrvoAppBase* app)
+    : mApp(app),
+      mObjects(kMaxObjects, nullptr),
+      mImages(kMaxImages),
+      mFonts(kMaxFonts),
+      mPlayedSounds(kMaxSounds, nullptr) {
+  mVOIds.SetBase(1);
+  mSoundIds.SetBase(1);
+  if (app == nullptr || app->mWidgetManager == nullptr) throw std::runtime_error("no widget manager");
+  mShown.reserve(kMaxObjects);
+  if (TimeLibrary::ITimeSystem* time = TimeLibrary::GetTimeSystem()) {
+    mTickTimer = time->CreateTimeObject(this, -1, 5);
+    if (mTickTimer != nullptr) {
+      mTickTimer->SetEndless(true);
+      mTickTimer->Start(false, 0);
+    }
+  }
+}
+
+Factory_impl::~Factory_impl() {
+  // The objects still registered were never deleted by the game; they go with the factory.
+  // Handles are deleted while the factory is still reachable, so their implementations
+  // can give back what they hold.
+  for (IBridgeToVO*& handle : mObjects) {
+    IBridgeToVO* doomed = handle;
+    handle = nullptr;
+    if (doomed != nullptr) {
+      mShown.erase(std::remove(mShown.begin(), mShown.end(), doomed), mShown.end());
+      delete doomed;
+    }
+  }
+  for (Orvo::SoundInstance*& instance : mPlayedSounds) {
+    if (instance != nullptr) instance->Release();
+    instance = nullptr;
+  }
+  for (FontRecord& record : mFonts) {
+    delete record.font;
+    record = {};
+  }
+  for (ImageRecord& record : mImages) {
+    delete record.image;
+    record = {};
+  }
+}
+
+// ---- Handles ----
+
+IFont* Factory_impl::CreateFont() { return new Font_impl(); }
+
+void Factory_impl::Release(IFont* font) {
+  if (font == nullptr) return;
+  if (--font->refCount <= 0) delete font;
+}
+
+IToolTip* Factory_impl::CreateToolTip() { return new ToolTip_impl(); }
+
+void Factory_impl::Release(IToolTip* toolTip) {
+  if (toolTip == nullptr) return;
+  if (--toolTip->refCount > 0) return;
+  if (mActiveToolTip == toolTip) mActiveToolTip = nullptr;
+  delete toolTip;
+}
+
+ICursor* Factory_impl::CreateCursor() { return new Cursor_impl(); }
+
+void Factory_impl::Release(ICursor* cursor) {
+  if (cursor == nullptr) return;
+  if (--cursor->refCount > 0) return;
+  if (mDefaultCursor == cursor) mDefaultCursor = nullptr;
+  if (mActiveCursor == cursor) SetActiveCursor(nullptr);
+  delete cursor;
+}
+
+ISound* Factory_impl::CreateSound() { return new Sound_impl(mSoundIds.Take()); }
+
+void Factory_impl::ReleaseSound(ISound* sound) {
+  if (sound == nullptr) return;
+  mSoundIds.GiveBack(sound->GetId());
+  delete sound;
+}
+
+// ---- Visual objects ----
+
+bool Factory_impl::RegisterVO(IBridgeToVO* handle) {
+  const std::uint32_t id = handle->GetId();
+  if (id >= static_cast<std::uint32_t>(kMaxObjects) || mObjects[id] != nullptr) return false;
+  mObjects[id] = handle;
+  return true;
+}
+
+template <class Bridge>
+Bridge* Factory_impl::MakeVO() {
+  const std::uint32_t id = mVOIds.Take();
+  auto* handle = new Bridge(id);
+  if (!RegisterVO(handle)) {
+    delete handle;
+    // Only an id outside the table fails here: keep it taken, so the pool does not hand
+    // it out again and again.
+    return nullptr;
+  }
+  return handle;
+}
+
+IRectVO* Factory_impl::CreateRectVO() { return MakeVO<RectVO_bridge>(); }
+IImageVO* Factory_impl::CreateImageVO() { return MakeVO<ImageVO_bridge>(); }
+IStringVO* Factory_impl::CreateStringVO() { return MakeVO<StringVO_Bridge>(); }
+ILinkVO* Factory_impl::CreateLinkVO() { return MakeVO<LinkVO_Bridge>(); }
+IButtonVO* Factory_impl::CreateButtonVO() { return MakeVO<ButtonVO_bridge>(); }
+ICheckBoxVO* Factory_impl::CreateCheckBoxVO() { return MakeVO<CheckBoxVO_bridge>(); }
+
+void Factory_impl::DeleteHandle(IBridgeToVO* handle) {
+  if (handle == nullptr || handle->Release() > 0) return;
+  HideVO(handle);
+  const std::uint32_t id = handle->GetId();
+  if (id >= static_cast<std::uint32_t>(kMaxObjects) || mObjects[id] != handle) return;
+  mObjects[id] = nullptr;
+  ForgetVO(handle->GetImpl());
+  mVOIds.GiveBack(id);
+  if (mDispatchDepth > 0) {
+    // Input is being delivered to an object right now; delete it once that returns.
+    mDeferredDeletes.push_back(handle);
+    return;
+  }
+  delete handle;
+}
+
+void Factory_impl::DeleteVO(ICheckBoxVO* vo) { DeleteHandle(static_cast<CheckBoxVO_bridge*>(vo)); }
+void Factory_impl::DeleteVO(IButtonVO* vo) { DeleteHandle(static_cast<ButtonVO_bridge*>(vo)); }
+void Factory_impl::DeleteVO(ILinkVO* vo) { DeleteHandle(static_cast<LinkVO_Bridge*>(vo)); }
+void Factory_impl::DeleteVO(IStringVO* vo) { DeleteHandle(static_cast<StringVO_Bridge*>(vo)); }
+void Factory_impl::DeleteVO(IImageVO* vo) { DeleteHandle(static_cast<ImageVO_bridge*>(vo)); }
+void Factory_impl::DeleteVO(IRectVO* vo) { DeleteHandle(static_cast<RectVO_bridge*>(vo)); }
+
+IBridgeToVO* Factory_impl::FindVO(std::uint32_t id) {
+  if (id < static_cast<std::uint32_t>(kMaxObjects)) return mObjects[id];
+  return nullptr;
+}
+
+void Factory_impl::ForgetVO(VisibleObject_impl* vo) {
+  if (mHovered == vo) mHovered = nullptr;
+  if (mFocused == vo) mFocused = nullptr;
+}
+
+int Factory_impl::ShownIndexOf(IBridgeToVO* handle) const {
+  auto it = std::find(mShown.begin(), mShown.end(), handle);
+  return it == mShown.end() ? -1 : static_cast<int>(it - mShown.begin());
+}
+
+bool Factory_impl::ShowVO(IBridgeToVO* handle) {
+  std::lock_guard<std::recursive_mutex> guard(mLock);
+  if (mShown.size() >= static_cast<std::size_t>(kMaxObjects) || ShownIndexOf(handle) >= 0) return false;
+  const int layer = handle->GetLayer();
+  auto at = std::find_if(mShown.begin(), mShown.end(), [&](IBridgeToVO* h) { return h->GetLayer() > layer; });
+  mShown.insert(at, handle);
+  return true;
+}
+
+bool Factory_impl::HideVO(IBridgeToVO* handle) {
+  std::lock_guard<std::recursive_mutex> guard(mLock);
+  const int index = ShownIndexOf(handle);
+  if (index < 0) return false;
+  mShown.erase(mShown.begin() + index);
+  return true;
+}
+
+void Factory_impl::SetVOVisible(std::uint32_t id, bool visible) {
+  IBridgeToVO* handle = FindVO(id);
+  if (handle == nullptr) return;
+  if (visible) {
+    ShowVO(handle);
+    return;
+  }
+  std::lock_guard<std::recursive_mutex> guard(mLock);
+  handle->Update(mFillList);
+  HideVO(handle);
+}
+
+void Factory_impl::ResortVO(std::uint32_t id) {
+  IBridgeToVO* handle = FindVO(id);
+  if (handle == nullptr || !handle->GetImpl()->IsVisible()) return;
+  {
+    std::lock_guard<std::recursive_mutex> guard(mLock);
+    if (ShownIndexOf(handle) < 0) return;
+    handle->Update(mFillList);
+    HideVO(handle);
+    mRedrawRequest = true;
+  }
+  ShowVO(handle);
+}
+
+int Factory_impl::TopLayer() {
+  std::lock_guard<std::recursive_mutex> guard(mLock);
+  int top = 0;
+  for (IBridgeToVO* h : mShown) top = std::max(top, h->GetLayer());
+  return top;
+}
+
+int Factory_impl::ShownCount() {
+  std::lock_guard<std::recursive_mutex> guard(mLock);
+  return static_cast<int>(mShown.size());
+}
+
+IBridgeToVO* Factory_impl::ShownAt(int index) {
+  std::lock_guard<std::recursive_mutex> guard(mLock);
+  return index >= 0 && index < static_cast<int>(mShown.size()) ? mShown[index] : nullptr;
+}
+
+void Factory_impl::SetFocusedVO(VisibleObject_impl* vo) {
+  if (vo == mFocused) return;
+  VisibleObject_impl* previous = mFocused;
+  mFocused = vo;
+  if (previous != nullptr && (vo == nullptr || previous->GetId() != vo->GetId())) previous->SetFocus(false);
+}
+
+void Factory_impl::SetActiveToolTip(IToolTip* toolTip) { mActiveToolTip = toolTip; }
+
+void Factory_impl::SetActiveCursor(ICursor* cursor) {
+  if (cursor == nullptr) cursor = mDefaultCursor;
+  mActiveCursor = cursor;
+  const bool showSystem = cursor == nullptr;
+  if (showSystem != gSystemCursorShown) {
+    plat::ShowCursor(showSystem ? 1 : 0);
+    gSystemCursorShown = showSystem;
+  }
+}
+
+void Factory_impl::SetDefaultCursor(ICursor* cursor) {
+  mDefaultCursor = cursor;
+  if (cursor != nullptr && mActiveCursor == nullptr) SetActiveCursor(nullptr);
+}
+
+void Factory_impl::DisableForModal() {
+  std::vector<IBridgeToVO*> disabled;
+  {
+    std::lock_guard<std::recursive_mutex> guard(mLock);
+    for (IBridgeToVO* h : mShown) {
+      VisibleObject_impl* vo = h->GetImpl();
+      if (vo->IsEnabled() && vo->IsVisible() && !vo->IsModalExempt()) disabled.push_back(h);
+    }
+  }
+  for (IBridgeToVO* h : disabled) {
+    h->AddRef();
+    h->GetImpl()->SetEnabled(false);
+  }
+  mModalStack.push_back(std::move(disabled));
+}
+
+void Factory_impl::RestoreAfterModal() {
+  if (mModalStack.empty()) return;
+  std::vector<IBridgeToVO*> list = std::move(mModalStack.back());
+  mModalStack.pop_back();
+  for (IBridgeToVO* h : list) {
+    h->GetImpl()->SetEnabled(true);
+    // A handle whose owner deleted it meanwhile goes now, with the last reference.
+    if (h->Release() <= 0 && FindVO(h->GetId()) == h) {
+      h->AddRef();
+      DeleteHandle(h);
+    }
+  }
+}
+
+void Factory_impl::AddPakFile(const std::string& directory, const std::string& pakName) {
+  const std::string folder = plat::GetCurrentDirectory();
+  if (!mApp->ChangeDirHook(folder)) plat::SetCurrentDirectoryA(folder.c_str());
+  if (Orvo::PakInterface* pak = Orvo::FindPakInterface()) pak->AddPakFile(pakName);
+}
+
+std::string Factory_impl::GetAppDataFolder() { return Orvo::GetAppDataFolder(); }
+
+void Factory_impl::AddKeybdSysObserver(KeybdSysMessageObserver* observer) {
+  if (observer != nullptr) mKeyObservers.push_back(observer);
+}
+
+// ---- Images ----
+
+bool Factory_impl::FindOrLoadImage(const std::string& name, int* id) {
+  if (name.empty()) return false;
+  for (int i = 0; i < kMaxImages; ++i) {
+    if (mImages[i].image != nullptr && mImages[i].name == name) {
+      ++mImages[i].count;
+      *id = i;
+      return true;
+    }
+  }
+  for (int i = 0; i < kMaxImages; ++i) {
+    if (mImages[i].image != nullptr) continue;
+    Orvo::Image* image = nullptr;
+    try {
+      image = mApp->LoadImageFile(name, true);
+    } catch (...) {
+      image = nullptr;
+    }
+    if (image == nullptr) return false;
+    mImages[i] = {image, name, 1};
+    *id = i;
+    return true;
+  }
+  return false;
+}
+
+bool Factory_impl::ReleaseImage(int* id) {
+  if (*id < 0 || *id >= kMaxImages) return false;
+  ImageRecord& record = mImages[*id];
+  *id = -1;
+  if (record.image == nullptr) return false;
+  if (--record.count == 0) {
+    delete record.image;
+    record = {};
+  }
+  return true;
+}
+
+Orvo::Image* Factory_impl::ImageAt(int id) const {
+  if (id < 0 || id >= kMaxImages) return nullptr;
+  return mImages[id].image;
+}
+
+bool Factory_impl::GetImageSize(int id, int* width, int* height) {
+  Orvo::Image* image = ImageAt(id);
+  if (image == nullptr) return false;
+  *width = image->GetWidth();
+  *height = image->GetHeight();
+  return true;
+}
+
+std::string Factory_impl::GetImageName(int id) {
+  return ImageAt(id) != nullptr ? mImages[id].name : std::string();
+}
+
+// ---- Fonts ----
+
+int Factory_impl::FindOrLoadFont(const std::string& name) {
+  if (name.empty()) return -1;
+  for (int i = 0; i < kMaxFonts; ++i) {
+    if (mFonts[i].font != nullptr && mFonts[i].name == name) {
+      ++mFonts[i].count;
+      return i;
+    }
+  }
+  for (int i = 0; i < kMaxFonts; ++i) {
+    if (mFonts[i].font != nullptr) continue;
+    Orvo::ImageFont* font = nullptr;
+    try {
+      font = new Orvo::ImageFont(mApp, name);
+    } catch (...) {
+      return -1;
+    }
+    if (!font->mLoaded) {
+      delete font;
+      return -1;
+    }
+    mFonts[i] = {font, name, 1};
+    return i;
+  }
+  return -1;
+}
+
+void Factory_impl::ReleaseFont(int* id) {
+  if (*id < 0 || *id >= kMaxFonts) return;
+  FontRecord& record = mFonts[*id];
+  if (record.font != nullptr && --record.count == 0) {
+    delete record.font;
+    record = {};
+  }
+  *id = -1;
+}
+
+int Factory_impl::GetFontHeight(int id) {
+  if (id < 0 || id >= kMaxFonts || mFonts[id].font == nullptr) return 0;
+  return mFonts[id].font->GetHeight();
+}
+
+int Factory_impl::GetTextWidth(int id, const std::string& text) {
+  if (id < 0 || id >= kMaxFonts || mFonts[id].font == nullptr) return 0;
+  return mFonts[id].font->StringWidth(text);
+}
+
+// ---- Sounds ----
+
+int Factory_impl::LoadSound(const std::string& name) {
+  const std::uint32_t id = mSoundIds.Take();
+  if (id < static_cast<std::uint32_t>(kMaxSounds)) {
+    const int sid = static_cast<int>(id);
+    if (mApp->mMusicInterface != nullptr && mApp->mMusicInterface->LoadMusic(sid, name)) return sid;
+    if (mApp->mSoundManager != nullptr && mApp->mSoundManager->LoadSoundAt(sid, name)) return sid;
+  }
+  mSoundIds.GiveBack(id);
+  return -1;
+}
+
+void Factory_impl::PlaySound(int id, bool loop) {
+  if (id < 0 || id >= kMaxSounds) return;
+  Orvo::SoundInstance* instance =
+      mApp->mSoundManager != nullptr ? mApp->mSoundManager->GetSoundInstance(id) : nullptr;
+  if (instance != nullptr) {
+    // The instance is kept (not released when it ends), so later calls on the same id never
+    // reach a freed instance; the one played before is given back now.
+    if (mPlayedSounds[id] != nullptr) mPlayedSounds[id]->Release();
+    mPlayedSounds[id] = instance;
+    instance->Play(loop, false);
+    return;
+  }
+  if (mApp->mMusicInterface != nullptr) mApp->mMusicInterface->PlayMusic(id, 0, !loop);
+}
+
+void Factory_impl::StopSound(int id) {
+  if (id < 0 || id >= kMaxSounds) return;
+  if (mPlayedSounds[id] != nullptr) {
+    mPlayedSounds[id]->Stop();
+  } else if (mApp->mMusicInterface != nullptr) {
+    mApp->mMusicInterface->StopMusic(id);
+  }
+}
+
+bool Factory_impl::IsSoundPlaying(int id) {
+  if (id < 0 || id >= kMaxSounds) return false;
+  if (mPlayedSounds[id] != nullptr) return mPlayedSounds[id]->IsPlaying();
+  return mApp->mMusicInterface != nullptr && mApp->mMusicInterface->IsPlaying(id);
+}
+
+void Factory_impl::SetSoundVolume(int id, double volume) {
+  if (id < 0 || id >= kMaxSounds) return;
+  if (mPlayedSounds[id] != nullptr) {
+    mPlayedSounds[id]->SetVolume(volume);
+  } else if (mApp->mMusicInterface != nullptr) {
+    mApp->mMusicInterface->SetSongVolume(id, volume);
+  }
+}
+
+void Factory_impl::UnloadSound(int* id) {
+  if (*id < 0 || *id >= kMaxSounds) {
+    *id = -1;
+    return;
+  }
+  if (mPlayedSounds[*id] != nullptr) {
+    mPlayedSounds[*id]->Release();
+    mPlayedSounds[*id] = nullptr;
+    if (mApp->mSoundManager != nullptr) mApp->mSoundManager->ReleaseSound(*id);
+  } else if (mApp->mMusicInterface != nullptr) {
+    mApp->mMusicInterface->UnloadMusic(*id);
+  }
+  // Both back-ends' loads took the id from the pool, so it goes back either way.
+  mSoundIds.GiveBack(static_cast<std::uint32_t>(*id));
+  *id = -1;
+}
+
+}  // namespace ControlLibrary

@@ -1,0 +1,189 @@
+// The control factory's implementation: tables of visual objects, images, fonts and played
+// sounds, the layer-ordered list of shown objects, hover and focus, the modal stack, the
+// drawing pass and the input dispatch. One per process, built by the kernel on the
+// application.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "kernel/common/IdPool.h"
+#include "kernel/controls/BaseVOBridge.h"
+#include "kernel/controls/IFactory.h"
+#include "kernel/time/ITimeSystem.h"
+
+namespace Orvo {
+class Graphics;
+class Image;
+class ImageFont;
+class OrvoAppBase;
+class SoundInstance;
+}  // namespace Orvo
+
+namespace ControlLibrary {
+
+class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObserver {
+ public:
+  static constexpr int kMaxObjects = 10240;
+  static constexpr int kMaxImages = 5120;
+  static constexpr int kMaxFonts = 1024;
+  static constexpr int kMaxSounds = 512;
+
+  // Throws when the application or its widget manager is missing.
+  explicit Factory_impl(Orvo::OrvoAppBase* app);
+  ~Factory_impl() override;
+  Factory_impl(const Factory_impl&) = delete;
+  Factory_impl& operator=(const Factory_impl&) = delete;
+
+  // ---- IFactory ----
+  IFont* CreateFont() override;
+  void Release(IFont* font) override;
+  IToolTip* CreateToolTip() override;
+  void Release(IToolTip* toolTip) override;
+  ICursor* CreateCursor() override;
+  void Release(ICursor* cursor) override;
+  ISound* CreateSound() override;
+  void ReleaseSound(ISound* sound) override;
+  IRectVO* CreateRectVO() override;
+  void DeleteVO(ICheckBoxVO* vo) override;
+  void DeleteVO(IButtonVO* vo) override;
+  void DeleteVO(ILinkVO* vo) override;
+  void DeleteVO(IStringVO* vo) override;
+  void DeleteVO(IImageVO* vo) override;
+  void DeleteVO(IRectVO* vo) override;
+  IImageVO* CreateImageVO() override;
+  IStringVO* CreateStringVO() override;
+  ILinkVO* CreateLinkVO() override;
+  IButtonVO* CreateButtonVO() override;
+  ICheckBoxVO* CreateCheckBoxVO() override;
+  void SetDefaultCursor(ICursor* cursor) override;
+  void AddPakFile(const std::string& directory, const std::string& pakName) override;
+  std::string GetAppDataFolder() override;
+  void AddKeybdSysObserver(KeybdSysMessageObserver* observer) override;
+
+  // ---- Shown list, focus, hover, modal state (used by the visual objects) ----
+  bool ShowVO(IBridgeToVO* handle);
+  bool HideVO(IBridgeToVO* handle);
+  void SetVOVisible(std::uint32_t id, bool visible);
+  void ResortVO(std::uint32_t id);
+  int TopLayer();
+  void SetFocusedVO(VisibleObject_impl* vo);
+  void SetActiveToolTip(IToolTip* toolTip);
+  void SetActiveCursor(ICursor* cursor);
+  void DisableForModal();
+  void RestoreAfterModal();
+  // Drops every pointer the factory keeps to an implementation that is going away.
+  void ForgetVO(VisibleObject_impl* vo);
+  // The registered handle with this id, or null.
+  IBridgeToVO* FindVO(std::uint32_t id);
+  int ShownCount();
+  IBridgeToVO* ShownAt(int index);
+  VisibleObject_impl* GetHoveredVO() const { return mHovered; }
+  VisibleObject_impl* GetFocusedVO() const { return mFocused; }
+  IToolTip* GetActiveToolTip() const { return mActiveToolTip; }
+  ICursor* GetActiveCursor() const { return mActiveCursor; }
+
+  // ---- Images ----
+  bool FindOrLoadImage(const std::string& name, int* id);
+  bool ReleaseImage(int* id);
+  bool GetImageSize(int id, int* width, int* height);
+  std::string GetImageName(int id);
+
+  // ---- Fonts ----
+  int FindOrLoadFont(const std::string& name);
+  void ReleaseFont(int* id);
+  int GetFontHeight(int id);
+  int GetTextWidth(int id, const std::string& text);
+
+  // ---- Sounds ----
+  int LoadSound(const std::string& name);
+  void PlaySound(int id, bool loop);
+  void StopSound(int id);
+  bool IsSoundPlaying(int id);
+  void SetSoundVolume(int id, double volume);
+  void UnloadSound(int* id);
+
+  // ---- Drawing on the current frame (colours opaque) ----
+  void DrawAll(Orvo::Graphics* g);
+  void DrawRectOutline(const VORect& rect, const VOColor& color);
+  void FillRectColour(const VORect& rect, const VOColor& color);
+  void DrawLineColour(const VOPoint& a, const VOPoint& b, const VOColor& color);
+  bool DrawImage(int id, const VORect& source, const VORect& target);
+  bool DrawImageRotated(int id, const VORect& source, const VORect& target, double angle,
+                        const VOPoint& centre, const VOPoint& offset);
+  void DrawText(IFont* font, const std::string& text, const VOPoint& at, const VOColor& color,
+                std::uint32_t alignH, std::uint32_t alignV);
+
+  // ---- Redraw request and input dispatch ----
+  // Timing thread: raises the redraw request when a shown object has changed.
+  void OnTimerTick(std::uint32_t id) override;
+  bool IsRedrawRequested() const { return mRedrawRequest; }
+  // Reads and clears the request.
+  bool TakeRedrawRequest() { return mRedrawRequest.exchange(false); }
+  void OnMouseMove(int x, int y);
+  void OnMouseDown(int x, int y, int button, int clicks);
+  void OnMouseUp(int x, int y, int button, int clicks);
+  void OnKeyChar(char c);
+  void OnKeyDown(int key);
+  void OnKeyUp(int key);
+
+  Orvo::OrvoAppBase* GetApp() const { return mApp; }
+
+ private:
+  struct ImageRecord {
+    Orvo::Image* image = nullptr;
+    std::string name;
+    std::uint16_t count = 0;
+  };
+  struct FontRecord {
+    Orvo::ImageFont* font = nullptr;
+    std::string name;
+    std::uint16_t count = 0;
+  };
+
+  template <class Bridge>
+  Bridge* MakeVO();
+  bool RegisterVO(IBridgeToVO* handle);
+  void DeleteHandle(IBridgeToVO* handle);
+  int ShownIndexOf(IBridgeToVO* handle) const;
+  Orvo::Image* ImageAt(int id) const;
+  // Keeps an object alive while input is delivered to it (a callback may delete it).
+  class DispatchGuard;
+
+  Orvo::OrvoAppBase* mApp;
+  std::vector<IBridgeToVO*> mObjects;  // slot index = id
+  std::vector<IBridgeToVO*> mShown;    // sorted by layer, ascending
+  std::vector<ImageRecord> mImages;
+  std::vector<FontRecord> mFonts;
+  std::vector<Orvo::SoundInstance*> mPlayedSounds;
+  TimeLibrary::ITimeObject* mTickTimer = nullptr;
+  std::atomic<bool> mRedrawRequest{false};
+  IToolTip* mActiveToolTip = nullptr;
+  ICursor* mActiveCursor = nullptr;
+  ICursor* mDefaultCursor = nullptr;
+  VisibleObject_impl* mHovered = nullptr;
+  VisibleObject_impl* mFocused = nullptr;
+  std::vector<std::vector<IBridgeToVO*>> mModalStack;
+  CommonLibrary::IdPool mVOIds;
+  CommonLibrary::IdPool mSoundIds;
+  std::vector<KeybdSysMessageObserver*> mKeyObservers;
+  std::vector<bool> mKeyWanted;
+  std::vector<VORect> mFillList;
+  std::recursive_mutex mLock;
+  Orvo::Graphics* mGraphics = nullptr;
+  // Handles whose last reference went while input was being delivered to them.
+  std::vector<IBridgeToVO*> mDeferredDeletes;
+  int mDispatchDepth = 0;
+};
+
+// The process's factory. Create does nothing when one exists and leaves none when the
+// application cannot carry one.
+void CreateControlFactory(Orvo::OrvoAppBase* app);
+void DestroyControlFactory();
+Factory_impl* GetFactoryImpl();
+
+}  // namespace ControlLibrary
