@@ -1,0 +1,159 @@
+// Loading an effect description into frame objects and playing its effects frame by frame.
+#include "kernel/effects/AnimationEffect.h"
+
+#include "kernel/common/GameFile.h"
+#include "kernel/controls/IFactory.h"
+
+namespace EffectLibrary {
+
+FrameObjectSource FrameObjectSource::FromControlFactory() {
+  FrameObjectSource source;
+  source.create = []() -> ControlLibrary::IImageVO* {
+    ControlLibrary::IFactory* factory = ControlLibrary::GetControlFactory();
+    return factory != nullptr ? factory->CreateImageVO() : nullptr;
+  };
+  source.destroy = [](ControlLibrary::IImageVO* vo) {
+    if (ControlLibrary::IFactory* factory = ControlLibrary::GetControlFactory()) factory->DeleteVO(vo);
+  };
+  return source;
+}
+
+AnimationEffectImpl::AnimationEffectImpl(std::uint32_t id, EffectMessageObserver* observer,
+                                         TimeLibrary::ITimeSystem* timeSystem, FrameObjectSource frames)
+    : EffectBase(id, observer, timeSystem), mFrames(std::move(frames)) {}
+
+AnimationEffectImpl::~AnimationEffectImpl() {
+  if (mTimer != nullptr) mTimer->Stop();
+  ReleaseDescription();
+}
+
+void AnimationEffectImpl::ReleaseDescription() {
+  if (mDescription && mFrames.destroy) ForEachFrame([this](ControlLibrary::IImageVO* vo) { mFrames.destroy(vo); });
+  mDescription.reset();
+  mEffectIndex = -1;
+  mFrameIndex = -1;
+}
+
+void AnimationEffectImpl::ForEachFrame(const std::function<void(ControlLibrary::IImageVO*)>& fn) {
+  if (!mDescription) return;
+  for (EffectRecord& effect : mDescription->effects) {
+    for (FrameRecord& frame : effect.frames) {
+      if (frame.frameVO != nullptr) fn(frame.frameVO);
+    }
+  }
+}
+
+const EffectRecord* AnimationEffectImpl::PlayableEffect(std::int16_t index) const {
+  if (!mDescription || index < 0 || static_cast<std::size_t>(index) >= mDescription->effects.size()) return nullptr;
+  const EffectRecord& effect = mDescription->effects[static_cast<std::size_t>(index)];
+  return effect.frames.empty() ? nullptr : &effect;
+}
+
+void AnimationEffectImpl::ShowFrame(std::int16_t effectIndex, std::int16_t frameIndex, bool visible) {
+  const EffectRecord* effect = PlayableEffect(effectIndex);
+  if (effect == nullptr || frameIndex < 0 || static_cast<std::size_t>(frameIndex) >= effect->frames.size()) return;
+  if (ControlLibrary::IImageVO* vo = effect->frames[static_cast<std::size_t>(frameIndex)].frameVO)
+    vo->SetVisible(visible);
+}
+
+void AnimationEffectImpl::RunFrameTimer(std::uint16_t ms) {
+  mTimer->Stop();
+  mTimer->SetTimes(ms, ms);
+  mTimer->SetEndless(false);
+  mTimer->Start(false, 0);
+}
+
+std::int32_t AnimationEffectImpl::GetEffectCount() {
+  return mDescription ? static_cast<std::int32_t>(mDescription->effects.size()) : 0;
+}
+
+void AnimationEffectImpl::ShowFirstFrame(std::int16_t effectIndex, bool visible) {
+  ShowFrame(effectIndex, 0, visible);
+}
+
+void AnimationEffectImpl::StartEffect(std::int16_t effectIndex) {
+  const EffectRecord* effect = PlayableEffect(effectIndex);
+  if (effect == nullptr) return;
+  // Starting over in the middle of a series: the frame shown so far goes away.
+  if (mEffectIndex >= 0) ShowFrame(mEffectIndex, mFrameIndex, false);
+  mEffectIndex = effectIndex;
+  mFrameIndex = 0;
+  ShowFrame(mEffectIndex, 0, true);
+  RunFrameTimer(effect->frames[0].time);
+}
+
+void AnimationEffectImpl::OnTimerTick(std::uint32_t) { NotifyStep(); }
+
+void AnimationEffectImpl::OnTimerFinished(std::uint32_t) {
+  const EffectRecord* effect = PlayableEffect(mEffectIndex);
+  if (effect == nullptr || mFrameIndex < 0) return;
+  const auto next = static_cast<std::size_t>(mFrameIndex) + 1;
+  if (next < effect->frames.size()) {
+    ShowFrame(mEffectIndex, static_cast<std::int16_t>(next), true);
+    ShowFrame(mEffectIndex, mFrameIndex, false);
+    mFrameIndex = static_cast<std::int16_t>(next);
+    RunFrameTimer(effect->frames[next].time);
+    return;
+  }
+  if (effect->autohide) ShowFrame(mEffectIndex, mFrameIndex, false);
+  mEffectIndex = -1;
+  mFrameIndex = -1;
+  NotifyFinished();
+}
+
+void AnimationEffectImpl::SetVisible(bool visible) {
+  if (!visible) ForEachFrame([](ControlLibrary::IImageVO* vo) { vo->SetVisible(false); });
+}
+
+void AnimationEffectImpl::Stop() {
+  mTimer->Stop();
+  ForEachFrame([](ControlLibrary::IImageVO* vo) { vo->SetVisible(false); });
+}
+
+void AnimationEffectImpl::SetPosition(int x, int y) {
+  ForEachFrame([x, y](ControlLibrary::IImageVO* vo) { vo->SetPosition(x, y); });
+}
+
+void AnimationEffectImpl::SetAlignment(std::uint32_t horizontal, std::uint32_t vertical) {
+  ForEachFrame([horizontal, vertical](ControlLibrary::IImageVO* vo) { vo->SetAlignment(horizontal, vertical); });
+}
+
+void AnimationEffectImpl::SetLayer(std::uint16_t layer) {
+  ForEachFrame([layer](ControlLibrary::IImageVO* vo) { vo->SetLayer(layer); });
+}
+
+bool AnimationEffectImpl::Load(const std::string& fileName) {
+  CommonLibrary::GameFile file(fileName);
+  if (!file.Open(CommonLibrary::GameFile::kModeReadWrite)) return false;
+  std::string text;
+  char chunk[512];
+  std::size_t got = 0;
+  do {
+    got = file.ReadBytes(chunk, sizeof(chunk));
+    text.append(chunk, got);
+  } while (got == sizeof(chunk));
+  file.Close();
+
+  auto description = std::make_unique<AnimationRecord>();
+  if (!ParseEffectDescription(text, *description)) return false;
+  mTimer->Stop();
+  ReleaseDescription();
+  mDescription = std::move(description);
+  // Each frame gets its own image object showing its cell of the strip; they start hidden.
+  const std::string image = "effects/" + mDescription->image;
+  const int w = mDescription->frameW;
+  const int h = mDescription->frameH;
+  for (EffectRecord& effect : mDescription->effects) {
+    for (FrameRecord& frame : effect.frames) {
+      frame.frameVO = mFrames.create ? mFrames.create() : nullptr;
+      if (frame.frameVO == nullptr) continue;
+      frame.frameVO->SetImage(image, false);
+      frame.frameVO->SetVisible(false);
+      frame.frameVO->SetSize(w, h);
+      frame.frameVO->SetSourceRect({(frame.index - 1) * w, 0, w, h});
+    }
+  }
+  return true;
+}
+
+}  // namespace EffectLibrary

@@ -1,0 +1,36 @@
+// What every effect kind shares: its id, observer, user value and the one time object it
+// owns on the time system, whose start and unused reports it forwards to the observer.
+#pragma once
+
+#include <cstdint>
+
+#include "kernel/effects/IEffectSystem.h"
+#include "kernel/time/ITimeSystem.h"
+
+namespace EffectLibrary {
+
+class EffectBase : public TimeLibrary::TimeObjectMessageObserver {
+ public:
+  // The timer is made with limit -1 and period 0; check HasTimer afterwards.
+  EffectBase(std::uint32_t id, EffectMessageObserver* observer, TimeLibrary::ITimeSystem* timeSystem);
+  ~EffectBase() override;
+  EffectBase(const EffectBase&) = delete;
+  EffectBase& operator=(const EffectBase&) = delete;
+
+  bool HasTimer() const { return mTimer != nullptr; }
+
+  void OnTimerStarted(std::uint32_t) override;
+  void OnTimerUnused(std::uint32_t) override;
+
+ protected:
+  void NotifyStep();
+  void NotifyFinished();
+
+  std::int32_t mUserValue = 0;
+  EffectMessageObserver* const mObserver;
+  TimeLibrary::ITimeSystem* const mTimeSystem;
+  const std::uint32_t mId;
+  TimeLibrary::ITimeObject* mTimer = nullptr;
+};
+
+}  // namespace EffectLibrary

@@ -1,0 +1,43 @@
+// The effect system: creates the effects on the time system it was given and owns them in a
+// fixed table indexed by effect id (1 to 2,047).
+#pragma once
+
+#include <array>
+#include <mutex>
+
+#include "kernel/effects/IEffectSystem.h"
+
+namespace EffectLibrary {
+
+class EffectSystem_impl : public IEffectSystem {
+ public:
+  static constexpr std::uint32_t kSlots = 2048;
+
+  EffectSystem_impl() = default;
+  ~EffectSystem_impl() override;
+  EffectSystem_impl(const EffectSystem_impl&) = delete;
+  EffectSystem_impl& operator=(const EffectSystem_impl&) = delete;
+
+  void SetTimeSystem(TimeLibrary::ITimeSystem* timeSystem) { mTimeSystem = timeSystem; }
+
+  IState2MoveEffect* CreateState2MoveEffect(EffectMessageObserver* observer, ControlLibrary::IVisibleObject* vo,
+                                            std::int32_t limitMs) override;
+  void DestroyEffect(IEffect* effect) override;
+  ITimerEffect* CreateTimerEffect(EffectMessageObserver* observer, ControlLibrary::IStringVO* vo,
+                                  std::int32_t limitMs) override;
+  ISwitcherVoEffect* CreateSwitcherEffect(EffectMessageObserver* observer) override;
+  IAnimationEffect* CreateAnimationEffect(EffectMessageObserver* observer) override;
+
+  void DeleteAllEffects();
+
+ private:
+  template <typename Impl, typename... Args>
+  Impl* Make(Args&&... args);
+
+  TimeLibrary::ITimeSystem* mTimeSystem = nullptr;
+  std::array<IEffect*, kSlots> mTable{};
+  // Effects are made and destroyed from the main thread and from timer callbacks.
+  std::recursive_mutex mLock;
+};
+
+}  // namespace EffectLibrary

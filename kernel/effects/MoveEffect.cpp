@@ -1,0 +1,168 @@
+// The move effect's step arithmetic and its reactions to the timer.
+#include "kernel/effects/MoveEffect.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace EffectLibrary {
+
+State2MoveEffectImpl::State2MoveEffectImpl(std::uint32_t id, EffectMessageObserver* observer,
+                                           TimeLibrary::ITimeSystem* timeSystem, ControlLibrary::IVisibleObject* vo,
+                                           std::int32_t limitMs)
+    : EffectBase(id, observer, timeSystem) {
+  SetVO(vo);
+  if (mTimer != nullptr) mTimer->SetLimit(limitMs);
+}
+
+State2MoveEffectImpl::~State2MoveEffectImpl() {
+  if (mTimer != nullptr && mTimer->IsRunning()) Stop();
+  // The reference taken in SetVO goes back, so the factory can delete the object later.
+  if (mVO != nullptr) mVO->Release();
+}
+
+void State2MoveEffectImpl::SetDuration(std::int32_t ms) {
+  mTimer->SetLimit(ms);
+  mSpeed = 0;
+}
+
+void State2MoveEffectImpl::SetSpeed(std::int32_t pixelsPerSecond) {
+  mSpeed = pixelsPerSecond;
+  mTimer->SetLimit(-1);
+}
+
+void State2MoveEffectImpl::ChangeSpeed(std::int32_t pixelsPerSecond) {
+  // In time mode there is no speed to scale the steps by.
+  if (!mTimer->IsRunning() || mSpeed == 0) return;
+  if (pixelsPerSecond < 1) {
+    mSpeed = 1;
+    return;
+  }
+  const float ratio = static_cast<float>(mSpeed) / static_cast<float>(pixelsPerSecond);
+  mStepX /= ratio;
+  mStepY /= ratio;
+  mSpeed = pixelsPerSecond;
+}
+
+void State2MoveEffectImpl::SaveState() {
+  mSavedSpeed = mSpeed;
+  mSavedStepX = mStepX;
+  mSavedStepY = mStepY;
+}
+
+void State2MoveEffectImpl::RestoreState() {
+  mSpeed = mSavedSpeed;
+  mStepX = mSavedStepX;
+  mStepY = mSavedStepY;
+}
+
+void State2MoveEffectImpl::SetVO(ControlLibrary::IVisibleObject* vo) {
+  if (vo == nullptr) return;
+  vo->AddRef();
+  if (mVO != nullptr) mVO->Release();
+  mVO = vo;
+}
+
+void State2MoveEffectImpl::SetVisible(bool visible) {
+  if (mVO != nullptr) mVO->SetVisible(visible);
+}
+
+bool State2MoveEffectImpl::ComputeSteps() {
+  const int dx = mEnd.x - mStart.x;
+  const int dy = mEnd.y - mStart.y;
+  const auto adx = static_cast<std::uint16_t>(std::abs(dx));
+  const auto ady = static_cast<std::uint16_t>(std::abs(dy));
+  const float m = static_cast<float>(std::max(adx, ady));
+  float r = 1.0f;
+  float rx = 0.0f;
+  float ry = 0.0f;
+  if (mSpeed != 0) {
+    mDistance = std::sqrt(static_cast<float>(dx) * dx + static_cast<float>(dy) * dy);
+    mTimer->SetEndless(true);
+    // The move time in ms; at least 1, since a speed above 1,000 times the distance would
+    // otherwise make it 0 and the steps infinite.
+    const float n = std::max(1.0f, std::trunc(m / (static_cast<float>(mSpeed) / 1000.0f)));
+    rx = adx / n;
+    ry = ady / n;
+  } else {
+    const std::int32_t limit = mTimer->GetLimit();
+    if (limit < 1) return false;
+    r = m / static_cast<float>(limit);
+    rx = adx / static_cast<float>(limit);
+    ry = ady / static_cast<float>(limit);
+  }
+  const float fiveR = std::fabs(5.0f * r);
+  const std::int32_t period = fiveR > 1.0f ? 5 : static_cast<std::int32_t>(5.0f / fiveR);
+  mStepX = static_cast<float>(period) * rx;
+  if (mStart.x > mEnd.x) mStepX = -mStepX;
+  mStepY = static_cast<float>(period) * ry;
+  if (mEnd.y < mStart.y) mStepY = -mStepY;
+  mTimer->SetPeriod(period);
+  mPosX = static_cast<float>(mStart.x);
+  mPosY = static_cast<float>(mStart.y);
+  return true;
+}
+
+bool State2MoveEffectImpl::Start(bool hold, std::uint16_t delayMs) {
+  if (mVO == nullptr || mStart == mEnd || (mTimer->GetLimit() == -1 && mSpeed == 0)) return false;
+  if (!ComputeSteps()) return false;
+  mVO->SetPosition(mStart);
+  if (!hold) mVO->SetVisible(true);
+  SaveState();
+  mShowOnStart = hold;
+  mStopped = false;
+  return mTimer->Start(hold, delayMs);
+}
+
+void State2MoveEffectImpl::Stop() {
+  mTimer->Stop();
+  mStopped = true;
+  if (mHideOnStop && mVO != nullptr) mVO->SetVisible(false);
+}
+
+void State2MoveEffectImpl::OnTimerStarted(std::uint32_t id) {
+  if (mShowOnStart) {
+    if (mVO != nullptr) mVO->SetVisible(true);
+    mShowOnStart = false;
+  }
+  EffectBase::OnTimerStarted(id);
+}
+
+void State2MoveEffectImpl::OnTimerTick(std::uint32_t) {
+  if (mStopped || mVO == nullptr) return;
+  mPosX += mStepX;
+  mPosY += mStepY;
+  if (mTimer->GetLimit() == -1) {
+    const float fx = mPosX - static_cast<float>(mStart.x);
+    const float fy = mPosY - static_cast<float>(mStart.y);
+    if (std::sqrt(fx * fx + fy * fy) > mDistance) {
+      mPosX = static_cast<float>(mEnd.x);
+      mPosY = static_cast<float>(mEnd.y);
+      mVO->SetPosition(mEnd);
+      Stop();
+      NotifyFinished();
+      return;
+    }
+  }
+  const ControlLibrary::VOPoint target{static_cast<int>(mPosX), static_cast<int>(mPosY)};
+  const ControlLibrary::VOPoint before = mVO->GetPosition();
+  mVO->SetPosition(target);
+  const ControlLibrary::VOPoint after = mVO->GetPosition();
+  if (after == before && target != before) {
+    mPosX -= mStepX;
+    mPosY -= mStepY;
+    mMoved = false;
+    if (mObserver != nullptr) mObserver->OnEffectBlocked(mId);
+    return;
+  }
+  mMoved = true;
+  NotifyStep();
+}
+
+void State2MoveEffectImpl::OnTimerFinished(std::uint32_t) {
+  if (mStopped) return;
+  if (mHideOnStop && mVO != nullptr) mVO->SetVisible(false);
+  NotifyFinished();
+}
+
+}  // namespace EffectLibrary

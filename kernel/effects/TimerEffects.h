@@ -1,0 +1,79 @@
+// Two effects driven by a plain periodic timer: the clock that counts seconds into a text
+// object, and the switcher that shows a list of objects one after the other.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "kernel/effects/EffectBase.h"
+
+namespace EffectLibrary {
+
+// "MM : SS" for a count of seconds, each part at least two digits.
+std::string FormatMinutesSeconds(std::uint32_t seconds);
+
+class TimerEffectImpl : public ITimerEffect, public EffectBase {
+ public:
+  TimerEffectImpl(std::uint32_t id, EffectMessageObserver* observer, TimeLibrary::ITimeSystem* timeSystem,
+                  ControlLibrary::IStringVO* vo, std::int32_t limitMs);
+
+  std::uint32_t GetId() override { return mId; }
+  void SetDuration(std::int32_t ms) override;
+  bool Start(bool hold, std::uint16_t delayMs) override;
+  void SetPaused(bool paused) override { mTimer->SetPaused(paused); }
+  void Stop() override { mTimer->Stop(); }
+  bool IsRunning() override { return mTimer->IsRunning(); }
+  void SetVisible(bool visible) override;
+  void SetUserValue(std::int32_t value) override { mUserValue = value; }
+  std::int32_t GetUserValue() override { return mUserValue; }
+
+  void SetVO(ControlLibrary::IStringVO* vo) override;
+  void SetCountDown(bool countDown) override { mCountDown = countDown; }
+  void SetPosition(int x, int y) override;
+  void SetEndless(bool endless) override;
+
+  void OnTimerTick(std::uint32_t id) override;
+  void OnTimerFinished(std::uint32_t id) override;
+
+  std::uint16_t GetSeconds() const { return mSeconds; }
+
+ private:
+  bool CountsDown() { return mCountDown && !mTimer->IsEndless(); }
+
+  ControlLibrary::IStringVO* mStringVO = nullptr;
+  bool mCountDown = false;
+  std::uint16_t mSeconds = 0;
+  ControlLibrary::VOPoint mPosition;
+};
+
+class SwitcherEffectImpl : public ISwitcherVoEffect, public EffectBase {
+ public:
+  SwitcherEffectImpl(std::uint32_t id, EffectMessageObserver* observer, TimeLibrary::ITimeSystem* timeSystem);
+
+  std::uint32_t GetId() override { return mId; }
+  void SetDuration(std::int32_t) override {}
+  bool Start(bool hold, std::uint16_t delayMs) override;
+  void SetPaused(bool paused) override { mTimer->SetPaused(paused); }
+  void Stop() override { mTimer->Stop(); }
+  bool IsRunning() override { return mTimer->IsRunning(); }
+  void SetVisible(bool visible) override;
+  void SetUserValue(std::int32_t value) override { mUserValue = value; }
+  std::int32_t GetUserValue() override { return mUserValue; }
+
+  void AddVO(ControlLibrary::IVisibleObject* vo) override { mObjects.push_back(vo); }
+  void SetPeriod(std::uint16_t ms) override { mPeriod = ms; }
+  void SetHideOnStop(bool hide) override { mHideOnStop = hide; }
+
+  void OnTimerTick(std::uint32_t id) override;
+  void OnTimerFinished(std::uint32_t id) override;
+
+ private:
+  ControlLibrary::IVisibleObject* Current() { return mCurrent < mObjects.size() ? mObjects[mCurrent] : nullptr; }
+
+  std::vector<ControlLibrary::IVisibleObject*> mObjects;
+  std::int32_t mPeriod = -1;  // ms; not set until SetPeriod
+  bool mHideOnStop = true;
+  std::uint16_t mCurrent = 0;
+};
+
+}  // namespace EffectLibrary

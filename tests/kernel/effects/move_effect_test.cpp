@@ -1,0 +1,226 @@
+// The move effect over a time system ticked by hand: steps and periods, time and speed
+// modes, holding, blocked objects, and destruction through the effect system.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "FakeVisualObjects.h"
+#include "kernel/effects/EffectSystem_impl.h"
+#include "kernel/effects/MoveEffect.h"
+#include "kernel/time/TimeSystem_impl.h"
+
+using namespace EffectLibrary;
+using ControlLibrary::VOPoint;
+
+namespace {
+
+struct Log : EffectMessageObserver {
+  void OnEffectStarted(std::uint32_t) override { events.push_back("started"); }
+  void OnEffectFinished(std::uint32_t) override { events.push_back("finished"); }
+  void OnEffectStep(std::uint32_t) override { ++steps; }
+  void OnEffectBlocked(std::uint32_t) override { ++blocked; }
+  std::vector<std::string> events;
+  int steps = 0;
+  int blocked = 0;
+};
+
+class MoveEffectTest : public ::testing::Test {
+ protected:
+  MoveEffectTest() { effects.SetTimeSystem(&time); }
+  State2MoveEffectImpl* Make(std::int32_t limit, VOPoint from, VOPoint to) {
+    auto* e = effects.CreateState2MoveEffect(&log, &vo, limit);
+    e->SetStartPoint(from.x, from.y);
+    e->SetEndPoint(to.x, to.y);
+    return dynamic_cast<State2MoveEffectImpl*>(e);
+  }
+  void Ticks(int n) {
+    for (int i = 0; i < n; ++i) time.TickTimeObjects();
+  }
+
+  TimeLibrary::TimeSystem_impl time;
+  EffectSystem_impl effects;
+  FakeVO vo;
+  Log log;
+};
+
+}  // namespace
+
+TEST_F(MoveEffectTest, StepsAndPeriodsFollowDistanceAndTime) {
+  struct Case {
+    VOPoint from, to;
+    std::int32_t limit;
+    float stepX, stepY;
+    int ticksPerPixelStep;  // ticks between two moves
+  };
+  const Case cases[] = {
+      {{100, 50}, {200, 50}, 1000, 1.0f, 0.0f, 2},    // 5r = 0.5: a 10 ms period, 1 px a tick
+      {{0, 0}, {300, 0}, 500, 3.0f, 0.0f, 1},         // 5r = 3: every 5 ms, 3 px
+      {{300, 0}, {0, 100}, 500, -3.0f, 1.0f, 1},      // leftwards: negative x
+      {{0, 300}, {30, 0}, 500, 0.3f, -3.0f, 1},       // upwards: negative y
+  };
+  for (const Case& c : cases) {
+    State2MoveEffectImpl* e = Make(c.limit, c.from, c.to);
+    ASSERT_TRUE(e->Start(false, 0));
+    EXPECT_FLOAT_EQ(e->GetStepX(), c.stepX);
+    EXPECT_FLOAT_EQ(e->GetStepY(), c.stepY);
+    vo.positions.clear();
+    Ticks(c.ticksPerPixelStep);
+    ASSERT_EQ(vo.positions.size(), 1u);
+    EXPECT_EQ(vo.positions[0].x, static_cast<int>(c.from.x + c.stepX));
+    effects.DestroyEffect(e);
+  }
+}
+
+TEST_F(MoveEffectTest, TimeModeRunsToTheLimitAndHides) {
+  State2MoveEffectImpl* e = Make(1000, {100, 50}, {200, 50});
+  ASSERT_TRUE(e->Start(false, 0));
+  EXPECT_TRUE(vo.visible);
+  EXPECT_EQ(vo.pos, (VOPoint{100, 50}));
+  Ticks(200);
+  EXPECT_EQ(log.events, (std::vector<std::string>{"started", "finished"}));
+  EXPECT_FALSE(e->IsRunning());
+  EXPECT_FALSE(vo.visible);
+  EXPECT_EQ(vo.pos.x, 200);
+  EXPECT_TRUE(e->HasMoved());
+}
+
+TEST_F(MoveEffectTest, RefusedStarts) {
+  State2MoveEffectImpl* e = Make(500, {10, 10}, {10, 10});
+  EXPECT_FALSE(e->Start(false, 0));
+  EXPECT_FALSE(vo.visible);
+  EXPECT_TRUE(vo.positions.empty());
+  e->SetEndPoint(20, 10);
+  e->SetDuration(-1);  // time mode without a time
+  EXPECT_FALSE(e->Start(false, 0));
+  auto* noObject = effects.CreateState2MoveEffect(&log, nullptr, 500);
+  noObject->SetEndPoint(5, 5);
+  EXPECT_FALSE(noObject->Start(false, 0));
+}
+
+TEST_F(MoveEffectTest, HeldStartShowsTheObjectWhenTheTimerStarts) {
+  State2MoveEffectImpl* e = Make(100, {0, 0}, {50, 0});
+  ASSERT_TRUE(e->Start(true, 10));
+  EXPECT_FALSE(vo.visible);
+  Ticks(3);
+  EXPECT_FALSE(vo.visible);  // paused: the delay does not count down
+  EXPECT_TRUE(log.events.empty());
+  e->SetPaused(false);
+  Ticks(2);
+  EXPECT_TRUE(vo.visible);
+  EXPECT_EQ(log.events, std::vector<std::string>{"started"});
+  EXPECT_EQ(vo.pos.x, 0);  // the delay's periods move nothing
+  Ticks(1);
+  EXPECT_GT(vo.pos.x, 0);
+}
+
+TEST_F(MoveEffectTest, SpeedModeSnapsToTheEndPoint) {
+  struct Case { std::int32_t speed; int ticks; };
+  // 1,000 px/s over 10 px: 5 px a tick, the third tick passes the end. A speed that would
+  // make the move time 0 ms still arrives, on the first tick.
+  for (const Case& c : {Case{1000, 3}, Case{100000, 1}}) {
+    log = Log{};
+    State2MoveEffectImpl* e = Make(-1, {0, 7}, {10, 7});
+    e->SetSpeed(c.speed);
+    ASSERT_TRUE(e->Start(false, 0));
+    Ticks(c.ticks - 1);
+    EXPECT_TRUE(log.events.size() == 1u) << c.speed;
+    Ticks(1);
+    EXPECT_EQ(log.events, (std::vector<std::string>{"started", "finished"})) << c.speed;
+    EXPECT_EQ(vo.positions.back(), (VOPoint{10, 7}));
+    EXPECT_FALSE(vo.visible);
+    EXPECT_FALSE(e->IsRunning());
+    effects.DestroyEffect(e);
+  }
+}
+
+TEST_F(MoveEffectTest, ChangeSpeedScalesStepsOnlyInSpeedMode) {
+  State2MoveEffectImpl* timed = Make(500, {0, 0}, {300, 0});
+  ASSERT_TRUE(timed->Start(false, 0));
+  timed->ChangeSpeed(50);  // no speed to scale from: ignored
+  EXPECT_FLOAT_EQ(timed->GetStepX(), 3.0f);
+  EXPECT_EQ(timed->GetSpeed(), 0);
+  effects.DestroyEffect(timed);
+
+  State2MoveEffectImpl* e = Make(-1, {0, 0}, {1000, 0});
+  e->SetSpeed(200);
+  ASSERT_TRUE(e->Start(false, 0));
+  EXPECT_FLOAT_EQ(e->GetStepX(), 1.0f);
+  e->ChangeSpeed(400);
+  EXPECT_FLOAT_EQ(e->GetStepX(), 2.0f);
+  e->ChangeSpeed(0);
+  EXPECT_EQ(e->GetSpeed(), 1);
+  EXPECT_FLOAT_EQ(e->GetStepX(), 2.0f);
+  e->RestoreState();
+  EXPECT_EQ(e->GetSpeed(), 200);
+  EXPECT_FLOAT_EQ(e->GetStepX(), 1.0f);
+}
+
+TEST_F(MoveEffectTest, BlockedObjectUndoesTheStepAndKeepsTicking) {
+  State2MoveEffectImpl* e = Make(500, {0, 0}, {300, 0});
+  ASSERT_TRUE(e->Start(false, 0));
+  vo.frozen = true;
+  Ticks(2);
+  EXPECT_EQ(log.blocked, 2);
+  EXPECT_FALSE(e->HasMoved());
+  vo.frozen = false;
+  Ticks(1);
+  EXPECT_EQ(vo.pos.x, 3);  // the undone steps are not carried over
+  EXPECT_TRUE(e->HasMoved());
+  EXPECT_TRUE(e->IsRunning());
+}
+
+TEST_F(MoveEffectTest, DestroyingARunningEffectStopsAndHidesSilently) {
+  State2MoveEffectImpl* e = Make(1000, {0, 0}, {100, 0});
+  EXPECT_EQ(vo.refs, 2);
+  ASSERT_TRUE(e->Start(false, 0));
+  Ticks(4);
+  effects.DestroyEffect(e);
+  effects.DestroyEffect(nullptr);
+  EXPECT_FALSE(vo.visible);
+  EXPECT_EQ(log.events, std::vector<std::string>{"started"});
+  EXPECT_EQ(vo.refs, 1);  // the effect's reference went back
+  vo.positions.clear();
+  Ticks(10);
+  EXPECT_TRUE(vo.positions.empty());
+}
+
+TEST_F(MoveEffectTest, ObserverMayDestroyTheEffectWhenItFinishes) {
+  struct Destroyer : EffectMessageObserver {
+    EffectSystem_impl* system = nullptr;
+    IEffect* effect = nullptr;
+    int finished = 0;
+    void OnEffectFinished(std::uint32_t) override {
+      ++finished;
+      system->DestroyEffect(effect);
+    }
+  } destroyer;
+  destroyer.system = &effects;
+  auto* e = effects.CreateState2MoveEffect(&destroyer, &vo, 10);
+  destroyer.effect = e;
+  e->SetEndPoint(40, 0);
+  ASSERT_TRUE(e->Start(false, 0));
+  Ticks(5);
+  EXPECT_EQ(destroyer.finished, 1);
+  EXPECT_EQ(vo.refs, 1);
+}
+
+TEST_F(MoveEffectTest, TableOfEffectIds) {
+  std::vector<IEffect*> all;
+  for (int i = 0; i < 2047; ++i) {
+    IEffect* e = effects.CreateSwitcherEffect(&log);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->GetId(), static_cast<std::uint32_t>(i + 1));
+    all.push_back(e);
+  }
+  EXPECT_EQ(effects.CreateTimerEffect(&log, nullptr, 1000), nullptr);
+  effects.DestroyEffect(all[41]);
+  IEffect* again = effects.CreateState2MoveEffect(&log, &vo, 100);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->GetId(), 42u);
+  effects.DeleteAllEffects();
+  EXPECT_EQ(vo.refs, 1);
+  // Without a time system nothing can be made.
+  EffectSystem_impl bare;
+  EXPECT_EQ(bare.CreateSwitcherEffect(&log), nullptr);
+}
