@@ -16,6 +16,7 @@ declare -A sources=(
   [demo]="framework/core/Demo.cpp framework/core/Buffer.cpp framework/core/Common.cpp platform/Threads.cpp platform/Debug.cpp"
   [registry]="platform/Registry.cpp"
   [descparser]="framework/resources/DescParser.cpp framework/resources/PakInterface.cpp platform/Files.cpp framework/core/Common.cpp platform/Threads.cpp platform/Debug.cpp"
+  [effect_description]="kernel/effects/EffectDescription.cpp"
 )
 # The image readers: one target each, all over the same sources and libraries.
 image_sources="tests/fuzz/image_fuzz_support.cpp framework/graphics/ImageLib.cpp framework/graphics/ImageLibPNG.cpp framework/graphics/ImageLibJPEG.cpp framework/resources/PakInterface.cpp platform/Files.cpp platform/Module.cpp platform/J2KCodec.cpp"
