@@ -1,5 +1,8 @@
 // The stand-in libraries this layer provides, registered on the first LoadLibrary.
+#include "platform/BassDll.h"
 #include "platform/DirectDraw.h"
+#include "platform/DirectSound.h"
+#include "platform/FModDll.h"
 #include "platform/J2KCodec.h"
 #include "platform/Module.h"
 #include "platform/VersionDll.h"
@@ -11,6 +14,9 @@ void RegisterBuiltinModules() {
   RegisterDirectDrawModule();
   RegisterVersionModule();
   RegisterJ2KCodecModule();
+  RegisterDirectSoundModule();
+  RegisterBassModule();
+  RegisterFModModule();
 }
 
 }  // namespace plat

@@ -11,8 +11,9 @@
 #include "framework/graphics/Graphics.h"
 #include "framework/graphics/ImageAppLink.h"
 #include "framework/graphics/ImageLib.h"
+#include "framework/sound/BassMusicInterface.h"
+#include "framework/sound/FModMusicInterface.h"
 #include "framework/sound/MusicInterface.h"
-#include "framework/sound/NullMusicInterfaceUntilSoundLands.h"
 #include "framework/sound/SoundInstance.h"
 #include "framework/sound/SoundManager.h"
 #include "framework/widgets/Dialog.h"
@@ -221,8 +222,8 @@ void OrvoAppBase::PlaySoundById(int id, int pan) {
 
 MusicInterface* OrvoAppBase::CreateMusicInterface(plat::HWND window) {
   if (mNoSound) return new MusicInterface();
-  // The Bass (and FMod) back-ends are not built yet; a named stand-in takes their place.
-  return new NullMusicInterfaceUntilSoundLands();
+  if (mUseFMod) return new FModMusicInterface(window);
+  return new BassMusicInterface(window);
 }
 
 // ---- Images ----

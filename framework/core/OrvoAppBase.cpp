@@ -10,7 +10,7 @@
 #include "framework/resources/PakInterface.h"
 #include "framework/resources/ResourceManager.h"
 #include "framework/sound/MusicInterface.h"
-#include "framework/sound/NullSoundManagerUntilSoundLands.h"
+#include "framework/sound/DSoundManager.h"
 #include "framework/widgets/WidgetManager.h"
 #include "platform/Folders.h"
 #include "platform/MessageBox.h"
@@ -335,7 +335,7 @@ void OrvoAppBase::Init() {
   }
 
   // 17, 18. Sound.
-  if (!mSoundManager) mSoundManager = new NullSoundManagerUntilSoundLands();
+  if (!mSoundManager) mSoundManager = new DSoundManager(mNoSound ? nullptr : mHWnd.load(), mUseFMod);
   SetSfxVolume(mSfxVolume);
   mMusicInterface = CreateMusicInterface(mInvisHWnd);
   SetMusicVolume(mMusicVolume);

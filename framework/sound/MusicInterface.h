@@ -1,5 +1,6 @@
-// The music interface. This base class is the do-nothing music of a program without sound;
-// the music back-ends derive from it.
+// The music interface: songs loaded under ids the caller chooses, played, paused, faded and
+// levelled by id, with a per-update step that drives the fades. This base class is also the
+// silent music of a program without sound; the back-ends derive from it.
 #pragma once
 
 #include <string>
@@ -13,18 +14,22 @@ class MusicInterface {
   virtual bool LoadMusic(int songId, const std::string& fileName) { return false; }
   virtual void PlayMusic(int songId, int offset = 0, bool noLoop = false) {}
   virtual void StopMusic(int songId) {}
+  virtual void PauseMusic(int songId) {}
+  virtual void ResumeMusic(int songId) {}
   virtual void StopAllMusic() {}
   virtual void UnloadMusic(int songId) {}
   virtual void UnloadAllMusic() {}
-  virtual void PauseMusic(int songId) {}
-  virtual void ResumeMusic(int songId) {}
+  virtual void PauseAllMusic() {}
+  virtual void ResumeAllMusic() {}
   virtual void FadeIn(int songId, int offset = -1, double speed = 0.002, bool noLoop = false) {}
-  virtual void FadeOut(int songId, bool stopSong = true, double speed = 0.004) {}
-  virtual void FadeOutAll(bool stopSong = true, double speed = 0.004) {}
+  virtual void FadeOut(int songId, bool stopWhenDone = true, double speed = 0.004) {}
+  virtual void FadeOutAll(bool stopWhenDone = true, double speed = 0.004) {}
   virtual void SetSongVolume(int songId, double volume) {}
+  virtual void SetSongMaxVolume(int songId, double maxVolume) {}
   virtual bool IsPlaying(int songId) { return false; }
+  // The global music volume, 0..1.
   virtual void SetVolume(double volume) {}
-  virtual void SetMusicAmplify(int songId, double amp) {}
+  virtual void SetMusicAttribute(int songId, double value) {}
   // Called once per logic update.
   virtual void Update() {}
 };

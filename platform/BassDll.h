@@ -1,0 +1,49 @@
+// The stand-in for the music library "bass.dll": streams decoded whole from WAV and Ogg
+// Vorbis files (read through the sound-file reader: the pak archives, then the disk) and
+// played through the software mixer, with per-channel volume, looping, pause and the
+// global stream and module volumes. Tracker modules are not played: loading one gives 0, and
+// callers fall back. Every function is safe from any thread.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/Types.h"
+
+namespace plat {
+
+using QWORD = std::uint64_t;
+
+// The calling shapes of the library's functions, shared by the library and its callers.
+using BASS_Init_Fn = BOOL (*)(int device, DWORD freq, DWORD flags, void* window, const void* clsid);
+using BASS_Init_Old_Fn = BOOL (*)(int device, DWORD freq, DWORD flags, void* window);
+using BASS_Void_Fn = BOOL (*)();
+using BASS_SetGlobalVolumes_Fn = BOOL (*)(int music, int sample, int stream);
+using BASS_SetVolume_Fn = BOOL (*)(DWORD volume);
+using BASS_GetVolume_Fn = DWORD (*)();
+using BASS_SetConfig_Fn = DWORD (*)(DWORD option, DWORD value);
+using BASS_GetConfig_Fn = DWORD (*)(DWORD option);
+using BASS_Channel_Fn = BOOL (*)(DWORD handle);
+using BASS_ChannelPlay_Fn = BOOL (*)(DWORD handle, BOOL restart);
+using BASS_ChannelSetAttributes_Fn = BOOL (*)(DWORD handle, int freq, int volume, int pan);
+using BASS_ChannelSetPosition_Fn = BOOL (*)(DWORD handle, QWORD position);
+using BASS_ChannelIsActive_Fn = DWORD (*)(DWORD handle);
+using BASS_ChannelSetFlags_Fn = BOOL (*)(DWORD handle, DWORD flags);
+using BASS_MusicLoad_Fn = DWORD (*)(BOOL mem, const void* file, QWORD offset, DWORD length, DWORD flags, DWORD freq);
+using BASS_MusicLoad_Old_Fn = DWORD (*)(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags);
+using BASS_MusicFree_Fn = void (*)(DWORD handle);
+using BASS_MusicSetAttribute_Fn = DWORD (*)(DWORD handle, DWORD attrib, DWORD value);
+using BASS_StreamCreateFile_Fn = DWORD (*)(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags);
+using BASS_StreamFree_Fn = BOOL (*)(DWORD handle);
+using BASS_ErrorGetCode_Fn = int (*)();
+
+constexpr DWORD BASS_ACTIVE_STOPPED = 0;
+constexpr DWORD BASS_ACTIVE_PLAYING = 1;
+constexpr DWORD BASS_ACTIVE_PAUSED = 3;
+constexpr DWORD BASS_SAMPLE_LOOP = 4;
+constexpr DWORD BASS_CONFIG_GVOL_STREAM = 5;
+constexpr DWORD BASS_CONFIG_GVOL_MUSIC = 6;
+
+// Registers "bass.dll".
+void RegisterBassModule();
+
+}  // namespace plat
