@@ -1,0 +1,296 @@
+// The control factory: object tables and the shown list, images and fonts shared by name,
+// sounds, cursors, the modal stack, the drawing pass and the dispatch of input.
+#include <filesystem>
+
+#include "framework/graphics/ImageLib.h"
+#include "kernel/controls/HandleImpls.h"
+#include "kernel/controls/SimpleVOs.h"
+#include "tests/framework/graphics/GraphicsTestUtil.h"
+#include "tests/kernel/controls/ControlsFixture.h"
+
+namespace {
+
+using namespace ControlLibrary;
+using controls_test::FactoryTest;
+using controls_test::Recorder;
+
+IBridgeToVO* Handle(IVisibleObject* vo) { return dynamic_cast<IBridgeToVO*>(vo); }
+
+// A 4 x 2 PNG with distinct pixels, written into the sandbox.
+std::string WriteFixtureImage(const std::filesystem::path& folder) {
+  ImageLib::Image image;
+  image.mWidth = 4;
+  image.mHeight = 2;
+  image.mBits = new std::uint32_t[8]{0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF,
+                                     0xFF800000, 0xFF008000, 0xFF000080, 0xFF808080};
+  const std::string path = (folder / "strip.png").string();
+  EXPECT_TRUE(ImageLib::WritePNGImage(path, &image));
+  return path;
+}
+
+TEST(FactoryCreation, NeedsAnApplicationWithWidgetManager) {
+  CreateControlFactory(nullptr);
+  EXPECT_EQ(GetControlFactory(), nullptr);
+}
+
+TEST_F(FactoryTest, IdsStartAtTwoAndReturnAfterDeletion) {
+  IRectVO* a = factory->CreateRectVO();
+  IImageVO* b = factory->CreateImageVO();
+  EXPECT_EQ(a->GetId(), 2u);
+  EXPECT_EQ(b->GetId(), 3u);
+  factory->DeleteVO(a);
+  EXPECT_EQ(factory->FindVO(2), nullptr);
+  EXPECT_EQ(factory->CreateStringVO()->GetId(), 2u);
+  EXPECT_EQ(factory->FindVO(3), Handle(b));
+}
+
+TEST_F(FactoryTest, ShownListKeepsLayerOrderAndRefusesDoubles) {
+  IRectVO* high = factory->CreateRectVO();
+  IRectVO* lowA = factory->CreateRectVO();
+  IRectVO* lowB = factory->CreateRectVO();
+  high->SetLayer(5);
+  high->SetVisible(true);
+  lowA->SetVisible(true);
+  lowB->SetVisible(true);
+  ASSERT_EQ(factory->ShownCount(), 3);
+  EXPECT_EQ(factory->ShownAt(0), Handle(lowA));
+  EXPECT_EQ(factory->ShownAt(1), Handle(lowB));  // shown later on the same layer: above
+  EXPECT_EQ(factory->ShownAt(2), Handle(high));
+  EXPECT_FALSE(factory->ShowVO(Handle(lowA)));
+  EXPECT_EQ(factory->ShownCount(), 3);
+  EXPECT_EQ(factory->TopLayer(), 5);
+  // A layer change re-sorts the shown list.
+  lowA->SetLayer(9);
+  EXPECT_EQ(factory->ShownAt(2), Handle(lowA));
+  high->SetVisible(false);
+  EXPECT_EQ(factory->ShownCount(), 2);
+}
+
+TEST_F(FactoryTest, DeleteWithTwoReferencesOnlyLowersTheCount) {
+  IRectVO* vo = factory->CreateRectVO();
+  vo->SetVisible(true);
+  vo->AddRef();
+  const std::uint32_t id = vo->GetId();
+  factory->DeleteVO(vo);
+  EXPECT_EQ(factory->FindVO(id), Handle(vo));
+  EXPECT_EQ(factory->ShownCount(), 1);
+  factory->DeleteVO(vo);
+  EXPECT_EQ(factory->FindVO(id), nullptr);
+  EXPECT_EQ(factory->ShownCount(), 0);
+}
+
+TEST_F(FactoryTest, ImagesAreSharedByNameUntilTheLastRelease) {
+  const std::string path = WriteFixtureImage(sandbox.root);
+  int first = -1, second = -1, width = 0, height = 0;
+  ASSERT_TRUE(factory->FindOrLoadImage(path, &first));
+  ASSERT_TRUE(factory->FindOrLoadImage(path, &second));
+  EXPECT_EQ(first, second);
+  EXPECT_TRUE(factory->GetImageSize(first, &width, &height));
+  EXPECT_EQ(width * 10 + height, 42);
+  const int id = first;
+  EXPECT_TRUE(factory->ReleaseImage(&first));
+  EXPECT_EQ(first, -1);
+  EXPECT_TRUE(factory->GetImageSize(id, &width, &height));
+  EXPECT_TRUE(factory->ReleaseImage(&second));
+  EXPECT_FALSE(factory->GetImageSize(id, &width, &height));
+  int failed = 7;
+  EXPECT_FALSE(factory->FindOrLoadImage("", &failed));
+  EXPECT_FALSE(factory->FindOrLoadImage((sandbox.root / "missing.png").string(), &failed));
+  failed = 5119;  // inside the table, but empty
+  EXPECT_FALSE(factory->ReleaseImage(&failed));
+  EXPECT_EQ(failed, -1);
+}
+
+TEST_F(FactoryTest, FontsFailWithoutNameOrFileAndReportZeroSizes) {
+  EXPECT_EQ(factory->FindOrLoadFont(""), -1);
+  EXPECT_EQ(factory->FindOrLoadFont("fonts/none_such.txt"), -1);
+  IFont* font = factory->CreateFont();
+  EXPECT_FALSE(font->Load("fonts/none_such.txt"));
+  EXPECT_EQ(static_cast<Font_impl*>(font)->GetFontId(), -1);
+  EXPECT_EQ(font->GetHeight(), 0);
+  EXPECT_EQ(font->GetTextWidth("abc"), 0);
+  factory->Release(font);
+}
+
+TEST_F(FactoryTest, SoundThatNoBackEndLoadsGivesItsIdBack) {
+  ISound* sound = factory->CreateSound();
+  EXPECT_EQ(sound->GetId(), 2u);
+  EXPECT_EQ(sound->Load("sounds/none_such.wav"), -1);
+  factory->ReleaseSound(sound);
+  ISound* next = factory->CreateSound();
+  EXPECT_EQ(next->GetId(), 2u);  // neither the failed load nor the released handle kept an id
+  factory->ReleaseSound(next);
+}
+
+TEST_F(FactoryTest, CursorSizeAndTheDefaultCursor) {
+  ICursor* cursor = factory->CreateCursor();
+  EXPECT_EQ(static_cast<Cursor_impl*>(cursor)->GetCursorSize(), (VOSize{16, 16}));
+  cursor->SetRect({0, 0, 24, 0});
+  EXPECT_EQ(static_cast<Cursor_impl*>(cursor)->GetCursorSize(), (VOSize{16, 16}));
+  cursor->SetRect({0, 0, 24, 30});
+  EXPECT_EQ(static_cast<Cursor_impl*>(cursor)->GetCursorSize(), (VOSize{24, 30}));
+
+  factory->SetDefaultCursor(cursor);
+  EXPECT_EQ(factory->GetActiveCursor(), cursor);
+  factory->SetActiveCursor(nullptr);
+  EXPECT_EQ(factory->GetActiveCursor(), cursor);
+  // The last release of the active default cursor leaves no cursor pointing at it.
+  factory->Release(cursor);
+  EXPECT_EQ(factory->GetActiveCursor(), nullptr);
+}
+
+TEST_F(FactoryTest, ModalStackDisablesShownObjectsAndRestoresThem) {
+  factory->RestoreAfterModal();  // empty stack: nothing happens
+  IRectVO* plain = factory->CreateRectVO();
+  IRectVO* exempt = factory->CreateRectVO();
+  IRectVO* hidden = factory->CreateRectVO();
+  plain->SetVisible(true);
+  exempt->SetVisible(true);
+  exempt->SetModalExempt(true);
+  factory->DisableForModal();
+  EXPECT_FALSE(plain->IsEnabled());
+  EXPECT_TRUE(exempt->IsEnabled());
+  EXPECT_TRUE(hidden->IsEnabled());
+  factory->RestoreAfterModal();
+  EXPECT_TRUE(plain->IsEnabled());
+  EXPECT_EQ(Handle(plain)->GetRefCount(), 1);
+}
+
+TEST_F(FactoryTest, DrawingPassClearsOldAreasBlackAndDrawsByLayer) {
+  IRectVO* below = factory->CreateRectVO();
+  IRectVO* above = factory->CreateRectVO();
+  below->SetFillMode(1);
+  above->SetFillMode(1);
+  below->SetColor({255, 0, 0});
+  above->SetColor({0, 0, 255});
+  below->SetPosition(10, 10);
+  above->SetPosition(20, 20);
+  above->SetLayer(1);
+  above->SetVisible(true);
+  below->SetVisible(true);
+  Frame();
+  EXPECT_EQ(Pixel(15, 15), 0xFF0000u);
+  EXPECT_EQ(Pixel(25, 25), 0x0000FFu);  // the higher layer is drawn over the lower one
+  EXPECT_EQ(Pixel(150, 5), 0x102030u);  // outside every object nothing is touched
+
+  factory->OnTimerTick(0);
+  EXPECT_FALSE(factory->TakeRedrawRequest());  // nothing changed since the frame
+  above->SetPosition(100, 100);
+  factory->OnTimerTick(0);
+  EXPECT_TRUE(factory->TakeRedrawRequest());
+  EXPECT_FALSE(factory->TakeRedrawRequest());  // taken once
+  Frame();
+  EXPECT_EQ(Pixel(35, 35), 0x000000u);  // the old area is cleared black
+  EXPECT_EQ(Pixel(15, 15), 0xFF0000u);
+  EXPECT_EQ(Pixel(105, 105), 0x0000FFu);
+}
+
+TEST_F(FactoryTest, ImageDrawingFillsMissingSidesFromTheImage) {
+  const std::string path = WriteFixtureImage(sandbox.root);
+  int id = -1;
+  ASSERT_TRUE(factory->FindOrLoadImage(path, &id));
+  Frame();  // makes the canvas the current frame
+  // Source width 0, height 1: the whole image (two rows) is the source, but the target is
+  // one row high, so both rows are squeezed into it.
+  EXPECT_TRUE(factory->DrawImage(id, {0, 0, 0, 1}, {50, 50, 0, 0}));
+  EXPECT_LE(gtest_util::ChannelDiff(Pixel(50, 50), 0xC00000u), 2);
+  EXPECT_LE(gtest_util::ChannelDiff(Pixel(53, 50), 0xC0C0C0u), 2);
+  EXPECT_EQ(Pixel(50, 51), 0x102030u);
+  EXPECT_EQ(Pixel(54, 50), 0x102030u);
+  // A given source part lands at the target's corner at its own size.
+  EXPECT_TRUE(factory->DrawImage(id, {1, 1, 2, 1}, {60, 60, 0, 0}));
+  EXPECT_LE(gtest_util::ChannelDiff(Pixel(60, 60), 0x008000u), 2);
+  EXPECT_LE(gtest_util::ChannelDiff(Pixel(61, 60), 0x000080u), 2);
+  EXPECT_EQ(Pixel(62, 60), 0x102030u);
+  EXPECT_EQ(Pixel(60, 61), 0x102030u);
+  EXPECT_FALSE(factory->DrawImage(5120, {}, {}));
+  EXPECT_FALSE(factory->DrawImage(id + 1, {}, {}));
+  factory->ReleaseImage(&id);
+}
+
+class DispatchTest : public FactoryTest {
+ protected:
+  IRectVO* Shown(int x, int y, int w, int h) {
+    IRectVO* vo = factory->CreateRectVO();
+    vo->SetPosition(x, y);
+    vo->SetSize(w, h);
+    vo->SetVisible(true);
+    vo->AddMouseObserver(&rec);
+    vo->AddKeybdObserver(&rec);
+    return vo;
+  }
+  std::string Id(IVisibleObject* vo) { return std::to_string(vo->GetId()); }
+  Recorder rec;
+};
+
+TEST_F(DispatchTest, EdgesCountAsInsideAndTheTopObjectIsHit) {
+  IRectVO* a = Shown(10, 10, 20, 20);
+  IRectVO* b = Shown(25, 25, 20, 20);
+  factory->OnMouseMove(30, 30);  // inside both: the later one is on top
+  factory->OnMouseMove(10, 30);  // left-bottom edge of a
+  factory->OnMouseMove(45, 45);  // right-bottom edge of b
+  factory->OnMouseMove(46, 45);  // outside everything
+  EXPECT_EQ(rec.log, (std::vector<std::string>{"enter " + Id(b), "leave " + Id(b), "enter " + Id(a), "leave " + Id(a),
+                                               "enter " + Id(b), "leave " + Id(b)}));
+  EXPECT_EQ(factory->GetHoveredVO(), nullptr);
+}
+
+TEST_F(DispatchTest, PressFocusesOnlyObjectsThatCanTakeIt) {
+  IRectVO* a = Shown(0, 0, 10, 10);
+  IRectVO* b = Shown(50, 0, 10, 10);
+  b->SetFocusable(false);
+  factory->OnMouseMove(5, 5);
+  factory->OnMouseDown(5, 5, kMouseLeft, 1);
+  EXPECT_TRUE(a->HasFocus());
+  factory->OnMouseMove(55, 5);
+  factory->OnMouseDown(55, 5, kMouseRight, 1);
+  factory->OnMouseUp(55, 5, kMouseRight, 1);
+  EXPECT_TRUE(a->HasFocus());
+  factory->OnKeyChar('x');  // keys go to the focused object
+  EXPECT_EQ(rec.log.back(), "char " + Id(a) + " " + std::to_string('x'));
+  EXPECT_EQ(rec.log[rec.log.size() - 2], "click " + Id(b) + " 1");
+}
+
+TEST_F(DispatchTest, KeyObserverThatDidNotWantTheDownGetsNoUp) {
+  struct SysKeys : KeybdSysMessageObserver {
+    bool wants = true;
+    std::vector<int> downs, ups;
+    bool WantsKeys() override { return wants; }
+    void OnKeyDown(int key) override { downs.push_back(key); }
+    void OnKeyUp(int key) override { ups.push_back(key); }
+  } willing, unwilling;
+  unwilling.wants = false;
+  factory->AddKeybdSysObserver(&willing);
+  factory->AddKeybdSysObserver(&unwilling);
+  factory->OnKeyDown(65);
+  unwilling.wants = true;  // not asked again at key-up
+  factory->OnKeyUp(65);
+  EXPECT_EQ(willing.downs, std::vector<int>{65});
+  EXPECT_EQ(willing.ups, std::vector<int>{65});
+  EXPECT_TRUE(unwilling.downs.empty());
+  EXPECT_TRUE(unwilling.ups.empty());
+}
+
+// An observer that deletes the object it is told about, from inside the callback.
+TEST_F(DispatchTest, ObjectDeletedByItsOwnClickIsDeletedAfterTheDispatch) {
+  struct Deleter : MouseMessageObserver {
+    IRectVO* target = nullptr;
+    void OnMouseClick(std::uint32_t, int) override {
+      GetControlFactory()->DeleteVO(target);
+      target = nullptr;
+    }
+  } deleter;
+  IRectVO* vo = Shown(0, 0, 10, 10);
+  deleter.target = vo;
+  vo->AddMouseObserver(&deleter);
+  factory->OnMouseMove(5, 5);
+  factory->OnMouseDown(5, 5, kMouseLeft, 1);
+  factory->OnMouseUp(5, 5, kMouseLeft, 1);
+  EXPECT_EQ(deleter.target, nullptr);
+  EXPECT_EQ(factory->ShownCount(), 0);
+  EXPECT_EQ(factory->GetHoveredVO(), nullptr);
+  EXPECT_EQ(factory->GetFocusedVO(), nullptr);
+  factory->OnMouseMove(6, 6);  // nothing left to hit, nothing dangling
+}
+
+}  // namespace
