@@ -14,20 +14,25 @@ EffectSystem_impl::~EffectSystem_impl() { DeleteAllEffects(); }
 template <typename Impl, typename... Args>
 Impl* EffectSystem_impl::Make(Args&&... args) {
   if (mTimeSystem == nullptr) return nullptr;
-  std::lock_guard<std::recursive_mutex> guard(mLock);
-  for (std::uint32_t id = 1; id < kSlots; ++id) {
-    if (mTable[id] != nullptr) continue;
-    auto* effect = new (std::nothrow) Impl(id, std::forward<Args>(args)...);
-    if (effect == nullptr) return nullptr;
-    // An effect without its time object could never run.
-    if (!effect->HasTimer()) {
-      delete effect;
-      return nullptr;
+  std::uint32_t id = 0;
+  {
+    std::lock_guard<std::mutex> guard(mLock);
+    for (std::uint32_t i = 1; i < kSlots && id == 0; ++i) {
+      if (mTable[i] == nullptr && !mReserved[i]) id = i;
     }
-    mTable[id] = effect;
-    return effect;
+    if (id == 0) return nullptr;
+    mReserved[id] = true;
   }
-  return nullptr;
+  auto* effect = new (std::nothrow) Impl(id, std::forward<Args>(args)...);
+  // An effect without its time object could never run.
+  if (effect != nullptr && !effect->HasTimer()) {
+    delete effect;
+    effect = nullptr;
+  }
+  std::lock_guard<std::mutex> guard(mLock);
+  mReserved[id] = false;
+  mTable[id] = effect;
+  return effect;
 }
 
 IState2MoveEffect* EffectSystem_impl::CreateState2MoveEffect(EffectMessageObserver* observer,
@@ -50,20 +55,23 @@ IAnimationEffect* EffectSystem_impl::CreateAnimationEffect(EffectMessageObserver
 
 void EffectSystem_impl::DestroyEffect(IEffect* effect) {
   if (effect == nullptr) return;
-  std::lock_guard<std::recursive_mutex> guard(mLock);
-  const std::uint32_t id = effect->GetId();
-  if (id == 0 || id >= kSlots || mTable[id] != effect) return;
+  {
+    std::lock_guard<std::mutex> guard(mLock);
+    const std::uint32_t id = effect->GetId();
+    if (id == 0 || id >= kSlots || mTable[id] != effect) return;
+    mTable[id] = nullptr;
+  }
   if (effect->IsRunning()) effect->Stop();
-  mTable[id] = nullptr;
   delete effect;
 }
 
 void EffectSystem_impl::DeleteAllEffects() {
-  std::lock_guard<std::recursive_mutex> guard(mLock);
-  for (IEffect*& effect : mTable) {
-    delete effect;
-    effect = nullptr;
+  std::array<IEffect*, kSlots> doomed{};
+  {
+    std::lock_guard<std::mutex> guard(mLock);
+    doomed.swap(mTable);
   }
+  for (IEffect* effect : doomed) delete effect;
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <mutex>
 
 #include "kernel/effects/IEffectSystem.h"
@@ -36,8 +37,11 @@ class EffectSystem_impl : public IEffectSystem {
 
   TimeLibrary::ITimeSystem* mTimeSystem = nullptr;
   std::array<IEffect*, kSlots> mTable{};
-  // Effects are made and destroyed from the main thread and from timer callbacks.
-  std::recursive_mutex mLock;
+  std::bitset<kSlots> mReserved;  // ids whose effect is being made
+  // Effects are made and destroyed from the main thread and from timer callbacks. The lock
+  // guards only the table: it is never held while the time system is called, since timer
+  // callbacks come in holding the time system's locks.
+  std::mutex mLock;
 };
 
 }  // namespace EffectLibrary

@@ -2,7 +2,12 @@
 // modes, holding, blocked objects, and destruction through the effect system.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FakeVisualObjects.h"
@@ -223,4 +228,38 @@ TEST_F(MoveEffectTest, TableOfEffectIds) {
   // Without a time system nothing can be made.
   EffectSystem_impl bare;
   EXPECT_EQ(bare.CreateSwitcherEffect(&log), nullptr);
+}
+
+// Effects made, started and destroyed on this thread while the timing thread ticks them,
+// some destroying themselves from their own finish callback on the timing thread.
+TEST(MoveEffectThreads, CreateStartDestroyWhileTicking) {
+  struct SelfDestroying : EffectMessageObserver {
+    EffectSystem_impl* system = nullptr;
+    std::array<std::atomic<IEffect*>, EffectSystem_impl::kSlots> byId{};
+    std::atomic<int> finished{0};
+    void OnEffectFinished(std::uint32_t id) override {
+      ++finished;
+      system->DestroyEffect(byId[id].exchange(nullptr));
+    }
+  } observer;
+  TimeLibrary::TimeSystem_impl time;
+  EffectSystem_impl effects;
+  effects.SetTimeSystem(&time);
+  observer.system = &effects;
+  ASSERT_TRUE(time.StartTimerThread());
+  std::vector<std::unique_ptr<FakeVO>> objects;
+  for (int round = 0; round < 50; ++round) {
+    objects.push_back(std::make_unique<FakeVO>());
+    auto* e = effects.CreateState2MoveEffect(&observer, objects.back().get(), 10);
+    ASSERT_NE(e, nullptr);
+    if (round % 2 == 1) observer.byId[e->GetId()] = e;
+    e->SetEndPoint(30, 30);
+    ASSERT_TRUE(e->Start(false, 0));
+    if (round % 2 == 0) effects.DestroyEffect(e);
+  }
+  for (int i = 0; i < 400 && observer.finished < 25; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  time.StopTimerThread();
+  EXPECT_EQ(observer.finished.load(), 25);
+  effects.DeleteAllEffects();
+  for (auto& vo : objects) EXPECT_EQ(vo->refs, 1);
 }
