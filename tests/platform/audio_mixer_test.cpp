@@ -1,0 +1,299 @@
+// The software mixer through DirectSound buffers and the bass.dll stand-in, with the device
+// taken away so the test pulls every mixed sample itself.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/AudioMixer.h"
+#include "platform/BassDll.h"
+#include "platform/DirectSound.h"
+#include "platform/Module.h"
+#include "platform/WaveOutMixer.h"
+
+using namespace plat;
+
+namespace {
+
+struct Frame {
+  int left, right;
+};
+
+std::vector<Frame> Pull(int frames) {
+  std::vector<std::int16_t> raw(static_cast<std::size_t>(frames) * 2);
+  AudioMixer::Get().Mix(raw.data(), frames);
+  std::vector<Frame> out;
+  for (int i = 0; i < frames; ++i) out.push_back({raw[2 * i], raw[2 * i + 1]});
+  return out;
+}
+
+class MixerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AudioMixer::Get().SetManualPull(true);
+    AudioMixer::Get().SetMasterLevel(65535);
+    ASSERT_EQ(DirectSoundCreate(nullptr, &ds, nullptr), DS_OK);
+  }
+  void TearDown() override {
+    for (auto* b : buffers) b->Release();
+    ds->Release();
+    EXPECT_EQ(AudioMixer::Get().VoiceCount(), 0);
+  }
+
+  // A buffer of `frames` frames, each sample `value`.
+  IDirectSoundBuffer* Make(int frames, std::int16_t value, WORD channels = 1, DWORD rate = 44100) {
+    WAVEFORMATEX f{WAVE_FORMAT_PCM, channels, rate, rate * channels * 2, static_cast<WORD>(channels * 2), 16, 0};
+    DSBUFFERDESC desc{20, 0x80EA, static_cast<DWORD>(frames * channels * 2), 0, &f};
+    IDirectSoundBuffer* b = nullptr;
+    EXPECT_EQ(ds->CreateSoundBuffer(&desc, &b, nullptr), DS_OK);
+    void* p;
+    DWORD n;
+    EXPECT_EQ(b->Lock(0, desc.dwBufferBytes, &p, &n, nullptr, nullptr, 0), DS_OK);
+    for (DWORD i = 0; i < n / 2; ++i) static_cast<std::int16_t*>(p)[i] = value;
+    b->Unlock(p, n, nullptr, 0);
+    buffers.push_back(b);
+    return b;
+  }
+
+  IDirectSound* ds = nullptr;
+  std::vector<IDirectSoundBuffer*> buffers;
+};
+
+TEST_F(MixerTest, VolumeAndPanScaleEachSide) {
+  IDirectSoundBuffer* b = Make(1000, 10000);
+  ASSERT_EQ(b->Play(0, 0, 0), DS_OK);
+  Frame f = Pull(1)[0];
+  EXPECT_EQ(f.left, 10000);
+  EXPECT_EQ(f.right, 10000);
+
+  ASSERT_EQ(b->SetVolume(-2000), DS_OK);  // -20 dB
+  f = Pull(1)[0];
+  EXPECT_NEAR(f.left, 1000, 1);
+  EXPECT_NEAR(f.right, 1000, 1);
+
+  ASSERT_EQ(b->SetVolume(0), DS_OK);
+  ASSERT_EQ(b->SetPan(2000), DS_OK);  // right: the left side drops 20 dB
+  f = Pull(1)[0];
+  EXPECT_NEAR(f.left, 1000, 1);
+  EXPECT_EQ(f.right, 10000);
+  ASSERT_EQ(b->SetPan(-10000), DS_OK);
+  f = Pull(1)[0];
+  EXPECT_EQ(f.left, 10000);
+  EXPECT_EQ(f.right, 0);
+
+  // Out-of-range values are refused and the old value stays.
+  EXPECT_EQ(b->SetVolume(376), DSERR_INVALIDPARAM);
+  EXPECT_EQ(b->SetPan(10001), DSERR_INVALIDPARAM);
+  EXPECT_EQ(b->SetFrequency(99), DSERR_INVALIDPARAM);
+  EXPECT_EQ(b->SetFrequency(100001), DSERR_INVALIDPARAM);
+  LONG pan = 0;
+  b->GetPan(&pan);
+  EXPECT_EQ(pan, -10000);
+  ASSERT_EQ(b->SetVolume(-10000), DS_OK);
+  f = Pull(1)[0];
+  EXPECT_EQ(f.left, 0);
+}
+
+TEST_F(MixerTest, SoundsSumAndClipAndMasterLevelScalesTheMix) {
+  Make(100, 20000)->Play(0, 0, 0);
+  Make(100, 20000)->Play(0, 0, 0);
+  EXPECT_EQ(Pull(1)[0].left, 32767);
+  AudioMixer::Get().SetMasterLevel(65535 / 4);
+  EXPECT_NEAR(Pull(1)[0].left, 10000, 2);
+}
+
+TEST_F(MixerTest, OneShotEndsAndLoopKeepsGoing) {
+  IDirectSoundBuffer* once = Make(100, 1000);
+  IDirectSoundBuffer* loop = Make(100, 2000);
+  once->Play(0, 0, 0);
+  loop->Play(0, 0, DSBPLAY_LOOPING);
+  std::vector<Frame> frames = Pull(250);
+  EXPECT_EQ(frames[99].left, 3000);
+  EXPECT_EQ(frames[100].left, 2000);
+  EXPECT_EQ(frames[249].left, 2000);
+  DWORD status = 0;
+  once->GetStatus(&status);
+  EXPECT_EQ(status, 0u);
+  loop->GetStatus(&status);
+  EXPECT_EQ(status, DSBSTATUS_PLAYING | DSBSTATUS_LOOPING);
+  loop->Stop();
+  EXPECT_EQ(Pull(1)[0].left, 0);
+}
+
+TEST_F(MixerTest, FrequencyStepsThroughTheSamples) {
+  // A ramp at 22050 Hz plays each frame twice; at 88200 Hz every other frame.
+  IDirectSoundBuffer* b = Make(8, 0, 1, 22050);
+  void* p;
+  DWORD n;
+  b->Lock(0, 16, &p, &n, nullptr, nullptr, 0);
+  for (int i = 0; i < 8; ++i) static_cast<std::int16_t*>(p)[i] = static_cast<std::int16_t>(100 * (i + 1));
+  b->Unlock(p, n, nullptr, 0);
+  b->Play(0, 0, 0);
+  std::vector<Frame> slow = Pull(4);
+  EXPECT_EQ(slow[0].left, 100);
+  EXPECT_EQ(slow[1].left, 100);
+  EXPECT_EQ(slow[2].left, 200);
+  b->Stop();
+  b->SetCurrentPosition(0);
+  b->SetFrequency(88200);
+  DWORD freq = 0;
+  b->GetFrequency(&freq);
+  EXPECT_EQ(freq, 88200u);
+  b->Play(0, 0, 0);
+  std::vector<Frame> fast = Pull(3);
+  EXPECT_EQ(fast[1].left, 300);
+  EXPECT_EQ(fast[2].left, 500);
+}
+
+TEST_F(MixerTest, DuplicateOutlivesItsSourceAndKeepsItsOwnState) {
+  IDirectSoundBuffer* source = Make(100, 4000);
+  IDirectSoundBuffer* copy = nullptr;
+  ASSERT_EQ(ds->DuplicateSoundBuffer(source, &copy), DS_OK);
+  buffers.erase(buffers.begin());
+  source->Release();  // the samples stay while the copy holds them
+  copy->SetVolume(-2000);
+  copy->Play(0, 0, 0);
+  EXPECT_NEAR(Pull(1)[0].left, 400, 1);
+  DWORD play = 0;
+  copy->GetCurrentPosition(&play, nullptr);
+  EXPECT_EQ(play, 2u);
+  copy->Release();
+}
+
+TEST_F(MixerTest, BufferDescriptionsOutsideTheLimitsAreRefused) {
+  struct Case {
+    const char* what;
+    WORD tag, channels, bits;
+    DWORD rate, bytes;
+    HRESULT expected;
+  };
+  const Case cases[] = {
+      {"float samples", 3, 1, 16, 44100, 100, DSERR_BADFORMAT},
+      {"three channels", 1, 3, 16, 44100, 102, DSERR_BADFORMAT},
+      {"24-bit", 1, 1, 24, 44100, 99, DSERR_BADFORMAT},
+      {"rate too low", 1, 1, 16, 99, 100, DSERR_BADFORMAT},
+      {"too small", 1, 1, 16, 44100, 2, DSERR_INVALIDPARAM},
+      {"too large", 1, 1, 16, 44100, 0x10000000, DSERR_INVALIDPARAM},
+      {"8-bit stereo", 1, 2, 8, 8000, 4, DS_OK},
+  };
+  for (const Case& c : cases) {
+    WAVEFORMATEX f{c.tag, c.channels, c.rate, 0, static_cast<WORD>(c.channels * c.bits / 8), c.bits, 0};
+    DSBUFFERDESC desc{20, 0x80EA, c.bytes, 0, &f};
+    IDirectSoundBuffer* b = nullptr;
+    EXPECT_EQ(ds->CreateSoundBuffer(&desc, &b, nullptr), c.expected) << c.what;
+    if (b != nullptr) {
+      // Fresh 8-bit buffers hold silence (the unsigned middle value).
+      b->Play(0, 0, 0);
+      EXPECT_EQ(Pull(1)[0].left, 0) << c.what;
+      b->Release();
+    }
+  }
+  IDirectSoundBuffer* b = Make(4, 0);
+  void* p;
+  DWORD n;
+  EXPECT_EQ(b->Lock(4, 8, &p, &n, nullptr, nullptr, 0), DSERR_INVALIDPARAM);  // past the end
+}
+
+TEST_F(MixerTest, WaveOutControlIsTheMasterLevel) {
+  HMIXER mixer = nullptr;
+  ASSERT_EQ(mixerOpen(&mixer, 0, 0, 0, 0), MMSYSERR_NOERROR);
+  MIXERLINEA line;
+  line.dwComponentType = MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT;
+  ASSERT_EQ(mixerGetLineInfoA(mixer, &line, MIXER_GETLINEINFOF_COMPONENTTYPE), MMSYSERR_NOERROR);
+  MIXERCONTROLA control;
+  MIXERLINECONTROLSA controls;
+  controls.dwLineID = line.dwLineID;
+  controls.dwControlType = MIXERCONTROL_CONTROLTYPE_VOLUME;
+  controls.cControls = 1;
+  controls.pamxctrl = &control;
+  ASSERT_EQ(mixerGetLineControlsA(mixer, &controls, MIXER_GETLINECONTROLSF_ONEBYTYPE), MMSYSERR_NOERROR);
+  MIXERCONTROLDETAILS_UNSIGNED value{32768};
+  MIXERCONTROLDETAILS details;
+  details.dwControlID = control.dwControlID;
+  details.cChannels = 1;
+  details.paDetails = &value;
+  ASSERT_EQ(mixerSetControlDetails(mixer, &details, 0), MMSYSERR_NOERROR);
+  EXPECT_EQ(AudioMixer::Get().GetMasterLevel(), 32768u);
+  value.dwValue = 70000;
+  EXPECT_EQ(mixerSetControlDetails(mixer, &details, 0), MMSYSERR_INVALPARAM);
+  value.dwValue = 0;
+  ASSERT_EQ(mixerGetControlDetailsA(mixer, &details, 0), MMSYSERR_NOERROR);
+  EXPECT_EQ(value.dwValue, 32768u);
+  EXPECT_EQ(mixerClose(mixer), MMSYSERR_NOERROR);
+}
+
+// ---- The bass.dll stand-in ----
+
+std::vector<std::uint8_t> Wav(int frames, std::int16_t value, bool oddChunkFirst) {
+  std::vector<std::uint8_t> w;
+  auto put = [&](std::uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) w.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  auto tag = [&](const char* t) { for (int i = 0; i < 4; ++i) w.push_back(static_cast<std::uint8_t>(t[i])); };
+  tag("RIFF");
+  put(0, 4);
+  tag("WAVE");
+  if (oddChunkFirst) {  // RIFF pads odd chunks to an even length
+    tag("LIST");
+    put(3, 4);
+    put(0x00030201, 4);
+  }
+  tag("fmt ");
+  put(16, 4);
+  put(1, 2);
+  put(1, 2);
+  put(44100, 4);
+  put(88200, 4);
+  put(2, 2);
+  put(16, 2);
+  tag("data");
+  put(static_cast<std::uint32_t>(frames * 2), 4);
+  for (int i = 0; i < frames; ++i) put(static_cast<std::uint16_t>(value), 2);
+  return w;
+}
+
+TEST_F(MixerTest, BassStreamsPlayPauseEndAndFollowTheGlobalVolume) {
+  HMODULE bass = LoadLibrary("bass.dll");
+  ASSERT_NE(bass, nullptr);
+  auto create = ProcAs<BASS_StreamCreateFile_Fn>(GetProcAddress(bass, "BASS_StreamCreateFile"));
+  auto play = ProcAs<BASS_ChannelPlay_Fn>(GetProcAddress(bass, "BASS_ChannelPlay"));
+  auto pause = ProcAs<BASS_Channel_Fn>(GetProcAddress(bass, "BASS_ChannelPause"));
+  auto active = ProcAs<BASS_ChannelIsActive_Fn>(GetProcAddress(bass, "BASS_ChannelIsActive"));
+  auto attributes = ProcAs<BASS_ChannelSetAttributes_Fn>(GetProcAddress(bass, "BASS_ChannelSetAttributes"));
+  auto config = ProcAs<BASS_SetConfig_Fn>(GetProcAddress(bass, "BASS_SetConfig"));
+  auto flags = ProcAs<BASS_ChannelSetFlags_Fn>(GetProcAddress(bass, "BASS_ChannelSetFlags"));
+  auto release = ProcAs<BASS_StreamFree_Fn>(GetProcAddress(bass, "BASS_StreamFree"));
+
+  std::vector<std::uint8_t> file = Wav(100, 8000, true);
+  DWORD h = create(TRUE, file.data(), 0, file.size(), 0);
+  ASSERT_NE(h, 0u);
+  const char junkText[] = "RIFF\0\0\0\0WAVEdata";
+  std::vector<std::uint8_t> junk(junkText, junkText + 16);
+  EXPECT_EQ(create(TRUE, junk.data(), 0, junk.size(), 0), 0u);
+  EXPECT_EQ(create(FALSE, "no/such/file.wav", 0, 0, 0), 0u);
+
+  EXPECT_EQ(active(h), BASS_ACTIVE_STOPPED);
+  play(h, TRUE);
+  EXPECT_EQ(active(h), BASS_ACTIVE_PLAYING);
+  EXPECT_EQ(Pull(1)[0].left, 8000);
+  attributes(h, -1, 50, -101);
+  config(BASS_CONFIG_GVOL_STREAM, 50);
+  EXPECT_NEAR(Pull(1)[0].left, 2000, 1);
+  pause(h);
+  EXPECT_EQ(active(h), BASS_ACTIVE_PAUSED);
+  EXPECT_EQ(Pull(1)[0].left, 0);
+  play(h, FALSE);
+  Pull(200);  // past the end of a stream without the loop flag
+  EXPECT_EQ(active(h), BASS_ACTIVE_STOPPED);
+  flags(h, BASS_SAMPLE_LOOP);
+  play(h, TRUE);
+  Pull(300);
+  EXPECT_EQ(active(h), BASS_ACTIVE_PLAYING);
+  config(BASS_CONFIG_GVOL_STREAM, 100);
+  EXPECT_TRUE(release(h));
+  EXPECT_FALSE(release(h));
+  EXPECT_EQ(active(h), BASS_ACTIVE_STOPPED);
+  FreeLibrary(bass);
+}
+
+}  // namespace
