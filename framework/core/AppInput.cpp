@@ -420,10 +420,6 @@ void OrvoAppBase::RaiseMainWindow(WPARAM wParam, LPARAM lParam) {
 
 bool OrvoAppBase::PassSysChar(int ch) { return ch == 13 || std::tolower(ch) == 'r'; }
 
-// The developer keys belong to the developer tools, which this build does not include;
-// no key is taken here.
-bool OrvoAppBase::HandleDebugKey(int key) { return false; }
-
 void OrvoAppBase::HandlePlaybackKey(int ch) {
   // Time back from the end of the demo for the keys 4 to 9.
   static const int kJumpBackMs[] = {120000, 90000, 60000, 30000, 10000, 5000};

@@ -398,6 +398,7 @@ bool OrvoAppBase::DrawFrame() {
   mDrawTimeTotal += drawTime;
   mFPSTime += drawTime;
   ++mFPSFrames;
+  if (mShowDebugOverlays) DrawDebugOverlays();
 
   if (mWaitForVSync && mIsWindowedNow) {
     DWORD interval = 1000u / static_cast<DWORD>(std::max(1, mRefreshRate.load()));

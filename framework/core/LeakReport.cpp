@@ -8,6 +8,7 @@
 #include <map>
 
 #include "framework/core/Common.h"
+#include "framework/core/DebugTools.h"
 #include "platform/Debug.h"
 
 namespace Orvo {
@@ -42,19 +43,6 @@ void WriteReportAtExit() {
   ScopedCriticalSection lock(t.mSection);
   t.mActive = false;
   t.mAllocations.clear();
-}
-
-bool WriteFileThroughTemporary(const std::string& fileName, const std::string& text) {
-  const std::string temp = fileName + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wt");
-  if (f == nullptr) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed || std::rename(temp.c_str(), fileName.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -109,7 +97,7 @@ void WriteLeakReport(const std::string& fileName) {
   const std::tm* local = std::localtime(&now);
   const char* when = local != nullptr ? std::asctime(local) : nullptr;
   const std::string text = LeakReportText(when != nullptr ? when : "\n");
-  WriteFileThroughTemporary(fileName, text);
+  WriteTextFileAtomically(fileName, text);
   plat::OutputDebugStringA("\n");
   std::size_t start = 0;
   while (start < text.size()) {

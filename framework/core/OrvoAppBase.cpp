@@ -424,6 +424,7 @@ OrvoAppBase::~OrvoAppBase() {
   mWidgetManager = nullptr;
   delete mResourceManager;
   mResourceManager = nullptr;
+  ReleaseDebugTools();
   DeleteDisplay();
   delete mMusicInterface;
   mMusicInterface = nullptr;

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "framework/core/Common.h"
+#include "framework/core/PerfTimer.h"
 #include "framework/graphics/Rect.h"
 #include "framework/graphics/SharedImage.h"
 #include "framework/widgets/ButtonListener.h"
@@ -254,6 +255,17 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   std::string mPendingURL;
   DWORD mURLOpenTime = 0;
 
+  // ---- Developer tools (debug keys and overlays) ----
+  bool mShowDebugOverlays = false;
+  int mDebugOverlayMode = 0;  // 0: frame rate (and demo time left); 1: also the mouse position
+  PerformanceTimer mFPSTimer;
+  int mFPSCount = 0;    // frames presented since the frame rate was last taken
+  int mFPSDisplay = 0;  // the frame rate shown
+  bool mFPSRestart = false;
+  MemoryImage* mFPSImage = nullptr;
+  MemoryImage* mMouseOverlayImage = nullptr;
+  MemoryImage* mDemoTimeImage = nullptr;
+
   // ---- Window and display ----
   Rect mScreenBounds;  // presentation rectangle
   bool mVideoOnlyDraw = false;
@@ -440,6 +452,19 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
 
   // Marks every widget for redrawing.
   void MarkAllDirty();
+
+  // ---- Developer tools ----
+  // Saves the screen as the next numbered PNG in the per-user "_screenshots" folder; false
+  // when there is no screen or the file could not be written.
+  bool TakeScreenshot();
+  // Writes every registered image, a thumbnail of each and the index "_dump\imagelist.html".
+  bool DumpImages();
+  // The "Video Stats" text.
+  std::string GetVideoStats();
+  // Draws the frame-rate, mouse and demo-time overlays onto the screen image.
+  void DrawDebugOverlays();
+  // Frees the overlay images and the overlay font (destructor).
+  void ReleaseDebugTools();
 
   // ---- Images ----
   void RegisterImage(MemoryImage* image);
