@@ -10,6 +10,7 @@
 #include "game/CellVO.h"
 #include "game/IFieldMgr.h"
 #include "game/MapList.h"
+#include "game/Player.h"
 #include "kernel/controls/Handles.h"
 #include "kernel/controls/IButtonVO.h"
 #include "kernel/controls/Observers.h"

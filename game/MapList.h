@@ -8,9 +8,6 @@
 
 namespace Doduderor {
 
-// Map index meaning "no map".
-inline constexpr std::uint16_t kNoMapIndex = 999;
-
 // One read map. In a row, '0' is a place without a cell and any other character a cell.
 struct MapRecord {
   MapRecord() = default;
@@ -42,8 +39,8 @@ class MapList {
   // The record at `index`, or the default record (no cells) past the end.
   MapRecord& At(std::uint16_t index);
   std::size_t Count() const { return mMaps.size(); }
-  // Index of the first map whose kind is exactly "h", or kNoMapIndex.
-  std::uint16_t TutorialIndex() const;
+  // Index of the first map whose kind is exactly "h", or -1 when there is none.
+  int TutorialIndex() const;
 
   // Empties the list and reads every map file; missing or broken files are skipped.
   void Load();
