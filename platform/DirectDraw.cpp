@@ -9,6 +9,7 @@
 #include <new>
 #include <thread>
 
+#include "platform/Direct3D.h"
 #include "platform/Module.h"
 
 namespace plat {
@@ -412,6 +413,7 @@ IDirectDraw::IDirectDraw() : mCreatorThread(ThisThread()) { gDirectDraws.push_ba
 IDirectDraw::~IDirectDraw() { gDirectDraws.erase(std::remove(gDirectDraws.begin(), gDirectDraws.end(), this), gDirectDraws.end()); }
 
 HRESULT IDirectDraw::QueryInterface(IID iid, void** out) {
+  if (iid == IID_IDirect3D7) return CreateDirect3DFor(this, out);
   HRESULT hr = QueryAs(iid, IID_IDirectDraw, IID_IDirectDraw7, out);
   if (hr == DD_OK) *out = this;
   return hr;

@@ -166,11 +166,34 @@ struct DDBLTFX {
 };
 
 // Interface identities asked for through QueryInterface.
-enum class IID { IDirectDraw, IDirectDraw7, IDirectDrawSurface, IDirectDrawSurface7 };
+enum class IID { IDirectDraw, IDirectDraw7, IDirectDrawSurface, IDirectDrawSurface7, IDirect3D7, IDirect3DHALDevice };
 constexpr IID IID_IDirectDraw = IID::IDirectDraw;
 constexpr IID IID_IDirectDraw7 = IID::IDirectDraw7;
 constexpr IID IID_IDirectDrawSurface = IID::IDirectDrawSurface;
 constexpr IID IID_IDirectDrawSurface7 = IID::IDirectDrawSurface7;
+constexpr IID IID_IDirect3D7 = IID::IDirect3D7;
+constexpr IID IID_IDirect3DHALDevice = IID::IDirect3DHALDevice;
+
+// A 16-byte interface or adapter identity.
+struct GUID {
+  DWORD Data1 = 0;
+  std::uint16_t Data2 = 0;
+  std::uint16_t Data3 = 0;
+  std::uint8_t Data4[8] = {};
+};
+
+// What GetDeviceIdentifier tells about the display adapter and its driver.
+struct DDDEVICEIDENTIFIER2 {
+  char szDriver[512] = {};
+  char szDescription[512] = {};
+  std::int64_t liDriverVersion = 0;
+  DWORD dwVendorId = 0;
+  DWORD dwDeviceId = 0;
+  DWORD dwSubSysId = 0;
+  DWORD dwRevision = 0;
+  GUID guidDeviceIdentifier;
+  DWORD dwWHQLLevel = 0;
+};
 
 class IDirectDraw;
 class IDirectDrawSurface;
@@ -296,6 +319,10 @@ class IDirectDraw : public DirectDrawObject {
   HRESULT GetMonitorFrequency(DWORD* hertz);
   HRESULT FlipToGDISurface();
   HRESULT GetDisplayMode(DDSURFACEDESC* desc);
+  // The adapter's identity and its video memory; both answered by the Direct3D device
+  // stand-in (platform/Direct3D.cpp), whose identity they describe.
+  HRESULT GetDeviceIdentifier(DDDEVICEIDENTIFIER2* id, DWORD flags);
+  HRESULT GetAvailableVidMem(DDSCAPS2* caps, DWORD* total, DWORD* free);
 
   // ---- Beyond DirectDraw ----
   // Shows the primary in the window now when this is the creating thread and it changed

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/graphics/D3DInterface.h"
 #include "framework/graphics/DDInterface.h"
 #include "framework/graphics/LineWalk.h"
 #include "framework/graphics/TriangleRasterizer.h"
@@ -410,9 +411,18 @@ bool DDImage::DrawsOnSurface() {
   return GetSurface() != nullptr;
 }
 
-bool DDImage::PolyFill(const Point*, int, const Rect*, const Color&, int, int, int, bool) { return false; }
+bool DDImage::PolyFill(const Point* vertices, int numVertices, const Rect* clipRect, const Color& color, int drawMode,
+                       int tx, int ty, bool) {
+  if (!Check3D()) return false;
+  mDDInterface->mD3DInterface->FillPoly(vertices, numVertices, clipRect, color, drawMode, tx, ty);
+  return true;
+}
 
 void DDImage::FillRect(const Rect& rect, const Color& color, int drawMode) {
+  if (Check3D()) {
+    mDDInterface->mD3DInterface->FillRect(rect, color, drawMode);
+    return;
+  }
   CommitBits();
   if (!DrawsOnSurface()) {
     MemoryImage::FillRect(rect, color, drawMode);
@@ -426,6 +436,10 @@ void DDImage::FillRect(const Rect& rect, const Color& color, int drawMode) {
 }
 
 void DDImage::DrawLine(double startX, double startY, double endX, double endY, const Color& color, int drawMode) {
+  if (Check3D()) {
+    mDDInterface->mD3DInterface->DrawLine(startX, startY, endX, endY, color, drawMode);
+    return;
+  }
   CommitBits();
   if (!DrawsOnSurface()) {
     MemoryImage::DrawLine(startX, startY, endX, endY, color, drawMode);
@@ -451,6 +465,10 @@ void DDImage::DrawLine(double startX, double startY, double endX, double endY, c
 }
 
 void DDImage::DrawLineAA(double startX, double startY, double endX, double endY, const Color& color, int drawMode) {
+  if (Check3D()) {
+    mDDInterface->mD3DInterface->DrawLine(startX, startY, endX, endY, color, drawMode);
+    return;
+  }
   CommitBits();
   if (!DrawsOnSurface()) {
     MemoryImage::DrawLineAA(startX, startY, endX, endY, color, drawMode);
@@ -467,6 +485,31 @@ void DDImage::DrawLineAA(double startX, double startY, double endX, double endY,
 void DDImage::FillScanLinesWithCoverage(Span* spans, int spanCount, const Color& color, int drawMode,
                                         const std::uint8_t* coverage, int coverX, int coverY, int coverPitch,
                                         int coverHeight) {
+  if (Check3D()) {
+    // Direct3D has no coverage spans: they are drawn into an image of their bounding box,
+    // which is then blitted.
+    if (spanCount <= 0 || spans == nullptr || coverage == nullptr) return;
+    int left = spans[0].mX, top = spans[0].mY, right = left, bottom = top;
+    for (int k = 0; k < spanCount; ++k) {
+      left = std::min(left, spans[k].mX);
+      top = std::min(top, spans[k].mY);
+      right = std::max(right, spans[k].mX + spans[k].mWidth);
+      bottom = std::max(bottom, spans[k].mY + 1);
+    }
+    if (right <= left || bottom <= top) return;
+    std::vector<Span> shifted(spans, spans + spanCount);
+    for (Span& span : shifted) {
+      span.mX -= left;
+      span.mY -= top;
+    }
+    MemoryImage box(nullptr);
+    std::vector<u32> clear(static_cast<std::size_t>(right - left) * static_cast<std::size_t>(bottom - top), 0);
+    box.SetBits(clear.data(), right - left, bottom - top);
+    box.FillScanLinesWithCoverage(shifted.data(), spanCount, color, drawMode, coverage, coverX - left, coverY - top,
+                                  coverPitch, coverHeight);
+    Blt(&box, left, top, Rect(0, 0, right - left, bottom - top), Color::White, drawMode);
+    return;
+  }
   CommitBits();
   if (!DrawsOnSurface()) {
     MemoryImage::FillScanLinesWithCoverage(spans, spanCount, color, drawMode, coverage, coverX, coverY, coverPitch,
@@ -896,6 +939,27 @@ void DDImage::Blt(Image* src, int x, int y, const Rect& srcRect, const Color& co
   if (src == nullptr) return;
   src->mDrawn = true;
   MemoryImage::CommitBits();
+  if (Check3D()) {
+    D3DInterface* d3d = mDDInterface->mD3DInterface;
+    auto* ddSource = dynamic_cast<DDImage*>(src);
+    if (ddSource != nullptr) ddSource->CommitBits();
+    if (ddSource != nullptr && ddSource->mSurface != nullptr && d3d->mTransformStack.empty() && drawMode == 0 &&
+        IsWhite(color) && !ddSource->mHasAlpha) {
+      plat::IDirectDrawSurface* surface = mSurface;
+      const bool wasLocked = mLockCount > 0;
+      if (wasLocked) surface->Unlock(nullptr);
+      plat::RECT dest{x, y, x + srcRect.mWidth, y + srcRect.mHeight};
+      plat::RECT from{srcRect.mX, srcRect.mY, srcRect.mX + srcRect.mWidth, srcRect.mY + srcRect.mHeight};
+      plat::DDBLTFX fx;
+      fx.dwSize = sizeof fx;
+      surface->Blt(&dest, ddSource->mSurface, &from, plat::DDBLT_WAIT | (ddSource->mHasTrans ? plat::DDBLT_KEYSRC : 0u),
+                   &fx);
+      if (wasLocked) surface->Lock(nullptr, &mLockedSurfaceDesc, plat::DDLOCK_WAIT, nullptr);
+      return;
+    }
+    d3d->Blt(src, static_cast<float>(x), static_cast<float>(y), srcRect, color, drawMode, false);
+    return;
+  }
   const bool screenImage = mDDInterface != nullptr && (this == mDDInterface->mScreenImage);
   if (!mHasAlpha && !mHasTrans && mDDInterface != nullptr && (!mDDInterface->mIs3D || screenImage) &&
       GetSurface() != nullptr) {
@@ -913,7 +977,20 @@ void DDImage::BltF(Image* src, float x, float y, const Rect& srcRect, const Rect
                    int drawMode) {
   if (src == nullptr) return;
   src->mDrawn = true;
-  BltRotated(src, x, y, srcRect, clipRect, color, drawMode, 0.0, 0.0f, 0.0f);
+  CommitBits();
+  if (!Check3D()) {
+    BltRotated(src, x, y, srcRect, clipRect, color, drawMode, 0.0, 0.0f, 0.0f);
+    return;
+  }
+  auto* source = dynamic_cast<MemoryImage*>(src);
+  if (source == nullptr) return;
+  const FRect dest(x, y, srcRect.mWidth, srcRect.mHeight);
+  const FRect visible = dest.Intersection(FRect(clipRect.mX, clipRect.mY, clipRect.mWidth, clipRect.mHeight));
+  D3DInterface* d3d = mDDInterface->mD3DInterface;
+  if (visible.mWidth == dest.mWidth && visible.mHeight == dest.mHeight)
+    d3d->Blt(source, x, y, srcRect, color, drawMode, true);
+  else if (visible.mWidth != 0 && visible.mHeight != 0)
+    d3d->BltClipF(source, x, y, srcRect, &clipRect, color, drawMode);
 }
 
 namespace {
@@ -951,6 +1028,11 @@ void DDImage::BltRotated(Image* src, float x, float y, const Rect& srcRect, cons
   if (src == nullptr) return;
   src->mDrawn = true;
   if (mVideoMemory) return;
+  if (Check3D()) {
+    if (auto* source = dynamic_cast<MemoryImage*>(src))
+      mDDInterface->mD3DInterface->BltRotated(source, x, y, &clipRect, color, drawMode, angle, centerX, centerY, srcRect);
+    return;
+  }
   CommitBits();
   if (!DrawsOnSurface()) {
     MemoryImage::BltRotated(src, x, y, srcRect, clipRect, color, drawMode, angle, centerX, centerY);
@@ -974,6 +1056,11 @@ void DDImage::StretchBlt(Image* src, const Rect& destRect, const Rect& srcRect, 
                          const Color& color, int drawMode, bool fastStretch) {
   if (src == nullptr) return;
   src->mDrawn = true;
+  if (Check3D()) {
+    if (auto* source = dynamic_cast<MemoryImage*>(src))
+      mDDInterface->mD3DInterface->StretchBlt(source, destRect, srcRect, &clipRect, color, drawMode, fastStretch, false);
+    return;
+  }
   CommitBits();
   if (!DrawsOnSurface()) {
     MemoryImage::StretchBlt(src, destRect, srcRect, clipRect, color, drawMode, fastStretch);
@@ -1040,6 +1127,11 @@ void DDImage::StretchBltMirror(Image* src, const Rect& destRect, const Rect& src
                                const Color& color, int drawMode, bool fastStretch) {
   if (src == nullptr) return;
   src->mDrawn = true;
+  if (Check3D()) {
+    if (auto* source = dynamic_cast<MemoryImage*>(src))
+      mDDInterface->mD3DInterface->StretchBlt(source, destRect, srcRect, &clipRect, color, drawMode, fastStretch, true);
+    return;
+  }
   CommitBits();
   if (!DrawsOnSurface()) {
     MemoryImage::StretchBltMirror(src, destRect, srcRect, clipRect, color, drawMode, fastStretch);
@@ -1074,6 +1166,10 @@ void DDImage::BltMatrix(Image* src, float x, float y, const Matrix3& matrix, con
   auto* source = dynamic_cast<MemoryImage*>(src);
   if (source == nullptr) return;
   source->mDrawn = true;
+  if (Check3D()) {
+    mDDInterface->mD3DInterface->BltTransformed(source, &clipRect, color, drawMode, srcRect, matrix, blend, x, y, true);
+    return;
+  }
   CommitBits();
   if (!DrawsOnSurface()) {
     MemoryImage::BltMatrix(src, x, y, matrix, clipRect, color, drawMode, srcRect, blend);
@@ -1111,6 +1207,11 @@ void DDImage::BltTrianglesTex(Image* texture, const TriVertex theTriangles[][3],
                               const Color& color, int drawMode, float tx, float ty, bool blend) {
   if (texture == nullptr) return;
   texture->mDrawn = true;
+  if (Check3D()) {
+    if (auto* source = dynamic_cast<MemoryImage*>(texture); source != nullptr && theTriangles != nullptr)
+      mDDInterface->mD3DInterface->DrawTrianglesTex(theTriangles, numTriangles, color, drawMode, source, tx, ty, blend);
+    return;
+  }
   CommitBits();
   if (!DrawsOnSurface()) {
     MemoryImage::BltTrianglesTex(texture, theTriangles, numTriangles, clipRect, color, drawMode, tx, ty, blend);
@@ -1145,6 +1246,12 @@ void DDImage::BltTrianglesTex(Image* texture, const TriVertex theTriangles[][3],
 
 void DDImage::BltMirror(Image* src, int x, int y, const Rect& srcRect, const Color& color, int drawMode) {
   if (src == nullptr) return;
+  if (Check3D()) {
+    if (auto* source = dynamic_cast<MemoryImage*>(src))
+      mDDInterface->mD3DInterface->BltMirror(source, static_cast<float>(x), static_cast<float>(y), srcRect, color,
+                                             drawMode);
+    return;
+  }
   CommitBits();
   if (!DrawsOnSurface()) {
     MemoryImage::BltMirror(src, x, y, srcRect, color, drawMode);

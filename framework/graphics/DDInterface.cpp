@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "framework/core/OrvoAppBase.h"
+#include "framework/graphics/D3DInterface.h"
+#include "framework/graphics/D3DTester.h"
 #include "framework/graphics/DDImage.h"
 #include "framework/graphics/DirectXErrors.h"
 #include "platform/Module.h"
@@ -56,7 +59,7 @@ bool operator<(const Ratio& a, const Ratio& b) {
          a.mNumerator < b.mNumerator * a.mDenominator / b.mDenominator;
 }
 
-DDInterface::DDInterface(OrvoAppBase* app) : mApp(app) {
+DDInterface::DDInterface(OrvoAppBase* app) : mApp(app), mD3DInterface(new D3DInterface()) {
   // The DirectDraw entry points, looked up in the run-time library as a program would.
   plat::HMODULE ddraw = plat::LoadLibrary("ddraw.dll");
   if (ddraw != nullptr) {
@@ -71,7 +74,13 @@ DDInterface::~DDInterface() {
   delete[] mBlueAddTable;
   mRedAddTable = mGreenAddTable = mBlueAddTable = nullptr;
   Cleanup();
+  delete mD3DInterface;
+  mD3DInterface = nullptr;
+  delete mD3DTester;
+  mD3DTester = nullptr;
 }
+
+void DDInterface::RemoveImageTexture(MemoryImage* image) { mD3DInterface->RemoveTexture(image); }
 
 std::string DDInterface::ResultName(int code) {
   switch (code) {
@@ -223,7 +232,9 @@ int DDInterface::Init(plat::HWND window, bool isWindowed) {
     if (LogError(hr, "DirectDrawCreate")) return RESULT_DD_CREATE_FAIL;
   }
 
-  // The 3D capability test belongs to the Direct3D renderer; without one the display draws in 2D.
+  // The 3D capability test runs once, on the first start-up that asks for it.
+  if (RunD3DTest(this, window) && mD3DTester != nullptr && mD3DTester->mFirstResult && mApp != nullptr)
+    mApp->D3DTestDoneHook();
 
   mHWnd = window;
   if (mApp != nullptr) displayapp::FillRequest(mApp, mRequest);
@@ -353,10 +364,8 @@ int DDInterface::Init(plat::HWND window, bool isWindowed) {
 
   SetVideoOnlyDraw(mVideoOnlyDraw);
 
-  if (mIs3D) {
-    // No Direct3D renderer is built into this display: 3D start-up fails, and the
-    // application falls back to 2D drawing as it does for any 3D failure.
-    mErrorString = "3D init error: no Direct3D device";
+  if (mIs3D && !mD3DInterface->InitFromDDInterface(this)) {
+    mErrorString = "3D init error: " + D3DInterface::sLastError;
     return RESULT_3D_FAIL;
   }
 
@@ -388,6 +397,7 @@ void DDInterface::SetVideoOnlyDraw(bool videoOnly) {
 void DDInterface::Cleanup() {
   ScopedCriticalSection lock(mCritSect);
   mInitialized = false;
+  if (mD3DInterface != nullptr) mD3DInterface->Cleanup();
   delete mOldCursorAreaImage;
   mOldCursorAreaImage = nullptr;
   delete mNewCursorAreaImage;
@@ -418,6 +428,15 @@ bool DDInterface::Redraw(const Rect* area) {
   ScopedCriticalSection lock(mCritSect);
   if (!mInitialized) return false;
   mInRedraw = true;
+  if (mIs3D) {
+    // A Direct3D call failed since the last frame: the display falls back to 2D.
+    if (!D3DInterface::sLastError.empty()) {
+      mInRedraw = false;
+      mIs3D = false;
+      return false;
+    }
+    mD3DInterface->Flush();
+  }
 
   plat::RECT source{0, 0, mWidth, mHeight};
   plat::RECT dest = ToRECT(mPresentationRect);

@@ -18,6 +18,9 @@ namespace Orvo {
 class OrvoAppBase;
 class DDImage;
 class Image;
+class MemoryImage;
+class D3DInterface;
+class D3DTester;
 
 // Index of a channel mask's lowest set bit, and the count of bits from there to its highest.
 int MaskShift(std::uint32_t mask);
@@ -110,6 +113,8 @@ class DDInterface : public NativeDisplay {
   DDImage* mOldCursorAreaImage = nullptr;
   DDImage* mNewCursorAreaImage = nullptr;
   std::string mErrorString;
+  D3DInterface* mD3DInterface = nullptr;  // the Direct3D renderer; owned
+  D3DTester* mD3DTester = nullptr;        // made by the first Init that runs the 3D test; owned
 
   explicit DDInterface(OrvoAppBase* app);
   ~DDInterface() override;
@@ -129,6 +134,8 @@ class DDInterface : public NativeDisplay {
   bool LogError(plat::HRESULT result, const char* operation);
   void AddDDImage(DDImage* image);
   void RemoveDDImage(DDImage* image);
+  // Drops the image's Direct3D texture copy.
+  void RemoveImageTexture(MemoryImage* image);
 
   void DrawCursor(plat::IDirectDrawSurface* target, bool screenCoords);
   void MoveCursor(plat::IDirectDrawSurface* target, bool screenCoords, int x, int y);

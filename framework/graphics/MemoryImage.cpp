@@ -147,6 +147,8 @@ MemoryImage::MemoryImage(const MemoryImage& other)
 
 MemoryImage::~MemoryImage() {
   imageapp::Unregister(mApp, this);
+  // An image without an application still leaves no texture record pointing at it.
+  if (mD3DData != nullptr && sRemoveTextureData != nullptr) sRemoveTextureData(this);
   FreeBits();
   delete[] mNativeAlphaData;
   delete[] mRLAlphaData;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/core/OrvoAppBase.h"
+#include "framework/graphics/D3DTester.h"
 #include "framework/graphics/DDImage.h"
 #include "framework/graphics/DDInterface.h"
 #include "framework/graphics/Graphics.h"
@@ -252,17 +253,18 @@ TEST_F(DisplayProgramTest, TheWindowIsPlacedInTheWorkArea) {
   }
 }
 
-TEST_F(DisplayProgramTest, AStored3DChoiceFallsBackTo2DWithoutEndingTheProgram) {
+TEST_F(DisplayProgramTest, AStored3DChoiceOnACardTheDriverListsDoNotKnowFallsBackTo2D) {
   {
     OrvoAppBase earlier;
     earlier.mProductName = "Display3D" + std::to_string(std::random_device{}());
     earlier.mRegKey = "DisplayTest";
     ASSERT_TRUE(earlier.RegWriteFlag("Is3D", true));
   }
-  Start(true);
+  Start(true);  // no driver list in the working folder: the built-in rule refuses the card
   EXPECT_FALSE(app->Is3DAccelerated());
-  EXPECT_TRUE(app->m3DChangedThisRun);
   EXPECT_TRUE(app->mIs3DChosen);
+  ASSERT_NE(app->mDDInterface->mD3DTester, nullptr);
+  EXPECT_EQ(app->mDDInterface->mD3DTester->mWarning, "Unsupported video card: Quorvane Software Rasterizer");
   DrawAndPresent();
   ExpectPattern(0xFE0000);
 }
