@@ -2,6 +2,7 @@
 #include "assets/content/Content.h"
 
 #include "assets/content/BitmapFonts.h"
+#include "assets/content/DriverLists.h"
 #include "assets/content/Maps.h"
 #include "assets/content/Pictures.h"
 #include "assets/content/Sounds.h"
@@ -18,6 +19,7 @@ void GenerateContent(const std::filesystem::path& outDir, const std::filesystem:
         GenerateBitmapFont(recipe, outDir);
     GeneratePictures(outDir);
     GenerateSounds(outDir);
+    GenerateDriverLists(outDir);
 }
 
 void GenerateContent(const std::filesystem::path& outDir)

@@ -2,6 +2,7 @@
 // bytes, and broken sources stop the run with a message naming the file.
 #include "assets/content/BitmapFonts.h"
 #include "assets/content/Content.h"
+#include "assets/content/DriverLists.h"
 #include "assets/content/Pictures.h"
 #include "assets/content/Sounds.h"
 
@@ -58,6 +59,8 @@ TEST_F(ContentTest, TwoRunsWriteEveryNamedFileWithTheSameBytes)
         named.push_back("maps/" + std::to_string(i) + ".map");
     for (int i = 1; i <= 25; ++i)
         named.push_back("images/maps/" + std::to_string(i) + ".png");
+    named.push_back(assets::kTrustedDriversPath);
+    named.push_back(assets::kRefusedDriversPath);
     for (const std::string& name : named)
         EXPECT_TRUE(a.count(name)) << name << " missing";
     EXPECT_EQ(a.size(), named.size()) << "no stray or temporary files";
