@@ -23,19 +23,70 @@ void GameFile::SetPath(const std::string& path) {
 
 bool GameFile::Open(std::uint32_t mode) {
   if (mPath.empty()) return false;
-  Close();
+  CloseHandle();
   mMode = mode;
   mHandle = PakOpen(mPath.c_str(), mode == kModeReadWrite ? "r+b" : "a+");
   if (mHandle == nullptr) return false;
   PakSeek(mHandle, 0, SEEK_SET);
   mLast = LastAccess::None;
+  if (mPendingEmpty && mHandle->diskStream != nullptr && BeginScratch(true)) mPendingEmpty = false;
   return true;
 }
 
 void GameFile::Close() {
-  if (mHandle != nullptr) PakClose(mHandle);
+  CloseHandle();
+  // An emptying asked for by OpenWrite that no write session took over.
+  if (mPendingEmpty && !mPath.empty()) {
+    if (std::FILE* f = plat::OpenFileStream(mPath.c_str(), "w")) std::fclose(f);
+  }
+  mPendingEmpty = false;
+}
+
+void GameFile::CloseHandle() {
+  if (mHandle == nullptr) return;
+  const bool publish = !mScratchPath.empty();
+  bool written = true;
+  if (publish && mHandle->diskStream != nullptr) written = std::fflush(mHandle->diskStream) == 0;
+  written = PakClose(mHandle) == 0 && written;
   mHandle = nullptr;
   mLast = LastAccess::None;
+  if (publish) {
+    // Only a completely written copy replaces the file.
+    if (!written || std::rename(mScratchPath.c_str(), mTargetPath.c_str()) != 0) std::remove(mScratchPath.c_str());
+    mScratchPath.clear();
+    mTargetPath.clear();
+  }
+}
+
+bool GameFile::BeginScratch(bool empty) {
+  std::FILE* original = mHandle->diskStream;
+  const long position = std::ftell(original);
+  const std::string target = plat::ResolveFileName(mPath);
+  const std::string scratch = target + ".tmp";
+  std::FILE* out = plat::OpenFileStream(scratch.c_str(), "wb");
+  if (out == nullptr) return false;
+  bool ok = true;
+  if (!empty) {
+    ok = std::fseek(original, 0, SEEK_SET) == 0;
+    char buffer[4096];
+    std::size_t n = 0;
+    while (ok && (n = std::fread(buffer, 1, sizeof(buffer), original)) > 0) ok = std::fwrite(buffer, 1, n, out) == n;
+    ok = ok && !std::ferror(original);
+  }
+  ok = std::fclose(out) == 0 && ok;
+  std::FILE* copy = ok ? plat::OpenFileStream(scratch.c_str(), mMode == kModeReadWrite ? "r+b" : "a+") : nullptr;
+  if (copy == nullptr) {
+    std::remove(scratch.c_str());
+    if (!empty) std::fseek(original, position, SEEK_SET);
+    return false;
+  }
+  std::fclose(original);
+  mHandle->diskStream = copy;
+  std::fseek(copy, empty ? 0 : position, SEEK_SET);
+  mScratchPath = scratch;
+  mTargetPath = target;
+  mLast = LastAccess::None;
+  return true;
 }
 
 bool GameFile::OpenRead() {
@@ -48,6 +99,12 @@ bool GameFile::OpenRead() {
 
 bool GameFile::OpenWrite() {
   if (mPath.empty()) return false;
+  // An existing file keeps its contents until the new ones are published.
+  if (std::FILE* existing = plat::OpenFileStream(mPath.c_str(), "r+b")) {
+    std::fclose(existing);
+    mPendingEmpty = true;
+    return true;
+  }
   PakHandle* handle = PakOpen(mPath.c_str(), "w");
   if (handle == nullptr) return false;
   PakClose(handle);
@@ -56,13 +113,14 @@ bool GameFile::OpenWrite() {
 
 bool GameFile::ReopenForWrite() {
   if (mHandle == nullptr) return false;
-  Close();
-  OpenWrite();
+  CloseHandle();
+  mPendingEmpty = true;
   return Open(mMode);
 }
 
 bool GameFile::Delete() {
   if (mPath.empty()) return false;
+  mPendingEmpty = false;
   return plat::DeleteFile(mPath.c_str()) != 0;
 }
 
@@ -91,6 +149,7 @@ bool GameFile::WriteRaw(const std::uint8_t* buffer, std::size_t count, std::int3
   if (mHandle == nullptr || !SeekTo(position)) return false;
   // Archive entries cannot be written.
   if (mHandle->diskStream == nullptr) return false;
+  if (mScratchPath.empty() && !BeginScratch(false)) return false;
   SwitchTo(LastAccess::Write);
   // Flushed at once, so a full disk is reported by the write that hit it.
   return std::fwrite(buffer, 1, count, mHandle->diskStream) == count && std::fflush(mHandle->diskStream) == 0;

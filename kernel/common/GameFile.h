@@ -1,6 +1,8 @@
 // The game's own data files (maps, player files, option files): big-endian numbers and
 // fixed-width zero-filled text fields at explicit positions. Reading goes through the
 // pak-aware file calls, so a file may come from an archive; writing only reaches plain files.
+// Writes go to a scratch copy beside the file ("<name>.tmp") that replaces the file when it
+// is closed, so a crash in the middle of saving leaves the previous contents whole.
 #pragma once
 
 #include <cstdint>
@@ -31,9 +33,11 @@ class GameFile {
   void Close();
   // Whether the file can be opened for reading; leaves this object's own file alone.
   bool OpenRead();
-  // Creates the file or cuts it to length 0.
+  // Creates the file or cuts it to length 0. An existing file is only cut when the next
+  // Open's writes are published by Close (or at Close when no Open follows), so its old
+  // contents survive until the new ones are complete.
   bool OpenWrite();
-  // Cuts the open file to length 0 and opens it again with the same mode.
+  // Cuts the open file to length 0 (in the same safe way) and opens it again with the same mode.
   bool ReopenForWrite();
   bool Delete();
 
@@ -61,6 +65,10 @@ class GameFile {
   enum class LastAccess { None, Read, Write };
 
   bool SeekTo(std::int32_t position);
+  // Closes the open file (publishing its scratch copy) without touching a pending emptying.
+  void CloseHandle();
+  // Moves the open disk file into a scratch copy (empty when `empty`) that later writes go to.
+  bool BeginScratch(bool empty);
   bool ReadRaw(std::uint8_t* buffer, std::size_t count, std::size_t* got = nullptr);
   bool WriteRaw(const std::uint8_t* buffer, std::size_t count, std::int32_t position);
   void SwitchTo(LastAccess access);
@@ -69,6 +77,9 @@ class GameFile {
   Orvo::PakHandle* mHandle = nullptr;
   std::uint32_t mMode = kModeReadWrite;
   LastAccess mLast = LastAccess::None;
+  bool mPendingEmpty = false;  // OpenWrite has asked for an empty file
+  std::string mScratchPath;    // set while writes go to a scratch copy
+  std::string mTargetPath;     // the file the scratch copy replaces
 };
 
 // Names (without their folder) of the entries of `folder` matching "*." + `extension`, sorted

@@ -77,6 +77,42 @@ TEST_F(GameFileTest, WritesBigEndianAndFixedWidthTexts) {
                                                      'c', 'd', 'e', 'a', 'b', 'c', 'd', 0xBE, 0xEF, 0x7F}));
 }
 
+// Saving never leaves a half-written file: until Close the file on disk keeps its previous
+// contents, and a session that ends without Close (a crash) changes nothing.
+TEST_F(GameFileTest, SavesReplaceTheFileOnlyWhenClosed) {
+  const std::string path = Make("options.opt", {0, 1, 0, 2, 0, 3});
+  {
+    GameFile f(path);
+    ASSERT_TRUE(f.OpenWrite());
+    EXPECT_EQ(Bytes(path).size(), 6u);  // not cut yet
+    ASSERT_TRUE(f.Open(GameFile::kModeReadWrite));
+    std::uint16_t v = 0;
+    EXPECT_FALSE(f.ReadU16(v, 0));  // but it reads as the empty file it is about to be
+    EXPECT_TRUE(f.WriteU16(9, -1));
+    EXPECT_TRUE(f.WriteU16(8, -1));
+    EXPECT_EQ(Bytes(path), (std::vector<unsigned char>{0, 1, 0, 2, 0, 3}));
+    f.Close();
+  }
+  EXPECT_EQ(Bytes(path), (std::vector<unsigned char>{0, 9, 0, 8}));
+  EXPECT_FALSE(fs::exists(path + ".tmp"));
+
+  // Updating in place: the unchanged bytes are kept, the file is only replaced at Close.
+  GameFile f(path);
+  ASSERT_TRUE(f.Open(GameFile::kModeReadWrite));
+  EXPECT_TRUE(f.WriteU8(7, 1));
+  std::uint8_t b = 0;
+  EXPECT_TRUE(f.ReadU8(b, 3));
+  EXPECT_EQ(b, 1);
+  EXPECT_EQ(Bytes(path), (std::vector<unsigned char>{0, 9, 0, 8}));
+  f.Close();
+  EXPECT_EQ(Bytes(path), (std::vector<unsigned char>{0, 7, 0, 8}));
+
+  // OpenWrite with no session after it empties the file when the object closes.
+  ASSERT_TRUE(f.OpenWrite());
+  f.Close();
+  EXPECT_TRUE(Bytes(path).empty());
+}
+
 // A write that does not reach the disk reports failure instead of success.
 TEST_F(GameFileTest, WriteToFullDeviceFails) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
