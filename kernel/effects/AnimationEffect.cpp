@@ -20,7 +20,7 @@ FrameObjectSource FrameObjectSource::FromControlFactory() {
 
 AnimationEffectImpl::AnimationEffectImpl(std::uint32_t id, EffectMessageObserver* observer,
                                          TimeLibrary::ITimeSystem* timeSystem, FrameObjectSource frames)
-    : EffectBase(id, observer, timeSystem), mFrames(std::move(frames)) {}
+    : EffectImplBase(id, observer, timeSystem), mFrames(std::move(frames)) {}
 
 AnimationEffectImpl::~AnimationEffectImpl() {
   if (mTimer != nullptr) mTimer->Stop();

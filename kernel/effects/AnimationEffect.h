@@ -18,21 +18,16 @@ struct FrameObjectSource {
   static FrameObjectSource FromControlFactory();
 };
 
-class AnimationEffectImpl : public IAnimationEffect, public EffectBase {
+class AnimationEffectImpl : public EffectImplBase<IAnimationEffect> {
  public:
   AnimationEffectImpl(std::uint32_t id, EffectMessageObserver* observer, TimeLibrary::ITimeSystem* timeSystem,
                       FrameObjectSource frames = FrameObjectSource::FromControlFactory());
   ~AnimationEffectImpl() override;
 
-  std::uint32_t GetId() override { return mId; }
   void SetDuration(std::int32_t) override {}
   bool Start(bool, std::uint16_t) override { return false; }
-  void SetPaused(bool paused) override { mTimer->SetPaused(paused); }
   void Stop() override;
-  bool IsRunning() override { return mTimer->IsRunning(); }
   void SetVisible(bool visible) override;
-  void SetUserValue(std::int32_t value) override { mUserValue = value; }
-  std::int32_t GetUserValue() override { return mUserValue; }
 
   void ShowFirstFrame(std::int16_t effectIndex, bool visible) override;
   void StartEffect(std::int16_t effectIndex) override;

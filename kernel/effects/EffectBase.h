@@ -33,4 +33,19 @@ class EffectBase : public TimeLibrary::TimeObjectMessageObserver {
   TimeLibrary::ITimeObject* mTimer = nullptr;
 };
 
+// The IEffect operations that every kind answers from its timer and its fields alike.
+template <typename Interface>
+class EffectImplBase : public Interface, public EffectBase {
+ public:
+  EffectImplBase(std::uint32_t id, EffectMessageObserver* observer, TimeLibrary::ITimeSystem* timeSystem)
+      : EffectBase(id, observer, timeSystem) {}
+
+  std::uint32_t GetId() override { return mId; }
+  void SetPaused(bool paused) override { mTimer->SetPaused(paused); }
+  void Stop() override { mTimer->Stop(); }
+  bool IsRunning() override { return mTimer->IsRunning(); }
+  void SetUserValue(std::int32_t value) override { mUserValue = value; }
+  std::int32_t GetUserValue() override { return mUserValue; }
+};
+
 }  // namespace EffectLibrary

@@ -10,7 +10,7 @@ namespace EffectLibrary {
 State2MoveEffectImpl::State2MoveEffectImpl(std::uint32_t id, EffectMessageObserver* observer,
                                            TimeLibrary::ITimeSystem* timeSystem, ControlLibrary::IVisibleObject* vo,
                                            std::int32_t limitMs)
-    : EffectBase(id, observer, timeSystem) {
+    : EffectImplBase(id, observer, timeSystem) {
   SetVO(vo);
   if (mTimer != nullptr) mTimer->SetLimit(limitMs);
 }

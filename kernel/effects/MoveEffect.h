@@ -6,21 +6,16 @@
 
 namespace EffectLibrary {
 
-class State2MoveEffectImpl : public IState2MoveEffect, public EffectBase {
+class State2MoveEffectImpl : public EffectImplBase<IState2MoveEffect> {
  public:
   State2MoveEffectImpl(std::uint32_t id, EffectMessageObserver* observer, TimeLibrary::ITimeSystem* timeSystem,
                        ControlLibrary::IVisibleObject* vo, std::int32_t limitMs);
   ~State2MoveEffectImpl() override;
 
-  std::uint32_t GetId() override { return mId; }
   void SetDuration(std::int32_t ms) override;
   bool Start(bool hold, std::uint16_t delayMs) override;
-  void SetPaused(bool paused) override { mTimer->SetPaused(paused); }
   void Stop() override;
-  bool IsRunning() override { return mTimer->IsRunning(); }
   void SetVisible(bool visible) override;
-  void SetUserValue(std::int32_t value) override { mUserValue = value; }
-  std::int32_t GetUserValue() override { return mUserValue; }
 
   void SetSpeed(std::int32_t pixelsPerSecond) override;
   void ChangeSpeed(std::int32_t pixelsPerSecond) override;

@@ -16,7 +16,7 @@ std::string FormatMinutesSeconds(std::uint32_t seconds) {
 TimerEffectImpl::TimerEffectImpl(std::uint32_t id, EffectMessageObserver* observer,
                                  TimeLibrary::ITimeSystem* timeSystem, ControlLibrary::IStringVO* vo,
                                  std::int32_t limitMs)
-    : EffectBase(id, observer, timeSystem), mStringVO(vo) {
+    : EffectImplBase(id, observer, timeSystem), mStringVO(vo) {
   if (mTimer != nullptr) SetDuration(limitMs);
 }
 
@@ -64,7 +64,7 @@ void TimerEffectImpl::OnTimerFinished(std::uint32_t) { NotifyFinished(); }
 
 SwitcherEffectImpl::SwitcherEffectImpl(std::uint32_t id, EffectMessageObserver* observer,
                                        TimeLibrary::ITimeSystem* timeSystem)
-    : EffectBase(id, observer, timeSystem) {}
+    : EffectImplBase(id, observer, timeSystem) {}
 
 bool SwitcherEffectImpl::Start(bool hold, std::uint16_t delayMs) {
   if (mPeriod <= 0 || mObjects.empty()) return false;

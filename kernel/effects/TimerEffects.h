@@ -12,20 +12,14 @@ namespace EffectLibrary {
 // "MM : SS" for a count of seconds, each part at least two digits.
 std::string FormatMinutesSeconds(std::uint32_t seconds);
 
-class TimerEffectImpl : public ITimerEffect, public EffectBase {
+class TimerEffectImpl : public EffectImplBase<ITimerEffect> {
  public:
   TimerEffectImpl(std::uint32_t id, EffectMessageObserver* observer, TimeLibrary::ITimeSystem* timeSystem,
                   ControlLibrary::IStringVO* vo, std::int32_t limitMs);
 
-  std::uint32_t GetId() override { return mId; }
   void SetDuration(std::int32_t ms) override;
   bool Start(bool hold, std::uint16_t delayMs) override;
-  void SetPaused(bool paused) override { mTimer->SetPaused(paused); }
-  void Stop() override { mTimer->Stop(); }
-  bool IsRunning() override { return mTimer->IsRunning(); }
   void SetVisible(bool visible) override;
-  void SetUserValue(std::int32_t value) override { mUserValue = value; }
-  std::int32_t GetUserValue() override { return mUserValue; }
 
   void SetVO(ControlLibrary::IStringVO* vo) override;
   void SetCountDown(bool countDown) override { mCountDown = countDown; }
@@ -46,19 +40,13 @@ class TimerEffectImpl : public ITimerEffect, public EffectBase {
   ControlLibrary::VOPoint mPosition;
 };
 
-class SwitcherEffectImpl : public ISwitcherVoEffect, public EffectBase {
+class SwitcherEffectImpl : public EffectImplBase<ISwitcherVoEffect> {
  public:
   SwitcherEffectImpl(std::uint32_t id, EffectMessageObserver* observer, TimeLibrary::ITimeSystem* timeSystem);
 
-  std::uint32_t GetId() override { return mId; }
   void SetDuration(std::int32_t) override {}
   bool Start(bool hold, std::uint16_t delayMs) override;
-  void SetPaused(bool paused) override { mTimer->SetPaused(paused); }
-  void Stop() override { mTimer->Stop(); }
-  bool IsRunning() override { return mTimer->IsRunning(); }
   void SetVisible(bool visible) override;
-  void SetUserValue(std::int32_t value) override { mUserValue = value; }
-  std::int32_t GetUserValue() override { return mUserValue; }
 
   void AddVO(ControlLibrary::IVisibleObject* vo) override { mObjects.push_back(vo); }
   void SetPeriod(std::uint16_t ms) override { mPeriod = ms; }
