@@ -1,0 +1,153 @@
+// Player profiles: the list's rules and the files "save/<name>.usr".
+#include <gtest/gtest.h>
+
+#include "game/Player.h"
+#include "tests/game/GameSandbox.h"
+
+using namespace Doduderor;
+using game_test::ScratchFolder;
+
+namespace {
+
+class PlayerTest : public ::testing::Test {
+ protected:
+  PlayerTest() : folder("player") {
+    FreePlayerList();
+    std::filesystem::create_directory("save");
+  }
+  ~PlayerTest() override { FreePlayerList(); }
+
+  static Player* Make(const std::string& name, std::uint8_t current = 0) {
+    auto* p = new Player();
+    p->name = name;
+    p->current = current;
+    return p;
+  }
+  static std::vector<std::string> Names(const PlayerList& list) {
+    std::vector<std::string> out;
+    for (const Player* p : list) out.push_back(p->name);
+    return out;
+  }
+  ScratchFolder folder;
+};
+
+TEST_F(PlayerTest, EmptyFolderGivesEmptyListAndTheDefaultPlayer) {
+  PlayerList* list = GetPlayerList();
+  LoadAllPlayers(list);
+  EXPECT_TRUE(list->empty());
+  Player* p = GetCurrentPlayer(list);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p->current, 0);
+  EXPECT_EQ(p->name, "");
+  EXPECT_EQ(p->mapIndex, 0);
+  EXPECT_EQ(p->tutorialPending, 1);
+  EXPECT_EQ(GetCurrentPlayer(list), p);  // one shared default
+}
+
+TEST_F(PlayerTest, FileLayoutRoundTrips) {
+  Player p;
+  p.current = 1;
+  p.name = "Anna";
+  p.mapIndex = 0x0102;
+  p.tutorialPending = 0;
+  ASSERT_TRUE(WritePlayerFile(&p));
+  const std::vector<unsigned char> expected = {1, 'A', 'n', 'n', 'a', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01, 0x02, 0};
+  EXPECT_EQ(ScratchFolder::Read("save/Anna.usr"), expected);
+  Player back;
+  ASSERT_TRUE(ReadPlayerFile(&back, "save/Anna.usr"));
+  EXPECT_EQ(back.current, 1);
+  EXPECT_EQ(back.name, "Anna");
+  EXPECT_EQ(back.mapIndex, 0x0102);
+  EXPECT_EQ(back.tutorialPending, 0);
+}
+
+TEST_F(PlayerTest, LongNamesKeepFifteenBytesAfterAReload) {
+  Player p;
+  p.name = "ABCDEFGHIJKLMNOPQRST";  // 20 characters
+  ASSERT_TRUE(WritePlayerFile(&p));
+  ASSERT_TRUE(std::filesystem::exists("save/ABCDEFGHIJKLMNOPQRST.usr"));
+  EXPECT_EQ(ScratchFolder::Read("save/ABCDEFGHIJKLMNOPQRST.usr").size(), 19u);
+  PlayerList* list = GetPlayerList();
+  LoadAllPlayers(list);
+  ASSERT_EQ(list->size(), 1u);
+  EXPECT_EQ(list->front()->name, "ABCDEFGHIJKLMNO");
+  EXPECT_EQ(list->front()->current, 1);  // nobody was current: the first becomes current
+  SaveAllPlayers(list);
+  EXPECT_TRUE(std::filesystem::exists("save/ABCDEFGHIJKLMNO.usr"));
+}
+
+TEST_F(PlayerTest, LoadSkipsBrokenDuplicateAndEmptyNamedFiles) {
+  ScratchFolder::Write("save/a.usr", {0, 'B', 'o', 'b', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0});
+  ScratchFolder::Write("save/b.usr", {1, 'B', 'o', 'b', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 9, 0});  // same name
+  ScratchFolder::Write("save/c.usr", {1});                        // no name at all
+  ScratchFolder::Write("save/d.usr", {0, 'C', 'y', 0});          // short: map and tutorial keep defaults
+  ScratchFolder::Write("save/e.txt", {0, 'Z', 0});               // other extension
+  PlayerList* list = GetPlayerList();
+  LoadAllPlayers(list);
+  ASSERT_EQ(Names(*list), (std::vector<std::string>{"Bob", "Cy"}));
+  EXPECT_EQ((*list)[0]->mapIndex, 5);
+  EXPECT_EQ((*list)[1]->mapIndex, 0);
+  EXPECT_EQ((*list)[1]->tutorialPending, 1);
+  EXPECT_EQ(GetCurrentPlayer(list), (*list)[0]);
+}
+
+TEST_F(PlayerTest, AddRefusesEmptyAndRepeatedNamesButNotOtherCase) {
+  PlayerList* list = GetPlayerList();
+  Player* anna = Make("Anna");
+  Player* empty = Make("");
+  Player* again = Make("Anna");
+  Player* lower = Make("anna");
+  EXPECT_TRUE(AddPlayer(list, anna));
+  EXPECT_FALSE(AddPlayer(list, empty));
+  EXPECT_FALSE(AddPlayer(list, again));
+  EXPECT_TRUE(AddPlayer(list, lower));
+  EXPECT_EQ(list->size(), 2u);
+  delete empty;
+  delete again;
+}
+
+TEST_F(PlayerTest, RemovingTheCurrentPlayerSelectsTheFirstRemaining) {
+  PlayerList* list = GetPlayerList();
+  Player* a = Make("A");
+  Player* b = Make("B", 1);
+  Player* c = Make("C");
+  AddPlayer(list, a);
+  AddPlayer(list, b);
+  AddPlayer(list, c);
+  RemovePlayer(list, c);  // not current: B stays current
+  EXPECT_EQ(GetCurrentPlayer(list), b);
+  RemovePlayer(list, b);
+  EXPECT_EQ(GetCurrentPlayer(list), a);
+  EXPECT_EQ(Names(*list), (std::vector<std::string>{"A"}));
+  Player stranger;
+  stranger.name = "nobody";
+  RemovePlayer(list, &stranger);
+  EXPECT_EQ(list->size(), 1u);
+  delete b;
+  delete c;
+}
+
+TEST_F(PlayerTest, WritingFailsWithoutTheSaveFolderAndDeleteRemovesTheFile) {
+  Player* p = Make("Dee");
+  ASSERT_TRUE(WritePlayerFile(p));
+  ASSERT_TRUE(std::filesystem::exists("save/Dee.usr"));
+  DeletePlayer(p);
+  EXPECT_FALSE(std::filesystem::exists("save/Dee.usr"));
+
+  std::filesystem::remove_all("save");
+  Player q;
+  q.name = "Eve";
+  EXPECT_FALSE(WritePlayerFile(&q));
+  EXPECT_FALSE(std::filesystem::exists("save"));  // the game never makes the folder
+}
+
+TEST_F(PlayerTest, NamesWithFolderSeparatorsNeverReachTheDisk) {
+  for (const char* name : {"../escape", "sub\\dir"}) {
+    Player p;
+    p.name = name;
+    EXPECT_FALSE(WritePlayerFile(&p)) << name;
+  }
+  EXPECT_FALSE(std::filesystem::exists("escape.usr"));
+}
+
+}  // namespace
