@@ -29,27 +29,27 @@ IdPool::~IdPool() {
   if (--gPoolCount == 0) gPoolLock.reset();
 }
 
+void IdPool::SetBase(std::uint32_t base) {
+  const auto lock = SharedLock();
+  std::lock_guard<std::recursive_mutex> guard(*lock);
+  mBase = base;
+  mSearchFrom = base + 1;
+}
+
 std::uint32_t IdPool::Take() {
   const auto lock = SharedLock();
   std::lock_guard<std::recursive_mutex> guard(*lock);
-  // Sorting a copy finds the lowest gap in one pass instead of a search per candidate.
-  std::vector<std::uint32_t> sorted(mTaken);
-  std::sort(sorted.begin(), sorted.end());
-  std::uint32_t candidate = mBase + 1;
-  for (std::uint32_t id : sorted) {
-    if (id < candidate) continue;
-    if (id != candidate) break;
-    ++candidate;
-  }
-  mTaken.push_back(candidate);
+  std::uint32_t candidate = std::max(mSearchFrom, mBase + 1);
+  for (auto it = mTaken.lower_bound(candidate); it != mTaken.end() && *it == candidate; ++it) ++candidate;
+  mTaken.insert(candidate);
+  mSearchFrom = candidate + 1;
   return candidate;
 }
 
 void IdPool::GiveBack(std::uint32_t id) {
   const auto lock = SharedLock();
   std::lock_guard<std::recursive_mutex> guard(*lock);
-  auto it = std::find(mTaken.begin(), mTaken.end(), id);
-  if (it != mTaken.end()) mTaken.erase(it);
+  if (mTaken.erase(id) != 0 && id < mSearchFrom) mSearchFrom = id;
 }
 
 }  // namespace CommonLibrary

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <set>
 
 namespace CommonLibrary {
 
@@ -16,7 +16,7 @@ class IdPool {
   IdPool& operator=(const IdPool&) = delete;
 
   // The id before the first one that may be handed out.
-  void SetBase(std::uint32_t base) { mBase = base; }
+  void SetBase(std::uint32_t base);
   std::uint32_t GetBase() const { return mBase; }
 
   // The lowest free id from base + 1 upward.
@@ -25,8 +25,11 @@ class IdPool {
   void GiveBack(std::uint32_t id);
 
  private:
-  std::vector<std::uint32_t> mTaken;  // in the order they were taken
+  std::set<std::uint32_t> mTaken;
   std::uint32_t mBase = 0;
+  // Every id above the base and below this one is taken, so the search for the lowest free
+  // id starts here instead of at the base.
+  std::uint32_t mSearchFrom = 1;
 };
 
 }  // namespace CommonLibrary

@@ -58,6 +58,29 @@ TEST(IdPool, HandsOutLowestFreeIdAboveBase) {
   EXPECT_EQ(pool.Take(), 6u);
 }
 
+// Random takes and give-backs against the plain definition: the lowest id above the base
+// that is not handed out.
+TEST(IdPool, MatchesLowestFreeDefinitionUnderRandomUse) {
+  IdPool pool;
+  pool.SetBase(1);
+  std::set<std::uint32_t> out;
+  std::uint32_t state = 12345;
+  auto next = [&state] { return (state = state * 1103515245u + 12345u) >> 16; };
+  for (int step = 0; step < 5000; ++step) {
+    if (next() % 3 != 0 || out.empty()) {
+      std::uint32_t expected = 2;
+      while (out.count(expected) != 0) ++expected;
+      ASSERT_EQ(pool.Take(), expected) << step;
+      out.insert(expected);
+    } else {
+      auto it = out.begin();
+      std::advance(it, next() % out.size());
+      pool.GiveBack(*it);
+      out.erase(it);
+    }
+  }
+}
+
 TEST(IdPool, PoolsAreIndependentAndSafeAcrossThreads) {
   IdPool a;
   IdPool b;
