@@ -173,7 +173,8 @@ void ModValRegistry::Report(const std::string& text, const std::string& title) {
 }
 
 ModValRecord* ModValRegistry::Register(const char* tag, const ModValRecord& initial) {
-  auto* record = new ModValRecord(initial);
+  mRecords.push_back(std::make_unique<ModValRecord>(initial));
+  ModValRecord* record = mRecords.back().get();
   std::string file = tag != nullptr ? tag : "";
   int line = 0, counter = 0;
   if (!ParseModValTag(&file, &line, &counter)) return record;

@@ -13,9 +13,11 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace Orvo {
 
@@ -82,7 +84,8 @@ class ModValRegistry {
   ModValRegistry& operator=(const ModValRegistry&) = delete;
 
   // Creates the value record of a site with its compiled value. A tag that does not parse
-  // still gets a record (the value just cannot be tuned). Records live as long as the process.
+  // still gets a record (the value just cannot be tuned). Records live as long as the
+  // registry, and the process's registry is never destroyed.
   ModValRecord* Register(const char* tag, const ModValRecord& initial);
 
   // Re-reads every registered file changed since the last re-parse (at first: since the
@@ -105,6 +108,7 @@ class ModValRegistry {
   bool ParseFile(const std::string& path, const FileEntry& entry, Staged* staged);
   void Report(const std::string& text, const std::string& title);
 
+  std::vector<std::unique_ptr<ModValRecord>> mRecords;
   std::map<std::string, FileEntry> mFiles;
   std::filesystem::file_time_type mTimeStamp{};
   bool mTimeStampSet = false;
