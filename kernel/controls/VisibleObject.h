@@ -3,6 +3,7 @@
 // handlers that report to observers. Each kind derives from it and draws itself.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -127,7 +128,8 @@ class VisibleObject_impl {
   bool mVisible = false;
   bool mShowWithParent = true;
   bool mModalExempt = false;
-  bool mChanged = false;
+  // Read by the redraw tick on the timing thread.
+  std::atomic<bool> mChanged{false};
   VOColor mColor;
   std::uint32_t mUserData = 0;
 };
