@@ -236,6 +236,11 @@ bool DSoundManager::LoadWAVFile(int id, const std::string& path) {
       if (!file.Read(&key, 1)) return false;
     } else if (std::memcmp(tag, "data", 4) == 0) {
       mSourceDataSizes[static_cast<std::size_t>(id)] = chunkSize;
+      // Samples the file cannot hold could never be read in full: refused before a buffer
+      // of the declared size is made.
+      if (PakSeek(file.handle, 0, SEEK_END) != 0 || PakTell(file.handle) - body < chunkSize ||
+          PakSeek(file.handle, static_cast<std::int32_t>(body), SEEK_SET) != 0)
+        return false;
       if (!CreateBuffer(id, channels, static_cast<int>(rate), bits, chunkSize)) return false;
       BufferLock lock(mSourceSounds[static_cast<std::size_t>(id)], chunkSize);
       if (!lock.ok) return false;
