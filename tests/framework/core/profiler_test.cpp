@@ -7,6 +7,8 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include "framework/core/LeakReport.h"
 #include "framework/core/PerfTimer.h"
@@ -164,4 +166,19 @@ TEST(LeakReportTest, RemainingAllocationsAreWrittenWithTheirTotal) {
 
   ClearTrackedAllocations();
   fs::remove_all(dir);
+}
+
+TEST(LeakReportTest, ThreadsTrackAndForgetSideBySide) {
+  ClearTrackedAllocations();
+  static char blocks[4][1000];
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t] {
+      for (int i = 0; i < 1000; ++i) TrackAllocation(&blocks[t][i], 1, "thread.cpp", t);
+      for (int i = 0; i < 1000; i += 2) ForgetAllocation(&blocks[t][i]);
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_NE(LeakReportText("now\n").find("Total Unfreed: 2000 bytes (1KB)"), std::string::npos);
+  ClearTrackedAllocations();
 }
