@@ -14,6 +14,7 @@
 #include "framework/sound/SoundInstance.h"
 #include "framework/sound/SoundManager.h"
 #include "kernel/controls/ButtonVO.h"
+#include "kernel/controls/DialogVO.h"
 #include "kernel/controls/HandleImpls.h"
 #include "kernel/controls/SimpleVOs.h"
 #include "platform/Folders.h"
@@ -157,6 +158,7 @@ IStringVO* Factory_impl::CreateStringVO() { return MakeVO<StringVO_Bridge>(); }
 ILinkVO* Factory_impl::CreateLinkVO() { return MakeVO<LinkVO_Bridge>(); }
 IButtonVO* Factory_impl::CreateButtonVO() { return MakeVO<ButtonVO_bridge>(); }
 ICheckBoxVO* Factory_impl::CreateCheckBoxVO() { return MakeVO<CheckBoxVO_bridge>(); }
+IDialogVO* Factory_impl::CreateDialogVO() { return MakeVO<DialogVO_bridge>(); }
 
 void Factory_impl::DeleteHandle(IBridgeToVO* handle) {
   if (handle == nullptr || handle->Release() > 0) return;
@@ -174,6 +176,7 @@ void Factory_impl::DeleteHandle(IBridgeToVO* handle) {
   delete handle;
 }
 
+void Factory_impl::DeleteVO(IDialogVO* vo) { DeleteHandle(static_cast<DialogVO_bridge*>(vo)); }
 void Factory_impl::DeleteVO(ICheckBoxVO* vo) { DeleteHandle(static_cast<CheckBoxVO_bridge*>(vo)); }
 void Factory_impl::DeleteVO(IButtonVO* vo) { DeleteHandle(static_cast<ButtonVO_bridge*>(vo)); }
 void Factory_impl::DeleteVO(ILinkVO* vo) { DeleteHandle(static_cast<LinkVO_Bridge*>(vo)); }

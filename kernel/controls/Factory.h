@@ -49,6 +49,7 @@ class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObser
   ISound* CreateSound() override;
   void ReleaseSound(ISound* sound) override;
   IRectVO* CreateRectVO() override;
+  void DeleteVO(IDialogVO* vo) override;
   void DeleteVO(ICheckBoxVO* vo) override;
   void DeleteVO(IButtonVO* vo) override;
   void DeleteVO(ILinkVO* vo) override;
@@ -60,6 +61,7 @@ class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObser
   ILinkVO* CreateLinkVO() override;
   IButtonVO* CreateButtonVO() override;
   ICheckBoxVO* CreateCheckBoxVO() override;
+  IDialogVO* CreateDialogVO() override;
   void SetDefaultCursor(ICursor* cursor) override;
   void AddPakFile(const std::string& directory, const std::string& pakName) override;
   std::string GetAppDataFolder() override;

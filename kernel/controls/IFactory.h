@@ -7,6 +7,7 @@
 
 #include "kernel/controls/Handles.h"
 #include "kernel/controls/IButtonVO.h"
+#include "kernel/controls/IDialogVO.h"
 #include "kernel/controls/IImageVO.h"
 #include "kernel/controls/IStringVO.h"
 #include "kernel/controls/Observers.h"
@@ -28,6 +29,7 @@ class IFactory {
   virtual void ReleaseSound(ISound* sound) = 0;
   // Objects are created hidden. Deleting lowers the count and removes the object at 0.
   virtual IRectVO* CreateRectVO() = 0;
+  virtual void DeleteVO(IDialogVO* vo) = 0;
   virtual void DeleteVO(ICheckBoxVO* vo) = 0;
   virtual void DeleteVO(IButtonVO* vo) = 0;
   virtual void DeleteVO(ILinkVO* vo) = 0;
@@ -39,6 +41,7 @@ class IFactory {
   virtual ILinkVO* CreateLinkVO() = 0;
   virtual IButtonVO* CreateButtonVO() = 0;
   virtual ICheckBoxVO* CreateCheckBoxVO() = 0;
+  virtual IDialogVO* CreateDialogVO() = 0;
   virtual void SetDefaultCursor(ICursor* cursor) = 0;
   // Adds an archive to the process's pak files; the directory argument is not used.
   virtual void AddPakFile(const std::string& directory, const std::string& pakName) = 0;

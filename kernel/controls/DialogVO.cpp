@@ -1,0 +1,75 @@
+// Dialog objects: showing over everything, modal groups, children and observers.
+#include "kernel/controls/DialogVO.h"
+
+#include "kernel/controls/Factory.h"
+
+namespace ControlLibrary {
+
+DialogVO_impl::DialogVO_impl(std::uint32_t id) : VisibleObject_impl(id) {
+  mSize = {100, 100};
+  mColor = {128, 64, 0};
+}
+
+DialogVO_impl::~DialogVO_impl() {
+  if (mBackground < 0) return;
+  if (Factory_impl* factory = GetFactoryImpl()) factory->ReleaseImage(&mBackground);
+}
+
+void DialogVO_impl::SetVisible(bool visible) {
+  Factory_impl* factory = GetFactoryImpl();
+  const bool wasVisible = mVisible;
+  const bool modal = mModeless == 0;
+  if (visible) {
+    // A dialog shown again is raised again, but disables the screen only once, so that
+    // each modal group is given back by exactly one hide.
+    if (modal && !wasVisible && factory != nullptr) factory->DisableForModal();
+    if (factory != nullptr) SetLayer(static_cast<std::uint16_t>(factory->TopLayer() + 100));
+    VisibleObject_impl::SetVisible(true);
+    for (std::size_t i = 0; i < mChildren.size(); ++i)
+      if (mChildren[i]->GetShowWithParent()) mChildren[i]->SetVisible(true);
+  } else {
+    for (std::size_t i = 0; i < mChildren.size(); ++i) mChildren[i]->SetVisible(false);
+    VisibleObject_impl::SetVisible(false);
+    if (modal && wasVisible && factory != nullptr) factory->RestoreAfterModal();
+  }
+  for (std::size_t i = 0; i < mObservers.size(); ++i) mObservers[i]->OnDialogShowHide(mId, visible);
+}
+
+void DialogVO_impl::Update(std::vector<VORect>& fillList) {
+  const VOSize extent = TakeExtent();
+  TakeOldPositionAreas(extent, fillList);
+  fillList.push_back({mScreenPosition.x, mScreenPosition.y, extent.width + 1, extent.height + 1});
+}
+
+void DialogVO_impl::Draw() {
+  Factory_impl* factory = GetFactoryImpl();
+  if (mNoBackground || factory == nullptr) return;
+  const VORect screen = GetScreenRect();
+  if (mBackground >= 0 && factory->DrawImage(mBackground, mBackgroundRect, screen)) return;
+  factory->DrawRectOutline(screen, {25, 250, 25});
+  factory->FillRectColour({screen.x + 1, screen.y + 1, screen.width - 1, screen.height - 1}, mColor);
+}
+
+bool DialogVO_impl::SetBackground(const std::string& imageName) {
+  Factory_impl* factory = GetFactoryImpl();
+  int id = -1;
+  if (factory == nullptr || !factory->FindOrLoadImage(imageName, &id)) return false;
+  if (mBackground >= 0) factory->ReleaseImage(&mBackground);
+  mBackground = id;
+  return true;
+}
+
+void DialogVO_impl::SetNoBackground(bool none) {
+  if (none == mNoBackground) return;
+  mNoBackground = none;
+  MarkChanged(false);
+}
+
+void DialogVO_impl::AddChild(IVisibleObject* child, IVisibleObject* self) {
+  if (child == nullptr) return;
+  child->AddRef();
+  child->SetParent(self);
+  mChildren.push_back(child);
+}
+
+}  // namespace ControlLibrary

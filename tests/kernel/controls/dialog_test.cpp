@@ -1,0 +1,92 @@
+// The dialog object: raised above the screen, modal groups that nest, children shown and
+// hidden with it, observers told of every show and hide, and its default panel.
+#include "kernel/controls/DialogVO.h"
+#include "kernel/controls/SimpleVOs.h"
+#include "tests/kernel/controls/ControlsFixture.h"
+
+namespace {
+
+using namespace ControlLibrary;
+using controls_test::FactoryTest;
+
+struct ShowHideLog : DialogMessageObserver {
+  void OnDialogShowHide(std::uint32_t id, bool visible) override {
+    log.push_back(std::to_string(id) + (visible ? " shown" : " hidden"));
+  }
+  std::vector<std::string> log;
+};
+
+using DialogTest = FactoryTest;
+
+TEST_F(DialogTest, ModalDialogDisablesTheScreenUntilHidden) {
+  IRectVO* backdrop = factory->CreateRectVO();
+  backdrop->SetLayer(7);
+  backdrop->SetVisible(true);
+  IDialogVO* dialog = factory->CreateDialogVO();
+  IButtonVO* ok = factory->CreateButtonVO();
+  IRectVO* optional = factory->CreateRectVO();
+  optional->SetShowWithParent(false);
+  dialog->AddChild(ok);
+  dialog->AddChild(optional);
+  dialog->AddChild(nullptr);
+  ShowHideLog observer;
+  dialog->AddDialogObserver(&observer);
+
+  dialog->SetVisible(true);
+  EXPECT_FALSE(backdrop->IsEnabled());
+  EXPECT_EQ(dialog->GetLayer(), 107);
+  EXPECT_TRUE(ok->IsVisible());
+  EXPECT_TRUE(ok->IsEnabled());  // shown after the screen was disabled
+  EXPECT_EQ(ok->GetLayer(), 107);
+  EXPECT_FALSE(optional->IsVisible());
+
+  // Shown again: raised above itself and told again, but the screen is disabled only once.
+  dialog->SetVisible(true);
+  EXPECT_EQ(dialog->GetLayer(), 207);
+  optional->SetVisible(true);
+  dialog->SetVisible(false);
+  EXPECT_TRUE(backdrop->IsEnabled());
+  EXPECT_FALSE(ok->IsVisible());
+  EXPECT_FALSE(optional->IsVisible());  // hidden with the dialog all the same
+  dialog->SetVisible(false);  // hiding a hidden dialog gives back no group
+  const std::string id = std::to_string(dialog->GetId());
+  EXPECT_EQ(observer.log, (std::vector<std::string>{id + " shown", id + " shown", id + " hidden", id + " hidden"}));
+}
+
+TEST_F(DialogTest, NestedModalDialogsRestoreInReverseOrderAndModelessDisablesNothing) {
+  IRectVO* backdrop = factory->CreateRectVO();
+  backdrop->SetVisible(true);
+  IDialogVO* first = factory->CreateDialogVO();
+  IDialogVO* second = factory->CreateDialogVO();
+  IButtonVO* firstButton = factory->CreateButtonVO();
+  first->AddChild(firstButton);
+  first->SetVisible(true);
+  second->SetVisible(true);
+  EXPECT_GT(second->GetLayer(), first->GetLayer());
+  EXPECT_FALSE(firstButton->IsEnabled());
+  EXPECT_FALSE(first->IsEnabled());
+  second->SetVisible(false);
+  EXPECT_TRUE(firstButton->IsEnabled());
+  EXPECT_FALSE(backdrop->IsEnabled());
+  first->SetVisible(false);
+  EXPECT_TRUE(backdrop->IsEnabled());
+
+  IDialogVO* modeless = factory->CreateDialogVO();
+  modeless->SetModeless(1);
+  modeless->SetVisible(true);
+  EXPECT_TRUE(backdrop->IsEnabled());
+}
+
+TEST_F(DialogTest, DefaultPanelIsBrownWithAGreenBorder) {
+  IDialogVO* dialog = factory->CreateDialogVO();
+  dialog->SetPosition(10, 10);
+  dialog->SetVisible(true);
+  Frame();
+  EXPECT_EQ(Pixel(10, 10), 0x19FA19u);
+  EXPECT_EQ(Pixel(110, 50), 0x19FA19u);  // the outline spans width + 1 pixels
+  EXPECT_EQ(Pixel(109, 109), 0x804000u);
+  EXPECT_EQ(Pixel(50, 50), 0x804000u);
+  EXPECT_EQ(Pixel(111, 50), 0x102030u);
+}
+
+}  // namespace
