@@ -282,21 +282,61 @@ HRESULT IDirect3DDevice7::SetTexture(DWORD stage, IDirectDrawSurface7* texture) 
   return D3D_OK;
 }
 
-void IDirect3DDevice7::ShadePixel(std::uint8_t* bits, const DDSURFACEDESC2& target, int x, int y, DWORD diffuse,
-                                  float u, float v, const DDSURFACEDESC2* texture) {
+struct IDirect3DDevice7::Context {
+  std::uint8_t* bits = nullptr;
+  LONG pitch = 0;
+  Layout target;
+  const std::uint8_t* texBits = nullptr;
+  LONG texPitch = 0;
+  int texWidth = 0;
+  int texHeight = 0;
+  Layout texture;
+  bool textured = false;
+  // 32-bit X8R8G8B8 target or A8R8G8B8 texture: pixels read and written as they are.
+  bool directTarget = false;
+  bool directTexture = false;
+  bool linear = false;
+  bool modulateAlpha = false;
+  bool blend = false;
+  DWORD srcBlend = D3DBLEND_ONE;
+  DWORD destBlend = D3DBLEND_ZERO;
+  // The clip box: the viewport within the target.
+  LONG left = 0, top = 0, right = 0, bottom = 0;
+  Context(const DDSURFACEDESC2& t, const DDSURFACEDESC2* tex)
+      : target(t.ddpfPixelFormat), texture(tex != nullptr ? tex->ddpfPixelFormat : t.ddpfPixelFormat) {}
+};
+
+namespace {
+
+std::uint32_t BlendFactor(DWORD blend, std::uint32_t sa) {
+  switch (blend) {
+    case D3DBLEND_ZERO: return 0;
+    case D3DBLEND_SRCALPHA: return sa;
+    case D3DBLEND_INVSRCALPHA: return 255 - sa;
+    default: return 255;
+  }
+}
+
+}  // namespace
+
+void IDirect3DDevice7::ShadePixel(const Context& ctx, int x, int y, DWORD diffuse, float u, float v) {
   std::uint32_t src = diffuse;
-  if (texture != nullptr) {
-    Layout tl(texture->ddpfPixelFormat);
-    const int tw = static_cast<int>(texture->dwWidth);
-    const int th = static_cast<int>(texture->dwHeight);
+  if (ctx.textured) {
+    const int tw = ctx.texWidth;
+    const int th = ctx.texHeight;
     auto texel = [&](int tx, int ty) {
       tx = std::clamp(tx, 0, tw - 1);
       ty = std::clamp(ty, 0, th - 1);
-      return tl.ToARGB(tl.Read(static_cast<const std::uint8_t*>(texture->lpSurface) + ty * texture->lPitch +
-                               tx * tl.bytes));
+      const std::uint8_t* at = ctx.texBits + ty * ctx.texPitch + tx * ctx.texture.bytes;
+      if (ctx.directTexture) {
+        std::uint32_t c;
+        std::memcpy(&c, at, 4);
+        return c;
+      }
+      return ctx.texture.ToARGB(ctx.texture.Read(at));
     };
     std::uint32_t t = 0;
-    if (mStageStates[D3DTSS_MAGFILTER] == D3DTFG_LINEAR || mStageStates[D3DTSS_MINFILTER] == D3DTFG_LINEAR) {
+    if (ctx.linear) {
       const float fx = u * static_cast<float>(tw) - 0.5f;
       const float fy = v * static_cast<float>(th) - 0.5f;
       const int x0 = static_cast<int>(std::floor(fx));
@@ -314,40 +354,49 @@ void IDirect3DDevice7::ShadePixel(std::uint8_t* bits, const DDSURFACEDESC2& targ
       t = texel(static_cast<int>(std::floor(u * static_cast<float>(tw))),
                 static_cast<int>(std::floor(v * static_cast<float>(th))));
     }
-    const std::uint32_t alpha =
-        mStageStates[D3DTSS_ALPHAOP] == D3DTOP_MODULATE ? Mul255(t >> 24, diffuse >> 24) : t >> 24;
-    src = alpha << 24;
-    for (int i = 0; i < 3; ++i) src |= Mul255(ChannelOf(t, i), ChannelOf(diffuse, i)) << (i * 8);
-  }
-
-  Layout dl(target.ddpfPixelFormat);
-  std::uint8_t* p = bits + y * target.lPitch + x * dl.bytes;
-  const std::uint32_t old = dl.Read(p);
-  std::uint32_t out = src;
-  if (mRenderStates[D3DRENDERSTATE_ALPHABLENDENABLE] != 0 && !gBehaviour.brokenBlending) {
-    const std::uint32_t dst = dl.ToARGB(old);
-    const std::uint32_t sa = src >> 24;
-    auto factor = [sa](DWORD blend) -> std::uint32_t {
-      switch (blend) {
-        case D3DBLEND_ZERO: return 0;
-        case D3DBLEND_SRCALPHA: return sa;
-        case D3DBLEND_INVSRCALPHA: return 255 - sa;
-        default: return 255;
-      }
-    };
-    const std::uint32_t sf = factor(mRenderStates[D3DRENDERSTATE_SRCBLEND]);
-    const std::uint32_t df = factor(mRenderStates[D3DRENDERSTATE_DESTBLEND]);
-    out = 0;
-    for (int i = 0; i < 4; ++i) {
-      const std::uint32_t c = (ChannelOf(src, i) * sf + ChannelOf(dst, i) * df + 127) / 255;
-      out |= std::min<std::uint32_t>(255, c) << (i * 8);
+    if (diffuse == 0xFFFFFFFFu) {
+      src = t;
+    } else {
+      const std::uint32_t alpha = ctx.modulateAlpha ? Mul255(t >> 24, diffuse >> 24) : t >> 24;
+      src = alpha << 24;
+      for (int i = 0; i < 3; ++i) src |= Mul255(ChannelOf(t, i), ChannelOf(diffuse, i)) << (i * 8);
     }
   }
-  dl.Write(p, dl.FromARGB(out, old));
+
+  std::uint8_t* p = ctx.bits + y * ctx.pitch + x * ctx.target.bytes;
+  std::uint32_t old;
+  if (ctx.directTarget)
+    std::memcpy(&old, p, 4);
+  else
+    old = ctx.target.Read(p);
+  std::uint32_t out = src;
+  if (ctx.blend) {
+    const std::uint32_t sa = src >> 24;
+    const std::uint32_t sf = BlendFactor(ctx.srcBlend, sa);
+    const std::uint32_t df = BlendFactor(ctx.destBlend, sa);
+    if (df == 0 && sf == 255) {
+      out = src;
+    } else if (sf == 0 && df == 255) {
+      return;
+    } else {
+      const std::uint32_t dst = ctx.directTarget ? old | 0xFF000000u : ctx.target.ToARGB(old);
+      out = 0;
+      for (int i = 0; i < 4; ++i) {
+        const std::uint32_t c = (ChannelOf(src, i) * sf + ChannelOf(dst, i) * df + 127) / 255;
+        out |= std::min<std::uint32_t>(255, c) << (i * 8);
+      }
+    }
+  }
+  if (ctx.directTarget) {
+    const std::uint32_t value = (out & 0x00FFFFFFu) | (old & 0xFF000000u);
+    std::memcpy(p, &value, 4);
+  } else {
+    ctx.target.Write(p, ctx.target.FromARGB(out, old));
+  }
 }
 
 void IDirect3DDevice7::DrawTriangle(const D3DTLVERTEX7& a, const D3DTLVERTEX7& b0, const D3DTLVERTEX7& c0,
-                                    std::uint8_t* bits, const DDSURFACEDESC2& target, const DDSURFACEDESC2* texture) {
+                                    const Context& ctx) {
   const D3DTLVERTEX7* v[3] = {&a, &b0, &c0};
   double area = (static_cast<double>(v[1]->x) - v[0]->x) * (static_cast<double>(v[2]->y) - v[0]->y) -
                 (static_cast<double>(v[1]->y) - v[0]->y) * (static_cast<double>(v[2]->x) - v[0]->x);
@@ -356,22 +405,18 @@ void IDirect3DDevice7::DrawTriangle(const D3DTLVERTEX7& a, const D3DTLVERTEX7& b
     std::swap(v[1], v[2]);
     area = -area;
   }
-  const LONG left = std::max<LONG>(0, static_cast<LONG>(mViewport.dwX));
-  const LONG top = std::max<LONG>(0, static_cast<LONG>(mViewport.dwY));
-  const LONG right = std::min<LONG>(static_cast<LONG>(target.dwWidth), static_cast<LONG>(mViewport.dwX + mViewport.dwWidth));
-  const LONG bottom =
-      std::min<LONG>(static_cast<LONG>(target.dwHeight), static_cast<LONG>(mViewport.dwY + mViewport.dwHeight));
   const double minX = std::min({v[0]->x, v[1]->x, v[2]->x});
   const double maxX = std::max({v[0]->x, v[1]->x, v[2]->x});
   const double minY = std::min({v[0]->y, v[1]->y, v[2]->y});
   const double maxY = std::max({v[0]->y, v[1]->y, v[2]->y});
-  const LONG x1 = static_cast<LONG>(std::max<double>(left, std::ceil(minX)));
-  const LONG x2 = static_cast<LONG>(std::min<double>(right - 1, std::floor(maxX)));
-  const LONG y1 = static_cast<LONG>(std::max<double>(top, std::ceil(minY)));
-  const LONG y2 = static_cast<LONG>(std::min<double>(bottom - 1, std::floor(maxY)));
+  const LONG x1 = static_cast<LONG>(std::max<double>(ctx.left, std::ceil(minX)));
+  const LONG x2 = static_cast<LONG>(std::min<double>(ctx.right - 1, std::floor(maxX)));
+  const LONG y1 = static_cast<LONG>(std::max<double>(ctx.top, std::ceil(minY)));
+  const LONG y2 = static_cast<LONG>(std::min<double>(ctx.bottom - 1, std::floor(maxY)));
   if (x1 > x2 || y1 > y2) return;
 
-  // Edge i runs from vertex i+1 to vertex i+2; its weight belongs to vertex i.
+  // Edge i runs from vertex i+1 to vertex i+2; its weight belongs to vertex i. Along a row
+  // its function is w = a x + b.
   struct Edge {
     double dx, dy, ox, oy;
     bool ownsTies;
@@ -387,23 +432,39 @@ void IDirect3DDevice7::DrawTriangle(const D3DTLVERTEX7& a, const D3DTLVERTEX7& b
     // Of two triangles sharing an edge, exactly one owns the pixels lying on it.
     e.ownsTies = e.dy < 0 || (e.dy == 0 && e.dx > 0);
   }
+  const bool flat = v[0]->diffuse == v[1]->diffuse && v[1]->diffuse == v[2]->diffuse;
+  const double invArea = 1.0 / area;
   for (LONG y = y1; y <= y2; ++y) {
-    for (LONG x = x1; x <= x2; ++x) {
+    // The run of the row that can be inside: from each edge's crossing, one pixel of margin.
+    double lo = static_cast<double>(x1);
+    double hi = static_cast<double>(x2);
+    double rowB[3];
+    for (int i = 0; i < 3; ++i) {
+      const Edge& e = edges[i];
+      const double slope = -e.dy;
+      rowB[i] = e.dx * (static_cast<double>(y) - e.oy) + e.dy * e.ox;
+      if (slope > 0) {
+        lo = std::max(lo, std::floor(-rowB[i] / slope) - 1);
+      } else if (slope < 0) {
+        hi = std::min(hi, std::ceil(-rowB[i] / slope) + 1);
+      } else if (rowB[i] < 0 || (rowB[i] == 0 && !e.ownsTies)) {
+        lo = hi + 1;
+      }
+    }
+    for (LONG x = static_cast<LONG>(lo); x <= static_cast<LONG>(hi); ++x) {
       double w[3];
       bool inside = true;
       for (int i = 0; i < 3 && inside; ++i) {
-        const Edge& e = edges[i];
-        w[i] = e.dx * (static_cast<double>(y) - e.oy) - e.dy * (static_cast<double>(x) - e.ox);
-        inside = w[i] > 0 || (w[i] == 0 && e.ownsTies);
+        w[i] = rowB[i] - edges[i].dy * static_cast<double>(x);
+        inside = w[i] > 0 || (w[i] == 0 && edges[i].ownsTies);
       }
       if (!inside) continue;
-      const float l0 = static_cast<float>(w[0] / area);
-      const float l1 = static_cast<float>(w[1] / area);
+      const float l0 = static_cast<float>(w[0] * invArea);
+      const float l1 = static_cast<float>(w[1] * invArea);
       const float l2 = 1.0f - l0 - l1;
-      DWORD diffuse = 0;
-      if (v[0]->diffuse == v[1]->diffuse && v[1]->diffuse == v[2]->diffuse) {
-        diffuse = v[0]->diffuse;
-      } else {
+      DWORD diffuse = v[0]->diffuse;
+      if (!flat) {
+        diffuse = 0;
         for (int i = 0; i < 4; ++i) {
           const float c = l0 * static_cast<float>(ChannelOf(v[0]->diffuse, i)) +
                           l1 * static_cast<float>(ChannelOf(v[1]->diffuse, i)) +
@@ -413,29 +474,24 @@ void IDirect3DDevice7::DrawTriangle(const D3DTLVERTEX7& a, const D3DTLVERTEX7& b
       }
       const float u = l0 * v[0]->u + l1 * v[1]->u + l2 * v[2]->u;
       const float tv = l0 * v[0]->v + l1 * v[1]->v + l2 * v[2]->v;
-      ShadePixel(bits, target, static_cast<int>(x), static_cast<int>(y), diffuse, u, tv, texture);
+      ShadePixel(ctx, static_cast<int>(x), static_cast<int>(y), diffuse, u, tv);
     }
   }
 }
 
-void IDirect3DDevice7::DrawLine(const D3DTLVERTEX7& a, const D3DTLVERTEX7& b, std::uint8_t* bits,
-                                const DDSURFACEDESC2& target) {
+void IDirect3DDevice7::DrawLine(const D3DTLVERTEX7& a, const D3DTLVERTEX7& b, const Context& ctx) {
   const float dx = b.x - a.x;
   const float dy = b.y - a.y;
   const float length = std::max(std::fabs(dx), std::fabs(dy));
   if (!(length > 0.0f) || !std::isfinite(length)) return;
   // The end pixel is left out, as a following segment starts there.
   const int steps = std::max(1, static_cast<int>(std::ceil(length - 0.5f)));
-  const LONG right = std::min<LONG>(static_cast<LONG>(target.dwWidth), static_cast<LONG>(mViewport.dwX + mViewport.dwWidth));
-  const LONG bottom =
-      std::min<LONG>(static_cast<LONG>(target.dwHeight), static_cast<LONG>(mViewport.dwY + mViewport.dwHeight));
   for (int i = 0; i < steps; ++i) {
     const float t = static_cast<float>(i) / length;
     const LONG x = static_cast<LONG>(std::floor(a.x + dx * t + 0.5f));
     const LONG y = static_cast<LONG>(std::floor(a.y + dy * t + 0.5f));
-    if (x < static_cast<LONG>(mViewport.dwX) || y < static_cast<LONG>(mViewport.dwY) || x >= right || y >= bottom)
-      continue;
-    ShadePixel(bits, target, static_cast<int>(x), static_cast<int>(y), a.diffuse, 0, 0, nullptr);
+    if (x < ctx.left || y < ctx.top || x >= ctx.right || y >= ctx.bottom) continue;
+    ShadePixel(ctx, static_cast<int>(x), static_cast<int>(y), a.diffuse, 0, 0);
   }
 }
 
@@ -464,20 +520,45 @@ HRESULT IDirect3DDevice7::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, void* 
     }
     textured = true;
   }
-  auto* bits = static_cast<std::uint8_t*>(target.lpSurface);
-  const DDSURFACEDESC2* tex = textured ? &texture : nullptr;
+  Context ctx(target, textured ? &texture : nullptr);
+  ctx.bits = static_cast<std::uint8_t*>(target.lpSurface);
+  ctx.pitch = target.lPitch;
+  if (textured) {
+    ctx.textured = true;
+    ctx.texBits = static_cast<const std::uint8_t*>(texture.lpSurface);
+    ctx.texPitch = texture.lPitch;
+    ctx.texWidth = static_cast<int>(texture.dwWidth);
+    ctx.texHeight = static_cast<int>(texture.dwHeight);
+  }
+  const DDPIXELFORMAT& tf = target.ddpfPixelFormat;
+  ctx.directTarget = tf.dwRGBBitCount == 32 && tf.dwRBitMask == 0xFF0000 && tf.dwGBitMask == 0xFF00 &&
+                     tf.dwBBitMask == 0xFF && (tf.dwFlags & DDPF_ALPHAPIXELS) == 0;
+  if (textured) {
+    const DDPIXELFORMAT& xf = texture.ddpfPixelFormat;
+    ctx.directTexture = xf.dwRGBBitCount == 32 && xf.dwRBitMask == 0xFF0000 && xf.dwGBitMask == 0xFF00 &&
+                        xf.dwBBitMask == 0xFF && (xf.dwFlags & DDPF_ALPHAPIXELS) != 0 && xf.dwRGBAlphaBitMask == 0xFF000000u;
+  }
+  ctx.linear = mStageStates[D3DTSS_MAGFILTER] == D3DTFG_LINEAR || mStageStates[D3DTSS_MINFILTER] == D3DTFG_LINEAR;
+  ctx.modulateAlpha = mStageStates[D3DTSS_ALPHAOP] == D3DTOP_MODULATE;
+  ctx.blend = mRenderStates[D3DRENDERSTATE_ALPHABLENDENABLE] != 0 && !gBehaviour.brokenBlending;
+  ctx.srcBlend = mRenderStates[D3DRENDERSTATE_SRCBLEND];
+  ctx.destBlend = mRenderStates[D3DRENDERSTATE_DESTBLEND];
+  ctx.left = std::max<LONG>(0, static_cast<LONG>(mViewport.dwX));
+  ctx.top = std::max<LONG>(0, static_cast<LONG>(mViewport.dwY));
+  ctx.right = std::min<LONG>(static_cast<LONG>(target.dwWidth), static_cast<LONG>(mViewport.dwX + mViewport.dwWidth));
+  ctx.bottom = std::min<LONG>(static_cast<LONG>(target.dwHeight), static_cast<LONG>(mViewport.dwY + mViewport.dwHeight));
   switch (type) {
     case D3DPT_LINESTRIP:
-      for (DWORD i = 0; i + 1 < count; ++i) DrawLine(vx[i], vx[i + 1], bits, target);
+      for (DWORD i = 0; i + 1 < count; ++i) DrawLine(vx[i], vx[i + 1], ctx);
       break;
     case D3DPT_TRIANGLELIST:
-      for (DWORD i = 0; i + 2 < count; i += 3) DrawTriangle(vx[i], vx[i + 1], vx[i + 2], bits, target, tex);
+      for (DWORD i = 0; i + 2 < count; i += 3) DrawTriangle(vx[i], vx[i + 1], vx[i + 2], ctx);
       break;
     case D3DPT_TRIANGLESTRIP:
-      for (DWORD i = 0; i + 2 < count; ++i) DrawTriangle(vx[i], vx[i + 1], vx[i + 2], bits, target, tex);
+      for (DWORD i = 0; i + 2 < count; ++i) DrawTriangle(vx[i], vx[i + 1], vx[i + 2], ctx);
       break;
     default:
-      for (DWORD i = 1; i + 1 < count; ++i) DrawTriangle(vx[0], vx[i], vx[i + 1], bits, target, tex);
+      for (DWORD i = 1; i + 1 < count; ++i) DrawTriangle(vx[0], vx[i], vx[i + 1], ctx);
       break;
   }
   if (textured) mTexture->Unlock(nullptr);

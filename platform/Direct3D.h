@@ -142,12 +142,12 @@ class IDirect3DDevice7 : public DirectDrawObject {
   friend class IDirect3D7;
   IDirect3DDevice7(IDirectDrawSurface7* target);
   ~IDirect3DDevice7() override;
-  struct Sample;
-  void DrawTriangle(const D3DTLVERTEX7& a, const D3DTLVERTEX7& b, const D3DTLVERTEX7& c, std::uint8_t* bits,
-                    const DDSURFACEDESC2& target, const DDSURFACEDESC2* texture);
-  void DrawLine(const D3DTLVERTEX7& a, const D3DTLVERTEX7& b, std::uint8_t* bits, const DDSURFACEDESC2& target);
-  void ShadePixel(std::uint8_t* bits, const DDSURFACEDESC2& target, int x, int y, DWORD diffuse, float u, float v,
-                  const DDSURFACEDESC2* texture);
+  // What one DrawPrimitive call draws with: the locked target and texture and their layouts,
+  // the filter and the blend factors, worked out once for all its pixels.
+  struct Context;
+  void DrawTriangle(const D3DTLVERTEX7& a, const D3DTLVERTEX7& b, const D3DTLVERTEX7& c, const Context& ctx);
+  void DrawLine(const D3DTLVERTEX7& a, const D3DTLVERTEX7& b, const Context& ctx);
+  static void ShadePixel(const Context& ctx, int x, int y, DWORD diffuse, float u, float v);
 
   IDirectDrawSurface7* mTarget;
   IDirectDrawSurface7* mTexture = nullptr;
