@@ -8,6 +8,7 @@
 
 #include "framework/core/Demo.h"
 #include "framework/core/OrvoAppBase.h"
+#include "framework/core/Profiler.h"
 #include "framework/sound/MusicInterface.h"
 #include "framework/sound/SoundManager.h"
 #include "framework/widgets/WidgetManager.h"
@@ -345,6 +346,7 @@ bool OrvoAppBase::UpdateOnce() {
 }
 
 void OrvoAppBase::UpdateApp() {
+  ScopedProfileSection profiled("Update");
   ++mUpdateCount;
   mDemo->SetUpdateCount(mUpdateCount);  // Demo: records written now carry this update
   if (!mMinimised && mWidgetManager) {
@@ -380,7 +382,11 @@ bool OrvoAppBase::DrawFrame() {
 
   DWORD drawStart = plat::timeGetTime();
   mDrawing = true;
-  bool drew = mWidgetManager != nullptr && mWidgetManager->DrawScreen();
+  bool drew;
+  {
+    ScopedProfileSection profiled("Draw");
+    drew = mWidgetManager != nullptr && mWidgetManager->DrawScreen();
+  }
   mDrawing = false;
   int drawTime = static_cast<int>(plat::timeGetTime() - drawStart);
 

@@ -119,11 +119,16 @@ TEST_F(DebugKeysTest, KeysSwitchSpeedPauseOverlaysAndTheProfiler) {
   EXPECT_FALSE(Press(plat::VK_F2));
   EXPECT_TRUE(IsProfiling());
   EXPECT_TRUE(boxes.empty());
+  app->UpdateApp();  // the loop's updates and drawing are profiled sections
+  app->UpdateApp();
+  app->DrawFrame();
   EXPECT_FALSE(Press(plat::VK_F2));
   EXPECT_FALSE(IsProfiling());
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "Perf Results");
   EXPECT_EQ(boxes[0].text.rfind("Total Time: ", 0), 0u);
+  EXPECT_NE(boxes[0].text.find("\nUpdate (2 calls, %"), std::string::npos) << boxes[0].text;
+  EXPECT_NE(boxes[0].text.find("\nDraw (1 calls, %"), std::string::npos) << boxes[0].text;
 
   EXPECT_FALSE(Press('R'));  // R alone is no debug key
   EXPECT_FALSE(Press('X'));
