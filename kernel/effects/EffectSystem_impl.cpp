@@ -1,6 +1,7 @@
 // The effect table and the process-wide effect system.
 #include "kernel/effects/EffectSystem_impl.h"
 
+#include <algorithm>
 #include <new>
 
 #include "kernel/effects/AnimationEffect.h"
@@ -57,9 +58,10 @@ void EffectSystem_impl::DestroyEffect(IEffect* effect) {
   if (effect == nullptr) return;
   {
     std::lock_guard<std::mutex> guard(mLock);
-    const std::uint32_t id = effect->GetId();
-    if (id == 0 || id >= kSlots || mTable[id] != effect) return;
-    mTable[id] = nullptr;
+    // Found by address, so an effect that is already gone is ignored without being touched.
+    auto slot = std::find(mTable.begin() + 1, mTable.end(), effect);
+    if (slot == mTable.end()) return;
+    *slot = nullptr;
   }
   if (effect->IsRunning()) effect->Stop();
   delete effect;

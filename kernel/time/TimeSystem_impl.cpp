@@ -129,9 +129,14 @@ void TimeSystem_impl::Discard(std::uint32_t slot) {
 void TimeSystem_impl::DestroyTimeObject(ITimeObject* object) {
   if (object == nullptr) return;
   std::lock_guard<std::recursive_mutex> guard(mSystemLock);
-  const std::uint32_t id = object->GetId();
-  if (id == 0 || id >= kSlots || mTable[id] != object) return;
-  Discard(id);
+  // Found by address, never through the object: a pointer to an object that is already
+  // gone (deleted with all the others at shut-down) is then simply not found.
+  for (std::uint32_t id = 1; id < kSlots; ++id) {
+    if (mTable[id] == object) {
+      Discard(id);
+      return;
+    }
+  }
 }
 
 void TimeSystem_impl::DeleteAllTimeObjects() {

@@ -139,6 +139,8 @@ TEST(TimeSystem, IdTableFillsAndReusesFreedIds) {
   ASSERT_NE(again, nullptr);
   EXPECT_EQ(again->GetId(), 100u);
   sys.DeleteAllTimeObjects();
+  // A pointer to an object deleted with all the others is ignored without being followed.
+  sys.DestroyTimeObject(again);
   EXPECT_EQ(sys.CreateTimeObject(nullptr, 10, 5)->GetId(), 1u);
 }
 
