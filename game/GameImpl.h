@@ -35,12 +35,13 @@ class GameImpl : public KernelLibrary::IGame,
   void Stop() override;
   void GetTitle(std::string& out) override { out = title; }
   void GetVersion(std::string& out) override { out = version; }
-  // Pauses the puzzle clock and asks the exit question, unless it is already asked.
+  // The window was closed: asks the exit question. Headless there is nobody to answer it,
+  // so a close request from outside (SIGTERM) ends the game at once (see quitsOnCloseWhenHeadless).
   void OnCloseRequest() override;
 
   // ---- GameModuleObserver ----
   void OnModuleFinished(std::uint32_t moduleId) override;
-  void OnExitRequest() override { OnCloseRequest(); }
+  void OnExitRequest() override { AskExitQuestion(); }
   void OnQuitRequest() override;
   void OnOptionsRequest() override;
 
@@ -49,6 +50,12 @@ class GameImpl : public KernelLibrary::IGame,
   void OnDialogShowHide(std::uint32_t dialogId, bool visible) override;
 
   void ShowBlankButton(bool visible);
+  // Pauses the puzzle clock and shows the exit question, unless it is already shown.
+  void AskExitQuestion();
+
+  // True by default: headless, a close request quits without the question. Tests that
+  // drive the question through close requests turn it off.
+  bool quitsOnCloseWhenHeadless = true;
 
   StartMgr* GetStartScreen() const { return startScreen; }
   GameMgr* GetGameScreen() const { return gameScreen; }
