@@ -15,6 +15,7 @@
 #include "framework/core/Profiler.h"
 #include "framework/graphics/DDImage.h"
 #include "framework/graphics/DDInterface.h"
+#include "framework/graphics/Font.h"
 #include "framework/graphics/Graphics.h"
 #include "framework/graphics/ImageLib.h"
 #include "framework/graphics/MemoryImage.h"
@@ -280,6 +281,17 @@ TEST_F(DebugKeysTest, OverlaysAreDrawnOverTheWidgetsAndCountFrames) {
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 50; ++x) text = text || ScreenPixel(x, y) != 0;
   EXPECT_TRUE(text);  // something was written in the box
+
+  // During playback the time left is shown under the frame rate.
+  const int overlayHeight = app->mDebugFont->GetHeight() + 4;
+  FillScreen(Color(255, 0, 0));
+  app->DrawDebugOverlays();
+  EXPECT_EQ(ScreenPixel(0, overlayHeight), red);
+  app->mPlayingDemo = true;
+  app->DrawDebugOverlays();
+  app->mPlayingDemo = false;
+  EXPECT_EQ(ScreenPixel(0, overlayHeight), 0u);
+  EXPECT_EQ(ScreenPixel(0, 2 * overlayHeight), red);
 }
 
 TEST(DebugToolsTest, DemoTimeLeftNeverGoesBelowZero) {
