@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <vector>
 
 #include "framework/core/DebugTools.h"
@@ -180,32 +181,45 @@ bool OrvoAppBase::DumpImages() {
   const std::string folder = "_dump";
   MakeDirs(folder);
 
-  std::vector<MemoryImage*> images;
-  std::vector<ImageDumpEntry> entries;
-  CriticalSection* lock = mDDInterface != nullptr ? &mDDInterface->mCritSect : nullptr;
-  if (lock) lock->Enter();
-  images.assign(mMemoryImageSet.begin(), mMemoryImageSet.end());
+  // The pixels are copied under the display lock and written after it, so the cursor
+  // thread never waits for the disk.
+  struct Dumped {
+    ImageDumpEntry entry;
+    std::unique_ptr<ImageLib::Image> picture = std::make_unique<ImageLib::Image>();
+  };
+  std::vector<Dumped> dumped;
+  {
+    CriticalSection* lock = mDDInterface != nullptr ? &mDDInterface->mCritSect : nullptr;
+    if (lock) lock->Enter();
+    const std::vector<MemoryImage*> images(mMemoryImageSet.begin(), mMemoryImageSet.end());
+    for (MemoryImage* image : images) {
+      if (image->mWidth <= 0 || image->mHeight <= 0) continue;
+      // The record is taken before the pixels are asked for, which may build a buffer.
+      Dumped d;
+      d.entry = DescribeImage(image);
+      const std::uint32_t* bits = image->GetBits();
+      if (bits == nullptr) continue;
+      CopyPixels(d.picture.get(), bits, image->mWidth, image->mHeight);
+      dumped.push_back(std::move(d));
+    }
+    if (lock) lock->Leave();
+  }
+
   bool allWritten = true;
-  int number = 0;
-  for (MemoryImage* image : images) {
-    if (image->mWidth <= 0 || image->mHeight <= 0) continue;
-    // The record is taken before the pixels are asked for, which may build a buffer.
-    ImageDumpEntry entry = DescribeImage(image);
-    const std::uint32_t* bits = image->GetBits();
-    if (bits == nullptr) continue;
-    ImageLib::Image copy, thumb;
-    CopyPixels(&copy, bits, image->mWidth, image->mHeight);
-    MakeThumbnail(&thumb, copy);
-    entry.mImageFile = FormatString("img%04d.png", number);
-    entry.mThumbFile = FormatString("thumb%04d.jpg", number);
+  std::vector<ImageDumpEntry> entries;
+  for (std::size_t number = 0; number < dumped.size(); ++number) {
+    ImageDumpEntry& entry = dumped[number].entry;
+    ImageLib::Image thumb;
+    MakeThumbnail(&thumb, *dumped[number].picture);
+    entry.mImageFile = FormatString("img%04d.png", static_cast<int>(number));
+    entry.mThumbFile = FormatString("thumb%04d.jpg", static_cast<int>(number));
     entry.mThumbWidth = thumb.mWidth;
     entry.mThumbHeight = thumb.mHeight;
-    ++number;
-    allWritten = ImageLib::WritePNGImage(folder + "/" + entry.mImageFile, &copy) && allWritten;
+    allWritten = ImageLib::WritePNGImage(folder + "/" + entry.mImageFile, dumped[number].picture.get()) && allWritten;
     allWritten = ImageLib::WriteJPEGImage(folder + "/" + entry.mThumbFile, &thumb) && allWritten;
-    entries.push_back(std::move(entry));
+    dumped[number].picture.reset();
+    entries.push_back(entry);
   }
-  if (lock) lock->Leave();
 
   const std::string index = plat::ResolveFileName("_dump\\imagelist.html");
   allWritten = WriteTextFileAtomically(index, BuildImageDumpHtml(entries, LocalTimeText())) && allWritten;
