@@ -180,8 +180,13 @@ TEST_F(LevelSelectTest, PlayEnterAndProfilesCloseTheDialog) {
   EXPECT_TRUE(dialog.IsShown());
   Click(dialog, dialog.GetPlayButton());
   EXPECT_FALSE(dialog.IsShown());
-  // A hidden list leaves no level rows behind on the screen.
+  // Hidden either way, the list leaves no level rows behind on the screen.
   for (ListVOlevels::RowItem* row : ListVOlevels::Instance().GetRows()) EXPECT_FALSE(row->button->IsVisible());
+  dialog.Show(true);
+  dialog.Show(false);
+  EXPECT_FALSE(dialog.IsShown());
+  for (ListVOlevels::RowItem* row : ListVOlevels::Instance().GetRows()) EXPECT_FALSE(row->button->IsVisible());
+  EXPECT_FALSE(ListVOlevels::Instance().GetPreview()->IsVisible());
 }
 
 }  // namespace
