@@ -41,6 +41,9 @@ class CellVO : public ControlLibrary::MouseMessageObserver, public EffectLibrary
   // Puts the digit here for one direction, flying it in from `from`. False when that
   // direction (or both) already holds the cell.
   bool PlaceDigit(const std::string& digit, bool horizontal, ControlLibrary::VOPoint from);
+  // Marks the cell as held by one direction without changing what it shows (a crossing line
+  // that a placement completes).
+  void SetFixed(bool horizontal) { (horizontal ? mHorizontalFixed : mVerticalFixed) = 1; }
   // Releases the cell from one direction; the digit goes when no direction holds it.
   void ClearDirection(bool horizontal);
   // Showing empties the shown digit first.
@@ -58,7 +61,7 @@ class CellVO : public ControlLibrary::MouseMessageObserver, public EffectLibrary
   ControlLibrary::IStringVO* GetDigitText() const { return mDigitText; }
   ControlLibrary::IStringVO* GetFlyingText() const { return mFlyingText; }
   // The picture name shown now.
-  std::string GetImageName() const;
+  const std::string& GetImageName() const { return mShownImage; }
 
   // MouseMessageObserver: any press on the cell's controls selects a line through it.
   void OnMouseDown(std::uint32_t id, int button) override;
@@ -82,6 +85,7 @@ class CellVO : public ControlLibrary::MouseMessageObserver, public EffectLibrary
   std::uint8_t mHorizontalFixed = 0;
   std::uint8_t mMark = 0;
   EffectLibrary::IState2MoveEffect* mMoveEffect = nullptr;
+  std::string mShownImage;
 };
 
 }  // namespace Doduderor

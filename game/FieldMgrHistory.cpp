@@ -1,0 +1,185 @@
+// The field manager's move history (previous / next), the help that fills one empty
+// vertical line with its solution, and the panel of help, previous, next and clear buttons.
+#include <string>
+
+#include "game/FieldMgr.h"
+#include "game/NumberMgr.h"
+#include "kernel/controls/IFactory.h"
+
+namespace Doduderor {
+
+namespace {
+
+// The centre of the 1024 x 768 screen, where the help's digits fly from.
+constexpr ControlLibrary::VOPoint kHelpFlightStart{512, 384};
+
+struct PanelButtonLook {
+  const char* image;
+  ControlLibrary::VORect rects[4];  // normal, hover, pressed, disabled
+  int width, height;
+  int x, y;
+};
+// In the order help, previous, next, clear.
+const PanelButtonLook kPanelLooks[4] = {
+    {"images/buttons.png", {{14, 200, 70, 100}, {105, 200, 70, 100}, {186, 201, 70, 100}, {186, 201, 70, 100}}, 70, 100, 760, 717},
+    {"images/buttons.png", {{9, 381, 70, 54}, {100, 381, 70, 54}, {181, 382, 70, 54}, {181, 382, 70, 54}}, 70, 54, 605, 740},
+    {"images/buttons.png", {{9, 312, 70, 54}, {100, 312, 70, 54}, {181, 313, 70, 54}, {181, 313, 70, 54}}, 70, 54, 680, 740},
+    {"images/btn_clear.png", {{0, 0, 45, 50}, {0, 50, 45, 50}, {0, 100, 45, 50}, {0, 100, 45, 50}}, 45, 50, 530, 740},
+};
+
+}  // namespace
+
+// ---- History ----
+
+void FieldMgr::FreeHistory(HistoryNode* node) {
+  while (node != nullptr) {
+    HistoryNode* newer = node->newer;
+    delete node;
+    node = newer;
+  }
+}
+
+void FieldMgr::ResetHistory() {
+  FreeHistory(mHead);
+  mHead = new HistoryNode;
+  mCurrent = mHead;
+}
+
+void FieldMgr::RecordMove(std::uint32_t kind, const std::vector<CellVO*>& cells, std::uint8_t orientation) {
+  auto* node = new HistoryNode;
+  node->kind = kind;
+  node->cells = cells;
+  node->number = LinePattern(cells);
+  node->orientation = orientation;
+  if (mCurrent != nullptr) {
+    FreeHistory(mCurrent->newer);
+    mCurrent->newer = node;
+    node->older = mCurrent;
+    mCurrent = node;
+  } else {
+    mCurrent = node;
+    mHead = node;
+  }
+  UpdateHistoryButtons();
+}
+
+void FieldMgr::Previous() {
+  HistoryNode* node = mCurrent;
+  if (node == nullptr) return;
+  mSelection = node->cells;
+  mOrientation = node->orientation;
+  if (mGrid != nullptr) mGrid->ResetImages();
+  if (node->kind == 0) {
+    ClearOrFastInsert(false);
+  } else {
+    mReplaying = 1;
+    NumberMgr::Instance()->FastInsert(node->number);
+    mReplaying = 0;
+  }
+  // The replayed step may have recorded moves of its own; stepping back goes from the node
+  // that was taken back.
+  if (node->older != nullptr) mCurrent = node->older;
+  UpdateHistoryButtons();
+}
+
+void FieldMgr::Next() {
+  if (mCurrent == nullptr || mCurrent->newer == nullptr) return;
+  mCurrent = mCurrent->newer;
+  mSelection = mCurrent->cells;
+  mOrientation = mCurrent->orientation;
+  if (mGrid != nullptr) mGrid->ResetImages();
+  if (mCurrent->kind != 0) {
+    ClearOrFastInsert(false);
+  } else {
+    mReplaying = 1;
+    NumberMgr::Instance()->FastInsert(mCurrent->number);
+    mReplaying = 0;
+  }
+  UpdateHistoryButtons();
+}
+
+void FieldMgr::UpdateHistoryButtons() {
+  SetButtonEnabled(mNextButton, mCurrent != nullptr && mCurrent->newer != nullptr);
+  SetButtonEnabled(mPreviousButton, mCurrent != nullptr && mCurrent->older != nullptr);
+}
+
+// ---- Help ----
+
+void FieldMgr::Help() {
+  if (mGrid != nullptr) mGrid->ResetImages();
+  mSelection.clear();
+  if (mGrid == nullptr || mGrid->map == nullptr) return;
+  const MapRecord& map = *mGrid->map;
+  std::vector<CellVO*> line;
+  for (std::uint16_t c = 0; c < map.width; ++c) {
+    for (std::uint16_t r = 0; r < map.height; ++r) {
+      VerticalLineAt(c, r, line);
+      if (line.empty() || !IsLineEmpty(line)) continue;
+      mSelection = line;
+      mOrientation = kVertical;
+      const std::string solution = LineSolution(line);
+      if (PlaceNumber(solution, kHelpFlightStart)) {
+        NumberMgr::Instance()->SetUsed(solution);
+        return;
+      }
+    }
+  }
+}
+
+// ---- Panel ----
+
+void FieldMgr::BuildPanel(IGameMgr* game) {
+  mGame = game;
+  ControlLibrary::IFactory* factory = ControlLibrary::GetControlFactory();
+  if (factory == nullptr) return;
+  factory->AddKeybdSysObserver(this);
+
+  ControlLibrary::IFont* font = factory->CreateFont();
+  if (font != nullptr) font->Load("fonts/a_BosaNova14.txt");
+  ControlLibrary::ISound* click = factory->CreateSound();
+  if (click != nullptr) click->Load("sounds/click.wav");
+  ControlLibrary::IButtonVO** buttons[4] = {&mHelpButton, &mPreviousButton, &mNextButton, &mClearButton};
+  for (int i = 0; i < 4; ++i) {
+    ControlLibrary::IButtonVO* button = factory->CreateButtonVO();
+    *buttons[i] = button;
+    if (button == nullptr) continue;
+    button->SetAlignment(ControlLibrary::kAlignCenter, ControlLibrary::kAlignCenter);
+    button->SetLayer(650);
+    button->SetSounds(nullptr, click, nullptr);
+    button->SetTextOffset(0, -5);
+    button->AddMouseObserver(this);
+    const std::string images[4] = {kPanelLooks[i].image, "", "", ""};
+    button->SetImages(images);
+    button->SetStateRects(kPanelLooks[i].rects);
+    button->SetSize(kPanelLooks[i].width, kPanelLooks[i].height);
+  }
+  mHelpSound = factory->CreateSound();
+  if (mHelpSound != nullptr) mHelpSound->Load("sounds/help.wav");
+  // The panel's buttons carry no caption, so the font is only loaded, not kept.
+  if (font != nullptr) factory->Release(font);
+  LayoutPanel();
+}
+
+void FieldMgr::LayoutPanel() {
+  ControlLibrary::IButtonVO* buttons[4] = {mHelpButton, mPreviousButton, mNextButton, mClearButton};
+  for (int i = 0; i < 4; ++i) {
+    if (buttons[i] != nullptr) buttons[i]->SetPosition(kPanelLooks[i].x, kPanelLooks[i].y);
+  }
+}
+
+void FieldMgr::OnMouseClick(std::uint32_t id, int button) {
+  auto is = [id](ControlLibrary::IButtonVO* b) { return b != nullptr && b->GetId() == id; };
+  if (is(mHelpButton)) {
+    if (mHelpSound != nullptr) mHelpSound->Play(false);
+    Help();
+    SetButtonEnabled(mHelpButton, false);
+  } else if (is(mPreviousButton)) {
+    Previous();
+  } else if (is(mNextButton)) {
+    Next();
+  } else if (is(mClearButton)) {
+    ClearOrFastInsert(true);
+  }
+}
+
+}  // namespace Doduderor
