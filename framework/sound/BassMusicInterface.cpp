@@ -163,15 +163,7 @@ void BassMusicInterface::Update() {
   Guard lock(mMutex);
   for (auto& [id, info] : mMusicMap) {
     if (info.mVolumeAdd == 0.0) continue;
-    info.mVolume += info.mVolumeAdd;
-    if (info.mVolume > info.mVolumeCap) {
-      info.mVolume = info.mVolumeCap;
-      info.mVolumeAdd = 0.0;
-    } else if (info.mVolume < 0.0) {
-      info.mVolume = 0.0;
-      info.mVolumeAdd = 0.0;
-      if (info.mStopOnFade) gBassInstance->BASS_ChannelStop(info.GetHandle());
-    }
+    if (StepSongFade(info.mVolume, info.mVolumeAdd, info.mVolumeCap) && info.mStopOnFade) gBassInstance->BASS_ChannelStop(info.GetHandle());
     ApplyVolume(info);
   }
 }

@@ -250,15 +250,7 @@ void FModMusicInterface::Update() {
   Guard lock(mMutex);
   for (auto& [id, info] : mMusicMap) {
     if (info.mVolumeAdd == 0.0) continue;
-    info.mVolume += info.mVolumeAdd;
-    if (info.mVolume > info.mVolumeCap) {
-      info.mVolume = info.mVolumeCap;
-      info.mVolumeAdd = 0.0;
-    } else if (info.mVolume < 0.0) {
-      info.mVolume = 0.0;
-      info.mVolumeAdd = 0.0;
-      if (info.mStopOnFade) StopSong(id, info);
-    }
+    if (StepSongFade(info.mVolume, info.mVolumeAdd, info.mVolumeCap) && info.mStopOnFade) StopSong(id, info);
     ApplyVolume(id, info);
   }
 }

@@ -34,4 +34,19 @@ class MusicInterface {
   virtual void Update() {}
 };
 
+// One fade step of a song, as both back-ends take it on Update: the volume moves by the step
+// and is held to 0..cap, where the fade ends. True when this step faded the song out to 0.
+inline bool StepSongFade(double& volume, double& step, double cap) {
+  volume += step;
+  if (volume > cap) {
+    volume = cap;
+    step = 0.0;
+  } else if (volume < 0.0) {
+    volume = 0.0;
+    step = 0.0;
+    return true;
+  }
+  return false;
+}
+
 }  // namespace Orvo

@@ -146,45 +146,38 @@ FMOD_INSTANCE::~FMOD_INSTANCE() {
   if (mModule != nullptr) plat::FreeLibrary(mModule);
 }
 
-void LoadBassLibrary() {
-  ++gBassUsers;
-  if (gBassInstance != nullptr) return;
-  gBassInstance = new BASS_INSTANCE(".\\bass.dll");
-  if (gBassInstance->mModule == nullptr) {
-    delete gBassInstance;
-    gBassInstance = nullptr;
-    Fail("Can't find bass.dll.");
+namespace {
+
+// The first user makes the library's object; a library that cannot be loaded ends the program.
+template <typename Instance>
+void LoadShared(Instance*& instance, std::atomic<int>& users, const char* path, const char* missingText) {
+  ++users;
+  if (instance != nullptr) return;
+  instance = new Instance(path);
+  if (instance->mModule == nullptr) {
+    delete instance;
+    instance = nullptr;
+    Fail(missingText);
   }
 }
 
-void FreeBassLibrary() {
-  // The count never goes below 0, so an unpaired free cannot steal a later user's load.
-  int left = --gBassUsers;
-  if (left < 0) gBassUsers = left = 0;
-  if (gBassInstance != nullptr && left < 1) {
-    delete gBassInstance;
-    gBassInstance = nullptr;
+// The last user deletes it. The count never goes below 0, so an unpaired free cannot take a
+// later user's load away.
+template <typename Instance>
+void FreeShared(Instance*& instance, std::atomic<int>& users) {
+  int left = --users;
+  if (left < 0) users = left = 0;
+  if (instance != nullptr && left < 1) {
+    delete instance;
+    instance = nullptr;
   }
 }
 
-void LoadFModLibrary() {
-  ++gFModUsers;
-  if (gFModInstance != nullptr) return;
-  gFModInstance = new FMOD_INSTANCE(".\\fmod.dll");
-  if (gFModInstance->mModule == nullptr) {
-    delete gFModInstance;
-    gFModInstance = nullptr;
-    Fail("Can't find fmod.dll.");
-  }
-}
+}  // namespace
 
-void FreeFModLibrary() {
-  int left = --gFModUsers;
-  if (left < 0) gFModUsers = left = 0;
-  if (gFModInstance != nullptr && left < 1) {
-    delete gFModInstance;
-    gFModInstance = nullptr;
-  }
-}
+void LoadBassLibrary() { LoadShared(gBassInstance, gBassUsers, ".\\bass.dll", "Can't find bass.dll."); }
+void FreeBassLibrary() { FreeShared(gBassInstance, gBassUsers); }
+void LoadFModLibrary() { LoadShared(gFModInstance, gFModUsers, ".\\fmod.dll", "Can't find fmod.dll."); }
+void FreeFModLibrary() { FreeShared(gFModInstance, gFModUsers); }
 
 }  // namespace Orvo
