@@ -28,14 +28,14 @@ enum : std::uint16_t {
   kSquareMap = 0,  // 3 x 3, every place a cell
   kPlusMap = 1,    // a plus sign in a 4-wide map whose last column has no cell
   kLonelyMap = 2,  // a cell in no line, and one horizontal pair
-  kStepMap = 3,    // two horizontal pairs joined by one vertical pair
+  kStepMap = 3,    // two horizontal pairs joined by one vertical pair, and a pair apart
 };
 
 inline const std::vector<std::vector<std::string>> kTestMaps = {
     {"111", "111", "111"},
     {"0100", "1110", "0100"},
     {"100", "000", "011"},
-    {"110", "011"},
+    {"11011", "01100"},
 };
 
 class RulesEnvironment : public ::testing::Environment {
