@@ -31,7 +31,11 @@ GameImpl::GameImpl() : title("Quorvane"), version("1.0") {
 GameImpl::~GameImpl() {
   delete gameScreen;
   gameScreen = nullptr;
-  // The start screen, the exit question and their dialogs live until the process ends.
+  // The start screen and the exit question are made once and live as long as the game.
+  delete startScreen;
+  startScreen = nullptr;
+  delete exitDialog;
+  exitDialog = nullptr;
 }
 
 void GameImpl::Init() {

@@ -31,6 +31,8 @@ class GameMgr : public GameModule,
                 public IGameHelpMgr {
  public:
   GameMgr(GameModuleObserver* observer, std::uint32_t id);
+  // Deletes the screen's dialogs and leaves the option observers.
+  ~GameMgr() override;
 
   // ---- GameModule ----
   void Init() override;

@@ -59,6 +59,11 @@ IStringVO* MakeStartText(const std::string& fontName, const VOColor& color, cons
 
 StartMgr::StartMgr(GameModuleObserver* observer, std::uint32_t id) : GameModule(observer, id) {}
 
+StartMgr::~StartMgr() {
+  delete profilesDialog;
+  delete moreGamesDialog;
+}
+
 void StartMgr::Init() {
   IFactory* factory = GetControlFactory();
   factory->AddKeybdSysObserver(this);

@@ -27,6 +27,8 @@ class StartMgr : public GameModule,
                  public TimeLibrary::TimeObjectMessageObserver {
  public:
   StartMgr(GameModuleObserver* observer, std::uint32_t id);
+  // Deletes the screen's dialogs; its controls went back to the factory in Release.
+  ~StartMgr() override;
 
   void Init() override;
   void Release() override;
