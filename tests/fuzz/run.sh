@@ -18,11 +18,15 @@ declare -A sources=(
   [descparser]="framework/resources/DescParser.cpp framework/resources/PakInterface.cpp platform/Files.cpp framework/core/Common.cpp platform/Threads.cpp platform/Debug.cpp"
   [effect_description]="kernel/effects/EffectDescription.cpp"
   [player_file]="game/Player.cpp kernel/common/GameFile.cpp framework/resources/PakInterface.cpp platform/Files.cpp framework/core/Common.cpp platform/Threads.cpp platform/Debug.cpp"
+  [map_file]="game/MapList.cpp kernel/common/GameFile.cpp kernel/common/Helpers.cpp framework/resources/PakInterface.cpp platform/Files.cpp framework/core/Common.cpp platform/Threads.cpp platform/Debug.cpp platform/Random.cpp"
   [sound]="framework/sound/DSoundManager.cpp framework/sound/DSoundInstance.cpp framework/sound/SoundLoaders.cpp framework/sound/MusicLibraries.cpp platform/DirectSound.cpp platform/AudioMixer.cpp platform/WaveOutMixer.cpp platform/Module.cpp platform/Time.cpp framework/resources/PakInterface.cpp platform/Files.cpp framework/core/Common.cpp platform/Threads.cpp platform/Debug.cpp"
 )
+# The live-tuning re-parser (the application's vtable is not linked, so UBSan's vptr check is off).
+sources[modval]="framework/core/Tuning.cpp framework/core/Common.cpp platform/Threads.cpp platform/Debug.cpp platform/Folders.cpp"
 # The image readers: one target each, all over the same sources and libraries.
 image_sources="tests/fuzz/image_fuzz_support.cpp framework/graphics/ImageLib.cpp framework/graphics/ImageLibPNG.cpp framework/graphics/ImageLibJPEG.cpp framework/resources/PakInterface.cpp platform/Files.cpp platform/Module.cpp platform/J2KCodec.cpp"
 declare -A extra=()
+extra[modval]="-fno-sanitize=vptr"
 extra[sound]="-I/usr/include/SDL2 -lSDL2 -lvorbisidec"
 for t in tga png jpeg gif j2k; do
   sources[$t]=$image_sources
