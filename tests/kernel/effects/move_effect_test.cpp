@@ -43,10 +43,11 @@ class MoveEffectTest : public ::testing::Test {
     for (int i = 0; i < n; ++i) time.TickTimeObjects();
   }
 
-  TimeLibrary::TimeSystem_impl time;
-  EffectSystem_impl effects;
+  // The objects outlive the effects that hold them.
   FakeVO vo;
   Log log;
+  TimeLibrary::TimeSystem_impl time;
+  EffectSystem_impl effects;
 };
 
 }  // namespace
