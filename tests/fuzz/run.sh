@@ -18,6 +18,7 @@ declare -A sources=(
   [descparser]="framework/resources/DescParser.cpp framework/resources/PakInterface.cpp platform/Files.cpp framework/core/Common.cpp platform/Threads.cpp platform/Debug.cpp"
   [effect_description]="kernel/effects/EffectDescription.cpp"
   [player_file]="game/Player.cpp kernel/common/GameFile.cpp framework/resources/PakInterface.cpp platform/Files.cpp framework/core/Common.cpp platform/Threads.cpp platform/Debug.cpp"
+  [map_file]="game/MapList.cpp kernel/common/GameFile.cpp kernel/common/Helpers.cpp framework/resources/PakInterface.cpp platform/Files.cpp framework/core/Common.cpp platform/Threads.cpp platform/Debug.cpp platform/Random.cpp"
   [sound]="framework/sound/DSoundManager.cpp framework/sound/DSoundInstance.cpp framework/sound/SoundLoaders.cpp framework/sound/MusicLibraries.cpp platform/DirectSound.cpp platform/AudioMixer.cpp platform/WaveOutMixer.cpp platform/Module.cpp platform/Time.cpp framework/resources/PakInterface.cpp platform/Files.cpp framework/core/Common.cpp platform/Threads.cpp platform/Debug.cpp"
 )
 # The live-tuning re-parser (the application's vtable is not linked, so UBSan's vptr check is off).
