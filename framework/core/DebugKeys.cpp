@@ -38,7 +38,7 @@ std::string LocalTimeText() {
   return text != nullptr ? text : "";
 }
 
-// A copy of `count` ARGB pixels as an image the writers take.
+// A copy of width x height ARGB pixels as an image the writers take.
 void CopyPixels(ImageLib::Image* out, const std::uint32_t* bits, int width, int height) {
   out->mWidth = width;
   out->mHeight = height;
