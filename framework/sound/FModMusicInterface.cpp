@@ -20,14 +20,17 @@ using Guard = std::lock_guard<std::recursive_mutex>;
 void PutLe(std::vector<std::uint8_t>& out, std::uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
+void PutTags(std::vector<std::uint8_t>& out, const char* tags) {
+  for (const char* c = tags; *c != 0; ++c) out.push_back(static_cast<std::uint8_t>(*c));
+}
 
 // A plain PCM WAV file, written beside its place and renamed over it.
 void WritePlainWav(const std::string& path, int channels, int rate, int bits, const void* data, std::uint32_t size) {
   std::vector<std::uint8_t> file;
   std::uint32_t align = static_cast<std::uint32_t>(channels * bits / 8);
-  file.insert(file.end(), {'R', 'I', 'F', 'F'});
+  PutTags(file, "RIFF");
   PutLe(file, size + 36, 4);
-  file.insert(file.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+  PutTags(file, "WAVEfmt ");
   PutLe(file, 16, 4);
   PutLe(file, 1, 2);
   PutLe(file, static_cast<std::uint32_t>(channels), 2);
@@ -35,7 +38,7 @@ void WritePlainWav(const std::string& path, int channels, int rate, int bits, co
   PutLe(file, align * static_cast<std::uint32_t>(rate), 4);
   PutLe(file, align, 2);
   PutLe(file, static_cast<std::uint32_t>(bits), 2);
-  file.insert(file.end(), {'d', 'a', 't', 'a'});
+  PutTags(file, "data");
   PutLe(file, size, 4);
   const std::string target = plat::ResolveFileName(path);
   const std::string temporary = target + ".part";

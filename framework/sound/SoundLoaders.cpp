@@ -114,7 +114,9 @@ void PutLe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
   PutLe16(out, v & 0xFFFF);
   PutLe16(out, v >> 16);
 }
-void PutTag(std::vector<std::uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+void PutTag(std::vector<std::uint8_t>& out, const char* tag) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(tag[i]));
+}
 
 }  // namespace
 
