@@ -166,6 +166,8 @@ TEST_F(TuningTest, BrokenSourcesAreReportedAndChangeNothing) {
        "ERROR in %s on line 2: Error parsing quotes"},
       {"open char", "char c = 'a;\nint x = ORVO_MODVAL(1);\n", 2, "MODVAL ERROR",
        "ERROR in %s on line 1: Error parsing quotes"},
+      {"line comment carried on", "int x = ORVO_MODVAL(1); // see \\\nint y = 2;\n", 1, "MODVAL ERROR",
+       "ERROR in %s on line 1: Error parsing c++ comment"},
       {"open block comment", "int x = ORVO_MODVAL(1);\n/* never closed\n\n", 1, "MODVAL ERROR",
        "ERROR in %s on line 2: Error parsing c comment"},
       {"expression", "int x = ORVO_MODVAL(3 + 4);\n", 1, "MODVAL ERROR", "ERROR in %s on line 1.  Parsing Error."},
