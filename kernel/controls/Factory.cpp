@@ -17,6 +17,7 @@
 #include "kernel/controls/DialogVO.h"
 #include "kernel/controls/HandleImpls.h"
 #include "kernel/controls/SimpleVOs.h"
+#include "kernel/controls/TextVOs.h"
 #include "platform/Folders.h"
 #include "platform/Window.h"
 
@@ -158,6 +159,8 @@ IStringVO* Factory_impl::CreateStringVO() { return MakeVO<StringVO_Bridge>(); }
 ILinkVO* Factory_impl::CreateLinkVO() { return MakeVO<LinkVO_Bridge>(); }
 IButtonVO* Factory_impl::CreateButtonVO() { return MakeVO<ButtonVO_bridge>(); }
 ICheckBoxVO* Factory_impl::CreateCheckBoxVO() { return MakeVO<CheckBoxVO_bridge>(); }
+IEditBoxVO* Factory_impl::CreateEditBoxVO() { return MakeVO<EditBoxVO_bridge>(); }
+ITextBoxVO* Factory_impl::CreateTextBoxVO() { return MakeVO<TextBoxVO_bridge>(); }
 IDialogVO* Factory_impl::CreateDialogVO() { return MakeVO<DialogVO_bridge>(); }
 
 void Factory_impl::DeleteHandle(IBridgeToVO* handle) {
@@ -177,6 +180,8 @@ void Factory_impl::DeleteHandle(IBridgeToVO* handle) {
 }
 
 void Factory_impl::DeleteVO(IDialogVO* vo) { DeleteHandle(static_cast<DialogVO_bridge*>(vo)); }
+void Factory_impl::DeleteVO(ITextBoxVO* vo) { DeleteHandle(static_cast<TextBoxVO_bridge*>(vo)); }
+void Factory_impl::DeleteVO(IEditBoxVO* vo) { DeleteHandle(static_cast<EditBoxVO_bridge*>(vo)); }
 void Factory_impl::DeleteVO(ICheckBoxVO* vo) { DeleteHandle(static_cast<CheckBoxVO_bridge*>(vo)); }
 void Factory_impl::DeleteVO(IButtonVO* vo) { DeleteHandle(static_cast<ButtonVO_bridge*>(vo)); }
 void Factory_impl::DeleteVO(ILinkVO* vo) { DeleteHandle(static_cast<LinkVO_Bridge*>(vo)); }

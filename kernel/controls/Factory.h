@@ -50,6 +50,8 @@ class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObser
   void ReleaseSound(ISound* sound) override;
   IRectVO* CreateRectVO() override;
   void DeleteVO(IDialogVO* vo) override;
+  void DeleteVO(ITextBoxVO* vo) override;
+  void DeleteVO(IEditBoxVO* vo) override;
   void DeleteVO(ICheckBoxVO* vo) override;
   void DeleteVO(IButtonVO* vo) override;
   void DeleteVO(ILinkVO* vo) override;
@@ -61,6 +63,8 @@ class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObser
   ILinkVO* CreateLinkVO() override;
   IButtonVO* CreateButtonVO() override;
   ICheckBoxVO* CreateCheckBoxVO() override;
+  IEditBoxVO* CreateEditBoxVO() override;
+  ITextBoxVO* CreateTextBoxVO() override;
   IDialogVO* CreateDialogVO() override;
   void SetDefaultCursor(ICursor* cursor) override;
   void AddPakFile(const std::string& directory, const std::string& pakName) override;

@@ -10,6 +10,7 @@
 #include "kernel/controls/IDialogVO.h"
 #include "kernel/controls/IImageVO.h"
 #include "kernel/controls/IStringVO.h"
+#include "kernel/controls/ITextVOs.h"
 #include "kernel/controls/Observers.h"
 
 namespace ControlLibrary {
@@ -30,6 +31,8 @@ class IFactory {
   // Objects are created hidden. Deleting lowers the count and removes the object at 0.
   virtual IRectVO* CreateRectVO() = 0;
   virtual void DeleteVO(IDialogVO* vo) = 0;
+  virtual void DeleteVO(ITextBoxVO* vo) = 0;
+  virtual void DeleteVO(IEditBoxVO* vo) = 0;
   virtual void DeleteVO(ICheckBoxVO* vo) = 0;
   virtual void DeleteVO(IButtonVO* vo) = 0;
   virtual void DeleteVO(ILinkVO* vo) = 0;
@@ -41,6 +44,8 @@ class IFactory {
   virtual ILinkVO* CreateLinkVO() = 0;
   virtual IButtonVO* CreateButtonVO() = 0;
   virtual ICheckBoxVO* CreateCheckBoxVO() = 0;
+  virtual IEditBoxVO* CreateEditBoxVO() = 0;
+  virtual ITextBoxVO* CreateTextBoxVO() = 0;
   virtual IDialogVO* CreateDialogVO() = 0;
   virtual void SetDefaultCursor(ICursor* cursor) = 0;
   // Adds an archive to the process's pak files; the directory argument is not used.
