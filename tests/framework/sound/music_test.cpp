@@ -331,6 +331,17 @@ TEST_F(MusicTest, BassStandInPlaysSongsThroughTheMixer) {
   EXPECT_TRUE(music.IsPlaying(5));
   music.StopAllMusic();
   EXPECT_FALSE(music.IsPlaying(5));
+
+  // An Ogg Vorbis song is decoded whole and plays to its end.
+  ASSERT_TRUE(music.LoadMusic(7, std::string(QUORVANE_TEST_DATA_DIR) + "/tone440.ogg"));
+  music.SetVolume(1.0);
+  music.PlayMusic(7, 0, true);
+  std::vector<std::int16_t> heard(2 * 8820);
+  plat::AudioMixer::Get().Mix(heard.data(), 8820);  // 0.2 s at 22050 Hz is 8820 output frames
+  EXPECT_GT(*std::max_element(heard.begin(), heard.end()), 6000);
+  EXPECT_TRUE(music.IsPlaying(7));
+  PullOne();
+  EXPECT_FALSE(music.IsPlaying(7));
 }
 
 TEST_F(MusicTest, FModSampleSongsJoinTheirPartsAndLoopTheSecond) {

@@ -2,7 +2,9 @@
 // and the decoded-sound cache with its layout, reuse and staleness.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -188,6 +190,30 @@ TEST_F(SoundCacheTest, DecodedSoundsAreCachedReusedAndRenewedWhenTheSourceChange
   for (auto& entry : std::filesystem::recursive_directory_iterator(folder.path / "appdata"))
     files += entry.is_regular_file() ? 1 : 0;
   EXPECT_EQ(files, 1);
+}
+
+TEST_F(SoundCacheTest, OggVorbisDecodesWholeAndIsReadFromTheCacheNextTime) {
+  std::filesystem::create_directories(folder.path / "snd");
+  std::filesystem::copy_file(std::filesystem::path(QUORVANE_TEST_DATA_DIR) / "tone440.ogg", folder.path / "snd/tone.ogg");
+  DSoundManager manager(kWindow, false);
+  ASSERT_TRUE(manager.LoadSoundAt(2, "snd/tone"));
+  Loaded decoded = Read(manager, 2);
+  EXPECT_EQ(decoded.format.nChannels, 1);
+  EXPECT_EQ(decoded.format.nSamplesPerSec, 22050u);
+  EXPECT_EQ(decoded.format.wBitsPerSample, 16);
+  ASSERT_EQ(decoded.samples.size(), 4410u * 2);  // 0.2 s of a 440 Hz tone at 8000
+  int peak = 0;
+  for (std::size_t i = 0; i + 1 < decoded.samples.size(); i += 2)
+    peak = std::max(peak, std::abs(static_cast<int>(static_cast<std::int16_t>(decoded.samples[i] | (decoded.samples[i + 1] << 8)))));
+  EXPECT_GT(peak, 6000);
+  EXPECT_LT(peak, 10000);
+
+  // A broken source under the old time stamp: only the cache can give the samples now.
+  auto stamp = std::filesystem::last_write_time(folder.path / "snd/tone.ogg");
+  folder.Write("snd/tone.ogg", {'O', 'g', 'g', 'S'});
+  std::filesystem::last_write_time(folder.path / "snd/tone.ogg", stamp);
+  ASSERT_TRUE(manager.LoadSoundAt(2, "snd/tone"));
+  EXPECT_EQ(Read(manager, 2).samples, decoded.samples);
 }
 
 TEST_F(SoundCacheTest, AnUnwritableCacheLeavesNoTraceAndTheSoundStillLoads) {
