@@ -6,6 +6,7 @@
 
 #include "framework/core/Demo.h"
 #include "framework/core/OrvoAppBase.h"
+#include "framework/graphics/D3DInterface.h"
 #include "framework/graphics/DDImage.h"
 #include "framework/graphics/DDInterface.h"
 #include "framework/sound/SoundManager.h"
@@ -285,6 +286,7 @@ void OrvoAppBase::Redraw() {
     }
     return;
   }
+  D3DInterface::sD3DDrawFailed = false;
   sLostPresent = true;
   const DWORD now = plat::GetTickCount();
   const bool due = mActive || (mIsWindowedNow && now - sLastRecoveryAttempt > 1000);

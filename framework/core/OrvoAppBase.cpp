@@ -6,6 +6,9 @@
 
 #include "framework/core/CrashCatcher.h"
 #include "framework/core/Demo.h"
+#include "framework/graphics/D3DInterface.h"
+#include "framework/graphics/D3DTester.h"
+#include "framework/graphics/DDInterface.h"
 #include "framework/graphics/ImageLib.h"
 #include "framework/resources/PakInterface.h"
 #include "framework/resources/ResourceManager.h"
@@ -392,24 +395,36 @@ OrvoAppBase::~OrvoAppBase() {
   WaitForLoader();
   mLoaderThread.Join();
 
-  // Hardware acceleration switched on during this run: keep it?
+  // Hardware acceleration switched on during this run, or not drawing well: keep it?
+  auto askToKeep3D = [this](const char* textName, const char* text) {
+    return plat::MessageBoxA(nullptr, GetString(textName, text).c_str(),
+                             GetString("HARDWARE_ACCEL_CONFIRMATION", "Hardware Acceleration Confirmation").c_str(),
+                             plat::MB_YESNO | plat::MB_ICONQUESTION);
+  };
+  bool askedAbout3D = false;
   if (m3DChangedThisRun) {
     DWORD type = 0, size = 0;
     bool stored = RegReadValue("Is3D", &type, nullptr, &size);
-    if (!stored && Is3DAccelerated()) {
-      int answer = plat::MessageBoxA(
-          nullptr,
-          GetString("HARDWARE_ACCEL_SWITCHED_ON",
-                    "Hardware Acceleration was switched on during this session.\r\n"
-                    "If this resulted in slower performance, it should be switched off.\r\n"
-                    "Would you like to keep Hardware Acceleration switched on?")
-              .c_str(),
-          GetString("HARDWARE_ACCEL_CONFIRMATION", "Hardware Acceleration Confirmation").c_str(),
-          plat::MB_YESNO | plat::MB_ICONQUESTION);
+    const D3DTester* tester = mDDInterface != nullptr ? mDDInterface->mD3DTester : nullptr;
+    const bool recommended = tester != nullptr && tester->mFailureReason.empty() && tester->mWarning.empty();
+    if (!stored && !recommended && Is3DAccelerated()) {
+      askedAbout3D = true;
+      int answer = askToKeep3D("HARDWARE_ACCEL_SWITCHED_ON",
+                               "Hardware Acceleration was switched on during this session.\r\n"
+                               "If this resulted in slower performance, it should be switched off.\r\n"
+                               "Would you like to keep Hardware Acceleration switched on?");
       if (answer == plat::IDYES) RegWriteFlag("Is3D", true);
     } else {
       RegWriteFlag("Is3D", Is3DAccelerated());
     }
+  }
+  // The Direct3D layer could not draw during this run.
+  if (!askedAbout3D && D3DInterface::sD3DDrawFailed && !mScreenSaverMode) {
+    int answer = askToKeep3D("HARDWARE_ACCEL_NOT_WORKING",
+                             "Hardware Acceleration may not have been working correctly during this session.\r\n"
+                             "If you noticed graphics problems, you may want to turn off Hardware Acceleration.\r\n"
+                             "Would you like to keep Hardware Acceleration switched on?");
+    if (answer == plat::IDNO) RegWriteFlag("Is3D", false);
   }
 
   ReleaseImagesAndDialogs();

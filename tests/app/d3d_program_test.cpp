@@ -188,4 +188,26 @@ TEST_F(D3DProgramTest, AFailedDeviceLeavesTheProgramIn2D) {
   EXPECT_NEAR(static_cast<int>((filled >> 8) & 0xFF), 200, 2);
 }
 
+TEST_F(D3DProgramTest, WhenDirect3DCannotDrawTheProgramOffersToTurnItOffAtExit) {
+  Start(true);
+  ASSERT_TRUE(app->Is3DAccelerated());
+  std::vector<std::string> boxes;
+  plat::SetMessageBoxHook([&boxes](const std::string& text, const std::string&, plat::UINT) {
+    boxes.push_back(text);
+    return plat::IDNO;
+  });
+  plat::Direct3DTestBehaviour().setRenderTargetResult = plat::DDERR_SURFACELOST;
+  Present();
+  EXPECT_TRUE(D3DInterface::sD3DDrawFailed);
+  Stop();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("may not have been working correctly"), std::string::npos) << boxes[0];
+  OrvoAppBase reader;
+  reader.mProductName = "D3DReader" + std::to_string(std::random_device{}());
+  reader.mRegKey = "D3DProgramTest";
+  bool is3D = true;
+  ASSERT_TRUE(reader.RegReadFlag("Is3D", &is3D));
+  EXPECT_FALSE(is3D);
+}
+
 }  // namespace
