@@ -5,7 +5,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "framework/resources/PakInterface.h"
 #include "kernel/common/GameFile.h"
+#include "tests/framework/resources/PakTestSupport.h"
 
 using namespace CommonLibrary;
 namespace fs = std::filesystem;
@@ -181,4 +183,27 @@ TEST_F(GameFileTest, ListsByExtensionSkippingDotNames) {
   EXPECT_EQ(names, (std::vector<std::string>{"1.map", "10.MAP", "2.map"}));
   ListFilesByExtension((dir / "nothing").string() + "/", "map", names);
   EXPECT_TRUE(names.empty());
+}
+
+// Files in a pak archive are read like plain files, but a write into one is refused and
+// reported instead of vanishing.
+TEST_F(GameFileTest, ReadsArchiveEntriesAndRefusesToWriteThem) {
+  paktest::WriteFile(dir / "data.pak",
+                     paktest::Scramble(paktest::PlainArchive({{"maps\\1.map", std::string("\x01\x02name\0\0", 8)}})));
+  // The process's own pak interface, which the program's globals publish.
+  Orvo::PakInterface* pak = Orvo::FindPakInterface();
+  ASSERT_NE(pak, nullptr);
+  ASSERT_TRUE(pak->AddPakFile((dir / "data.pak").string()));
+  GameFile f("maps\\1.MAP");
+  EXPECT_TRUE(f.OpenRead());
+  ASSERT_TRUE(f.Open(GameFile::kModeReadWrite));
+  std::uint16_t v = 0;
+  EXPECT_TRUE(f.ReadU16(v, 0));
+  EXPECT_EQ(v, 258);
+  std::string name;
+  EXPECT_TRUE(f.ReadString(name, 6, -1));
+  EXPECT_EQ(name, "name");
+  EXPECT_FALSE(f.WriteU16(7, 0));
+  f.Close();
+  EXPECT_FALSE(fs::exists(dir / "maps"));
 }
