@@ -35,17 +35,24 @@ constexpr plat::DWORD kVertexFormat = plat::D3DFVF_XYZRHW | plat::D3DFVF_DIFFUSE
 std::mutex gRenderersMutex;
 std::vector<D3DInterface*> gRenderers;
 
-void RemoveTextureHook(MemoryImage* image) {
+// The hooks take no display lock while holding the list's lock: an image can be dropped on
+// the loading thread while the main thread holds the display lock.
+std::vector<D3DInterface*> LiveRenderers() {
   std::lock_guard<std::mutex> guard(gRenderersMutex);
-  for (D3DInterface* r : gRenderers)
-    if (r->mImageSet.count(image) != 0) r->RemoveTexture(image);
+  return gRenderers;
+}
+
+void RemoveTextureHook(MemoryImage* image) {
+  if (image == nullptr || image->mD3DData == nullptr) return;
+  delete image->mD3DData;
+  image->mD3DData = nullptr;
+  for (D3DInterface* r : LiveRenderers()) r->ForgetImage(image);
 }
 
 bool TextureReadBackHook(MemoryImage* image, std::uint32_t* bits) {
-  std::lock_guard<std::mutex> guard(gRenderersMutex);
-  for (D3DInterface* r : gRenderers)
-    if (r->mImageSet.count(image) != 0) return r->GetTextureBits(image, bits);
-  return false;
+  if (image == nullptr || image->mD3DData == nullptr) return false;
+  const std::vector<D3DInterface*> renderers = LiveRenderers();
+  return !renderers.empty() && renderers.front()->GetTextureBits(image, bits);
 }
 
 std::uint32_t Diffuse(const Color& c) {
@@ -667,6 +674,10 @@ void D3DInterface::RemoveTexture(MemoryImage* image) {
   if (image == nullptr || image->mD3DData == nullptr) return;
   delete image->mD3DData;
   image->mD3DData = nullptr;
+  ForgetImage(image);
+}
+
+void D3DInterface::ForgetImage(MemoryImage* image) {
   ScopedCriticalSection guard(Lock());
   mImageSet.erase(image);
 }

@@ -159,6 +159,8 @@ class D3DInterface {
   void SetLinearFilter(bool linear);
   bool PrepareTexture(MemoryImage* image);
   void RemoveTexture(MemoryImage* image);
+  // Takes the image out of the texture set (its texture record is already gone).
+  void ForgetImage(MemoryImage* image);
   // Rebuilds the image's ARGB pixels into `bits` from its texture pieces.
   bool GetTextureBits(MemoryImage* image, std::uint32_t* bits);
   void Cleanup();
