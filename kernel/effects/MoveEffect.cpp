@@ -110,8 +110,17 @@ bool State2MoveEffectImpl::Start(bool hold, std::uint16_t delayMs) {
   if (!hold) mVO->SetVisible(true);
   SaveState();
   mShowOnStart = hold;
+  mHeldWithoutDelay = hold && delayMs == 0;
   mStopped = false;
   return mTimer->Start(hold, delayMs);
+}
+
+void State2MoveEffectImpl::SetPaused(bool paused) {
+  if (!paused && mHeldWithoutDelay && mTimer->IsRunning()) {
+    mHeldWithoutDelay = false;
+    OnTimerStarted(mId);
+  }
+  mTimer->SetPaused(paused);
 }
 
 void State2MoveEffectImpl::Stop() {

@@ -14,6 +14,9 @@ class State2MoveEffectImpl : public EffectImplBase<IState2MoveEffect> {
 
   void SetDuration(std::int32_t ms) override;
   bool Start(bool hold, std::uint16_t delayMs) override;
+  // Resuming an effect held without a delay shows its object and reports the start, which
+  // the timer never does for a start that was paused and not delayed.
+  void SetPaused(bool paused) override;
   void Stop() override;
   void SetVisible(bool visible) override;
 
@@ -57,6 +60,7 @@ class State2MoveEffectImpl : public EffectImplBase<IState2MoveEffect> {
   bool mHideOnStop = true;
   bool mStopped = false;
   bool mShowOnStart = false;
+  bool mHeldWithoutDelay = false;
   bool mMoved = false;
 };
 

@@ -120,6 +120,23 @@ TEST_F(MoveEffectTest, HeldStartShowsTheObjectWhenTheTimerStarts) {
   EXPECT_GT(vo.pos.x, 0);
 }
 
+// A held start without a delay is never reported by the timer; resuming it shows the
+// object and reports the start all the same.
+TEST_F(MoveEffectTest, HeldStartWithoutDelayShowsTheObjectOnResume) {
+  State2MoveEffectImpl* e = Make(100, {0, 0}, {50, 0});
+  ASSERT_TRUE(e->Start(true, 0));
+  Ticks(2);
+  EXPECT_FALSE(vo.visible);
+  e->SetPaused(false);
+  EXPECT_TRUE(vo.visible);
+  EXPECT_EQ(log.events, std::vector<std::string>{"started"});
+  Ticks(1);
+  EXPECT_GT(vo.pos.x, 0);
+  e->SetPaused(true);
+  e->SetPaused(false);  // reported once only
+  EXPECT_EQ(log.events, std::vector<std::string>{"started"});
+}
+
 TEST_F(MoveEffectTest, SpeedModeSnapsToTheEndPoint) {
   struct Case { std::int32_t speed; int ticks; };
   // 1,000 px/s over 10 px: 5 px a tick, the third tick passes the end. A speed that would
