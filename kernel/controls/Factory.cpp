@@ -55,7 +55,8 @@ Factory_impl::Factory_impl(Orvo::OrvoAppBase* app)
       mObjects(kMaxObjects, nullptr),
       mImages(kMaxImages),
       mFonts(kMaxFonts),
-      mPlayedSounds(kMaxSounds, nullptr) {
+      mPlayedSounds(kMaxSounds, nullptr),
+      mSoundBackEnds(kMaxSounds, 0) {
   mVOIds.SetBase(1);
   mSoundIds.SetBase(1);
   if (app == nullptr || app->mWidgetManager == nullptr) throw std::runtime_error("no widget manager");
@@ -439,8 +440,14 @@ int Factory_impl::LoadSound(const std::string& name) {
   const std::uint32_t id = mSoundIds.Take();
   if (id < static_cast<std::uint32_t>(kMaxSounds)) {
     const int sid = static_cast<int>(id);
-    if (mApp->mMusicInterface != nullptr && mApp->mMusicInterface->LoadMusic(sid, name)) return sid;
-    if (mApp->mSoundManager != nullptr && mApp->mSoundManager->LoadSoundAt(sid, name)) return sid;
+    if (mApp->mMusicInterface != nullptr && mApp->mMusicInterface->LoadMusic(sid, name)) {
+      mSoundBackEnds[sid] = 1;
+      return sid;
+    }
+    if (mApp->mSoundManager != nullptr && mApp->mSoundManager->LoadSoundAt(sid, name)) {
+      mSoundBackEnds[sid] = 2;
+      return sid;
+    }
   }
   mSoundIds.GiveBack(id);
   return -1;
@@ -448,8 +455,11 @@ int Factory_impl::LoadSound(const std::string& name) {
 
 void Factory_impl::PlaySound(int id, bool loop) {
   if (id < 0 || id >= kMaxSounds) return;
-  Orvo::SoundInstance* instance =
-      mApp->mSoundManager != nullptr ? mApp->mSoundManager->GetSoundInstance(id) : nullptr;
+  // Only a sound the manager loaded is asked of it: the manager's other ids hold sounds of
+  // their own.
+  Orvo::SoundInstance* instance = mSoundBackEnds[id] == 2 && mApp->mSoundManager != nullptr
+                                      ? mApp->mSoundManager->GetSoundInstance(id)
+                                      : nullptr;
   if (instance != nullptr) {
     // The instance is kept (not released when it ends), so later calls on the same id never
     // reach a freed instance; the one played before is given back now.
@@ -493,10 +503,14 @@ void Factory_impl::UnloadSound(int* id) {
   if (mPlayedSounds[*id] != nullptr) {
     mPlayedSounds[*id]->Release();
     mPlayedSounds[*id] = nullptr;
+  }
+  // The back-end that loaded the sound unloads it, also when it was never played.
+  if (mSoundBackEnds[*id] == 2) {
     if (mApp->mSoundManager != nullptr) mApp->mSoundManager->ReleaseSound(*id);
   } else if (mApp->mMusicInterface != nullptr) {
     mApp->mMusicInterface->UnloadMusic(*id);
   }
+  mSoundBackEnds[*id] = 0;
   // Both back-ends' loads took the id from the pool, so it goes back either way.
   mSoundIds.GiveBack(static_cast<std::uint32_t>(*id));
   *id = -1;

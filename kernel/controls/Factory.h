@@ -166,6 +166,8 @@ class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObser
   std::vector<ImageRecord> mImages;
   std::vector<FontRecord> mFonts;
   std::vector<Orvo::SoundInstance*> mPlayedSounds;
+  // Which back-end loaded each sound id: 0 none, 1 the music interface, 2 the sound manager.
+  std::vector<std::uint8_t> mSoundBackEnds;
   TimeLibrary::ITimeObject* mTickTimer = nullptr;
   std::atomic<bool> mRedrawRequest{false};
   IToolTip* mActiveToolTip = nullptr;
