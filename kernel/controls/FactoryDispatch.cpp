@@ -17,6 +17,12 @@ namespace {
 Orvo::Color ToColor(const VOColor& c) { return Orvo::Color(c.r, c.g, c.b, 255); }
 Orvo::Rect ToRect(const VORect& r) { return Orvo::Rect(r.x, r.y, r.width, r.height); }
 
+// The source keeps its corner; without both a width and a height it spans the whole image.
+Orvo::Rect SourceRect(Orvo::Image* image, const VORect& source) {
+  if (source.width != 0 && source.height != 0) return ToRect(source);
+  return Orvo::Rect(source.x, source.y, image->GetWidth(), image->GetHeight());
+}
+
 }  // namespace
 
 // Holds a reference on the object that input is delivered to, and makes deletions of
@@ -88,11 +94,7 @@ void Factory_impl::DrawLineColour(const VOPoint& a, const VOPoint& b, const VOCo
 bool Factory_impl::DrawImage(int id, const VORect& source, const VORect& target) {
   Orvo::Image* image = ImageAt(id);
   if (image == nullptr || mGraphics == nullptr) return false;
-  Orvo::Rect src(source.x, source.y, image->GetWidth(), image->GetHeight());
-  if (source.width != 0 && source.height != 0) {
-    src.mWidth = source.width;
-    src.mHeight = source.height;
-  }
+  const Orvo::Rect src = SourceRect(image, source);
   Orvo::Rect dst(target.x, target.y, target.width, target.height);
   if (target.width == 0 || target.height == 0) {
     dst.mWidth = source.width != 0 ? source.width : image->GetWidth();
@@ -106,11 +108,7 @@ bool Factory_impl::DrawImageRotated(int id, const VORect& source, const VORect& 
                                     const VOPoint& centre, const VOPoint& offset) {
   Orvo::Image* image = ImageAt(id);
   if (image == nullptr || mGraphics == nullptr) return false;
-  Orvo::Rect src(source.x, source.y, image->GetWidth(), image->GetHeight());
-  if (source.width != 0 && source.height != 0) {
-    src.mWidth = source.width;
-    src.mHeight = source.height;
-  }
+  const Orvo::Rect src = SourceRect(image, source);
   mGraphics->DrawImageRotated(image, offset.x + target.x, offset.y + target.y, angle, centre.x, centre.y, &src);
   return true;
 }
