@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "framework/graphics/ImageLib.h"
+#include "framework/widgets/WidgetManager.h"
 #include "kernel/controls/HandleImpls.h"
 #include "kernel/controls/SimpleVOs.h"
 #include "tests/framework/graphics/GraphicsTestUtil.h"
@@ -291,6 +292,31 @@ TEST_F(DispatchTest, ObjectDeletedByItsOwnClickIsDeletedAfterTheDispatch) {
   EXPECT_EQ(factory->GetHoveredVO(), nullptr);
   EXPECT_EQ(factory->GetFocusedVO(), nullptr);
   factory->OnMouseMove(6, 6);  // nothing left to hit, nothing dangling
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FactoryTest, ToolTipBesideTheMouseDrawsItsBackgroundWithoutText) {
+  IToolTip* tip = factory->CreateToolTip();
+  tip->SetSize(30, 10);
+  tip->SetBackColor({0, 0, 255});
+  IRectVO* vo = factory->CreateRectVO();
+  vo->SetToolTip(tip);
+  factory->Release(tip);  // the object holds the remaining reference
+  vo->SetVisible(true);
+  app->mWidgetManager->mLastMouseX = 50;
+  app->mWidgetManager->mLastMouseY = 40;
+  factory->OnMouseMove(10, 10);
+  EXPECT_EQ(factory->GetActiveToolTip(), tip);
+  Frame();
+  EXPECT_EQ(Pixel(66, 56), 0x0000FFu);  // 16 right of and below the mouse, with no cursor
+  EXPECT_EQ(Pixel(95, 65), 0x0000FFu);
+  EXPECT_EQ(Pixel(65, 55), 0x102030u);
+  factory->OnMouseMove(150, 100);
+  EXPECT_EQ(factory->GetActiveToolTip(), nullptr);
+  factory->DeleteVO(vo);
 }
 
 }  // namespace
