@@ -76,6 +76,12 @@ FModMusicInterface::FModMusicInterface(plat::HWND) {
 }
 
 FModMusicInterface::~FModMusicInterface() {
+  // Sample songs are this interface's own copies: stopped and given back before the library goes.
+  for (auto& [id, info] : mMusicMap) {
+    if (info.mHSample == nullptr) continue;
+    gFModInstance->FSOUND_StopSound(id);
+    gFModInstance->FSOUND_Sample_Free(info.mHSample);
+  }
   FreeFModLibrary();
   mMusicMap.clear();
 }

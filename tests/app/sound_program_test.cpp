@@ -49,6 +49,7 @@ TEST(SoundProgramTest, TheGamesSoundsLoadAndPlayToTheirEnd) {
     app.mWindowed = true;
     app.Init();
     std::filesystem::current_path(QUORVANE_RUN_DIR);
+    ASSERT_TRUE(std::filesystem::exists("sounds/click.wav")) << "the run folder's sounds are not made yet";
     ASSERT_NE(app.mSoundManager, nullptr);
     EXPECT_TRUE(app.mSoundManager->Initialized());
 
