@@ -281,3 +281,22 @@ TEST(MoveEffectThreads, CreateStartDestroyWhileTicking) {
   effects.DeleteAllEffects();
   for (auto& vo : objects) EXPECT_EQ(vo->refs, 1);
 }
+
+// The process-wide effect system as the kernel builds and removes it.
+TEST(EffectSystemSingleton, LifecycleInKernelOrder) {
+  EXPECT_EQ(GetEffectSystem(), nullptr);
+  DeleteAllEffects();  // nothing to do without a system
+  TimeLibrary::TimeSystem_impl time;
+  CreateEffectSystem();
+  ASSERT_NE(GetEffectSystem(), nullptr);
+  Log log;
+  EXPECT_EQ(GetEffectSystem()->CreateSwitcherEffect(&log), nullptr);  // no time system yet
+  SetEffectTimeSystem(&time);
+  IEffect* e = GetEffectSystem()->CreateSwitcherEffect(&log);
+  ASSERT_NE(e, nullptr);
+  const std::uint32_t id = e->GetId();
+  DeleteAllEffects();
+  EXPECT_EQ(GetEffectSystem()->CreateSwitcherEffect(&log)->GetId(), id);
+  DestroyEffectSystem();
+  EXPECT_EQ(GetEffectSystem(), nullptr);
+}
