@@ -2,7 +2,9 @@
 // read back from the DirectSound buffers the instances play.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "framework/sound/DSoundInstance.h"
 #include "framework/sound/DSoundManager.h"
@@ -207,6 +209,34 @@ TEST_F(SoundManagerTest, WithoutDirectSoundEverythingSucceedsSilently) {
     EXPECT_FALSE(s->IsPlaying());
     EXPECT_TRUE(s->IsReleased());
   }
+}
+
+TEST_F(SoundManagerTest, TimingAndMainThreadsPlaySoundsTogether) {
+  // The game plays sounds from the timing thread while the main thread plays clicks and the
+  // audio thread mixes: channels are handed out and reaped under one lock.
+  plat::SetClockSource(nullptr);
+  DSoundManager manager(kWindow, false);
+  ASSERT_TRUE(manager.LoadSoundAt(0, shortSound));
+  std::atomic<bool> stop{false};
+  std::thread mixer([&] {
+    while (!stop) PullFrames(64);
+  });
+  auto player = [&] {
+    for (int i = 0; i < 300; ++i) {
+      if (SoundInstance* s = manager.GetSoundInstance(0)) {
+        s->SetVolume(0.5);
+        s->Play(false, true);
+      }
+      manager.SetVolume(i % 2 ? 1.0 : 0.5);
+    }
+  };
+  std::thread timing(player);
+  player();
+  timing.join();
+  stop = true;
+  mixer.join();
+  manager.StopAllSounds();
+  EXPECT_EQ(manager.GetNumSounds(), 1);
 }
 
 TEST_F(SoundManagerTest, MasterVolumeIsHeldToItsRange) {
