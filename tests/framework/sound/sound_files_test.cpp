@@ -10,8 +10,11 @@
 #include <map>
 
 #include "framework/core/Common.h"
+#include "framework/resources/PakInterface.h"
+#include "framework/sound/BassMusicInterface.h"
 #include "framework/sound/DSoundManager.h"
 #include "platform/AudioMixer.h"
+#include "tests/framework/resources/PakTestSupport.h"
 #include "tests/framework/sound/SoundFixtures.h"
 
 using namespace Orvo;
@@ -214,6 +217,32 @@ TEST_F(SoundCacheTest, OggVorbisDecodesWholeAndIsReadFromTheCacheNextTime) {
   std::filesystem::last_write_time(folder.path / "snd/tone.ogg", stamp);
   ASSERT_TRUE(manager.LoadSoundAt(2, "snd/tone"));
   EXPECT_EQ(Read(manager, 2).samples, decoded.samples);
+}
+
+TEST_F(SoundCacheTest, SoundsInsideAPakLoadAndTheirCacheStaysValid) {
+  auto text = [](const std::vector<std::uint8_t>& b) { return std::string(b.begin(), b.end()); };
+  std::string archive = (folder.path / "data.pak").string();
+  paktest::WriteFile(archive, paktest::Scramble(paktest::PlainArchive(
+                                  {{"snd\\pk.au", text(soundtest::Au(1, {0xFF, 0x81}))},
+                                   {"music\\song.wav", text(soundtest::Wav16({500, 500, 500, 500}, 44100))}})));
+  PakInterface* pak = FindPakInterface();  // the process's own
+  ASSERT_NE(pak, nullptr);
+  ASSERT_TRUE(pak->AddPakFile(archive));
+
+  DSoundManager manager(kWindow, false);
+  ASSERT_TRUE(manager.LoadSoundAt(1, "snd/pk"));
+  EXPECT_EQ(Read(manager, 1).samples, Le16({0, 30592}));
+  // Not a file on disk: the cache records the time 0, which stays true while no such file exists.
+  std::vector<std::uint8_t> cache = soundtest::ReadAll(folder / "appdata/snd/pk");
+  ASSERT_GE(cache.size(), 63u + 9);
+  EXPECT_EQ(std::vector<std::uint8_t>(cache.begin() + 46 + 9, cache.begin() + 54 + 9), std::vector<std::uint8_t>(8, 0));
+  EXPECT_TRUE(manager.LoadWAVFile(1, folder / "appdata/snd/pk"));
+
+  // The music library reads the archive too, before the disk.
+  BassMusicInterface music(nullptr);
+  ASSERT_TRUE(music.LoadMusic(3, "music/song.wav"));
+  music.PlayMusic(3, 0, true);
+  EXPECT_TRUE(music.IsPlaying(3));
 }
 
 TEST_F(SoundCacheTest, AnUnwritableCacheLeavesNoTraceAndTheSoundStillLoads) {
