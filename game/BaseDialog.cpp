@@ -37,8 +37,11 @@ BaseDialog::BaseDialog(DialogMessageObserver* owner) {
 
 BaseDialog::~BaseDialog() {
   IFactory* factory = GetControlFactory();
-  if (factory != nullptr && dialog != nullptr) factory->DeleteVO(dialog);
+  if (factory == nullptr) return;
+  if (dialog != nullptr) factory->DeleteVO(dialog);
   dialog = nullptr;
+  for (ISound* sound : loadedSounds) factory->ReleaseSound(sound);
+  loadedSounds.clear();
 }
 
 void BaseDialog::Show(bool visible) {
@@ -81,8 +84,10 @@ void BaseDialog::DropFont(IFont* font) {
 
 void BaseDialog::DropSound(ISound* sound) {
   // The factory's sound release deletes the handle whatever its count, and the buttons
-  // still play it: only this holder's count is given back.
-  if (sound != nullptr && sound->refCount > 1) --sound->refCount;
+  // still play it: only this holder's count is given back now, the handle at the end.
+  if (sound == nullptr) return;
+  if (sound->refCount > 1) --sound->refCount;
+  loadedSounds.push_back(sound);
 }
 
 IButtonVO* BaseDialog::MakeButton(IFont* font, ISound* click, const VOColor textColors[5], int width, int height,

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "kernel/controls/IButtonVO.h"
 #include "kernel/controls/IStringVO.h"
@@ -55,9 +56,11 @@ class BaseDialog : public ControlLibrary::MouseMessageObserver, public ControlLi
   // Building blocks for the controls of a dialog.
   static ControlLibrary::IFont* LoadFont(const std::string& name);
   static ControlLibrary::ISound* LoadSound(const std::string& name);
-  // Hands back the constructor's own references once the controls hold theirs.
+  // Hands back the constructor's own reference once the controls hold theirs.
   static void DropFont(ControlLibrary::IFont* font);
-  static void DropSound(ControlLibrary::ISound* sound);
+  // The same for a sound the dialog's buttons play. Buttons never give their sounds back,
+  // so the dialog releases it when it goes.
+  void DropSound(ControlLibrary::ISound* sound);
 
   // A centre-anchored button, child of the dialog, with this dialog as its mouse observer,
   // the click sound on mouse down, the font for every state and the given text colours.
@@ -78,6 +81,7 @@ class BaseDialog : public ControlLibrary::MouseMessageObserver, public ControlLi
  private:
   std::uint32_t firstChildId = 0;
   bool hasFirstChild = false;
+  std::vector<ControlLibrary::ISound*> loadedSounds;
 };
 
 // Text colours shared by most dialog buttons: black, pink when hovered, grey when pressed.

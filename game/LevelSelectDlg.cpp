@@ -53,6 +53,7 @@ LevelSelectDlg::~LevelSelectDlg() {
   for (IButtonVO* tab : tabs) factory->DeleteVO(tab);
   factory->DeleteVO(playButton);
   factory->DeleteVO(profilesButton);
+  ListVOlevels::Instance().ReleaseHandles();
 }
 
 void LevelSelectDlg::LayoutControls() {

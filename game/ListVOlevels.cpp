@@ -39,7 +39,19 @@ ListVOlevels& ListVOlevels::Instance() {
   return *list;
 }
 
-void ListVOlevels::ResetForNewFactory() { Slot().reset(); }
+void ListVOlevels::ResetForNewFactory() {
+  if (Slot()) Slot()->ReleaseHandles();
+  Slot().reset();
+}
+
+void ListVOlevels::ReleaseHandles() {
+  IFactory* factory = GetControlFactory();
+  if (factory == nullptr) return;
+  if (clickSound != nullptr) factory->ReleaseSound(clickSound);
+  if (rowFont != nullptr) factory->Release(rowFont);
+  clickSound = nullptr;
+  rowFont = nullptr;
+}
 
 ListVOlevels::ListVOlevels() {
   IFactory* factory = GetControlFactory();

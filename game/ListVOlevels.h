@@ -54,6 +54,10 @@ class ListVOlevels : public ControlLibrary::MouseMessageObserver {
   std::uint16_t GetOffset() const { return offset; }
   int GetTab() const { return tab; }
 
+  // Gives the list's sound and font handles back to the factory; called when the level
+  // selection goes, after which its rows are never shown again.
+  void ReleaseHandles();
+
   // Forgets every control, so that the next Instance call builds the list again on the
   // current control factory (the factory releases the controls themselves). For tests
   // that run several factories in one process.
