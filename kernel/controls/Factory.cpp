@@ -71,6 +71,11 @@ Factory_impl::Factory_impl(Orvo::OrvoAppBase* app)
 }
 
 Factory_impl::~Factory_impl() {
+  // The kernel deletes every time object before the factory; a factory destroyed on its own
+  // still stops its tick first, so the timing thread never reaches a deleted factory.
+  if (mTickTimer != nullptr) {
+    if (TimeLibrary::ITimeSystem* time = TimeLibrary::GetTimeSystem()) time->DestroyTimeObject(mTickTimer);
+  }
   // The objects still registered were never deleted by the game; they go with the factory.
   // Handles are deleted while the factory is still reachable, so their implementations
   // can give back what they hold.

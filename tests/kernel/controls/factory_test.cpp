@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "framework/graphics/ImageLib.h"
+#include "platform/Time.h"
 #include "framework/widgets/WidgetManager.h"
 #include "kernel/controls/HandleImpls.h"
 #include "kernel/controls/SimpleVOs.h"
@@ -317,6 +318,33 @@ TEST_F(FactoryTest, ToolTipBesideTheMouseDrawsItsBackgroundWithoutText) {
   factory->OnMouseMove(150, 100);
   EXPECT_EQ(factory->GetActiveToolTip(), nullptr);
   factory->DeleteVO(vo);
+}
+
+}  // namespace
+
+namespace {
+
+// With the real timing thread: the 5 ms tick raises the redraw request for a changed object,
+// and a factory destroyed on its own stops its tick first.
+TEST(FactoryOnTimingThread, TickRaisesRedrawAndStopsWithTheFactory) {
+  AppSandbox sandbox;
+  Orvo::OrvoAppBase app;
+  TimeLibrary::CreateTimeSystem();
+  TimeLibrary::StartTimerThread();
+  CreateControlFactory(&app);
+  Factory_impl* factory = GetFactoryImpl();
+  ASSERT_NE(factory, nullptr);
+  factory->CreateRectVO()->SetVisible(true);
+  bool raised = false;
+  for (int i = 0; i < 400 && !raised; ++i) {
+    raised = factory->IsRedrawRequested();
+    if (!raised) plat::Sleep(5);
+  }
+  EXPECT_TRUE(raised);
+  DestroyControlFactory();
+  plat::Sleep(30);  // ticks that would reach a deleted factory, were it still registered
+  TimeLibrary::StopTimerThread();
+  TimeLibrary::DestroyTimeSystem();
 }
 
 }  // namespace
