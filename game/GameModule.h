@@ -3,6 +3,7 @@
 // reach the puzzle screen.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace Doduderor {
@@ -37,7 +38,8 @@ class GameModule {
  protected:
   GameModuleObserver* observer;
   std::uint32_t id;
-  bool active = false;
+  // Read by timer callbacks on the timing thread.
+  std::atomic<bool> active{false};
 };
 
 // The puzzle screen as the field manager sees it.
