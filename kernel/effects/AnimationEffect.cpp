@@ -23,7 +23,7 @@ AnimationEffectImpl::AnimationEffectImpl(std::uint32_t id, EffectMessageObserver
     : EffectImplBase(id, observer, timeSystem), mFrames(std::move(frames)) {}
 
 AnimationEffectImpl::~AnimationEffectImpl() {
-  if (mTimer != nullptr) mTimer->Stop();
+  QuiesceTimer();
   ReleaseDescription();
 }
 

@@ -20,6 +20,10 @@ void EffectBase::OnTimerUnused(std::uint32_t) {
   if (mObserver != nullptr) mObserver->OnEffectUnused(mId);
 }
 
+void EffectBase::QuiesceTimer() {
+  if (mTimer != nullptr) mTimer->Stop();
+}
+
 void EffectBase::NotifyStep() {
   if (mObserver != nullptr) mObserver->OnEffectStep(mId);
 }

@@ -23,6 +23,10 @@ class EffectBase : public TimeLibrary::TimeObjectMessageObserver {
   void OnTimerUnused(std::uint32_t) override;
 
  protected:
+  // Waits for a timer callback that is running on the timing thread and lets no further one
+  // start. Every kind's destructor calls it first, so no callback reaches a half-destroyed
+  // effect.
+  void QuiesceTimer();
   void NotifyStep();
   void NotifyFinished();
 

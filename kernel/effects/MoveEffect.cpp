@@ -17,6 +17,7 @@ State2MoveEffectImpl::State2MoveEffectImpl(std::uint32_t id, EffectMessageObserv
 
 State2MoveEffectImpl::~State2MoveEffectImpl() {
   if (mTimer != nullptr && mTimer->IsRunning()) Stop();
+  QuiesceTimer();
   // The reference taken in SetVO goes back, so the factory can delete the object later.
   if (mVO != nullptr) mVO->Release();
 }

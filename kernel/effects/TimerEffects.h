@@ -16,6 +16,7 @@ class TimerEffectImpl : public EffectImplBase<ITimerEffect> {
  public:
   TimerEffectImpl(std::uint32_t id, EffectMessageObserver* observer, TimeLibrary::ITimeSystem* timeSystem,
                   ControlLibrary::IStringVO* vo, std::int32_t limitMs);
+  ~TimerEffectImpl() override { QuiesceTimer(); }
 
   void SetDuration(std::int32_t ms) override;
   bool Start(bool hold, std::uint16_t delayMs) override;
@@ -43,6 +44,7 @@ class TimerEffectImpl : public EffectImplBase<ITimerEffect> {
 class SwitcherEffectImpl : public EffectImplBase<ISwitcherVoEffect> {
  public:
   SwitcherEffectImpl(std::uint32_t id, EffectMessageObserver* observer, TimeLibrary::ITimeSystem* timeSystem);
+  ~SwitcherEffectImpl() override { QuiesceTimer(); }
 
   void SetDuration(std::int32_t) override {}
   bool Start(bool hold, std::uint16_t delayMs) override;

@@ -37,6 +37,9 @@ void TimeObject_impl::Stop() {
 
 void TimeObject_impl::Advance() {
   std::lock_guard<std::recursive_mutex> guard(mLock);
+  // Stopped or paused between the walk's check and taking the lock: once Stop has returned,
+  // no callback may follow.
+  if (!mRunning || mPaused) return;
   if (mStartDelay > 0) {
     mStartDelay -= TimeSystem_impl::kStepMs;
     if (mStartDelay <= 0 && mObserver != nullptr) mObserver->OnTimerStarted(mId);

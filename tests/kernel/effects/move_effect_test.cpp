@@ -300,3 +300,28 @@ TEST(EffectSystemSingleton, LifecycleInKernelOrder) {
   DestroyEffectSystem();
   EXPECT_EQ(GetEffectSystem(), nullptr);
 }
+
+// Effects destroyed on this thread at the moment their timer finishes on the timing thread:
+// no callback may reach an effect that is being destroyed.
+TEST(MoveEffectThreads, DestroyRacingTheFinish) {
+  struct Quiet : EffectMessageObserver {
+    std::atomic<int> calls{0};
+    void OnEffectStep(std::uint32_t) override { ++calls; }
+    void OnEffectFinished(std::uint32_t) override { ++calls; }
+  } observer;
+  TimeLibrary::TimeSystem_impl time;
+  EffectSystem_impl effects;
+  effects.SetTimeSystem(&time);
+  ASSERT_TRUE(time.StartTimerThread());
+  FakeVO vo;
+  for (int round = 0; round < 200; ++round) {
+    auto* e = effects.CreateState2MoveEffect(&observer, &vo, 5);
+    ASSERT_NE(e, nullptr);
+    e->SetEndPoint(10, 0);
+    ASSERT_TRUE(e->Start(false, 0));
+    while (e->IsRunning()) std::this_thread::yield();
+    effects.DestroyEffect(e);
+  }
+  time.StopTimerThread();
+  EXPECT_EQ(vo.refs, 1);
+}
