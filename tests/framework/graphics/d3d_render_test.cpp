@@ -192,6 +192,38 @@ TEST_F(D3DRenderTest, ImagesInSeveralPiecesLandPixelForPixel) {
   }
 }
 
+TEST_F(D3DRenderTest, TriangleListsAreBatchedOnOnePieceAndSplitAcrossPieces) {
+  plat::Direct3DTestBehaviour().maxTextureWidth = 64;
+  auto dd = OpenDisplay(true, 32);
+  D3DInterface* d3d = dd->mD3DInterface;
+  std::unique_ptr<MemoryImage> small(gtest_util::Solid(8, 8, 0xFFFF0000));
+  std::vector<TriVertex> flat;
+  for (int i = 0; i < 250; ++i) {
+    flat.push_back({0, 0, 0, 0, 0});
+    flat.push_back({4, 0, 1, 0, 0});
+    flat.push_back({0, 4, 0, 1, 0});
+  }
+  ASSERT_TRUE(d3d->PreDraw());
+  int before = d3d->mD3DDevice->drawCalls;
+  d3d->DrawTrianglesTex(reinterpret_cast<const TriVertex(*)[3]>(flat.data()), 250, Color::White, 0, small.get(), 0, 0,
+                        false);
+  EXPECT_EQ(d3d->mD3DDevice->drawCalls - before, 3);
+
+  // A 100-pixel-wide image in two piece columns, left half green and right half blue.
+  std::vector<std::uint32_t> px(100 * 8);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 100; ++x) px[static_cast<std::size_t>(y) * 100 + x] = x < 50 ? 0xFF00FF00 : 0xFF0000FF;
+  std::unique_ptr<MemoryImage> wide(gtest_util::FromPixels(100, 8, px));
+  wide->mD3DFlags = TextureFlag_UseA8R8G8B8;
+  const TriVertex spanning[1][3] = {{{0, 20, 0, 0, 0}, {100, 20, 1, 0, 0}, {0, 28, 0, 1, 0}}};
+  before = d3d->mD3DDevice->drawCalls;
+  d3d->DrawTrianglesTex(spanning, 1, Color::White, 0, wide.get(), 0, 0, false);
+  EXPECT_EQ(d3d->mD3DDevice->drawCalls - before, 2) << "one fan per piece column";
+  d3d->Flush();
+  EXPECT_EQ(Shown(*dd, 10, 21), 0x00FF00u);
+  EXPECT_EQ(Shown(*dd, 60, 21), 0x0000FFu);
+}
+
 TEST_F(D3DRenderTest, PieceSizesFollowTheDeviceLimits) {
   D3DInterface d3d;
   D3DInterface::sMinTextureWidth = D3DInterface::sMinTextureHeight = 1;
