@@ -12,6 +12,7 @@
 #include "framework/graphics/Graphics.h"
 #include "framework/graphics/ImageFont.h"
 #include "framework/graphics/MemoryImage.h"
+#include "platform/Files.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ std::unique_ptr<MemoryImage> MakeSheet() {
 class TestFont {
  public:
   explicit TestFont(const std::string& descriptor) : sheet(MakeSheet()) {
-    path = testing::TempDir() + "imagefont_" + std::to_string(++counter) + ".txt";
+    path = testing::TempDir() + "imagefont_" + std::to_string(plat::CurrentProcessId()) + "_" + std::to_string(++counter) + ".txt";
     std::FILE* f = std::fopen(path.c_str(), "w");
     std::fputs(descriptor.c_str(), f);
     std::fclose(f);

@@ -13,6 +13,7 @@
 #include "framework/graphics/Graphics.h"
 #include "framework/graphics/ImageFont.h"
 #include "framework/graphics/MemoryImage.h"
+#include "platform/Files.h"
 
 namespace {
 
@@ -111,7 +112,7 @@ TEST(FontData, BrokenDescriptorsReportTheirMessages) {
       {"(LayerSetAscent) Main 1;", {"Missing Command"}},
       {"LayerSetAscent Main 'unterminated;", {"Unterminated Single Quotes"}},
   };
-  const std::string file = testing::TempDir() + "broken_descriptor.txt";
+  const std::string file = testing::TempDir() + "broken_descriptor_" + std::to_string(plat::CurrentProcessId()) + ".txt";
   for (const BrokenCase& c : cases) {
     const std::string text = std::string(prefix) + "LayerSetCharWidths Main (A) (5);\n" + c.descriptor + "\nCreateLayer After;";
     FontData data;

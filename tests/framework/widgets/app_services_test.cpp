@@ -22,6 +22,7 @@
 #include "framework/widgets/WidgetManager.h"
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
+#include "platform/Files.h"
 
 namespace {
 
@@ -193,7 +194,7 @@ TEST_F(AppServicesTest, MessageBoxesAndTheScreenSaverLog) {
   EXPECT_EQ(app.ShowMessageBox(std::string("Hello"), std::string("Caption"), plat::MB_OK), plat::IDOK);
   EXPECT_EQ(boxes.size(), 2u);
 
-  const auto dir = std::filesystem::temp_directory_path() / "app_services_screensaver";
+  const auto dir = std::filesystem::temp_directory_path() / ("app_services_screensaver_" + std::to_string(plat::CurrentProcessId()));
   std::filesystem::create_directories(dir);
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(dir);
@@ -212,7 +213,7 @@ TEST_F(AppServicesTest, MessageBoxesAndTheScreenSaverLog) {
 }
 
 TEST_F(AppServicesTest, FontDescriptorErrorsNameFileLineAndCommand) {
-  const auto file = std::filesystem::temp_directory_path() / "app_services_font.txt";
+  const auto file = std::filesystem::temp_directory_path() / ("app_services_font_" + std::to_string(plat::CurrentProcessId()) + ".txt");
   std::ofstream(file) << "CreateLayer Main;\n\n\n\n\n\n\n\n\n\n\nLayerSetAscent Other 3;\n";
   Orvo::ImageFont font(&app, file.string());
   EXPECT_FALSE(font.mLoaded);
