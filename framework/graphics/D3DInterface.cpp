@@ -125,6 +125,40 @@ std::uint32_t FromR5G6B5(std::uint16_t t) {
          static_cast<std::uint32_t>((t >> 5) & 0x3F) << 10 | static_cast<std::uint32_t>(t & 0x1F) << 3;
 }
 
+// One part of a source rectangle that lies in one texture piece: its place relative to the
+// rectangle's corner, its size and the piece's texture coordinates of it.
+struct PieceChunk {
+  plat::IDirectDrawSurface7* texture = nullptr;
+  int offsetX = 0;
+  int offsetY = 0;
+  int width = 0;
+  int height = 0;
+  float u1 = 0, v1 = 0, u2 = 0, v2 = 0;
+};
+
+// Walks the source rectangle piece by piece, rows outer, columns inner.
+template <typename Fn>
+void ForEachChunk(TextureData* data, const Rect& srcRect, Fn fn) {
+  const int right = srcRect.mX + srcRect.mWidth;
+  const int bottom = srcRect.mY + srcRect.mHeight;
+  for (int sy = srcRect.mY; sy < bottom;) {
+    int rowHeight = 0;
+    for (int sx = srcRect.mX; sx < right;) {
+      PieceChunk c;
+      c.width = right - sx;
+      c.height = bottom - sy;
+      c.texture = data->GetTexture(sx, sy, c.width, c.height, c.u1, c.v1, c.u2, c.v2);
+      if (c.width <= 0 || c.height <= 0) return;
+      c.offsetX = sx - srcRect.mX;
+      c.offsetY = sy - srcRect.mY;
+      fn(c);
+      sx += c.width;
+      rowHeight = c.height;
+    }
+    sy += rowHeight;
+  }
+}
+
 }  // namespace
 
 // ------------------------------------------------------------------ vertices and lists
@@ -718,33 +752,16 @@ void D3DInterface::Blt(Image* image, float x, float y, const Rect& srcRect, cons
 void D3DInterface::DrawPiecesAt(plat::IDirect3DDevice7* device, TextureData* data, float x, float y,
                                 const Rect& srcRect, const Color& color) {
   const std::uint32_t diffuse = Diffuse(color);
-  const int right = srcRect.mX + srcRect.mWidth;
-  const int bottom = srcRect.mY + srcRect.mHeight;
-  float dy = y;
-  for (int sy = srcRect.mY; sy < bottom;) {
-    int rowHeight = 0;
-    float dx = x;
-    for (int sx = srcRect.mX; sx < right;) {
-      int w = right - sx;
-      int h = bottom - sy;
-      float u1, v1, u2, v2;
-      plat::IDirectDrawSurface7* texture = data->GetTexture(sx, sy, w, h, u1, v1, u2, v2);
-      if (w <= 0 || h <= 0) return;
-      const float fw = static_cast<float>(w);
-      const float fh = static_cast<float>(h);
-      D3DVertex v[4] = {MakeVertex(dx - 0.5f, dy - 0.5f, diffuse, u1, v1),
-                        MakeVertex(dx - 0.5f, dy + fh - 0.5f, diffuse, u1, v2),
-                        MakeVertex(dx + fw - 0.5f, dy - 0.5f, diffuse, u2, v1),
-                        MakeVertex(dx + fw - 0.5f, dy + fh - 0.5f, diffuse, u2, v2)};
-      if (!CheckDXError(device->SetTexture(0, texture), "SetTexture gTexture"))
-        CheckDXError(device->DrawPrimitive(plat::D3DPT_TRIANGLESTRIP, kVertexFormat, v, 4, 0), "DrawPrimitive (Tri) 1");
-      sx += w;
-      dx += fw;
-      rowHeight = h;
-    }
-    sy += rowHeight;
-    dy += static_cast<float>(rowHeight);
-  }
+  ForEachChunk(data, srcRect, [&](const PieceChunk& c) {
+    const float left = x + static_cast<float>(c.offsetX) - 0.5f;
+    const float top = y + static_cast<float>(c.offsetY) - 0.5f;
+    const float w = static_cast<float>(c.width);
+    const float h = static_cast<float>(c.height);
+    D3DVertex v[4] = {MakeVertex(left, top, diffuse, c.u1, c.v1), MakeVertex(left, top + h, diffuse, c.u1, c.v2),
+                      MakeVertex(left + w, top, diffuse, c.u2, c.v1), MakeVertex(left + w, top + h, diffuse, c.u2, c.v2)};
+    if (!CheckDXError(device->SetTexture(0, c.texture), "SetTexture gTexture"))
+      CheckDXError(device->DrawPrimitive(plat::D3DPT_TRIANGLESTRIP, kVertexFormat, v, 4, 0), "DrawPrimitive (Tri) 1");
+  });
 }
 
 void D3DInterface::BltTransformed(MemoryImage* image, const Rect* clipRect, const Color& color, int drawMode,
@@ -775,53 +792,38 @@ void D3DInterface::DrawPiecesTransformed(plat::IDirect3DDevice7* device, Texture
   const float startY = center ? -static_cast<float>(srcRect.mHeight) / 2.0f : 0.0f;
   const float offX = center ? x : x - 0.5f;
   const float offY = center ? y : y - 0.5f;
-  const int right = srcRect.mX + srcRect.mWidth;
-  const int bottom = srcRect.mY + srcRect.mHeight;
-  for (int sy = srcRect.mY; sy < bottom;) {
-    int rowHeight = 0;
-    for (int sx = srcRect.mX; sx < right;) {
-      int w = right - sx;
-      int h = bottom - sy;
-      float u1, v1, u2, v2;
-      plat::IDirectDrawSurface7* texture = data->GetTexture(sx, sy, w, h, u1, v1, u2, v2);
-      if (w <= 0 || h <= 0) return;
-      const float lx = startX + static_cast<float>(sx - srcRect.mX);
-      const float ly = startY + static_cast<float>(sy - srcRect.mY);
-      auto corner = [&](float px, float py, float u, float v) {
-        Vector2 p = matrix.TransformPoint(px, py);
-        return MakeVertex(p.x + offX, p.y + offY, diffuse, u, v);
-      };
-      const float fw = static_cast<float>(w);
-      const float fh = static_cast<float>(h);
-      const D3DVertex tl = corner(lx, ly, u1, v1);
-      const D3DVertex bl = corner(lx, ly + fh, u1, v2);
-      const D3DVertex tr = corner(lx + fw, ly, u2, v1);
-      const D3DVertex br = corner(lx + fw, ly + fh, u2, v2);
-      bool clipped = false;
-      if (clipRect != nullptr) {
-        const float left = static_cast<float>(clipRect->mX);
-        const float top = static_cast<float>(clipRect->mY);
-        const float r = left + static_cast<float>(clipRect->mWidth);
-        const float b = top + static_cast<float>(clipRect->mHeight);
-        for (const D3DVertex* c : {&tl, &bl, &tr, &br})
-          if (c->sx < left || c->sx >= r || c->sy < top || c->sy >= b) clipped = true;
-      }
-      if (!CheckDXError(device->SetTexture(0, texture), "SetTexture gTexture")) {
-        if (clipped) {
-          VertexList fan;
-          for (const D3DVertex* c : {&tl, &bl, &br, &tr}) fan.push_back(*c);
-          DrawPolyClipped(device, *clipRect, fan);
-        } else {
-          D3DVertex strip[4] = {tl, bl, tr, br};
-          CheckDXError(device->DrawPrimitive(plat::D3DPT_TRIANGLESTRIP, kVertexFormat, strip, 4, 0),
-                       "DrawPrimitive (Tri) 3");
-        }
-      }
-      sx += w;
-      rowHeight = h;
+  ForEachChunk(data, srcRect, [&](const PieceChunk& c) {
+    const float lx = startX + static_cast<float>(c.offsetX);
+    const float ly = startY + static_cast<float>(c.offsetY);
+    auto corner = [&](float px, float py, float u, float v) {
+      Vector2 p = matrix.TransformPoint(px, py);
+      return MakeVertex(p.x + offX, p.y + offY, diffuse, u, v);
+    };
+    const float w = static_cast<float>(c.width);
+    const float h = static_cast<float>(c.height);
+    const D3DVertex tl = corner(lx, ly, c.u1, c.v1);
+    const D3DVertex bl = corner(lx, ly + h, c.u1, c.v2);
+    const D3DVertex tr = corner(lx + w, ly, c.u2, c.v1);
+    const D3DVertex br = corner(lx + w, ly + h, c.u2, c.v2);
+    bool clipped = false;
+    if (clipRect != nullptr) {
+      const float left = static_cast<float>(clipRect->mX);
+      const float top = static_cast<float>(clipRect->mY);
+      const float right = left + static_cast<float>(clipRect->mWidth);
+      const float bottom = top + static_cast<float>(clipRect->mHeight);
+      for (const D3DVertex* v : {&tl, &bl, &tr, &br})
+        if (v->sx < left || v->sx >= right || v->sy < top || v->sy >= bottom) clipped = true;
     }
-    sy += rowHeight;
-  }
+    if (CheckDXError(device->SetTexture(0, c.texture), "SetTexture gTexture")) return;
+    if (clipped) {
+      VertexList fan;
+      for (const D3DVertex* v : {&tl, &bl, &br, &tr}) fan.push_back(*v);
+      DrawPolyClipped(device, *clipRect, fan);
+    } else {
+      D3DVertex strip[4] = {tl, bl, tr, br};
+      CheckDXError(device->DrawPrimitive(plat::D3DPT_TRIANGLESTRIP, kVertexFormat, strip, 4, 0), "DrawPrimitive (Tri) 3");
+    }
+  });
 }
 
 void D3DInterface::DrawPolyClipped(plat::IDirect3DDevice7* device, const Rect& clipRect, const VertexList& list) {
