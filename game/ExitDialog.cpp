@@ -43,12 +43,12 @@ ExitDialog::ExitDialog(DialogMessageObserver* owner) : BaseDialog(owner) {
   dialog->SetBackground("images/dialog/380 220.png");
   dialog->SetSize(380, 220);
   IFont* font = LoadFont("fonts/a_BosaNova14.txt");
-  ISound* click = LoadSound("sounds/click.wav");
+  clickSound = LoadSound("sounds/click.wav");
 
-  yesButton = MakeAnswerButton(font, click, "Yes");
+  yesButton = MakeAnswerButton(font, clickSound, "Yes");
   yesButton->AddMouseObserver(this);
   AddChild(yesButton);
-  noButton = MakeAnswerButton(font, click, "No");
+  noButton = MakeAnswerButton(font, clickSound, "No");
   noButton->AddMouseObserver(this);
   AddChild(noButton);
 
@@ -62,7 +62,6 @@ ExitDialog::ExitDialog(DialogMessageObserver* owner) : BaseDialog(owner) {
 
   DropFont(textFont);
   DropFont(font);
-  DropSound(click);
   LayoutControls();
   factory->AddKeybdSysObserver(this);
 }
@@ -73,6 +72,8 @@ ExitDialog::~ExitDialog() {
   factory->DeleteVO(yesButton);
   factory->DeleteVO(noButton);
   factory->DeleteVO(questionText);
+  factory->ReleaseSound(clickSound);
+  clickSound = nullptr;
   yesButton = noButton = nullptr;
   questionText = nullptr;
 }

@@ -38,6 +38,8 @@ class ExitDialog : public BaseDialog, public ControlLibrary::KeybdSysMessageObse
   ControlLibrary::IButtonVO* noButton = nullptr;
   ControlLibrary::IStringVO* questionText = nullptr;
   ControlLibrary::IImageVO* shade = nullptr;
+  // The buttons' click sound; buttons never give sound handles back, so the dialog does.
+  ControlLibrary::ISound* clickSound = nullptr;
 };
 
 }  // namespace Doduderor

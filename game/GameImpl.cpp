@@ -48,8 +48,8 @@ void GameImpl::Init() {
 
   // An invisible button over the top-left corner while the start screen is up: a click
   // there only plays the click sound.
-  ISound* click = factory->CreateSound();
-  click->Load("sounds/click.wav");
+  clickSound = factory->CreateSound();
+  clickSound->Load("sounds/click.wav");
   blankButton = factory->CreateButtonVO();
   blankButton->SetLayer(kBlankButtonLayer);
   blankButton->SetSize(100, 26);
@@ -61,7 +61,7 @@ void GameImpl::Init() {
   blankButton->SetStateRects(rects);
   const VOColor colors[5] = {{0, 0, 0}, {128, 64, 0}, {203, 203, 192}, {103, 102, 87}, {0, 0, 0}};
   blankButton->SetStateTextColors(colors);
-  blankButton->SetSounds(click, nullptr, nullptr);
+  blankButton->SetSounds(clickSound, nullptr, nullptr);
 
   optionsDialog = new OptionsDialog(nullptr);
   exitDialog = new ExitDialog(this);
@@ -76,8 +76,10 @@ void GameImpl::Shutdown() {
   startScreen->Release();
   if (IFactory* factory = GetControlFactory(); factory != nullptr && blankButton != nullptr) {
     factory->DeleteVO(blankButton);
+    factory->ReleaseSound(clickSound);
   }
   blankButton = nullptr;
+  clickSound = nullptr;
   FreePlayerList();
 }
 

@@ -72,6 +72,8 @@ class GameImpl : public KernelLibrary::IGame,
   ExitDialog* exitDialog = nullptr;
   ControlLibrary::IButtonVO* blankButton = nullptr;
   OptionsDialog* optionsDialog = nullptr;
+  // The blank button's click sound, given back with the button.
+  ControlLibrary::ISound* clickSound = nullptr;
 };
 
 // Allocates the game object; null when that fails.

@@ -77,12 +77,13 @@ void GameMgr::Init() {
   IFactory* factory = GetControlFactory();
   IFont* font = factory->CreateFont();
   font->Load("fonts/a_BosaNova14.txt");
-  ISound* click = MakeSound("sounds/click.wav");
+  clickSound = MakeSound("sounds/click.wav");
 
-  menuButton = MakeMenuButton(this, font, click, {5, 80});
-  restartButton = MakeMenuButton(this, font, click, {264, 132});
-  optionsButton = MakeMenuButton(this, font, click, {109, 130});
-  exitButton = MakeMenuButton(this, font, click, {420, 78});
+  menuButton = MakeMenuButton(this, font, clickSound, {5, 80});
+  restartButton = MakeMenuButton(this, font, clickSound, {264, 132});
+  optionsButton = MakeMenuButton(this, font, clickSound, {109, 130});
+  exitButton = MakeMenuButton(this, font, clickSound, {420, 78});
+  factory->Release(font);  // the buttons hold their own references
 
   background = factory->CreateImageVO();
   background->SetImage("images/game_fon/fon.png", true);
@@ -167,6 +168,10 @@ void GameMgr::Release() {
   factory->DeleteVO(background);
   menuButton = optionsButton = restartButton = exitButton = nullptr;
   background = nullptr;
+  for (ISound** sound : {&clickSound, &startSound, &backSound, &windSound}) {
+    factory->ReleaseSound(*sound);
+    *sound = nullptr;
+  }
 }
 
 void GameMgr::StartLevel() {

@@ -109,6 +109,8 @@ class GameMgr : public GameModule,
   ControlLibrary::ISound* startSound = nullptr;
   ControlLibrary::ISound* backSound = nullptr;
   ControlLibrary::ISound* windSound = nullptr;
+  // The top buttons' click sound; buttons never give sound handles back, so the screen does.
+  ControlLibrary::ISound* clickSound = nullptr;
 };
 
 }  // namespace Doduderor

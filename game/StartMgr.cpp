@@ -70,12 +70,12 @@ void StartMgr::Init() {
 
   nameFont = factory->CreateFont();
   nameFont->Load("fonts/a_BosaNova14.txt");
-  ISound* click = factory->CreateSound();
-  click->Load("sounds/click.wav");
+  clickSound = factory->CreateSound();
+  clickSound->Load("sounds/click.wav");
 
-  playButton = MakeStartButton(this, nameFont, click);
-  playerButton = MakeStartButton(this, nameFont, click);
-  moreGamesButton = MakeStartButton(this, nameFont, click);
+  playButton = MakeStartButton(this, nameFont, clickSound);
+  playerButton = MakeStartButton(this, nameFont, clickSound);
+  moreGamesButton = MakeStartButton(this, nameFont, clickSound);
 
   const std::string playSheet[4] = {"images/play.png", "", "", ""};
   playButton->SetImages(playSheet);
@@ -164,6 +164,11 @@ void StartMgr::Release() {
   playButton = playerButton = moreGamesButton = nullptr;
   background = nullptr;
   welcomeText = nameText = versionText = nullptr;
+  // The handles go with the controls that used them.
+  factory->ReleaseSound(clickSound);
+  clickSound = nullptr;
+  factory->Release(nameFont);
+  nameFont = nullptr;
 }
 
 void StartMgr::UpdateWelcomeText() {

@@ -68,6 +68,8 @@ class StartMgr : public GameModule,
   TimeLibrary::ITimeObject* profilesTimer = nullptr;
   ControlLibrary::IFont* nameFont = nullptr;
   MoreGamesDialog* moreGamesDialog = nullptr;
+  // The buttons' click sound; buttons never give sound handles back, so the screen does.
+  ControlLibrary::ISound* clickSound = nullptr;
 };
 
 }  // namespace Doduderor
