@@ -80,6 +80,13 @@ struct Layout {
   }
 };
 
+// floor() for texel positions, without a library call per pixel.
+int FloorToInt(float f) {
+  if (!(f > -1e9f && f < 1e9f)) return f > 0 ? 1000000000 : -1000000000;
+  const int i = static_cast<int>(f);
+  return f < static_cast<float>(i) ? i - 1 : i;
+}
+
 std::uint32_t Mul255(std::uint32_t a, std::uint32_t b) { return (a * b + 127) / 255; }
 
 std::uint32_t ChannelOf(std::uint32_t argb, int index) { return (argb >> (index * 8)) & 0xFF; }
@@ -339,8 +346,8 @@ void IDirect3DDevice7::ShadePixel(const Context& ctx, int x, int y, DWORD diffus
     if (ctx.linear) {
       const float fx = u * static_cast<float>(tw) - 0.5f;
       const float fy = v * static_cast<float>(th) - 0.5f;
-      const int x0 = static_cast<int>(std::floor(fx));
-      const int y0 = static_cast<int>(std::floor(fy));
+      const int x0 = FloorToInt(fx);
+      const int y0 = FloorToInt(fy);
       const float ax = fx - static_cast<float>(x0);
       const float ay = fy - static_cast<float>(y0);
       const std::uint32_t c00 = texel(x0, y0), c10 = texel(x0 + 1, y0), c01 = texel(x0, y0 + 1),
@@ -351,8 +358,7 @@ void IDirect3DDevice7::ShadePixel(const Context& ctx, int x, int y, DWORD diffus
         t |= std::min<std::uint32_t>(255, Lerp8(top, bottom, ay)) << (i * 8);
       }
     } else {
-      t = texel(static_cast<int>(std::floor(u * static_cast<float>(tw))),
-                static_cast<int>(std::floor(v * static_cast<float>(th))));
+      t = texel(FloorToInt(u * static_cast<float>(tw)), FloorToInt(v * static_cast<float>(th)));
     }
     if (diffuse == 0xFFFFFFFFu) {
       src = t;
@@ -380,11 +386,11 @@ void IDirect3DDevice7::ShadePixel(const Context& ctx, int x, int y, DWORD diffus
       return;
     } else {
       const std::uint32_t dst = ctx.directTarget ? old | 0xFF000000u : ctx.target.ToARGB(old);
-      out = 0;
-      for (int i = 0; i < 4; ++i) {
-        const std::uint32_t c = (ChannelOf(src, i) * sf + ChannelOf(dst, i) * df + 127) / 255;
-        out |= std::min<std::uint32_t>(255, c) << (i * 8);
-      }
+      auto channel = [&](int shift) {
+        const std::uint32_t c = (((src >> shift) & 0xFF) * sf + ((dst >> shift) & 0xFF) * df + 127) / 255;
+        return std::min<std::uint32_t>(255, c) << shift;
+      };
+      out = channel(0) | channel(8) | channel(16) | channel(24);
     }
   }
   if (ctx.directTarget) {
