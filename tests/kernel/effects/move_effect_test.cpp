@@ -275,7 +275,7 @@ TEST(MoveEffectThreads, CreateStartDestroyWhileTicking) {
     ASSERT_TRUE(e->Start(false, 0));
     if (round % 2 == 0) effects.DestroyEffect(e);
   }
-  for (int i = 0; i < 400 && observer.finished < 25; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  for (int i = 0; i < 2000 && observer.finished < 25; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   time.StopTimerThread();
   EXPECT_EQ(observer.finished.load(), 25);
   effects.DeleteAllEffects();
