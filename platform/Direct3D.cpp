@@ -415,11 +415,16 @@ void IDirect3DDevice7::DrawTriangle(const D3DTLVERTEX7& a, const D3DTLVERTEX7& b
   const double maxX = std::max({v[0]->x, v[1]->x, v[2]->x});
   const double minY = std::min({v[0]->y, v[1]->y, v[2]->y});
   const double maxY = std::max({v[0]->y, v[1]->y, v[2]->y});
-  const LONG x1 = static_cast<LONG>(std::max<double>(ctx.left, std::ceil(minX)));
-  const LONG x2 = static_cast<LONG>(std::min<double>(ctx.right - 1, std::floor(maxX)));
-  const LONG y1 = static_cast<LONG>(std::max<double>(ctx.top, std::ceil(minY)));
-  const LONG y2 = static_cast<LONG>(std::min<double>(ctx.bottom - 1, std::floor(maxY)));
-  if (x1 > x2 || y1 > y2) return;
+  // The box is cut to the viewport before it becomes integers, so far-away vertices are safe.
+  const double bx1 = std::max<double>(ctx.left, std::ceil(minX));
+  const double bx2 = std::min<double>(ctx.right - 1, std::floor(maxX));
+  const double by1 = std::max<double>(ctx.top, std::ceil(minY));
+  const double by2 = std::min<double>(ctx.bottom - 1, std::floor(maxY));
+  if (!(bx1 <= bx2) || !(by1 <= by2)) return;
+  const LONG x1 = static_cast<LONG>(bx1);
+  const LONG x2 = static_cast<LONG>(bx2);
+  const LONG y1 = static_cast<LONG>(by1);
+  const LONG y2 = static_cast<LONG>(by2);
 
   // Edge i runs from vertex i+1 to vertex i+2; its weight belongs to vertex i. Along a row
   // its function is w = a x + b.
@@ -486,17 +491,36 @@ void IDirect3DDevice7::DrawTriangle(const D3DTLVERTEX7& a, const D3DTLVERTEX7& b
 }
 
 void IDirect3DDevice7::DrawLine(const D3DTLVERTEX7& a, const D3DTLVERTEX7& b, const Context& ctx) {
-  const float dx = b.x - a.x;
-  const float dy = b.y - a.y;
-  const float length = std::max(std::fabs(dx), std::fabs(dy));
-  if (!(length > 0.0f) || !std::isfinite(length)) return;
-  // The end pixel is left out, as a following segment starts there.
-  const int steps = std::max(1, static_cast<int>(std::ceil(length - 0.5f)));
-  for (int i = 0; i < steps; ++i) {
-    const float t = static_cast<float>(i) / length;
-    const LONG x = static_cast<LONG>(std::floor(a.x + dx * t + 0.5f));
-    const LONG y = static_cast<LONG>(std::floor(a.y + dy * t + 0.5f));
-    if (x < ctx.left || y < ctx.top || x >= ctx.right || y >= ctx.bottom) continue;
+  const double dx = static_cast<double>(b.x) - a.x;
+  const double dy = static_cast<double>(b.y) - a.y;
+  const double length = std::max(std::fabs(dx), std::fabs(dy));
+  if (!(length > 0.0) || !std::isfinite(length) || !std::isfinite(a.x) || !std::isfinite(a.y)) return;
+  // The end pixel is left out, as a following segment starts there. Only the steps that can
+  // fall inside the viewport are walked, so a line reaching far outside costs nothing more.
+  const double steps = std::max(1.0, std::ceil(length - 0.5));
+  double first = 0.0;
+  double last = steps - 1;
+  auto keepWithin = [&](double start, double delta, double low, double high) {
+    const double perStep = delta / length;
+    if (perStep == 0.0) {
+      if (start < low - 1 || start > high + 1) last = -1;
+      return;
+    }
+    double t1 = (low - 1 - start) / perStep;
+    double t2 = (high + 1 - start) / perStep;
+    if (t1 > t2) std::swap(t1, t2);
+    first = std::max(first, std::floor(t1));
+    last = std::min(last, std::ceil(t2));
+  };
+  keepWithin(a.x, dx, ctx.left, ctx.right);
+  keepWithin(a.y, dy, ctx.top, ctx.bottom);
+  for (double i = first; i <= last; ++i) {
+    const double t = i / length;
+    const double px = std::floor(a.x + dx * t + 0.5);
+    const double py = std::floor(a.y + dy * t + 0.5);
+    if (px < ctx.left || py < ctx.top || px >= ctx.right || py >= ctx.bottom) continue;
+    const LONG x = static_cast<LONG>(px);
+    const LONG y = static_cast<LONG>(py);
     ShadePixel(ctx, static_cast<int>(x), static_cast<int>(y), a.diffuse, 0, 0);
   }
 }

@@ -138,7 +138,9 @@ struct PieceChunk {
 
 // Walks the source rectangle piece by piece, rows outer, columns inner.
 template <typename Fn>
-void ForEachChunk(TextureData* data, const Rect& srcRect, Fn fn) {
+void ForEachChunk(TextureData* data, const Rect& wanted, Fn fn) {
+  // Only the part of the rectangle inside the image has pieces.
+  const Rect srcRect = wanted.Intersection(Rect(0, 0, data->mWidth, data->mHeight));
   const int right = srcRect.mX + srcRect.mWidth;
   const int bottom = srcRect.mY + srcRect.mHeight;
   for (int sy = srcRect.mY; sy < bottom;) {
@@ -149,8 +151,8 @@ void ForEachChunk(TextureData* data, const Rect& srcRect, Fn fn) {
       c.height = bottom - sy;
       c.texture = data->GetTexture(sx, sy, c.width, c.height, c.u1, c.v1, c.u2, c.v2);
       if (c.width <= 0 || c.height <= 0) return;
-      c.offsetX = sx - srcRect.mX;
-      c.offsetY = sy - srcRect.mY;
+      c.offsetX = sx - wanted.mX;
+      c.offsetY = sy - wanted.mY;
       fn(c);
       sx += c.width;
       rowHeight = c.height;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -375,6 +376,23 @@ TEST_F(D3DRenderTest, LinesRectanglesPolygonsAndClippedBlits) {
   EXPECT_EQ(Shown(*dd, 52, 6), 0u);  // clipped away
   EXPECT_EQ(Shown(*dd, 5, 40), 0u);  // two points draw nothing
   for (int x = 18; x < 32; ++x) EXPECT_EQ(Shown(*dd, x, 35) == 0xFFFFFF, x >= 20 && x < 25) << "blit x " << x;
+}
+
+TEST_F(D3DRenderTest, FarAwayAndBrokenCoordinatesAreCutSafely) {
+  auto dd = OpenDisplay(true, 32);
+  DDImage* screen = dd->GetScreenImage();
+  // A line across a billion pixels walks only the visible part: the screen's diagonal.
+  screen->DrawLine(-1e9, -1e9, 1e9, 1e9, Color(255, 255, 255), 0);
+  Point far[3] = {{0, 40}, {2000000000, 40}, {0, 47}};
+  EXPECT_TRUE(screen->PolyFill(far, 3, nullptr, Color(255, 0, 0), 0, 0, 0, true));
+  screen->DrawLine(std::nan(""), 0, std::nan(""), 5, Color(0, 255, 0), 0);
+  std::unique_ptr<MemoryImage> image(gtest_util::Solid(4, 4, 0xFF0000FF));
+  screen->Blt(image.get(), 50, 5, Rect(-2, -2, 10, 10), Color::White, 0);  // larger than the image
+  dd->mD3DInterface->Flush();
+  for (int i = 0; i < 30; ++i) EXPECT_EQ(Shown(*dd, i, i), 0xFFFFFFu) << i;
+  EXPECT_EQ(Shown(*dd, 63, 41), 0xFF0000u);
+  EXPECT_EQ(Shown(*dd, 52, 7), 0x0000FFu) << "the image's own pixels land where the rectangle puts them";
+  EXPECT_EQ(Shown(*dd, 50, 5), 0u);
 }
 
 TEST_F(D3DRenderTest, FilterStateTouchesTheDeviceOnlyWhenItChanges) {
