@@ -313,6 +313,15 @@ TEST_F(D3DRenderTest, FormatChoiceAndReadBack) {
   EXPECT_EQ(faded->mD3DData->mTextures[0].mTexture, piece);
   ASSERT_TRUE(MemoryImage::sTextureReadBack(hinted.get(), back.data()));
   EXPECT_EQ(Hex(back[7]), Hex(0xFF123456));
+  // A palettized image is uploaded through its colour table (no palette textures here).
+  std::unique_ptr<MemoryImage> indexed(gtest_util::FromPixels(2, 2, {0x80102030, 0xFF405060, 0x80102030, 0x00000000}));
+  ASSERT_TRUE(indexed->Palletize());
+  ASSERT_NE(indexed->mColorTable, nullptr);
+  ASSERT_TRUE(d3d->PrepareTexture(indexed.get()));
+  EXPECT_EQ(indexed->mD3DData->mPixelFormat, PixelFormat_A8R8G8B8);
+  ASSERT_TRUE(d3d->GetTextureBits(indexed.get(), back.data()));
+  EXPECT_EQ(Hex(back[1]), Hex(0xFF405060));
+  EXPECT_EQ(Hex(back[3]), Hex(0x00000000));
   // Deleting an image drops its texture record from the renderer.
   EXPECT_EQ(d3d->mImageSet.count(opaque.get()), 1u);
   MemoryImage* gone = opaque.get();
