@@ -210,4 +210,20 @@ TEST_F(D3DProgramTest, WhenDirect3DCannotDrawTheProgramOffersToTurnItOffAtExit) 
   EXPECT_FALSE(is3D);
 }
 
+TEST_F(D3DProgramTest, ARunTimeDirect3DErrorIsStoredAndTheDisplayGoesOnIn2D) {
+  Start(true);
+  ASSERT_TRUE(app->Is3DAccelerated());
+  plat::Direct3DTestBehaviour().drawPrimitiveResult = plat::D3DERR_INVALIDVERTEXTYPE;
+  Present();
+  EXPECT_FALSE(app->Is3DAccelerated());
+  std::string stored;
+  ASSERT_TRUE(app->RegReadText("Test3D\\RuntimeError", &stored));
+  EXPECT_EQ(stored.rfind("DrawPrimitive (", 0), 0u) << stored;
+  EXPECT_NE(stored.find(": D3DERR_INVALIDVERTEXTYPE"), std::string::npos) << stored;
+  plat::ResetDirect3DBehaviour();
+  const std::vector<std::uint32_t> frame = Present();
+  const std::uint32_t filled = frame[static_cast<std::size_t>(110) * 800 + 110];
+  EXPECT_NEAR(static_cast<int>(filled >> 16), 250, 2) << "drawn in 2D";
+}
+
 }  // namespace
