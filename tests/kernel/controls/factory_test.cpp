@@ -156,6 +156,14 @@ TEST_F(FactoryTest, ModalStackDisablesShownObjectsAndRestoresThem) {
   factory->RestoreAfterModal();
   EXPECT_TRUE(plain->IsEnabled());
   EXPECT_EQ(Handle(plain)->GetRefCount(), 1);
+
+  // Deleted while a modal group holds it: it goes when the group is given back.
+  factory->DisableForModal();
+  const std::uint32_t id = plain->GetId();
+  factory->DeleteVO(plain);
+  EXPECT_EQ(factory->FindVO(id), Handle(plain));
+  factory->RestoreAfterModal();
+  EXPECT_EQ(factory->FindVO(id), nullptr);
 }
 
 TEST_F(FactoryTest, DrawingPassClearsOldAreasBlackAndDrawsByLayer) {
