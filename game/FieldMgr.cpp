@@ -60,8 +60,9 @@ bool FieldGrid::IsComplete() const {
 // ---- Construction, panel and activation ----
 
 FieldMgr* FieldMgr::Instance() {
-  static FieldMgr manager;
-  return &manager;
+  // Kept to the end of the process with the grids it built.
+  static FieldMgr* manager = new FieldMgr;
+  return manager;
 }
 
 FieldMgr::~FieldMgr() = default;

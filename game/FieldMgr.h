@@ -155,6 +155,7 @@ class FieldMgr : public EffectLibrary::EffectMessageObserver,
   HistoryNode* mHead = nullptr;
   std::uint8_t mReplaying = 0;
   ControlLibrary::ISound* mHelpSound = nullptr;
+  ControlLibrary::ISound* mClickSound = nullptr;  // played by the panel's buttons
 };
 
 }  // namespace Doduderor

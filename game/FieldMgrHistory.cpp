@@ -136,8 +136,8 @@ void FieldMgr::BuildPanel(IGameMgr* game) {
 
   ControlLibrary::IFont* font = factory->CreateFont();
   if (font != nullptr) font->Load("fonts/a_BosaNova14.txt");
-  ControlLibrary::ISound* click = factory->CreateSound();
-  if (click != nullptr) click->Load("sounds/click.wav");
+  mClickSound = factory->CreateSound();
+  if (mClickSound != nullptr) mClickSound->Load("sounds/click.wav");
   ControlLibrary::IButtonVO** buttons[4] = {&mHelpButton, &mPreviousButton, &mNextButton, &mClearButton};
   for (int i = 0; i < 4; ++i) {
     ControlLibrary::IButtonVO* button = factory->CreateButtonVO();
@@ -145,7 +145,7 @@ void FieldMgr::BuildPanel(IGameMgr* game) {
     if (button == nullptr) continue;
     button->SetAlignment(ControlLibrary::kAlignCenter, ControlLibrary::kAlignCenter);
     button->SetLayer(650);
-    button->SetSounds(nullptr, click, nullptr);
+    button->SetSounds(nullptr, mClickSound, nullptr);
     button->SetTextOffset(0, -5);
     button->AddMouseObserver(this);
     const std::string images[4] = {kPanelLooks[i].image, "", "", ""};

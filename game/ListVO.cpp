@@ -38,20 +38,21 @@ void SetEnabled(ControlLibrary::IButtonVO* button, bool enabled) {
 }  // namespace
 
 ListVO& ListVO::Instance() {
-  static ListVO list;
-  return list;
+  // Kept to the end of the process, like the buttons it holds.
+  static ListVO* list = new ListVO;
+  return *list;
 }
 
 ListVO::ListVO() {
   ControlLibrary::IFactory* factory = ControlLibrary::GetControlFactory();
   if (factory == nullptr) return;
-  ControlLibrary::ISound* click = factory->CreateSound();
-  if (click != nullptr) click->Load("sounds/click.wav");
+  mClickSound = factory->CreateSound();
+  if (mClickSound != nullptr) mClickSound->Load("sounds/click.wav");
   const ControlLibrary::VORect upRects[4] = {{4, 53, 190, 39}, {4, 5, 190, 39}, {4, 53, 190, 39}, {4, 5, 190, 39}};
   const ControlLibrary::VORect downRects[4] = {
       {5, 103, 190, 39}, {5, 152, 190, 39}, {5, 103, 190, 39}, {5, 152, 190, 39}};
-  upButton = MakeArrow(factory, this, click, 816, 57, upRects);
-  downButton = MakeArrow(factory, this, click, 816, 713, downRects);
+  upButton = MakeArrow(factory, this, mClickSound, 816, 57, upRects);
+  downButton = MakeArrow(factory, this, mClickSound, 816, 713, downRects);
 }
 
 void ListVO::HideAllRows() {

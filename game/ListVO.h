@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "kernel/controls/Handles.h"
 #include "kernel/controls/IButtonVO.h"
 #include "kernel/controls/Observers.h"
 
@@ -22,7 +23,6 @@ class ListVO : public ControlLibrary::MouseMessageObserver {
 
   static ListVO& Instance();
 
-  ~ListVO() override = default;
   ListVO(const ListVO&) = delete;
   ListVO& operator=(const ListVO&) = delete;
 
@@ -43,12 +43,14 @@ class ListVO : public ControlLibrary::MouseMessageObserver {
 
  private:
   ListVO();
+  ~ListVO() override = default;
   void HideAllRows();
   void ShowPageFrom(std::size_t first);
   void ScrollDown();
   void ScrollUp();
 
   std::vector<NumberItem*> mRows;
+  ControlLibrary::ISound* mClickSound = nullptr;  // played by the arrows
 };
 
 }  // namespace Doduderor

@@ -63,11 +63,19 @@ NumberMgr* NumberMgr::Instance() {
   return manager;
 }
 
+void NumberMgr::LoadButtonHandles() {
+  ControlLibrary::IFactory* factory = ControlLibrary::GetControlFactory();
+  if (factory == nullptr) return;
+  if (mFont == nullptr) mFont = LoadFont(factory);
+  if (mClickSound == nullptr) mClickSound = LoadSound(factory, kClickSound);
+}
+
 void NumberMgr::CreateModeButtons() {
   ControlLibrary::IFactory* factory = ControlLibrary::GetControlFactory();
   if (factory == nullptr) return;
-  ControlLibrary::IFont* font = LoadFont(factory);
-  ControlLibrary::ISound* click = LoadSound(factory, kClickSound);
+  LoadButtonHandles();
+  ControlLibrary::IFont* font = mFont;
+  ControlLibrary::ISound* click = mClickSound;
   const ControlLibrary::VOColor colors[5] = {{255, 255, 255}, {255, 255, 128}, {203, 203, 192}, {0, 0, 0}, {0, 0, 0}};
   for (int mode = 0; mode < 3; ++mode) {
     ControlLibrary::IButtonVO* button = factory->CreateButtonVO();
@@ -116,8 +124,9 @@ NumberItem* NumberMgr::AcquireItem() {
   }
   auto* item = new NumberItem;
   if (ControlLibrary::IFactory* factory = ControlLibrary::GetControlFactory()) {
-    ControlLibrary::IFont* font = LoadFont(factory);
-    ControlLibrary::ISound* click = LoadSound(factory, kClickSound);
+    LoadButtonHandles();
+    ControlLibrary::IFont* font = mFont;
+    ControlLibrary::ISound* click = mClickSound;
     if (ControlLibrary::IButtonVO* button = factory->CreateButtonVO()) {
       button->SetLayer(kNumberButtonLayer);
       button->SetSize(150, 27);

@@ -57,6 +57,7 @@ class NumberMgr : public ControlLibrary::MouseMessageObserver {
  private:
   NumberMgr() = default;
   NumberItem* AcquireItem();
+  void LoadButtonHandles();
   // Marks the item used and asks the field to place it; undone when refused.
   bool TryPlace(NumberItem* item);
   void SelectMode(std::uint32_t mode);
@@ -67,6 +68,9 @@ class NumberMgr : public ControlLibrary::MouseMessageObserver {
   std::uint32_t mMode = kModeFitting;
   std::string mPattern;
   ControlLibrary::ISound* mSlideSound = nullptr;
+  // The font and click sound every button of the manager uses, loaded on first need.
+  ControlLibrary::IFont* mFont = nullptr;
+  ControlLibrary::ISound* mClickSound = nullptr;
 };
 
 }  // namespace Doduderor

@@ -55,9 +55,12 @@ class RulesEnvironment : public ::testing::Environment {
     app = std::make_unique<Orvo::OrvoAppBase>();
     ControlLibrary::CreateControlFactory(app.get());
   }
+  // The managers outlive the factory; their destructors never touch their visual objects.
   void TearDown() override {
     std::filesystem::current_path(previousFolder);
-    // The managers keep their visual objects to the end of the process; the factory stays.
+    ControlLibrary::DestroyControlFactory();
+    app.reset();
+    sandbox.reset();
   }
 
   std::unique_ptr<AppSandbox> sandbox;
