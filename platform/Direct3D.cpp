@@ -108,6 +108,9 @@ DDPIXELFORMAT FormatOfCode(DWORD code) {
     case 4:
       f = {sizeof(DDPIXELFORMAT), DDPF_RGB, 0, 16, 0xF800, 0x07E0, 0x001F, 0};
       break;
+    case 8:
+      f = {sizeof(DDPIXELFORMAT), DDPF_RGB | DDPF_PALETTEINDEXED8, 0, 8, 0, 0, 0, 0};
+      break;
     default:
       break;
   }
@@ -189,7 +192,7 @@ DWORD IDirect3DDevice7::TextureStageState(D3DTEXTURESTAGESTATETYPE type) const {
 HRESULT IDirect3DDevice7::GetCaps(D3DDEVICEDESC7* desc) {
   if (desc == nullptr) return DDERR_INVALIDPARAMS;
   if (gBehaviour.getCapsResult != D3D_OK) return gBehaviour.getCapsResult;
-  desc->dpcTriCaps.dwTextureCaps = 0;  // no palettized textures
+  desc->dpcTriCaps.dwTextureCaps = (gBehaviour.textureFormats & 8) != 0 ? D3DPTEXTURECAPS_ALPHAPALETTE : 0;
   desc->dwMinTextureWidth = gBehaviour.minTextureWidth;
   desc->dwMinTextureHeight = gBehaviour.minTextureHeight;
   desc->dwMaxTextureWidth = gBehaviour.maxTextureWidth;
@@ -200,7 +203,7 @@ HRESULT IDirect3DDevice7::GetCaps(D3DDEVICEDESC7* desc) {
 
 HRESULT IDirect3DDevice7::EnumTextureFormats(LPD3DENUMPIXELFORMATSCALLBACK callback, void* context) {
   if (callback == nullptr) return DDERR_INVALIDPARAMS;
-  for (DWORD code : {1u, 2u, 4u}) {
+  for (DWORD code : {1u, 2u, 4u, 8u}) {
     if ((gBehaviour.textureFormats & code) == 0) continue;
     DDPIXELFORMAT f = FormatOfCode(code);
     if (callback(&f, context) == D3DENUMRET_CANCEL) return D3D_OK;
@@ -302,6 +305,9 @@ struct IDirect3DDevice7::Context {
   // 32-bit X8R8G8B8 target or A8R8G8B8 texture: pixels read and written as they are.
   bool directTarget = false;
   bool directTexture = false;
+  // An 8-bit texture read through its palette, as 0xAARRGGBB.
+  bool paletteTexture = false;
+  std::uint32_t palette[256] = {};
   bool linear = false;
   bool modulateAlpha = false;
   bool blend = false;
@@ -340,6 +346,7 @@ void IDirect3DDevice7::ShadePixel(const Context& ctx, int x, int y, DWORD diffus
         std::memcpy(&c, at, 4);
         return c;
       }
+      if (ctx.paletteTexture) return ctx.palette[*at];
       return ctx.texture.ToARGB(ctx.texture.Read(at));
     };
     std::uint32_t t = 0;
@@ -567,6 +574,19 @@ HRESULT IDirect3DDevice7::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, void* 
     const DDPIXELFORMAT& xf = texture.ddpfPixelFormat;
     ctx.directTexture = xf.dwRGBBitCount == 32 && xf.dwRBitMask == 0xFF0000 && xf.dwGBitMask == 0xFF00 &&
                         xf.dwBBitMask == 0xFF && (xf.dwFlags & DDPF_ALPHAPIXELS) != 0 && xf.dwRGBAlphaBitMask == 0xFF000000u;
+    if ((xf.dwFlags & DDPF_PALETTEINDEXED8) != 0) {
+      ctx.paletteTexture = true;
+      IDirectDrawPalette* palette = nullptr;
+      PALETTEENTRY entries[256];
+      if (mTexture->GetPalette(&palette) == DD_OK) {
+        palette->GetEntries(0, 0, 256, entries);
+        palette->Release();
+        for (int i = 0; i < 256; ++i)
+          ctx.palette[i] = static_cast<std::uint32_t>(entries[i].peFlags) << 24 |
+                           static_cast<std::uint32_t>(entries[i].peRed) << 16 |
+                           static_cast<std::uint32_t>(entries[i].peGreen) << 8 | entries[i].peBlue;
+      }
+    }
   }
   ctx.linear = mStageStates[D3DTSS_MAGFILTER] == D3DTFG_LINEAR || mStageStates[D3DTSS_MINFILTER] == D3DTFG_LINEAR;
   ctx.modulateAlpha = mStageStates[D3DTSS_ALPHAOP] == D3DTOP_MODULATE;

@@ -69,9 +69,6 @@ constexpr DWORD D3DFVF_TEX1 = 0x100;
 constexpr DWORD D3DDP_WAIT = 0x1;
 constexpr DWORD D3DCLEAR_TARGET = 0x1;
 constexpr DWORD D3DPTEXTURECAPS_ALPHAPALETTE = 0x80;
-constexpr DWORD DDPCAPS_8BIT = 0x4;
-constexpr DWORD DDPCAPS_ALLOW256 = 0x40;
-constexpr DWORD DDPCAPS_ALPHA = 0x400;
 
 // The one vertex layout the device draws (D3DFVF_XYZRHW | DIFFUSE | SPECULAR | TEX1).
 struct D3DTLVERTEX7 {
@@ -195,8 +192,9 @@ struct Direct3DBehaviour {
   DWORD maxTextureWidth = 2048;
   DWORD maxTextureHeight = 2048;
   DWORD maxTextureAspectRatio = 0;
-  // Pixel-format codes enumerated: 1 A8R8G8B8, 2 A4R4G4B4, 4 R5G6B5.
-  DWORD textureFormats = 1 | 2 | 4;
+  // Pixel-format codes enumerated: 1 A8R8G8B8, 2 A4R4G4B4, 4 R5G6B5, 8 palettized with an
+  // alpha palette (which also sets D3DPTEXTURECAPS_ALPHAPALETTE).
+  DWORD textureFormats = 1 | 2 | 4 | 8;
   // Blending that ignores the blend factors and writes the source: a faulty driver.
   bool brokenBlending = false;
 };

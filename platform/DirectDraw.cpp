@@ -111,6 +111,7 @@ IDirectDrawSurface::IDirectDrawSurface(IDirectDraw* owner, int width, int height
 
 IDirectDrawSurface::~IDirectDrawSurface() {
   if (mClipper != nullptr) mClipper->Release();
+  if (mPalette != nullptr) mPalette->Release();
   if (mBackBuffer != nullptr) {
     mBackBuffer->mFrontOfChain = nullptr;
     mBackBuffer->Release();
@@ -259,6 +260,38 @@ HRESULT IDirectDrawSurface::SetClipper(IDirectDrawClipper* clipper) {
   if (clipper != nullptr) clipper->AddRef();
   if (mClipper != nullptr) mClipper->Release();
   mClipper = clipper;
+  return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::SetPalette(IDirectDrawPalette* palette) {
+  Guard g(gLayerMutex);
+  if (palette != nullptr && (mFormat.dwFlags & DDPF_PALETTEINDEXED8) == 0) return DDERR_INVALIDPIXELFORMAT;
+  if (palette != nullptr) palette->AddRef();
+  if (mPalette != nullptr) mPalette->Release();
+  mPalette = palette;
+  return DD_OK;
+}
+
+HRESULT IDirectDrawSurface::GetPalette(IDirectDrawPalette** out) {
+  Guard g(gLayerMutex);
+  if (out == nullptr) return DDERR_INVALIDPARAMS;
+  *out = mPalette;
+  if (mPalette == nullptr) return DDERR_NOTFOUND;
+  mPalette->AddRef();
+  return DD_OK;
+}
+
+HRESULT IDirectDrawPalette::GetEntries(DWORD, DWORD start, DWORD count, PALETTEENTRY* entries) const {
+  Guard g(gLayerMutex);
+  if (entries == nullptr || start > 256 || count > 256 - start) return DDERR_INVALIDPARAMS;
+  std::copy(mEntries + start, mEntries + start + count, entries);
+  return DD_OK;
+}
+
+HRESULT IDirectDrawPalette::SetEntries(DWORD, DWORD start, DWORD count, const PALETTEENTRY* entries) {
+  Guard g(gLayerMutex);
+  if (entries == nullptr || start > 256 || count > 256 - start) return DDERR_INVALIDPARAMS;
+  std::copy(entries, entries + count, mEntries + start);
   return DD_OK;
 }
 
@@ -549,6 +582,18 @@ HRESULT IDirectDraw::CreateClipper(DWORD, IDirectDrawClipper** out, void*) {
   *out = nullptr;
   if (gBehaviour.createClipperResult != DD_OK) return gBehaviour.createClipperResult;
   *out = new IDirectDrawClipper();
+  return DD_OK;
+}
+
+HRESULT IDirectDraw::CreatePalette(DWORD flags, const PALETTEENTRY* entries, IDirectDrawPalette** out, void*) {
+  Guard g(gLayerMutex);
+  if (out == nullptr) return DDERR_INVALIDPARAMS;
+  *out = nullptr;
+  if (gBehaviour.createPaletteResult != DD_OK) return gBehaviour.createPaletteResult;
+  if ((flags & DDPCAPS_8BIT) == 0 || (flags & DDPCAPS_ALLOW256) == 0 || entries == nullptr) return DDERR_INVALIDPARAMS;
+  auto* palette = new IDirectDrawPalette();
+  std::copy(entries, entries + 256, palette->mEntries);
+  *out = palette;
   return DD_OK;
 }
 

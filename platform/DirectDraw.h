@@ -83,6 +83,10 @@ constexpr DWORD DDBLTFAST_WAIT = 0x10;
 constexpr DWORD DDFLIP_WAIT = 0x1;
 constexpr DWORD DDCKEY_SRCBLT = 0x8;
 
+constexpr DWORD DDPCAPS_8BIT = 0x4;
+constexpr DWORD DDPCAPS_ALLOW256 = 0x40;
+constexpr DWORD DDPCAPS_ALPHA = 0x400;
+
 constexpr DWORD DDSCL_FULLSCREEN = 0x1;
 constexpr DWORD DDSCL_NORMAL = 0x8;
 constexpr DWORD DDSCL_EXCLUSIVE = 0x10;
@@ -228,6 +232,26 @@ class IDirectDrawClipper : public DirectDrawObject {
   HWND mWindow = nullptr;
 };
 
+// One colour of an 8-bit palette; peFlags carries the colour's alpha for alpha palettes.
+struct PALETTEENTRY {
+  std::uint8_t peRed = 0;
+  std::uint8_t peGreen = 0;
+  std::uint8_t peBlue = 0;
+  std::uint8_t peFlags = 0;
+};
+
+// The 256 colours of a palettized (8-bit) surface.
+class IDirectDrawPalette : public DirectDrawObject {
+ public:
+  HRESULT GetEntries(DWORD flags, DWORD start, DWORD count, PALETTEENTRY* entries) const;
+  HRESULT SetEntries(DWORD flags, DWORD start, DWORD count, const PALETTEENTRY* entries);
+
+ private:
+  friend class IDirectDraw;
+  IDirectDrawPalette() = default;
+  PALETTEENTRY mEntries[256];
+};
+
 // A surface: memory owned by this layer. Both interface versions are this one class.
 class IDirectDrawSurface : public DirectDrawObject {
  public:
@@ -249,6 +273,9 @@ class IDirectDrawSurface : public DirectDrawObject {
   HRESULT SetColorKey(DWORD flags, DDCOLORKEY* key);
   HRESULT GetColorKey(DWORD flags, DDCOLORKEY* key);
   HRESULT SetClipper(IDirectDrawClipper* clipper);
+  // The palette an 8-bit surface is read through (one reference held).
+  HRESULT SetPalette(IDirectDrawPalette* palette);
+  HRESULT GetPalette(IDirectDrawPalette** out);
   HRESULT GetClipper(IDirectDrawClipper** out);
   HRESULT IsLost();
   // Gives a lost surface its memory back (the pixels are undefined afterwards: zero here).
@@ -298,6 +325,7 @@ class IDirectDrawSurface : public DirectDrawObject {
   bool mHasSrcKey = false;
   DDCOLORKEY mSrcKey;
   IDirectDrawClipper* mClipper = nullptr;
+  IDirectDrawPalette* mPalette = nullptr;
   IDirectDrawSurface* mBackBuffer = nullptr;  // attached to a flipping primary; owned
   IDirectDrawSurface* mFrontOfChain = nullptr; // the primary a back buffer belongs to
 };
@@ -316,6 +344,8 @@ class IDirectDraw : public DirectDrawObject {
   HRESULT CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** out, void* outer);
   HRESULT CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface** out, void* outer);
   HRESULT CreateClipper(DWORD flags, IDirectDrawClipper** out, void* outer);
+  // An 8-bit palette of 256 entries (flags DDPCAPS_8BIT and DDPCAPS_ALLOW256 required).
+  HRESULT CreatePalette(DWORD flags, const PALETTEENTRY* entries, IDirectDrawPalette** out, void* outer);
   HRESULT GetMonitorFrequency(DWORD* hertz);
   HRESULT FlipToGDISurface();
   HRESULT GetDisplayMode(DDSURFACEDESC* desc);
@@ -392,6 +422,7 @@ struct DirectDrawBehaviour {
   HRESULT setDisplayModeResult = DD_OK;
   // CreateSurface fails with createSurfaceFailure once this many more surfaces were made (-1: never).
   int createSurfaceFailsAfter = -1;
+  HRESULT createPaletteResult = DD_OK;
   HRESULT createSurfaceFailure = DDERR_OUTOFVIDEOMEMORY;
 };
 DirectDrawBehaviour& DirectDrawTestBehaviour();

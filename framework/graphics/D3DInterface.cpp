@@ -258,6 +258,8 @@ void TextureData::ReleaseTextures() {
     if (piece.mTexture != nullptr) piece.mTexture->Release();
   mTextures.clear();
   mTexMemSize = 0;
+  if (mPalette != nullptr) mPalette->Release();
+  mPalette = nullptr;
 }
 
 void TextureData::CreateTextureDimensions(MemoryImage* image) {
@@ -313,10 +315,20 @@ void TextureData::CreateTextures(MemoryImage* image, plat::IDirect3DDevice7* dev
   if (!image->mHasAlpha && !image->mHasTrans && (mask & PixelFormat_R5G6B5) != 0 &&
       (image->mD3DFlags & TextureFlag_UseA8R8G8B8) == 0)
     format = PixelFormat_R5G6B5;
-  if (image->mColorTable != nullptr && (mask & PixelFormat_Palette8) != 0) {
-    // This display layer has no texture palettes: the palette cannot be made, so palettized
-    // textures are dropped from the supported formats for the rest of the run.
-    D3DInterface::sSupportedPixelFormats &= ~static_cast<std::uint32_t>(PixelFormat_Palette8);
+  plat::IDirectDrawPalette* palette = nullptr;
+  if (image->mColorTable != nullptr && image->mColorIndices != nullptr && (mask & PixelFormat_Palette8) != 0) {
+    // Palette entries hold red and blue the other way round from ARGB.
+    plat::PALETTEENTRY entries[256];
+    for (int i = 0; i < 256; ++i) {
+      const std::uint32_t c = image->mColorTable[i];
+      entries[i] = plat::PALETTEENTRY{static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+                                      static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 24)};
+    }
+    if (dd->CreatePalette(plat::DDPCAPS_8BIT | plat::DDPCAPS_ALLOW256 | plat::DDPCAPS_ALPHA, entries, &palette,
+                          nullptr) == plat::DD_OK)
+      format = PixelFormat_Palette8;
+    else
+      D3DInterface::sSupportedPixelFormats &= ~static_cast<std::uint32_t>(PixelFormat_Palette8);
   }
   if (format == PixelFormat_A8R8G8B8 &&
       (((image->mD3DFlags & TextureFlag_UseA4R4G4B4) != 0 && (mask & PixelFormat_A4R4G4B4) != 0) ||
@@ -332,7 +344,14 @@ void TextureData::CreateTextures(MemoryImage* image, plat::IDirect3DDevice7* dev
     CreateTextureDimensions(image);
     createPieces = true;
   }
-  const int bytesPerPixel = format == PixelFormat_A8R8G8B8 ? 4 : 2;
+  // The new palette replaces the old one, on every piece too, so a changed colour table shows.
+  if (mPalette != nullptr) {
+    mPalette->Release();
+    mTexMemSize -= 1024;
+  }
+  mPalette = palette;
+  if (mPalette != nullptr) mTexMemSize += 1024;
+  const int bytesPerPixel = format == PixelFormat_A8R8G8B8 ? 4 : (format == PixelFormat_Palette8 ? 1 : 2);
   std::size_t index = 0;
   for (int y = 0; y < image->mHeight; y += mTexPieceHeight) {
     for (int x = 0; x < image->mWidth; x += mTexPieceWidth, ++index) {
@@ -345,6 +364,7 @@ void TextureData::CreateTextures(MemoryImage* image, plat::IDirect3DDevice7* dev
         }
         mTexMemSize += piece.mWidth * piece.mHeight * bytesPerPixel;
       }
+      if (mPalette != nullptr) piece.mTexture->SetPalette(mPalette);
       D3DInterface::CopyImageToTexture(piece.mTexture, x, y, piece.mWidth, piece.mHeight, format, image);
     }
   }
@@ -630,7 +650,6 @@ void D3DInterface::CopyImageToTexture(plat::IDirectDrawSurface7* texture, int x,
   const std::uint32_t* bits = palettized ? nullptr : image->GetBits();
   if (copyWidth >= 1 && copyHeight >= 1 && (palettized || bits != nullptr)) {
     auto* dest = static_cast<std::uint8_t*>(desc.lpSurface);
-    const int bytes = format == PixelFormat_A8R8G8B8 ? 4 : 2;
     // The texel after a cut row repeats the row's last texel, so filtering at the edge of
     // the piece never mixes in texels that belong to no pixel.
     const int rowTexels = copyWidth < width ? copyWidth + 1 : copyWidth;
@@ -639,8 +658,12 @@ void D3DInterface::CopyImageToTexture(plat::IDirectDrawSurface7* texture, int x,
       const std::size_t base = static_cast<std::size_t>(y + row) * static_cast<std::size_t>(image->mWidth) + x;
       for (int col = 0; col < rowTexels; ++col) {
         const std::size_t i = base + static_cast<std::size_t>(std::min(col, copyWidth - 1));
+        if (format == PixelFormat_Palette8) {
+          out[col] = palettized ? image->mColorIndices[i] : 0;
+          continue;
+        }
         const std::uint32_t c = palettized ? image->mColorTable[image->mColorIndices[i]] : bits[i];
-        if (bytes == 4) {
+        if (format == PixelFormat_A8R8G8B8) {
           std::memcpy(out + col * 4, &c, 4);
         } else {
           const std::uint16_t t = format == PixelFormat_A4R4G4B4 ? ToA4R4G4B4(c) : ToR5G6B5(c);
@@ -660,6 +683,14 @@ bool D3DInterface::GetTextureBits(MemoryImage* image, std::uint32_t* bits) {
   if (data == nullptr || data->mPixelFormat == PixelFormat_Unknown || data->mBitsChangedCount != image->mBitsChangedCount ||
       data->mWidth != image->mWidth || data->mHeight != image->mHeight)
     return false;
+  std::uint32_t palette[256] = {};
+  if (data->mPixelFormat == PixelFormat_Palette8) {
+    plat::PALETTEENTRY entries[256];
+    if (data->mPalette == nullptr || data->mPalette->GetEntries(0, 0, 256, entries) != plat::DD_OK) return false;
+    for (int i = 0; i < 256; ++i)
+      palette[i] = static_cast<std::uint32_t>(entries[i].peFlags) << 24 | static_cast<std::uint32_t>(entries[i].peRed) << 16 |
+                   static_cast<std::uint32_t>(entries[i].peGreen) << 8 | entries[i].peBlue;
+  }
   std::size_t index = 0;
   for (int y = 0; y < image->mHeight; y += data->mTexPieceHeight) {
     for (int x = 0; x < image->mWidth; x += data->mTexPieceWidth, ++index) {
@@ -677,6 +708,8 @@ bool D3DInterface::GetTextureBits(MemoryImage* image, std::uint32_t* bits) {
         for (int col = 0; col < w; ++col) {
           if (data->mPixelFormat == PixelFormat_A8R8G8B8) {
             std::memcpy(out + col, in + col * 4, 4);
+          } else if (data->mPixelFormat == PixelFormat_Palette8) {
+            out[col] = palette[in[col]];
           } else {
             std::uint16_t t;
             std::memcpy(&t, in + col * 2, 2);

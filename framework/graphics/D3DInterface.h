@@ -48,6 +48,7 @@ struct TextureDataPiece {
 // The texture copy of one image: its pieces, row by row, left to right.
 struct TextureData {
   std::vector<TextureDataPiece> mTextures;
+  plat::IDirectDrawPalette* mPalette = nullptr;  // Palette8 only
   int mWidth = 0;
   int mHeight = 0;
   int mTexVecWidth = 0;   // columns of pieces

@@ -280,7 +280,7 @@ TEST_F(D3DRenderTest, DeviceLimitsAreTakenFromTheCapsWithTheirCorrections) {
     EXPECT_EQ(D3DInterface::sMinTextureWidth, c.wantMin);
     EXPECT_EQ(D3DInterface::sMaxTextureHeight, c.wantMax);
     EXPECT_EQ(D3DInterface::sMaxTextureAspectRatio, c.wantRatio);
-    EXPECT_EQ(D3DInterface::sSupportedPixelFormats, 7u);  // the unknown X1R5G5B5 format is passed over
+    EXPECT_EQ(D3DInterface::sSupportedPixelFormats, 15u);  // the unknown X1R5G5B5 format is passed over
   }
 }
 
@@ -313,15 +313,24 @@ TEST_F(D3DRenderTest, FormatChoiceAndReadBack) {
   EXPECT_EQ(faded->mD3DData->mTextures[0].mTexture, piece);
   ASSERT_TRUE(MemoryImage::sTextureReadBack(hinted.get(), back.data()));
   EXPECT_EQ(Hex(back[7]), Hex(0xFF123456));
-  // A palettized image is uploaded through its colour table (no palette textures here).
-  std::unique_ptr<MemoryImage> indexed(gtest_util::FromPixels(2, 2, {0x80102030, 0xFF405060, 0x80102030, 0x00000000}));
-  ASSERT_TRUE(indexed->Palletize());
-  ASSERT_NE(indexed->mColorTable, nullptr);
-  ASSERT_TRUE(d3d->PrepareTexture(indexed.get()));
-  EXPECT_EQ(indexed->mD3DData->mPixelFormat, PixelFormat_A8R8G8B8);
-  ASSERT_TRUE(d3d->GetTextureBits(indexed.get(), back.data()));
-  EXPECT_EQ(Hex(back[1]), Hex(0xFF405060));
-  EXPECT_EQ(Hex(back[3]), Hex(0x00000000));
+  // A palettized image becomes an 8-bit texture with an alpha palette; when no palette can be
+  // made, its colours are uploaded and palette textures are not tried again.
+  for (bool paletteRefused : {false, true}) {
+    plat::DirectDrawTestBehaviour().createPaletteResult = paletteRefused ? plat::DDERR_OUTOFMEMORY : plat::DD_OK;
+    std::unique_ptr<MemoryImage> indexed(gtest_util::FromPixels(2, 2, {0x80102030, 0xFF405060, 0x80102030, 0x00000000}));
+    ASSERT_TRUE(indexed->Palletize());
+    ASSERT_NE(indexed->mColorTable, nullptr);
+    ASSERT_TRUE(d3d->PrepareTexture(indexed.get()));
+    EXPECT_EQ(indexed->mD3DData->mPixelFormat, paletteRefused ? PixelFormat_A8R8G8B8 : PixelFormat_Palette8);
+    EXPECT_EQ((D3DInterface::sSupportedPixelFormats & PixelFormat_Palette8) != 0, !paletteRefused);
+    ASSERT_TRUE(d3d->GetTextureBits(indexed.get(), back.data()));
+    EXPECT_EQ(Hex(back[1]), Hex(0xFF405060));
+    EXPECT_EQ(Hex(back[2]), Hex(0x80102030));
+    EXPECT_EQ(Hex(back[3]), Hex(0x00000000));
+    dd->GetScreenImage()->Blt(indexed.get(), 30, 30, Rect(0, 0, 2, 2), Color::White, 0);
+    d3d->Flush();
+    EXPECT_EQ(Shown(*dd, 31, 30), 0x405060u);
+  }
   // Deleting an image drops its texture record from the renderer.
   EXPECT_EQ(d3d->mImageSet.count(opaque.get()), 1u);
   MemoryImage* gone = opaque.get();
