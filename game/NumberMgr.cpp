@@ -219,9 +219,11 @@ void NumberMgr::FastInsert(const std::string& pattern) {
   ShowCandidates(mPattern);
 }
 
+// Only items of the current level count: an item left over from a larger level keeps its
+// old text, and taking it would accept a crossing line whose number this level lacks.
 bool NumberMgr::SetUsed(const std::string& number) {
   for (NumberItem* item : mItems) {
-    if (!item->used && TextOf(item) == number) {
+    if (item->inPlay && !item->used && TextOf(item) == number) {
       item->used = true;
       SetEnabled(item->button, false);
       return true;
@@ -232,7 +234,7 @@ bool NumberMgr::SetUsed(const std::string& number) {
 
 bool NumberMgr::SetUnused(const std::string& number) {
   for (NumberItem* item : mItems) {
-    if (item->used && TextOf(item) == number) {
+    if (item->inPlay && item->used && TextOf(item) == number) {
       item->used = false;
       SetEnabled(item->button, true);
       return true;

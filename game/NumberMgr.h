@@ -42,7 +42,8 @@ class NumberMgr : public ControlLibrary::MouseMessageObserver {
   void ShowCandidates(const std::string& pattern);
   // Places the one number that fits the pattern (or the first of several equal ones).
   void FastInsert(const std::string& pattern);
-  // Marks the first free (resp. used) item with exactly that text; false when there is none.
+  // Marks the first free (resp. used) item of the level with exactly that text; false when
+  // there is none.
   bool SetUsed(const std::string& number);
   bool SetUnused(const std::string& number);
 

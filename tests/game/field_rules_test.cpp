@@ -283,3 +283,15 @@ TEST_F(RulesTest, TheTutorialGatesClicksAndPlacements) {
   Select(false, 2, 2);
   EXPECT_EQ(game().log, (std::vector<std::string>{"selected horizontal", "advance after placement", "advance"}));
 }
+
+TEST_F(RulesTest, NumbersLeftOverFromALargerLevelAreNotTaken) {
+  Deal(kSquareMap, kSquareDigits);      // six buttons
+  Deal(kStepMap, {"12056", "03400"});  // four of them now carry this level's numbers
+  // The other two keep the texts 456 and 781 but belong to no level: a crossing line
+  // reading one of them must not find it free.
+  EXPECT_FALSE(numbers->SetUsed("456"));
+  EXPECT_FALSE(numbers->SetUsed("781"));
+  EXPECT_TRUE(numbers->SetUsed("34"));
+  EXPECT_TRUE(numbers->SetUnused("34"));
+  EXPECT_FALSE(numbers->SetUnused("34"));
+}
