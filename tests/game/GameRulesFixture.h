@@ -163,6 +163,9 @@ class RulesTest : public ::testing::Test {
                                    horizontal ? ControlLibrary::kMouseLeft : ControlLibrary::kMouseRight);
   }
 
+  // Defined by the tests that use it.
+  void DealSquareWithTopRowsPlaced();
+
   Doduderor::FieldMgr* field;
   Doduderor::NumberMgr* numbers;
 };

@@ -24,6 +24,16 @@ std::vector<std::pair<int, int>> Positions(const std::vector<CellVO*>& cells) {
 
 }  // namespace
 
+// The square with rows 0 and 1 placed and row 2, still empty, selected.
+void RulesTest::DealSquareWithTopRowsPlaced() {
+  Deal(kSquareMap, kSquareDigits);
+  Select(true, 0, 0);
+  ClickNumber("123");
+  Select(true, 0, 1);
+  ClickNumber("456");
+  Select(true, 0, 2);
+}
+
 TEST_F(RulesTest, ClicksSelectLinesByButtonFallingBackToTheOtherDirection) {
   using P = std::vector<std::pair<int, int>>;
   struct Case {
@@ -126,12 +136,7 @@ TEST_F(RulesTest, ARefusedClickLeavesTheNumberFreeAndTheColumnOnItsFirstPage) {
 }
 
 TEST_F(RulesTest, CompletingCrossingLinesFixesThemAndTheFullFieldEndsTheLevel) {
-  Deal(kSquareMap, kSquareDigits);
-  Select(true, 0, 0);
-  ClickNumber("123");
-  Select(true, 0, 1);
-  ClickNumber("456");
-  Select(true, 0, 2);
+  DealSquareWithTopRowsPlaced();
   ClickNumber("781");  // completes all three columns
 
   EXPECT_EQ(Shown(), kSquareDigits);
@@ -164,12 +169,7 @@ TEST_F(RulesTest, CompletingCrossingLinesFixesThemAndTheFullFieldEndsTheLevel) {
 }
 
 TEST_F(RulesTest, ACrossingNumberThatIsNotFreeRefusesTheWholePlacement) {
-  Deal(kSquareMap, kSquareDigits);
-  Select(true, 0, 0);
-  ClickNumber("123");
-  Select(true, 0, 1);
-  ClickNumber("456");
-  Select(true, 0, 2);
+  DealSquareWithTopRowsPlaced();
   // Column 0 would read 147 (free), column 1 would read 259 (no such number).
   EXPECT_FALSE(field->PlaceNumber("791", {0, 0}));
   EXPECT_EQ(Shown(), (std::vector<std::string>{"123", "456", "..."}));
