@@ -1,13 +1,17 @@
 // Headless fixture for the game's screens and dialogs: an application that is never
 // started, the time system (ticked by hand, no timing thread) and the control factory,
-// with input fed straight into the factory's dispatch.
+// with input fed straight into the factory's dispatch. The field and numbers managers are
+// process-wide and keep the objects of the first factory they were built on, so tests that
+// build the puzzle screen rely on CTest running each test in a process of its own.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 
 #include "framework/core/OrvoAppBase.h"
+#include "framework/resources/PakInterface.h"
 #include "kernel/controls/Factory.h"
 #include "kernel/time/TimeSystem_impl.h"
 #include "tests/framework/core/AppSandbox.h"
@@ -21,12 +25,31 @@ class ScreenTest : public ::testing::Test {
     TimeLibrary::CreateTimeSystem();
     ControlLibrary::CreateControlFactory(app.get());
     factory = ControlLibrary::GetFactoryImpl();
+    // The game's pictures, fonts and sounds, from the run folder and its archive.
+    previousFolder = std::filesystem::current_path();
+    std::filesystem::current_path(QUORVANE_RUN_DIR);
+    static const bool pakAdded = [] {
+      Orvo::PakInterface* pak = Orvo::FindPakInterface();
+      return pak != nullptr && pak->AddPakFile("main.pak") && pak->AddPakFile("data.pak");
+    }();
+    (void)pakAdded;
   }
   ~ScreenTest() override {
     ControlLibrary::DestroyControlFactory();
     TimeLibrary::DeleteAllTimeObjects();
     TimeLibrary::DestroyTimeSystem();
     app.reset();
+    std::filesystem::current_path(previousFolder);
+  }
+
+  // Makes a scratch folder with the data archive and an empty "save/" the current
+  // directory, so that option and player files written by the game stay in the test.
+  std::filesystem::path UseScratchGameFolder() {
+    const std::filesystem::path folder = sandbox.root / "game";
+    std::filesystem::create_directories(folder / "save");
+    std::filesystem::copy_file(std::filesystem::path(QUORVANE_RUN_DIR) / "data.pak", folder / "data.pak");
+    std::filesystem::current_path(folder);
+    return folder;
   }
 
   // Advances every running time object by `steps` periods of 5 ms.
@@ -49,6 +72,7 @@ class ScreenTest : public ::testing::Test {
   }
 
   AppSandbox sandbox;
+  std::filesystem::path previousFolder;
   std::unique_ptr<Orvo::OrvoAppBase> app;
   ControlLibrary::Factory_impl* factory = nullptr;
 };
