@@ -2,17 +2,16 @@
 // player keeps playing the field below (the window is modeless).
 #pragma once
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "game/BaseDialog.h"
-
-namespace ControlLibrary {
-class ITextBoxVO;
-}
 
 namespace Doduderor {
 
 class IGameHelpMgr;
+class TextLinesUntilTextBoxLands;
 
 class HelpDlg : public BaseDialog {
  public:
@@ -39,13 +38,14 @@ class HelpDlg : public BaseDialog {
   int GetStep() const { return step; }
 
   ControlLibrary::IButtonVO* GetSkipButton() const { return skipButton; }
-  ControlLibrary::ITextBoxVO* GetTextBox() const { return textBox; }
+  // The lines of text shown now, top to bottom.
+  std::vector<std::string> GetShownLines() const;
 
  private:
   void ShowStep();
 
   ControlLibrary::IButtonVO* skipButton = nullptr;
-  ControlLibrary::ITextBoxVO* textBox = nullptr;
+  std::unique_ptr<TextLinesUntilTextBoxLands> textBox;
   int step = 0;
   IGameHelpMgr* helpMgr = nullptr;
   ControlLibrary::IFont* font = nullptr;

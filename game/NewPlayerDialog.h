@@ -3,15 +3,14 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "game/BaseDialog.h"
 #include "game/ErrorDialog.h"
 
-namespace ControlLibrary {
-class IEditBoxVO;
-}
-
 namespace Doduderor {
+
+class NameBoxUntilEditBoxLands;
 
 class NewPlayerDialog : public BaseDialog,
                         public ControlLibrary::IEditBoxMsgObserver,
@@ -35,14 +34,16 @@ class NewPlayerDialog : public BaseDialog,
   ControlLibrary::IButtonVO* GetCreateButton() const { return createButton; }
   ControlLibrary::IButtonVO* GetCancelButton() const { return cancelButton; }
   ControlLibrary::IStringVO* GetPrompt() const { return prompt; }
-  ControlLibrary::IEditBoxVO* GetEditBox() const { return editBox; }
+  // The name typed so far, and whether the name box has the keyboard focus.
+  std::string GetName() const;
+  bool NameBoxHasFocus() const;
   ErrorDialog* GetErrorDialog() const { return errorDialog.get(); }
 
  private:
   ControlLibrary::IButtonVO* createButton = nullptr;
   ControlLibrary::IButtonVO* cancelButton = nullptr;
   ControlLibrary::IStringVO* prompt = nullptr;
-  ControlLibrary::IEditBoxVO* editBox = nullptr;
+  std::unique_ptr<NameBoxUntilEditBoxLands> editBox;
   std::unique_ptr<ErrorDialog> errorDialog;
 };
 
