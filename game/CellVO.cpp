@@ -125,12 +125,15 @@ bool CellVO::PlaceDigit(const std::string& digit, bool horizontal, ControlLibrar
     mFlyingText->SetPosition(from);
     mFlyingText->SetText(digit);
   }
-  if (mDigitText != nullptr && mDigitText->GetText().empty()) {
-    // Without a flight to wait for, the digit shows at once.
-    mDigitText->SetVisible(mMoveEffect == nullptr);
+  const bool arrives = mDigitText != nullptr && mDigitText->GetText().empty();
+  if (arrives) {
+    // Shown when the flight ends.
+    mDigitText->SetVisible(false);
     mDigitText->SetText(digit);
   }
-  if (mMoveEffect != nullptr) mMoveEffect->Start(false, 0);
+  // Without a flight (no effect left, or nowhere to fly) the digit shows at once.
+  const bool flying = mMoveEffect != nullptr && mMoveEffect->Start(false, 0);
+  if (arrives && !flying) mDigitText->SetVisible(true);
   return true;
 }
 

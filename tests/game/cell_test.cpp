@@ -128,3 +128,10 @@ TEST_F(CellTest, TheDigitFliesInAndShowsWhenItArrives) {
   EXPECT_EQ(cell->GetFlyingText()->GetPosition(), (ControlLibrary::VOPoint{115, 215}));
   EXPECT_FALSE(cell->GetFlyingText()->IsVisible());
 }
+
+TEST_F(CellTest, ADigitWithNowhereToFlyShowsAtOnce) {
+  cell->SetVisible(true);
+  ASSERT_TRUE(cell->PlaceDigit("2", false, {115, 215}));  // already at the cell's centre
+  EXPECT_TRUE(cell->GetDigitText()->IsVisible());
+  EXPECT_EQ(cell->GetShownText(), "2");
+}
