@@ -53,7 +53,9 @@ LevelSelectDlg::~LevelSelectDlg() {
   for (IButtonVO* tab : tabs) factory->DeleteVO(tab);
   factory->DeleteVO(playButton);
   factory->DeleteVO(profilesButton);
-  ListVOlevels::Instance().ReleaseHandles();
+  // The list lives with the dialog it was attached to: its controls went into that dialog,
+  // so a later level selection (on this factory or a new one) builds a list of its own.
+  ListVOlevels::ResetForNewFactory();
 }
 
 void LevelSelectDlg::LayoutControls() {

@@ -54,13 +54,13 @@ class ListVOlevels : public ControlLibrary::MouseMessageObserver {
   std::uint16_t GetOffset() const { return offset; }
   int GetTab() const { return tab; }
 
-  // Gives the list's sound and font handles back to the factory; called when the level
-  // selection goes, after which its rows are never shown again.
+  // Gives the list's sound and font handles back to the factory.
   void ReleaseHandles();
 
-  // Forgets every control, so that the next Instance call builds the list again on the
-  // current control factory (the factory releases the controls themselves). For tests
-  // that run several factories in one process.
+  // Gives back the handles and forgets the list and its controls (the factory releases the
+  // controls themselves), so that the next Instance call builds a new list on the current
+  // control factory. The level selection calls it when it goes; tests that run several
+  // factories in one process call it between them.
   static void ResetForNewFactory();
 
  private:
