@@ -34,9 +34,15 @@ void SDLCALL AudioCallback(void* userdata, Uint8* stream, int len) {
 }  // namespace
 
 void AudioMixer::Start() {
-  std::lock_guard<std::recursive_mutex> lock(mMutex);
-  if (mManual || mOutput) return;
-  mOutput = std::make_unique<Output>();
+  // The device's callback runs with SDL's device lock held and then takes the mixer lock,
+  // so the device is opened and unpaused without the mixer lock: the other order could
+  // deadlock. Starting and stopping are kept apart by their own lock.
+  std::lock_guard<std::mutex> outputLock(mOutputMutex);
+  {
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    if (mManual || mOutput) return;
+  }
+  auto output = std::make_unique<Output>();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
     SDL_AudioSpec want{};
     want.freq = kOutputRate;
@@ -45,18 +51,22 @@ void AudioMixer::Start() {
     want.samples = 1024;
     want.callback = AudioCallback;
     want.userdata = this;
-    mOutput->device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
-    if (mOutput->device != 0) {
-      SDL_PauseAudioDevice(mOutput->device, 0);
-      return;
-    }
+    output->device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+  }
+  Output* started = output.get();
+  {
+    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    mOutput = std::move(output);
+  }
+  if (started->device != 0) {
+    SDL_PauseAudioDevice(started->device, 0);
+    return;
   }
   // No device: consume the mix at real-time speed so that sounds end as they would.
-  Output* output = mOutput.get();
-  output->pacer = std::thread([this, output] {
+  started->pacer = std::thread([this, started] {
     std::vector<std::int16_t> scratch(2 * kOutputRate / 100);
     auto next = std::chrono::steady_clock::now();
-    while (!output->stopPacer.load()) {
+    while (!started->stopPacer.load()) {
       Mix(scratch.data(), kOutputRate / 100);
       next += std::chrono::milliseconds(10);
       std::this_thread::sleep_until(next);
@@ -65,6 +75,7 @@ void AudioMixer::Start() {
 }
 
 void AudioMixer::StopOutput() {
+  std::lock_guard<std::mutex> outputLock(mOutputMutex);
   std::unique_ptr<Output> output;
   {
     std::lock_guard<std::recursive_mutex> lock(mMutex);

@@ -66,6 +66,7 @@ class AudioMixer {
   void StopOutput();
 
   std::recursive_mutex mMutex;
+  std::mutex mOutputMutex;  // orders Start and StopOutput; never held by the mixing thread
   std::vector<std::shared_ptr<Voice>> mVoices;
   std::vector<std::int32_t> mAccumulator;
   std::uint32_t mMasterLevel = 65535;
