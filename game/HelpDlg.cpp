@@ -2,94 +2,14 @@
 // player selects lines and places numbers.
 #include "game/HelpDlg.h"
 
-#include <algorithm>
-
 #include "game/GameModule.h"
 #include "kernel/controls/IDialogVO.h"
 #include "kernel/controls/IFactory.h"
-#include "kernel/controls/IStringVO.h"
+#include "kernel/controls/ITextVOs.h"
 
 namespace Doduderor {
 
 using namespace ControlLibrary;
-
-// Stands in for the kernel's text box until it lands: the tutorial's text broken into
-// lines (at its line feeds, and at blanks where a line would be wider than the box) on a
-// column of centred labels, children of the dialog.
-class TextLinesUntilTextBoxLands {
- public:
-  static constexpr int kMaxLines = 9;
-
-  TextLinesUntilTextBoxLands(BaseDialog& owner, int width, int height) : width(width), height(height) {
-    IFactory* factory = GetControlFactory();
-    for (IStringVO*& label : labels) {
-      label = factory->CreateStringVO();
-      label->SetAlignment(kAlignCenter, kAlignLeftTop);
-      label->SetLayer(300);
-      owner.GetDialog()->AddChild(label);
-    }
-  }
-  ~TextLinesUntilTextBoxLands() {
-    if (IFactory* factory = GetControlFactory())
-      for (IStringVO* label : labels) factory->DeleteVO(label);
-  }
-
-  // Top centre of the text.
-  void SetPosition(int x, int y) {
-    left = x;
-    top = y;
-    Place();
-  }
-  void Clear() { lines.clear(); }
-  void AddLine(const std::string& text, IFont* font, const VOColor& color) {
-    lineHeight = font != nullptr && font->GetHeight() > 0 ? font->GetHeight() : 18;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-      const std::size_t end = std::min(text.find('\n', start), text.size());
-      Wrap(text.substr(start, end - start), font);
-      start = end + 1;
-    }
-    for (int i = 0; i < kMaxLines; ++i) {
-      labels[i]->SetFont(font);
-      labels[i]->SetColor(color);
-      labels[i]->SetText(i < static_cast<int>(lines.size()) ? lines[i] : "");
-    }
-    Place();
-  }
-  std::vector<std::string> Lines() const { return lines; }
-
- private:
-  void Wrap(const std::string& paragraph, IFont* font) {
-    std::string line;
-    std::size_t i = 0;
-    while (i < paragraph.size()) {
-      const std::size_t blank = paragraph.find(' ', i + 1);
-      const std::string word = paragraph.substr(i, blank == std::string::npos ? std::string::npos : blank - i);
-      if (!line.empty() && font != nullptr && font->GetTextWidth(line + word) > width) {
-        lines.push_back(line);
-        line.clear();
-      }
-      line += word;
-      i += word.size();
-    }
-    lines.push_back(line);
-  }
-  void Place() {
-    for (int i = 0; i < kMaxLines; ++i) {
-      labels[i]->SetPosition(left, top + i * lineHeight);
-      // Lines beyond the box's height are left out, as a page of the text box would.
-      labels[i]->SetShowWithParent((i + 1) * lineHeight <= height);
-    }
-  }
-
-  IStringVO* labels[kMaxLines] = {};
-  std::vector<std::string> lines;
-  int width;
-  int height;
-  int left = 0;
-  int top = 0;
-  int lineHeight = 18;
-};
 
 const std::string HelpDlg::kTexts[kStepCount] = {
     "The main goal of the game is to fill in all the cells. \n So, click one of the cells in green ink to select "
@@ -110,9 +30,11 @@ const std::string HelpDlg::kTexts[kStepCount] = {
 
 namespace {
 constexpr int kLastStep = HelpDlg::kStepCount - 1;
+constexpr std::uint32_t kCentreText = 1;
 }  // namespace
 
 HelpDlg::HelpDlg(IGameHelpMgr* helpMgr) : BaseDialog(nullptr), helpMgr(helpMgr) {
+  IFactory* factory = GetControlFactory();
   dialog->SetSize(620, 220);
   dialog->SetBackground("images/dialog/620 220.png");
   dialog->SetModeless(1);
@@ -122,15 +44,19 @@ HelpDlg::HelpDlg(IGameHelpMgr* helpMgr) : BaseDialog(nullptr), helpMgr(helpMgr) 
   ISound* click = LoadSound("sounds/click.wav");
   skipButton = MakeButton(font, click, kButtonTextColors, 114, 43, "Skip");
   UseDefaultFace(skipButton);
-  textBox = std::make_unique<TextLinesUntilTextBoxLands>(*this, 580, 150);
+  textBox = factory->CreateTextBoxVO();
+  textBox->SetAlignment(kAlignCenter, kAlignLeftTop);
+  textBox->SetSize(580, 150);
+  textBox->SetLayer(300);
+  AddChild(textBox);
   DropSound(click);
 }
 
 HelpDlg::~HelpDlg() {
   IFactory* factory = GetControlFactory();
   if (factory == nullptr) return;
-  textBox.reset();
   factory->DeleteVO(skipButton);
+  factory->DeleteVO(textBox);
   factory->Release(font);
 }
 
@@ -162,8 +88,6 @@ bool HelpDlg::OnLineSelected(bool horizontal) {
   return false;
 }
 
-std::vector<std::string> HelpDlg::GetShownLines() const { return textBox->Lines(); }
-
 void HelpDlg::Advance() {
   if (step == kLastStep) return;
   ++step;
@@ -173,7 +97,7 @@ void HelpDlg::Advance() {
 void HelpDlg::ShowStep() {
   if (step < 0 || step > kLastStep) return;
   textBox->Clear();
-  textBox->AddLine(kTexts[step], font, VOColor{0, 0, 0});
+  textBox->AddLine(kTexts[step], font, kCentreText, VOColor{0, 0, 0});
   if (helpMgr == nullptr) return;
   switch (step) {
     case 0:

@@ -2,16 +2,17 @@
 // player keeps playing the field below (the window is modeless).
 #pragma once
 
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "game/BaseDialog.h"
+
+namespace ControlLibrary {
+class ITextBoxVO;
+}
 
 namespace Doduderor {
 
 class IGameHelpMgr;
-class TextLinesUntilTextBoxLands;
 
 class HelpDlg : public BaseDialog {
  public:
@@ -38,14 +39,13 @@ class HelpDlg : public BaseDialog {
   int GetStep() const { return step; }
 
   ControlLibrary::IButtonVO* GetSkipButton() const { return skipButton; }
-  // The lines of text shown now, top to bottom.
-  std::vector<std::string> GetShownLines() const;
+  ControlLibrary::ITextBoxVO* GetTextBox() const { return textBox; }
 
  private:
   void ShowStep();
 
   ControlLibrary::IButtonVO* skipButton = nullptr;
-  std::unique_ptr<TextLinesUntilTextBoxLands> textBox;
+  ControlLibrary::ITextBoxVO* textBox = nullptr;
   int step = 0;
   IGameHelpMgr* helpMgr = nullptr;
   ControlLibrary::IFont* font = nullptr;

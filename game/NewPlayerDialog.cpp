@@ -4,8 +4,8 @@
 
 #include "game/Player.h"
 #include "kernel/controls/IDialogVO.h"
+#include "kernel/controls/ITextVOs.h"
 #include "kernel/controls/IFactory.h"
-#include "kernel/controls/IStringVO.h"
 
 namespace Doduderor {
 
@@ -13,57 +13,11 @@ using namespace ControlLibrary;
 
 namespace {
 constexpr int kKeyEnter = 13;
-constexpr int kKeyBackspace = 8;
-constexpr std::size_t kMaxNameLength = 14;
+constexpr std::uint16_t kMaxNameLength = 14;
 }  // namespace
 
-// Stands in for the kernel's edit box until it lands: a focusable label that takes the
-// characters an edit box takes (codes 48 to 122, up to the length limit), drops the last
-// one on backspace, reports each change as the edit box's text-changed notice and passes
-// every key on to the dialog.
-class NameBoxUntilEditBoxLands : public KeybdMessageObserver {
- public:
-  NameBoxUntilEditBoxLands(IFont* font, IEditBoxMsgObserver* edits, KeybdMessageObserver* keys)
-      : edits(edits), keys(keys) {
-    label = GetControlFactory()->CreateStringVO();
-    label->SetFont(font);
-    label->SetFocusable(true);
-    label->AddKeybdObserver(this);
-  }
-  ~NameBoxUntilEditBoxLands() override {
-    if (IFactory* factory = GetControlFactory()) factory->DeleteVO(label);
-  }
-
-  IStringVO* Label() const { return label; }
-  const std::string& GetText() const { return text; }
-  void SetText(const std::string& newText) {
-    text = newText;
-    label->SetText(text);
-  }
-
-  void OnKeyChar(std::uint32_t id, char c) override {
-    if (c >= '0' && c <= 'z' && text.size() < kMaxNameLength) {
-      SetText(text + c);
-      edits->OnTextChanged(id);
-    }
-    keys->OnKeyChar(id, c);
-  }
-  void OnKeyDown(std::uint32_t id, int key) override {
-    if (key == kKeyBackspace && !text.empty()) {
-      SetText(text.substr(0, text.size() - 1));
-      edits->OnTextChanged(id);
-    }
-    keys->OnKeyDown(id, key);
-  }
-
- private:
-  IStringVO* label = nullptr;
-  std::string text;
-  IEditBoxMsgObserver* edits;
-  KeybdMessageObserver* keys;
-};
-
 NewPlayerDialog::NewPlayerDialog(DialogMessageObserver* owner) : BaseDialog(nullptr) {
+  IFactory* factory = GetControlFactory();
   if (owner != nullptr) dialog->AddDialogObserver(owner);
   dialog->SetSize(400, 200);
   dialog->SetBackground("images/dialog/365 215.png");
@@ -78,13 +32,20 @@ NewPlayerDialog::NewPlayerDialog(DialogMessageObserver* owner) : BaseDialog(null
   IFont* font16 = LoadFont("fonts/a_BosaNova16.txt");
   prompt = MakeText(font16, VOColor{255, 255, 128}, "Enter your name:");
 
+  editBox = factory->CreateEditBoxVO();
+  editBox->SetFont(font14);
+  editBox->SetAlignment(kAlignCenter, kAlignCenter);
+  editBox->SetLayer(100);
+  editBox->SetColor({255, 255, 255});
+  editBox->SetTextColor({0, 0, 0});
+  editBox->AddEditObserver(this);
+  editBox->AddKeybdObserver(this);
+  AddChild(editBox);
+  editBox->SetSize(310, 28);
+  editBox->SetTextOffset(0, -5);
+  editBox->SetMaxLength(kMaxNameLength);
   // Drawn as text alone on the dialog's picture, without a box behind it.
-  editBox = std::make_unique<NameBoxUntilEditBoxLands>(font14, this, this);
-  IStringVO* name = editBox->Label();
-  name->SetAlignment(kAlignCenter, kAlignCenter);
-  name->SetLayer(100);
-  name->SetColor({0, 0, 0});
-  AddChild(name);
+  editBox->SetNoBackground(true);
 
   errorDialog = std::make_unique<ErrorDialog>(this);
   DropFont(font14);
@@ -99,7 +60,7 @@ NewPlayerDialog::~NewPlayerDialog() {
   factory->DeleteVO(createButton);
   factory->DeleteVO(cancelButton);
   factory->DeleteVO(prompt);
-  editBox.reset();
+  factory->DeleteVO(editBox);
 }
 
 void NewPlayerDialog::LayoutControls() {
@@ -107,7 +68,7 @@ void NewPlayerDialog::LayoutControls() {
   createButton->SetPosition(c.cx + 100, c.height - 40);
   cancelButton->SetPosition(c.cx - 100, c.height - 40);
   prompt->SetPosition(c.cx, c.cy - 50);
-  editBox->Label()->SetPosition(c.cx, c.cy - 16 - 5);
+  editBox->SetPosition(c.cx, c.cy - 16);
 }
 
 void NewPlayerDialog::OnDialogShowHide(std::uint32_t dialogId, bool visible) {
@@ -115,20 +76,16 @@ void NewPlayerDialog::OnDialogShowHide(std::uint32_t dialogId, bool visible) {
   const bool errorClosed = dialogId == errorDialog->GetDialog()->GetId() && !visible;
   if (!shownHere && !errorClosed) return;
   editBox->SetText("");
-  editBox->Label()->SetFocus(true);
+  editBox->SetFocus(true);
   cancelButton->SetEnabled(!GetPlayerList()->empty());
   createButton->SetEnabled(false);
 }
-
-std::string NewPlayerDialog::GetName() const { return editBox->GetText(); }
-
-bool NewPlayerDialog::NameBoxHasFocus() const { return editBox->Label()->HasFocus(); }
 
 void NewPlayerDialog::OnEditEvent() { createButton->SetEnabled(!editBox->GetText().empty()); }
 
 void NewPlayerDialog::OnKeyDown(std::uint32_t id, int key) {
   // A disabled "Create" (empty box) ignores Enter.
-  if (id == editBox->Label()->GetId() && key == kKeyEnter && createButton->IsEnabled()) createButton->PerformClick();
+  if (id == editBox->GetId() && key == kKeyEnter && createButton->IsEnabled()) createButton->PerformClick();
 }
 
 void NewPlayerDialog::OnMouse(std::uint32_t id, int /*button*/) {

@@ -3,14 +3,15 @@
 #pragma once
 
 #include <memory>
-#include <string>
 
 #include "game/BaseDialog.h"
 #include "game/ErrorDialog.h"
 
-namespace Doduderor {
+namespace ControlLibrary {
+class IEditBoxVO;
+}
 
-class NameBoxUntilEditBoxLands;
+namespace Doduderor {
 
 class NewPlayerDialog : public BaseDialog,
                         public ControlLibrary::IEditBoxMsgObserver,
@@ -34,16 +35,14 @@ class NewPlayerDialog : public BaseDialog,
   ControlLibrary::IButtonVO* GetCreateButton() const { return createButton; }
   ControlLibrary::IButtonVO* GetCancelButton() const { return cancelButton; }
   ControlLibrary::IStringVO* GetPrompt() const { return prompt; }
-  // The name typed so far, and whether the name box has the keyboard focus.
-  std::string GetName() const;
-  bool NameBoxHasFocus() const;
+  ControlLibrary::IEditBoxVO* GetEditBox() const { return editBox; }
   ErrorDialog* GetErrorDialog() const { return errorDialog.get(); }
 
  private:
   ControlLibrary::IButtonVO* createButton = nullptr;
   ControlLibrary::IButtonVO* cancelButton = nullptr;
   ControlLibrary::IStringVO* prompt = nullptr;
-  std::unique_ptr<NameBoxUntilEditBoxLands> editBox;
+  ControlLibrary::IEditBoxVO* editBox = nullptr;
   std::unique_ptr<ErrorDialog> errorDialog;
 };
 

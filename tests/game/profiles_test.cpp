@@ -8,6 +8,7 @@
 #include "game/NewPlayerDialog.h"
 #include "game/ProfilesDialog.h"
 #include "kernel/controls/IDialogVO.h"
+#include "kernel/controls/ITextVOs.h"
 #include "tests/game/DialogFixture.h"
 
 namespace {
@@ -128,7 +129,7 @@ TEST_F(ProfilesTest, TypingEnablesCreateAndEnterMakesTheNewPlayerCurrent) {
   NewPlayerDialog* newPlayer = profiles->GetNewPlayerDialog();
   ASSERT_TRUE(newPlayer->IsShown());
   EXPECT_TRUE(newPlayer->GetCancelButton()->IsEnabled());
-  EXPECT_TRUE(newPlayer->NameBoxHasFocus());
+  EXPECT_TRUE(newPlayer->GetEditBox()->HasFocus());
 
   factory->OnKeyDown(kEnter);  // empty box: Enter does nothing
   EXPECT_TRUE(newPlayer->IsShown());
@@ -172,7 +173,7 @@ TEST_F(ProfilesTest, ATakenNameShowsTheErrorAndOkReturnsToAnEmptyBox) {
   Click(*error, error->GetOkButton());
   EXPECT_FALSE(error->IsShown());
   EXPECT_TRUE(newPlayer->IsShown());
-  EXPECT_EQ(newPlayer->GetName(), "");
+  EXPECT_EQ(newPlayer->GetEditBox()->GetText(), "");
   EXPECT_FALSE(newPlayer->GetCreateButton()->IsEnabled());
 
   Type("ann");  // another letter case is another player
@@ -188,7 +189,7 @@ TEST_F(ProfilesTest, NamesAreCutAtFourteenCharactersAndCancelAddsNothing) {
   Click(*profiles, profiles->GetNewButton());
   NewPlayerDialog* newPlayer = profiles->GetNewPlayerDialog();
   Type("abcdefghijklmnopq");
-  EXPECT_EQ(newPlayer->GetName(), "abcdefghijklmn");
+  EXPECT_EQ(newPlayer->GetEditBox()->GetText(), "abcdefghijklmn");
   Click(*newPlayer, newPlayer->GetCancelButton());
   EXPECT_FALSE(newPlayer->IsShown());
   EXPECT_EQ(GetPlayerList()->size(), 1u);
