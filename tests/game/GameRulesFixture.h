@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "framework/core/OrvoAppBase.h"
+#include "framework/resources/PakInterface.h"
 #include "game/FieldMgr.h"
 #include "game/GameModule.h"
 #include "game/ListVO.h"
@@ -54,6 +55,9 @@ class RulesEnvironment : public ::testing::Environment {
     std::filesystem::current_path(sandbox->root);
     app = std::make_unique<Orvo::OrvoAppBase>();
     ControlLibrary::CreateControlFactory(app.get());
+    // The maps above are read first; the pictures then come from the game's archive.
+    Doduderor::MapList::Instance();
+    if (Orvo::PakInterface* pak = Orvo::FindPakInterface()) pak->AddPakFile(QUORVANE_RUN_DIR "/data.pak");
   }
   // The managers outlive the factory; their destructors never touch their visual objects.
   void TearDown() override {
@@ -110,6 +114,7 @@ class RulesTest : public ::testing::Test {
   // Starts the map with the given digits, one string per map row ('0' places are skipped),
   // and brings the numbers column up as the game screen does.
   void Deal(std::uint16_t map, const std::vector<std::string>& digits) {
+    field->SetActive(false);  // the last level's cells leave the screen
     field->StartLevelOnMap(map);
     for (const auto& column : field->GetGrid()->columns) {
       for (Doduderor::CellVO* cell : column) cell->SetSolution(digits[cell->GetRow()].substr(cell->GetColumn(), 1));

@@ -295,3 +295,26 @@ TEST_F(RulesTest, NumbersLeftOverFromALargerLevelAreNotTaken) {
   EXPECT_TRUE(numbers->SetUnused("34"));
   EXPECT_FALSE(numbers->SetUnused("34"));
 }
+
+TEST_F(RulesTest, RealInputThroughTheFactoryPlaysALine) {
+  Deal(kSquareMap, kSquareDigits);
+  ControlLibrary::Factory_impl* factory = ControlLibrary::GetFactoryImpl();
+  auto press = [&](ControlLibrary::VOPoint p, int button) {
+    factory->OnMouseMove(p.x, p.y);
+    factory->OnMouseDown(p.x, p.y, button, 1);
+    factory->OnMouseUp(p.x, p.y, button, 1);
+  };
+  // The square is centred on (410, 395) in steps of 35: cell (1, 1) starts at (393, 378).
+  const ControlLibrary::VOPoint cell{396, 381};
+  press(cell, ControlLibrary::kMouseRight);
+  EXPECT_EQ(Positions(field->GetSelection()), (std::vector<std::pair<int, int>>{{1, 0}, {1, 1}, {1, 2}}));
+  press(cell, ControlLibrary::kMouseLeft);
+  EXPECT_EQ(Positions(field->GetSelection()), (std::vector<std::pair<int, int>>{{0, 1}, {1, 1}, {2, 1}}));
+  factory->OnKeyDown(FieldMgr::kKeySpace);  // six numbers fit the empty row: nothing happens
+  EXPECT_EQ(Shown(), (std::vector<std::string>{"...", "...", "..."}));
+
+  press({912, 115 + 35 * 4}, ControlLibrary::kMouseLeft);  // the fifth row of the column: 456
+  EXPECT_EQ(Shown(), (std::vector<std::string>{"...", "456", "..."}));
+  factory->OnKeyDown(FieldMgr::kKeySpace);  // the full row is cleared again
+  EXPECT_EQ(Shown(), (std::vector<std::string>{"...", "...", "..."}));
+}
