@@ -68,7 +68,12 @@ ExitDialog::ExitDialog(DialogMessageObserver* owner) : BaseDialog(owner) {
 
 ExitDialog::~ExitDialog() {
   IFactory* factory = GetControlFactory();
-  if (factory == nullptr) return;
+  if (factory == nullptr) {
+    // The factory went first (the game ends after the kernel): its objects are gone, and
+    // the sound handle only has itself to free.
+    delete clickSound;
+    return;
+  }
   factory->DeleteVO(yesButton);
   factory->DeleteVO(noButton);
   factory->DeleteVO(questionText);

@@ -68,9 +68,19 @@ GameMgr::GameMgr(GameModuleObserver* observer, std::uint32_t id) : GameModule(ob
 
 GameMgr::~GameMgr() {
   RemoveOptionObserver(this);
-  delete finishDialog;
-  delete levelSelectDialog;
-  delete helpDialog;
+  DeleteDialogs();
+}
+
+void GameMgr::DeleteDialogs() {
+  // Each pointer is cleared first, so a show or hide reported while a dialog goes finds none.
+  auto drop = [](auto*& dialog) {
+    auto* going = dialog;
+    dialog = nullptr;
+    delete going;
+  };
+  drop(finishDialog);
+  drop(levelSelectDialog);
+  drop(helpDialog);
 }
 
 void GameMgr::Init() {
@@ -161,6 +171,11 @@ void GameMgr::Hide() {
 void GameMgr::Release() {
   IFactory* factory = GetControlFactory();
   if (factory == nullptr) return;
+  // No timer may reach a dialog or sound that is about to go.
+  for (TimeLibrary::ITimeObject* timer : {clockTimer, musicDelayTimer, ambientTimer}) {
+    if (timer != nullptr) timer->Stop();
+  }
+  DeleteDialogs();
   factory->DeleteVO(menuButton);
   factory->DeleteVO(optionsButton);
   factory->DeleteVO(restartButton);
@@ -225,7 +240,7 @@ void GameMgr::OnMouseClick(std::uint32_t id, int /*button*/) {
 }
 
 void GameMgr::OnDialogShowHide(std::uint32_t dialogId, bool visible) {
-  if (visible) return;
+  if (visible || finishDialog == nullptr || levelSelectDialog == nullptr || helpDialog == nullptr) return;
   if (dialogId == levelSelectDialog->GetDialog()->GetId()) {
     if (levelSelectDialog->IsProfilesRequested() != 0) {
       if (observer != nullptr) observer->OnModuleFinished(GetId());
@@ -262,7 +277,7 @@ void GameMgr::OnTimerTick(std::uint32_t id) {
 
 void GameMgr::OnTimerFinished(std::uint32_t id) {
   if (musicDelayTimer == nullptr || id != musicDelayTimer->GetId()) return;
-  if (active && !levelSelectDialog->GetDialog()->IsVisible()) backSound->Play(true);
+  if (active && levelSelectDialog != nullptr && !levelSelectDialog->GetDialog()->IsVisible()) backSound->Play(true);
 }
 
 void GameMgr::OnLevelComplete() {

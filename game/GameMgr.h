@@ -31,11 +31,13 @@ class GameMgr : public GameModule,
                 public IGameHelpMgr {
  public:
   GameMgr(GameModuleObserver* observer, std::uint32_t id);
-  // Deletes the screen's dialogs and leaves the option observers.
+  // Leaves the option observers and deletes the screen's dialogs when Release has not.
   ~GameMgr() override;
 
   // ---- GameModule ----
   void Init() override;
+  // Stops the timers, gives the controls and handles back and deletes the dialogs, while
+  // the factory that made them still exists (the game's shut-down).
   void Release() override;
   void Show() override;
   void Hide() override;
@@ -90,6 +92,7 @@ class GameMgr : public GameModule,
  private:
   // Stops the background and wind sounds and the ambient timer.
   void StopAmbience();
+  void DeleteDialogs();
 
   ControlLibrary::IImageVO* background = nullptr;
   ControlLibrary::IButtonVO* menuButton = nullptr;

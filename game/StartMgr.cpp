@@ -59,9 +59,16 @@ IStringVO* MakeStartText(const std::string& fontName, const VOColor& color, cons
 
 StartMgr::StartMgr(GameModuleObserver* observer, std::uint32_t id) : GameModule(observer, id) {}
 
-StartMgr::~StartMgr() {
-  delete profilesDialog;
-  delete moreGamesDialog;
+StartMgr::~StartMgr() { DeleteDialogs(); }
+
+void StartMgr::DeleteDialogs() {
+  // Cleared first, so a hide reported while a dialog goes finds none.
+  ProfilesDialog* profiles = profilesDialog;
+  profilesDialog = nullptr;
+  delete profiles;
+  MoreGamesDialog* moreGames = moreGamesDialog;
+  moreGamesDialog = nullptr;
+  delete moreGames;
 }
 
 void StartMgr::Init() {
@@ -154,6 +161,9 @@ void StartMgr::Hide() {
 void StartMgr::Release() {
   IFactory* factory = GetControlFactory();
   if (factory == nullptr) return;
+  // The one-shot timer must not open a dialog that is about to go.
+  if (profilesTimer != nullptr) profilesTimer->Stop();
+  DeleteDialogs();
   factory->DeleteVO(playButton);
   factory->DeleteVO(playerButton);
   factory->DeleteVO(moreGamesButton);
@@ -185,9 +195,9 @@ void StartMgr::OnMouseClick(std::uint32_t id, int /*button*/) {
   if (playButton != nullptr && id == playButton->GetId()) {
     playButton->SetVisible(false);
     if (observer != nullptr) observer->OnModuleFinished(GetId());
-  } else if (playerButton != nullptr && id == playerButton->GetId()) {
+  } else if (playerButton != nullptr && id == playerButton->GetId() && profilesDialog != nullptr) {
     profilesDialog->Show(true);
-  } else if (moreGamesButton != nullptr && id == moreGamesButton->GetId()) {
+  } else if (moreGamesButton != nullptr && id == moreGamesButton->GetId() && moreGamesDialog != nullptr) {
     moreGamesDialog->Show(true);
   }
 }
@@ -205,7 +215,7 @@ void StartMgr::OnDialogShowHide(std::uint32_t dialogId, bool visible) {
 }
 
 void StartMgr::OnTimerFinished(std::uint32_t id) {
-  if (profilesTimer != nullptr && id == profilesTimer->GetId()) profilesDialog->Show(true);
+  if (profilesTimer != nullptr && id == profilesTimer->GetId() && profilesDialog != nullptr) profilesDialog->Show(true);
 }
 
 }  // namespace Doduderor

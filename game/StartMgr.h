@@ -27,10 +27,12 @@ class StartMgr : public GameModule,
                  public TimeLibrary::TimeObjectMessageObserver {
  public:
   StartMgr(GameModuleObserver* observer, std::uint32_t id);
-  // Deletes the screen's dialogs; its controls went back to the factory in Release.
+  // Deletes the screen's dialogs when Release has not.
   ~StartMgr() override;
 
   void Init() override;
+  // Gives the controls and handles back and deletes the dialogs, while the factory that
+  // made them still exists (the game's shut-down).
   void Release() override;
   void Show() override;
   void Hide() override;
@@ -70,6 +72,8 @@ class StartMgr : public GameModule,
   MoreGamesDialog* moreGamesDialog = nullptr;
   // The buttons' click sound; buttons never give sound handles back, so the screen does.
   ControlLibrary::ISound* clickSound = nullptr;
+
+  void DeleteDialogs();
 };
 
 }  // namespace Doduderor
