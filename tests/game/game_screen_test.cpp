@@ -1,0 +1,139 @@
+// The puzzle screen without a window: the tutorial or the level selection on showing, the
+// clock of a level through restarts and pauses, and the two ways the tutorial ends.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "game/FinishDlg.h"
+#include "game/GameMgr.h"
+#include "game/HelpDlg.h"
+#include "game/LevelSelectDlg.h"
+#include "game/MapList.h"
+#include "game/Player.h"
+#include "kernel/controls/IDialogVO.h"
+#include "tests/game/GameSandbox.h"
+#include "tests/game/ScreenFixture.h"
+
+using namespace Doduderor;
+
+namespace {
+
+class ModuleLog : public GameModuleObserver {
+ public:
+  void OnModuleFinished(std::uint32_t id) override { finished.push_back(id); }
+  void OnExitRequest() override { ++exits; }
+  void OnOptionsRequest() override { ++options; }
+  std::vector<std::uint32_t> finished;
+  int exits = 0;
+  int options = 0;
+};
+
+class GameScreenTest : public game_test::ScreenTest {
+ protected:
+  GameScreenTest() {
+    FreePlayerList();
+    UseScratchGameFolder();
+    player = new Player();
+    player->name = "Pat";
+    player->current = 1;
+    AddPlayer(GetPlayerList(), player);
+    screen = new GameMgr(&log, kGameModuleId);
+    screen->Init();
+  }
+  ~GameScreenTest() override {
+    screen->Hide();
+    screen->Release();
+    delete screen;
+    FreePlayerList();
+  }
+  static bool Shown(BaseDialog* dialog) { return dialog->GetDialog()->IsVisible(); }
+  // One second of the timing thread.
+  static void OneSecond() { Tick(200); }
+
+  ModuleLog log;
+  Player* player = nullptr;
+  GameMgr* screen = nullptr;
+};
+
+TEST_F(GameScreenTest, ATutorialPlayerGetsTheTutorialMapAndOthersTheLevelSelection) {
+  const int tutorial = MapList::Instance().TutorialIndex();
+  ASSERT_GE(tutorial, 0);
+  player->tutorialPending = 1;
+  screen->Show();
+  EXPECT_EQ(player->mapIndex, tutorial);
+  EXPECT_TRUE(screen->IsTutorialShown());
+  EXPECT_FALSE(Shown(screen->GetLevelSelectDialog()));
+  EXPECT_TRUE(screen->GetClockTimer()->IsRunning());
+  // The tutorial window locks the menu and restart buttons, not the exit button.
+  EXPECT_FALSE(screen->GetMenuButton()->IsEnabled());
+  EXPECT_TRUE(screen->GetExitButton()->IsEnabled());
+  screen->Hide();
+
+  player->tutorialPending = 0;
+  player->mapIndex = 2;
+  screen->Show();
+  EXPECT_EQ(player->mapIndex, 2);
+  EXPECT_TRUE(Shown(screen->GetLevelSelectDialog()));
+}
+
+TEST_F(GameScreenTest, TheClockCountsSecondsRestartsAtZeroAndPauses) {
+  player->tutorialPending = 0;
+  player->mapIndex = 0;
+  screen->Show();
+  screen->GetLevelSelectDialog()->Show(false);  // the chosen map starts
+  OneSecond();
+  OneSecond();
+  EXPECT_EQ(screen->GetSeconds(), 2);
+  screen->SetPaused(true);
+  OneSecond();
+  EXPECT_EQ(screen->GetSeconds(), 2);
+  screen->SetPaused(false);
+  OneSecond();
+  EXPECT_EQ(screen->GetSeconds(), 3);
+  ClickOn(screen->GetRestartButton());
+  EXPECT_EQ(screen->GetSeconds(), 0);
+  OneSecond();
+  EXPECT_EQ(screen->GetSeconds(), 1);
+}
+
+TEST_F(GameScreenTest, ButtonsReachTheGameObject) {
+  player->tutorialPending = 0;
+  screen->Show();
+  screen->GetLevelSelectDialog()->Show(false);
+  ClickOn(screen->GetExitButton());
+  ClickOn(screen->GetOptionsButton());
+  EXPECT_EQ(log.exits, 1);
+  EXPECT_EQ(log.options, 1);
+  ClickOn(screen->GetMenuButton());
+  EXPECT_TRUE(Shown(screen->GetLevelSelectDialog()));
+}
+
+TEST_F(GameScreenTest, ClosingTheTutorialWindowEndsTheTutorialLikeFillingTheField) {
+  for (bool closeWindow : {true, false}) {
+    player->tutorialPending = 1;
+    screen->Show();
+    ASSERT_TRUE(screen->IsTutorialShown());
+    if (closeWindow) {
+      screen->GetHelpDialog()->Show(false);
+    } else {
+      screen->OnLevelComplete();
+    }
+    EXPECT_FALSE(screen->IsTutorialShown()) << closeWindow;
+    EXPECT_EQ(player->tutorialPending, 0) << closeWindow;
+    EXPECT_EQ(player->mapIndex, kNoMapIndex) << closeWindow;
+    EXPECT_TRUE(Shown(screen->GetFinishDialog())) << closeWindow;
+    EXPECT_EQ(screen->GetFinishDialog()->mode, 0u) << closeWindow;
+    // Saved: the player's file holds the cleared flag and map 999.
+    EXPECT_EQ(game_test::ScratchFolder::Read("save/Pat.usr"),
+              (std::vector<unsigned char>{1, 'P', 'a', 't', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x03, 0xE7, 0}))
+        << closeWindow;
+    // Closing the finish dialog after the tutorial opens the level selection.
+    screen->GetFinishDialog()->Show(false);
+    EXPECT_TRUE(Shown(screen->GetLevelSelectDialog())) << closeWindow;
+    screen->GetLevelSelectDialog()->Show(false);
+    screen->Hide();
+    std::filesystem::remove("save/Pat.usr");
+  }
+}
+
+}  // namespace
