@@ -1,11 +1,12 @@
 // The quorvane program as a user starts it, headless: it runs until told to quit and
-// exits 0 with its settings saved, refuses bad options and a second copy with exit code 0,
-// and survives per-user folders it cannot write.
+// exits 0 with the game's option files saved, refuses bad options and a second copy with
+// exit code 0, and survives per-user folders it cannot write.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 
@@ -64,20 +65,6 @@ class ProgramTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ProgramTest, RunsUntilToldToQuitAndSavesItsSettings) {
-  dataHome = (root / "data").string();
-  std::string out = RunAndTerminate();
-  EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
-  fs::path settings = root / "config" / "quorvane" / "quorvane.reg";
-  ASSERT_TRUE(fs::exists(settings));
-  std::ifstream in(settings);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  for (const char* name : {"MusicVolume", "SfxVolume", "ScreenMode", "InProgress"})
-    EXPECT_NE(ss.str().find(name), std::string::npos) << name;
-  EXPECT_NE(ss.str().find("InProgress\t4\t00000000"), std::string::npos);  // ended in order
-}
-
 TEST_F(ProgramTest, UnknownOptionIsNamedAndEndsWithCodeZero) {
   dataHome = (root / "data").string();
   std::string out = Shell("cd '" + program.parent_path().string() + "' || exit 1; " + Env() +
@@ -122,4 +109,21 @@ TEST_F(ProgramTest, CrashOptionExercisesTheCrashCatcher) {
   std::stringstream ss;
   ss << in.rdbuf();
   EXPECT_NE(ss.str().find("Access Violation"), std::string::npos) << ss.str();
+}
+
+// The game keeps its settings in its own option files next to its data, not in the registry.
+TEST_F(ProgramTest, RunsUntilToldToQuitAndSavesTheGamesOptionFiles) {
+  dataHome = (root / "data").string();
+  const fs::path gameDir = root / "game";
+  fs::create_directories(gameDir / "save");
+  for (const char* name : {"data.pak", "main.pak"}) fs::copy_file(program.parent_path() / name, gameDir / name);
+  std::string out = Shell("cd '" + program.parent_path().string() + "' || exit 1; " + Env() +
+                          "timeout -s KILL 30 ./quorvane -changedir='" + gameDir.string() + "' & pid=$!; " +
+                          WaitUntilUp() + "sleep 1; kill -TERM $pid; wait $pid; echo exit=$?");
+  EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
+  std::ifstream options(gameDir / "options.opt", std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(options)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes, std::string("\x00\x14\x00\x28\x00\x03", 6));
+  EXPECT_EQ(fs::file_size(gameDir / "resolution.opt"), 3u);
+  EXPECT_FALSE(fs::exists(root / "config" / "quorvane"));
 }
