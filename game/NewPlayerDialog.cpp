@@ -2,6 +2,8 @@
 // empty and repeated names, and a refusal shows the error dialog.
 #include "game/NewPlayerDialog.h"
 
+#include <algorithm>
+
 #include "game/Player.h"
 #include "kernel/controls/IDialogVO.h"
 #include "kernel/controls/ITextVOs.h"
@@ -81,7 +83,16 @@ void NewPlayerDialog::OnDialogShowHide(std::uint32_t dialogId, bool visible) {
   createButton->SetEnabled(false);
 }
 
-void NewPlayerDialog::OnEditEvent() { createButton->SetEnabled(!editBox->GetText().empty()); }
+void NewPlayerDialog::OnEditEvent() {
+  // The name becomes the player's file name, where a backslash would stand for a folder:
+  // the profile would not be saved, or saved where it is never found again. The box takes
+  // the other characters an edit box takes.
+  std::string text = editBox->GetText();
+  const std::size_t length = text.size();
+  text.erase(std::remove(text.begin(), text.end(), '\\'), text.end());
+  if (text.size() != length) editBox->SetText(text);
+  createButton->SetEnabled(!text.empty());
+}
 
 void NewPlayerDialog::OnKeyDown(std::uint32_t id, int key) {
   // A disabled "Create" (empty box) ignores Enter.

@@ -182,7 +182,7 @@ TEST_F(ProfilesTest, ATakenNameShowsTheErrorAndOkReturnsToAnEmptyBox) {
   EXPECT_EQ(GetPlayerList()->size(), 2u);
 }
 
-TEST_F(ProfilesTest, NamesAreCutAtFourteenCharactersAndCancelAddsNothing) {
+TEST_F(ProfilesTest, NamesAreCutAtFourteenCharactersTakeNoBackslashAndCancelAddsNothing) {
   AddTestPlayer("Ann", true);
   MakeDialog();
   profiles->Show(true);
@@ -190,6 +190,12 @@ TEST_F(ProfilesTest, NamesAreCutAtFourteenCharactersAndCancelAddsNothing) {
   NewPlayerDialog* newPlayer = profiles->GetNewPlayerDialog();
   Type("abcdefghijklmnopq");
   EXPECT_EQ(newPlayer->GetEditBox()->GetText(), "abcdefghijklmn");
+  for (int i = 0; i < 14; ++i) factory->OnKeyDown(kBackspace);
+  Type("\\");  // would put the player's file in a folder of its own: not taken
+  EXPECT_EQ(newPlayer->GetEditBox()->GetText(), "");
+  EXPECT_FALSE(newPlayer->GetCreateButton()->IsEnabled());
+  Type("a\\b:[]");
+  EXPECT_EQ(newPlayer->GetEditBox()->GetText(), "ab:[]");
   Click(*newPlayer, newPlayer->GetCancelButton());
   EXPECT_FALSE(newPlayer->IsShown());
   EXPECT_EQ(GetPlayerList()->size(), 1u);
