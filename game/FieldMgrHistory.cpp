@@ -115,13 +115,15 @@ void FieldMgr::Help() {
     for (std::uint16_t r = 0; r < map.height; ++r) {
       VerticalLineAt(c, r, line);
       if (line.empty() || !IsLineEmpty(line)) continue;
+      // The line's number is taken from the column first, as a click on it would be, so
+      // the help never shows a number the column cannot account for.
+      const std::string solution = LineSolution(line);
+      NumberMgr* numbers = NumberMgr::Instance();
+      if (!numbers->SetUsed(solution)) continue;
       mSelection = line;
       mOrientation = kVertical;
-      const std::string solution = LineSolution(line);
-      if (PlaceNumber(solution, kHelpFlightStart)) {
-        NumberMgr::Instance()->SetUsed(solution);
-        return;
-      }
+      if (PlaceNumber(solution, kHelpFlightStart)) return;
+      numbers->SetUnused(solution);
     }
   }
 }

@@ -238,6 +238,14 @@ TEST_F(RulesTest, HelpFillsTheFirstEmptyColumnOncePerLevel) {
   // The next level offers it again.
   Deal(kSquareMap, kSquareDigits);
   EXPECT_TRUE(field->HelpButton()->IsEnabled());
+
+  // Column 0's number placed into column 2 is no longer free: the help passes column 0 by.
+  Select(false, 2, 0);
+  ClickNumber("147");
+  field->Help();
+  EXPECT_EQ(Shown(), (std::vector<std::string>{".21", ".54", ".87"}));
+  EXPECT_FALSE(numbers->SetUsed("147"));
+  EXPECT_FALSE(numbers->SetUsed("258"));
 }
 
 TEST_F(RulesTest, OneSeedDealsTheSameDigitsOneToEightOnTheSameCells) {
