@@ -38,6 +38,10 @@ BaseDialog::BaseDialog(DialogMessageObserver* owner) {
 BaseDialog::~BaseDialog() {
   IFactory* factory = GetControlFactory();
   if (factory == nullptr) return;
+  // A dialog deleted while shown would leave its controls on the screen with their parent
+  // gone; they are hidden first (the dialog's own reference keeps them alive until here).
+  if (dialog != nullptr && dialog->IsVisible())
+    for (IVisibleObject* child : children) child->SetVisible(false);
   if (dialog != nullptr) factory->DeleteVO(dialog);
   dialog = nullptr;
   for (ISound* sound : loadedSounds) factory->ReleaseSound(sound);
@@ -130,6 +134,7 @@ void BaseDialog::AddChild(IVisibleObject* child) {
     hasFirstChild = true;
     firstChildId = child->GetId();
   }
+  children.push_back(child);
   dialog->AddChild(child);
 }
 

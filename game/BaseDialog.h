@@ -82,6 +82,7 @@ class BaseDialog : public ControlLibrary::MouseMessageObserver, public ControlLi
   std::uint32_t firstChildId = 0;
   bool hasFirstChild = false;
   std::vector<ControlLibrary::ISound*> loadedSounds;
+  std::vector<ControlLibrary::IVisibleObject*> children;
 };
 
 // Text colours shared by most dialog buttons: black, pink when hovered, grey when pressed.

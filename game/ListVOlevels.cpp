@@ -2,6 +2,8 @@
 // paging one row per click and the preview and title of the chosen map.
 #include "game/ListVOlevels.h"
 
+#include <initializer_list>
+
 #include "game/MapList.h"
 #include "game/Player.h"
 #include "kernel/controls/IDialogVO.h"
@@ -40,7 +42,14 @@ ListVOlevels& ListVOlevels::Instance() {
 }
 
 void ListVOlevels::ResetForNewFactory() {
-  if (Slot()) Slot()->ReleaseHandles();
+  ListVOlevels* list = Slot().get();
+  if (list != nullptr && GetControlFactory() != nullptr) {
+    // The controls stay with the factory: none may stay shown without the list.
+    for (RowItem* row : list->rows) row->button->SetVisible(false);
+    for (IVisibleObject* control : std::initializer_list<IVisibleObject*>{list->preview, list->title, list->upButton, list->downButton})
+      control->SetVisible(false);
+    list->ReleaseHandles();
+  }
   Slot().reset();
 }
 

@@ -32,6 +32,7 @@ class DialogLog : public ControlLibrary::DialogMessageObserver {
 class DialogTest : public ::testing::Test {
  protected:
   DialogTest() {
+    Doduderor::ListVOlevels::ResetForNewFactory();  // before the factory: nothing of an old one is touched
     app = std::make_unique<Orvo::OrvoAppBase>();
     ControlLibrary::CreateControlFactory(app.get());
     factory = ControlLibrary::GetFactoryImpl();
@@ -40,7 +41,6 @@ class DialogTest : public ::testing::Test {
     std::filesystem::create_directories("save");
     Doduderor::ResetOptionsToDefaults();
     Doduderor::SetDisplayModeFlag(0);
-    Doduderor::ListVOlevels::ResetForNewFactory();
   }
   ~DialogTest() override {
     Doduderor::FreePlayerList();

@@ -1,6 +1,7 @@
 // The dialog base (through the more-games dialog) and the options dialog, driven headless
 // through the control factory.
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,18 @@ TEST_F(BaseDialogTest, ShowingTwiceLaysOutAgainAndStaysShown) {
   EXPECT_TRUE(dialog.IsShown());
   EXPECT_EQ(dialog.GetCloseButton()->GetPosition(), (VOPoint{400, 565}));
   EXPECT_EQ(dialog.GetPicture(2)->GetPosition(), (VOPoint{222, 410}));
+}
+
+TEST_F(BaseDialogTest, ADialogDeletedWhileShownLeavesNoControlsOnTheScreen) {
+  auto first = std::make_unique<MoreGamesDialog>(nullptr);
+  ControlLibrary::IButtonVO* close = first->GetCloseButton();
+  first->Show(true);
+  ASSERT_TRUE(close->IsVisible());
+  first.reset();
+  EXPECT_FALSE(close->IsVisible());  // still held by the factory until it goes
+  MoreGamesDialog second(nullptr);
+  second.Show(true);  // raising it walks the shown objects
+  EXPECT_TRUE(second.IsShown());
 }
 
 using OptionsDialogTest = DialogTest;
