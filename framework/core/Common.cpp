@@ -407,4 +407,17 @@ MTRand& GetMTRand() {
   return generator;
 }
 
+bool WriteFileAtomically(const std::string& fileName, const void* data, std::size_t size) {
+  const std::string temp = fileName + ".tmp";
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (f == nullptr) return false;
+  const bool written = size == 0 || std::fwrite(data, 1, size, f) == size;
+  const bool closed = std::fclose(f) == 0;
+  if (!written || !closed || std::rename(temp.c_str(), fileName.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace Orvo

@@ -77,6 +77,9 @@ void MakeDirs(const std::string& path);
 bool DeleteTree(const std::string& dir);
 // Last-write time of a file in seconds since 1970-01-01; 0 when there is no such file.
 std::int64_t GetFileDate(const std::string& path);
+// Writes `size` bytes to `fileName` through a temporary file renamed into place, so a crash
+// mid-write leaves the old file whole. False (and no temporary left) when any step fails.
+bool WriteFileAtomically(const std::string& fileName, const void* data, std::size_t size);
 
 // ---- System ----
 

@@ -166,16 +166,7 @@ std::string Describe3DSupport(bool outcomeStored, const std::string& failureReas
 }
 
 bool WriteTextFileAtomically(const std::string& fileName, const std::string& text) {
-  const std::string temp = fileName + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (f == nullptr) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed || std::rename(temp.c_str(), fileName.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
+  return WriteFileAtomically(fileName, text.data(), text.size());
 }
 
 }  // namespace Orvo

@@ -565,17 +565,7 @@ bool Demo::WriteDemoFile() {
   if (mBuffer.GetDataLen() > 0)
     out.insert(out.end(), mBuffer.GetDataPtr(), mBuffer.GetDataPtr() + mBuffer.GetDataLen());
 
-  // A temporary file renamed over the old one: a crash mid-write leaves the old file.
-  const std::string temp = mFileName + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "w+b");
-  if (f == nullptr) return false;
-  const bool written = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed || std::rename(temp.c_str(), mFileName.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
+  return WriteFileAtomically(mFileName, out.data(), out.size());
 }
 
 bool Demo::ReadDemoFile(std::string* error) {

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 
 namespace fs = std::filesystem;
@@ -125,6 +126,22 @@ class CommonTreeTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(root); }
   fs::path root;
 };
+
+TEST_F(CommonTreeTest, AtomicWriteReplacesWholeFilesAndLeavesTheOldOneWhenItCannot) {
+  const std::string file = (root / "saved.bin").string();
+  ASSERT_TRUE(WriteFileAtomically(file, "first", 5));
+  ASSERT_TRUE(WriteFileAtomically(file, "second!", 7));
+  std::ifstream in(file, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "second!");
+  EXPECT_FALSE(fs::exists(file + ".tmp"));
+
+  // A target that is a folder cannot be replaced: the call fails and leaves no temporary.
+  fs::create_directories(root / "folder" / "inner");
+  EXPECT_FALSE(WriteFileAtomically((root / "folder").string(), "x", 1));
+  EXPECT_TRUE(fs::is_directory(root / "folder" / "inner"));
+  EXPECT_FALSE(fs::exists((root / "folder").string() + ".tmp"));
+  EXPECT_FALSE(WriteFileAtomically((root / "missing" / "f.bin").string(), "x", 1));
+}
 
 TEST_F(CommonTreeTest, MakeDirsAndDeleteTree) {
   std::string deep = (root / "one" / "two").string() + "\\three";
