@@ -88,6 +88,7 @@ class GameMgr : public GameModule,
   ControlLibrary::IButtonVO* GetRestartButton() const { return restartButton; }
   ControlLibrary::IButtonVO* GetExitButton() const { return exitButton; }
   TimeLibrary::ITimeObject* GetClockTimer() const { return clockTimer; }
+  TimeLibrary::ITimeObject* GetAmbientTimer() const { return ambientTimer; }
 
  private:
   // Stops the background and wind sounds and the ambient timer.

@@ -96,6 +96,52 @@ TEST_F(GameScreenTest, TheClockCountsSecondsRestartsAtZeroAndPauses) {
   EXPECT_EQ(screen->GetSeconds(), 1);
 }
 
+TEST_F(GameScreenTest, WindFollowsAfterThirtySecondsThenEverySixtyToNinety) {
+  player->tutorialPending = 0;
+  screen->Show();
+  screen->GetLevelSelectDialog()->Show(false);
+  TimeLibrary::ITimeObject* ambient = screen->GetAmbientTimer();
+  EXPECT_EQ(ambient->GetPeriod(), 30000);
+  Tick(30000 / 5);
+  for (int round = 0; round < 3; ++round) {
+    const int period = ambient->GetPeriod();
+    EXPECT_GE(period, 60000);
+    EXPECT_LT(period, 90000);
+    Tick(period / 5);
+  }
+}
+
+TEST_F(GameScreenTest, FinishDialogAnswersRestartOrLeaveTheFinishedField) {
+  player->tutorialPending = 0;
+  screen->Show();
+  screen->GetLevelSelectDialog()->Show(false);
+  OneSecond();
+  screen->OnLevelComplete();
+  FinishDlg* finish = screen->GetFinishDialog();
+  ASSERT_TRUE(Shown(finish));
+  EXPECT_EQ(finish->mode, 1u);
+  EXPECT_FALSE(screen->GetClockTimer()->IsRunning());  // the time stops at completion
+
+  finish->restartChosen = 0;
+  finish->newLevelChosen = 0;
+  finish->Show(false);  // "Close": the field stays, the menu and restart buttons work
+  EXPECT_FALSE(Shown(screen->GetLevelSelectDialog()));
+  EXPECT_TRUE(screen->GetMenuButton()->IsEnabled());
+  EXPECT_TRUE(screen->GetRestartButton()->IsEnabled());
+
+  screen->OnLevelComplete();
+  finish->restartChosen = 1;
+  finish->Show(false);  // "Restart": the clock runs again from 0
+  EXPECT_TRUE(screen->GetClockTimer()->IsRunning());
+  EXPECT_EQ(screen->GetSeconds(), 0);
+
+  screen->OnLevelComplete();
+  finish->restartChosen = 0;
+  finish->newLevelChosen = 1;
+  finish->Show(false);  // "New level": the level selection
+  EXPECT_TRUE(Shown(screen->GetLevelSelectDialog()));
+}
+
 TEST_F(GameScreenTest, ButtonsReachTheGameObject) {
   player->tutorialPending = 0;
   screen->Show();
