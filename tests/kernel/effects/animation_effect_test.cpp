@@ -109,7 +109,9 @@ struct Log : EffectMessageObserver {
 class AnimationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::path(QUORVANE_BINARY_DIR) / "test_sandbox" / "animation_effect";
+    // One folder per test: tests run side by side and each removes its folder at the end.
+    dir = fs::path(QUORVANE_BINARY_DIR) / "test_sandbox" /
+          ("animation_effect_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::create_directories(dir);
     FrameObjectSource source;
     source.create = [this] {
