@@ -1,9 +1,12 @@
 // The bridge widget between the framework's widget layer and the game's control factory.
 #include "kernel/kernel/GameBridge.h"
 
+#include <mutex>
+
 #include "framework/core/OrvoAppBase.h"
 #include "framework/widgets/WidgetManager.h"
 #include "kernel/controls/Factory.h"
+#include "kernel/time/TimeSystem_impl.h"
 
 namespace KernelLibrary {
 
@@ -23,10 +26,15 @@ void IGameBridge::AttachedToManager(Orvo::WidgetManager* manager) {
 
 void IGameBridge::DetachedFromManager(Orvo::WidgetManager* manager) {
   Orvo::Widget::DetachedFromManager(manager);
-  if (mGame != nullptr) {
-    mGame->Stop();
-    mGame->Shutdown();
-  }
+  if (mGame == nullptr) return;
+  // The game's timers and effects call it on the timing thread. Hold the ticks while it stops
+  // and shuts down, so that no callback reaches objects being hidden or deleted. The tick takes
+  // this lock before the factory's, as the game's calls here do, so the order stays one way.
+  std::unique_lock<std::recursive_mutex> holdTicks;
+  if (auto* time = static_cast<TimeLibrary::TimeSystem_impl*>(TimeLibrary::GetTimeSystem()))
+    holdTicks = std::unique_lock<std::recursive_mutex>(time->TickLock());
+  mGame->Stop();
+  mGame->Shutdown();
 }
 
 void IGameBridge::UpdateF(float fraction) {

@@ -96,6 +96,9 @@ class TimeSystem_impl : public ITimeSystem {
 
   // One period: advances every running, unpaused object by 5 ms, then the counter.
   void TickTimeObjects();
+  // Held by every tick while it runs the callbacks. A thread that holds it keeps the timing
+  // thread from ticking, e.g. while the game tears down the objects its callbacks use.
+  std::recursive_mutex& TickLock() { return mSystemLock; }
 
  private:
   void TimerThreadProc();
