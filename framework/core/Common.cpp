@@ -408,10 +408,16 @@ MTRand& GetMTRand() {
 }
 
 bool WriteFileAtomically(const std::string& fileName, const void* data, std::size_t size) {
+  return WriteFileAtomically(fileName, {FileBytes{data, size}});
+}
+
+bool WriteFileAtomically(const std::string& fileName, std::initializer_list<FileBytes> pieces) {
   const std::string temp = fileName + ".tmp";
   std::FILE* f = std::fopen(temp.c_str(), "wb");
   if (f == nullptr) return false;
-  const bool written = size == 0 || std::fwrite(data, 1, size, f) == size;
+  bool written = true;
+  for (const FileBytes& piece : pieces)
+    written = written && (piece.size == 0 || std::fwrite(piece.data, 1, piece.size, f) == piece.size);
   const bool closed = std::fclose(f) == 0;
   if (!written || !closed || std::rename(temp.c_str(), fileName.c_str()) != 0) {
     std::remove(temp.c_str());

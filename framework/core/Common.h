@@ -6,6 +6,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <initializer_list>
 #include <random>
 #include <string>
 
@@ -80,6 +81,12 @@ std::int64_t GetFileDate(const std::string& path);
 // Writes `size` bytes to `fileName` through a temporary file renamed into place, so a crash
 // mid-write leaves the old file whole. False (and no temporary left) when any step fails.
 bool WriteFileAtomically(const std::string& fileName, const void* data, std::size_t size);
+// The same for a file made of several pieces, written one after another.
+struct FileBytes {
+  const void* data;
+  std::size_t size;
+};
+bool WriteFileAtomically(const std::string& fileName, std::initializer_list<FileBytes> pieces);
 
 // ---- System ----
 

@@ -40,15 +40,7 @@ void WritePlainWav(const std::string& path, int channels, int rate, int bits, co
   PutLe(file, static_cast<std::uint32_t>(bits), 2);
   PutTags(file, "data");
   PutLe(file, size, 4);
-  const std::string target = plat::ResolveFileName(path);
-  const std::string temporary = target + ".part";
-  std::FILE* out = std::fopen(temporary.c_str(), "wb");
-  if (out == nullptr) return;
-  bool ok = std::fwrite(file.data(), 1, file.size(), out) == file.size() && std::fwrite(data, 1, size, out) == size;
-  ok = std::fclose(out) == 0 && ok;
-  std::error_code ec;
-  if (ok) std::filesystem::rename(temporary, target, ec);
-  if (!ok || ec) std::filesystem::remove(temporary, ec);
+  Orvo::WriteFileAtomically(plat::ResolveFileName(path), {{file.data(), file.size()}, {data, size}});
 }
 
 struct SampleFormat {

@@ -411,27 +411,12 @@ bool DSoundManager::WriteCachedWAV(int id, const std::string& cachePath, const s
 
   // Written beside the cache file and renamed over it, so a crash never leaves half a file.
   // The samples are scrambled in a copy: the buffer keeps plain samples throughout.
-  const std::string target = plat::ResolveFileName(cachePath);
-  const std::string temporary = target + ".part";
-  std::FILE* out = std::fopen(temporary.c_str(), "wb");
-  if (out == nullptr) return false;
-  bool written = std::fwrite(header.data(), 1, header.size(), out) == header.size();
   const auto* samples = static_cast<const std::uint8_t*>(lock.data);
-  std::vector<std::uint8_t> chunk;
-  for (std::uint32_t done = 0; written && done < size;) {
-    std::uint32_t count = std::min<std::uint32_t>(size - done, 65536);
-    chunk.assign(samples + done, samples + done + count);
-    for (auto& b : chunk) b ^= kCacheKey;
-    written = std::fwrite(chunk.data(), 1, count, out) == count;
-    done += count;
-  }
-  written = std::fclose(out) == 0 && written;
-  std::error_code ec;
-  if (written) std::filesystem::rename(temporary, target, ec);
-  if (!written || ec) {
-    std::filesystem::remove(temporary, ec);
+  std::vector<std::uint8_t> scrambled(samples, samples + size);
+  for (auto& b : scrambled) b ^= kCacheKey;
+  if (!Orvo::WriteFileAtomically(plat::ResolveFileName(cachePath),
+                                 {{header.data(), header.size()}, {scrambled.data(), scrambled.size()}}))
     return false;
-  }
   return lock.Unlock();
 }
 

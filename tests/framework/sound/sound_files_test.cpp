@@ -252,7 +252,7 @@ TEST_F(SoundCacheTest, AnUnwritableCacheLeavesNoTraceAndTheSoundStillLoads) {
   DSoundManager manager(kWindow, false);
   EXPECT_TRUE(manager.LoadSoundAt(1, "snd/q"));
   EXPECT_EQ(Read(manager, 1).samples, (std::vector<std::uint8_t>{0x81, 0x82, 0x83, 0x84}));
-  EXPECT_FALSE(std::filesystem::exists(folder.path / "appdata/snd/q.part"));
+  EXPECT_FALSE(std::filesystem::exists(folder.path / "appdata/snd/q.tmp"));
 }
 
 }  // namespace
