@@ -10,6 +10,8 @@
 //                   at its initialisation and reads through the pak layer.
 #include "assets/tool/AssetLayout.h"
 
+#include "assets/content/FileOut.h"
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -38,16 +40,7 @@ std::string ReadAll(const std::filesystem::path& path) {
 void CopyIfChanged(const std::filesystem::path& from, const std::filesystem::path& to) {
   const std::string bytes = ReadAll(from);
   if (std::filesystem::exists(to) && ReadAll(to) == bytes) return;
-  std::filesystem::create_directories(to.parent_path());
-  std::filesystem::path temp = to;
-  temp += ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) throw std::runtime_error("cannot write " + temp.string());
-  }
-  std::filesystem::rename(temp, to);
+  WriteFileAtomic(to, std::string_view(bytes));
 }
 
 }  // namespace

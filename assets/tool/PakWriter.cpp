@@ -1,8 +1,9 @@
 // Pak archive writer used by the asset tool at build time.
 #include "assets/tool/PakWriter.h"
 
+#include "assets/content/FileOut.h"
+
 #include <algorithm>
-#include <fstream>
 #include <limits>
 #include <set>
 #include <stdexcept>
@@ -27,12 +28,6 @@ std::string LookupKey(const std::string& name) {
 
 void PutLe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
-std::vector<std::uint8_t> ReadWhole(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace
@@ -76,21 +71,7 @@ std::vector<std::uint8_t> BuildPak(std::vector<PakSource> entries, std::uint64_t
 }
 
 void WritePakFile(const std::filesystem::path& out, const std::vector<PakSource>& entries) {
-  const std::vector<std::uint8_t> bytes = BuildPak(entries);
-  if (out.has_parent_path()) std::filesystem::create_directories(out.parent_path());
-  std::filesystem::path temp = out;
-  temp += ".tmp";
-  {
-    std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    f.close();
-    if (!f) {
-      std::error_code ec;
-      std::filesystem::remove(temp, ec);
-      throw std::runtime_error("cannot write " + temp.string());
-    }
-  }
-  std::filesystem::rename(temp, out);
+  WriteFileAtomic(out, BuildPak(entries));
 }
 
 std::string PakEntryName(const std::filesystem::path& relative) {
@@ -103,7 +84,7 @@ std::vector<PakSource> CollectTree(const std::filesystem::path& root) {
   std::vector<PakSource> sources;
   for (const auto& item : std::filesystem::recursive_directory_iterator(root)) {
     if (!item.is_regular_file()) continue;
-    sources.push_back({PakEntryName(std::filesystem::relative(item.path(), root)), ReadWhole(item.path())});
+    sources.push_back({PakEntryName(std::filesystem::relative(item.path(), root)), ReadWholeFile(item.path())});
   }
   return sources;
 }
