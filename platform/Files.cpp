@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace plat {
@@ -144,10 +145,52 @@ std::string ResolveFileName(const std::string& name) {
 std::FILE* OpenFileStream(const char* name, const char* mode) {
   if (name == nullptr || mode == nullptr) return nullptr;
   const std::string path = ResolveFileName(name);
-  // A folder is not a file, as on Windows (fopen would accept it here for reading).
+  // A folder is not a file, as on Windows (fopen would accept it here for reading), and a
+  // pipe is refused because opening it would wait for the other end.
   struct stat st{};
-  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return nullptr;
+  if (::stat(path.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
+    return nullptr;
   return std::fopen(path.c_str(), mode);
+}
+
+bool ReadRegularFile(const std::string& name, std::size_t maxBytes, std::vector<unsigned char>* bytes,
+                     std::string* why) {
+  auto fail = [why](const std::string& text) {
+    if (why != nullptr) *why = text;
+    return false;
+  };
+  const std::string path = ResolveFileName(name);
+  // Non-blocking, so that a pipe without a writer does not hold the open; the kind is then
+  // checked on the open file itself.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return fail(std::strerror(errno));
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return fail(S_ISDIR(st.st_mode) ? "is a folder" : "is not a plain file");
+  }
+  if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) > maxBytes) {
+    ::close(fd);
+    return fail("is larger than " + std::to_string(maxBytes) + " bytes");
+  }
+  // A file that shrinks meanwhile gives what is there; one that grows gives the size seen.
+  std::vector<unsigned char> data(static_cast<std::size_t>(st.st_size));
+  std::size_t got = 0;
+  while (got < data.size()) {
+    const ssize_t n = ::read(fd, data.data() + got, data.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int error = errno;
+      ::close(fd);
+      return fail(std::strerror(error));
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  data.resize(got);
+  *bytes = std::move(data);
+  return true;
 }
 
 HANDLE FindFirstFile(const char* pattern, WIN32_FIND_DATA* data) {

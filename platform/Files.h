@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/Types.h"
 
@@ -34,8 +35,15 @@ using WIN32_FIND_DATA = WIN32_FIND_DATAA;
 // created keeps the caller's spelling). An empty name stays empty.
 std::string ResolveFileName(const std::string& name);
 
-// fopen on the resolved name. Modes as for fopen.
+// fopen on the resolved name. Modes as for fopen. A folder or a pipe is refused (opening a
+// pipe would wait for the other end).
 std::FILE* OpenFileStream(const char* name, const char* mode);
+
+// Reads the whole of the plain file `name` (resolved as above), at most `maxBytes` long.
+// False, with the reason in `why` when given, for a missing or unreadable name, a folder,
+// a device or pipe, or a larger file; such a name is never opened in a way that waits.
+bool ReadRegularFile(const std::string& name, std::size_t maxBytes, std::vector<unsigned char>* bytes,
+                     std::string* why = nullptr);
 
 // Find-file search with the Windows wildcards '*' and '?' in the last component, matched
 // without regard to case. Matches come sorted by name; "." and ".." are never reported.

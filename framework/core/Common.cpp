@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/Debug.h"
+#include "platform/Files.h"
 
 namespace fs = std::filesystem;
 
@@ -405,6 +406,10 @@ void Ratio::Set(int num, int den) {
 MTRand& GetMTRand() {
   static MTRand generator;
   return generator;
+}
+
+bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>* bytes, std::size_t maxBytes, std::string* why) {
+  return plat::ReadRegularFile(name, maxBytes, bytes, why);
 }
 
 bool WriteFileAtomically(const std::string& fileName, const void* data, std::size_t size) {

@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "platform/Threads.h"
 
@@ -78,6 +79,10 @@ void MakeDirs(const std::string& path);
 bool DeleteTree(const std::string& dir);
 // Last-write time of a file in seconds since 1970-01-01; 0 when there is no such file.
 std::int64_t GetFileDate(const std::string& path);
+// The whole of the plain file `name`, at most `maxBytes` long. False, with the reason in
+// `why`, for a missing name, a folder, a device or pipe, or a larger file.
+bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>* bytes, std::size_t maxBytes,
+                   std::string* why = nullptr);
 // Writes `size` bytes to `fileName` through a temporary file renamed into place, so a crash
 // mid-write leaves the old file whole. False (and no temporary left) when any step fails.
 bool WriteFileAtomically(const std::string& fileName, const void* data, std::size_t size);

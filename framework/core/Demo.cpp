@@ -31,6 +31,8 @@ constexpr int kMaxStamp = 15;
 constexpr int kMaxVersionLength = 255;
 // Bit positions are 32-bit: a record stream longer than this cannot be addressed.
 constexpr long long kMaxStreamBytes = 0x0FFFFFFF;
+// A header, a marker block and a stream of that size at most.
+constexpr long long kMaxFileBytes = 2 * kMaxStreamBytes;
 
 // Button record code -> (click count, widget button); false for a code no writer produces.
 bool DecodeClick(int code, int* count, int* button) {
@@ -73,20 +75,6 @@ class ByteCursor {
   const std::vector<std::uint8_t>& mBytes;
   std::size_t mPos = 0;
 };
-
-bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>* bytes) {
-  std::FILE* f = std::fopen(name.c_str(), "rb");
-  if (f == nullptr) return false;
-  bool ok = std::fseek(f, 0, SEEK_END) == 0;
-  const long size = ok ? std::ftell(f) : -1;
-  ok = ok && size >= 0 && std::fseek(f, 0, SEEK_SET) == 0;
-  if (ok) {
-    bytes->resize(static_cast<std::size_t>(size));
-    ok = size == 0 || std::fread(bytes->data(), 1, bytes->size(), f) == bytes->size();
-  }
-  std::fclose(f);
-  return ok;
-}
 
 void AppendU32(std::vector<std::uint8_t>* out, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) out->push_back(static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF));
@@ -520,7 +508,7 @@ bool Demo::ReadBufferFromFile(const std::string& fileName, Buffer& buffer, bool 
     return true;
   }
   std::vector<std::uint8_t> bytes;
-  const bool found = ReadWholeFile(fileName, &bytes) && bytes.size() <= static_cast<std::size_t>(kMaxStreamBytes);
+  const bool found = ReadWholeFile(fileName, &bytes, kMaxStreamBytes);
   const bool record = mRecording && !unsynchronised;
   if (record) {
     WriteCommand(CMD_FILE);
@@ -570,8 +558,11 @@ bool Demo::WriteDemoFile() {
 
 bool Demo::ReadDemoFile(std::string* error) {
   std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(mFileName, &bytes)) {
-    if (error) *error = "Demo file not found: " + mFileName;
+  std::string why;
+  if (!ReadWholeFile(mFileName, &bytes, kMaxFileBytes, &why)) {
+    // A folder, device or pipe is not a demo file either; a file too large to be one is
+    // named as such.
+    if (error) *error = why.rfind("is larger", 0) == 0 ? std::string("Invalid demo file.") : "Demo file not found: " + mFileName;
     return false;
   }
   return ReadDemoData(bytes, error);

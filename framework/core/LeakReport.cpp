@@ -23,7 +23,6 @@ struct AllocationRecord {
 
 struct LeakTracker {
   bool mActive = true;
-  bool mExitReportRegistered = false;
   CriticalSection mSection;
   std::map<const void*, AllocationRecord> mAllocations;
 };
@@ -35,8 +34,8 @@ LeakTracker& Tracker() {
   return *tracker;
 }
 
-// Runs once at process exit: the report when anything was ever tracked, then the tracker
-// stops taking records.
+// Runs once at process exit: the report (even an empty one, so a clean run says so), then
+// the tracker stops taking records.
 void WriteReportAtExit() {
   LeakTracker& t = Tracker();
   WriteLeakReport();
@@ -45,17 +44,20 @@ void WriteReportAtExit() {
   t.mAllocations.clear();
 }
 
+// A program that links the tracker is active from its start and reports at its exit.
+struct ActiveFromStart {
+  ActiveFromStart() {
+    Tracker();
+    std::atexit(WriteReportAtExit);
+  }
+} gActiveFromStart;
+
 }  // namespace
 
 void TrackAllocation(const void* address, int size, const char* file, int line) {
   LeakTracker& t = Tracker();
   ScopedCriticalSection lock(t.mSection);
   if (!t.mActive || address == nullptr) return;
-  if (!t.mExitReportRegistered) {
-    // Only a process that tracks allocations at all leaves a report behind.
-    t.mExitReportRegistered = true;
-    std::atexit(WriteReportAtExit);
-  }
   AllocationRecord& record = t.mAllocations[address];
   record.mSize = size;
   std::snprintf(record.mFile, sizeof(record.mFile), "%s", file != nullptr ? file : "");

@@ -85,6 +85,10 @@ void ProfilerStop() { TheProfiler().Stop(GetCpuSpeed()); }
 bool IsProfiling() { return TheProfiler().IsProfiling(); }
 std::string ProfilerReportText() { return TheProfiler().ReportText(); }
 
+void ProfilerAcquire() { TheProfiler().Acquire(); }
+void ProfilerRelease() { TheProfiler().Release(); }
+int ProfilerNesting() { return TheProfiler().GetNesting(); }
+
 void ProfilerBeginSection(const char* name) {
   Profiler& profiler = TheProfiler();
   if (profiler.IsProfiling()) profiler.AddSample(name, ReadTimeStampCounter(), true);

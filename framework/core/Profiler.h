@@ -37,6 +37,14 @@ class Profiler {
   // Folds the buffered samples into the sections.
   void Flush();
 
+  // The nesting counter: how many profiled scopes are open. A release below 0 is ignored,
+  // and starting a run leaves the count alone (scopes open at the start still close).
+  void Acquire() { ++mNesting; }
+  void Release() {
+    if (mNesting > 0) --mNesting;
+  }
+  int GetNesting() const { return mNesting; }
+
   // "Total Time: ..." and one line per section, sections sorted by name.
   std::string ReportText() const;
 
@@ -61,6 +69,7 @@ class Profiler {
   std::int64_t mOverhead = 0;
   std::int64_t mTicksPerSecond = 1;
   double mTotalTime = 0.0;
+  int mNesting = 0;
   std::vector<Sample> mSamples;
   std::map<std::string, Section> mSections;
 };
@@ -72,12 +81,22 @@ bool IsProfiling();
 std::string ProfilerReportText();
 void ProfilerBeginSection(const char* name);
 void ProfilerEndSection(const char* name);
+// The process-wide profiler's nesting counter (open ScopedProfileSections).
+void ProfilerAcquire();
+void ProfilerRelease();
+int ProfilerNesting();
 
 // Profiles the enclosing scope as the section `name` (a string literal).
 class ScopedProfileSection {
  public:
-  explicit ScopedProfileSection(const char* name) : mName(name) { ProfilerBeginSection(mName); }
-  ~ScopedProfileSection() { ProfilerEndSection(mName); }
+  explicit ScopedProfileSection(const char* name) : mName(name) {
+    ProfilerAcquire();
+    ProfilerBeginSection(mName);
+  }
+  ~ScopedProfileSection() {
+    ProfilerEndSection(mName);
+    ProfilerRelease();
+  }
   ScopedProfileSection(const ScopedProfileSection&) = delete;
   ScopedProfileSection& operator=(const ScopedProfileSection&) = delete;
 

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "framework/core/Common.h"
@@ -192,8 +192,10 @@ ModValRecord* ModValRegistry::Find(const std::string& file, int line, int counte
 }
 
 bool ModValRegistry::ParseFile(const std::string& path, const FileEntry& entry, Staged* staged) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  // Source files are small; anything that is not a plain file of sensible size is refused.
+  constexpr std::size_t kMaxSourceBytes = 64u << 20;
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(path, &bytes, kMaxSourceBytes)) {
     Report("ERROR: Unable to open " + path + " for reparsing.", "MODVAL ERROR!");
     return false;
   }
@@ -211,6 +213,7 @@ bool ModValRegistry::ParseFile(const std::string& path, const FileEntry& entry, 
     return false;
   };
 
+  std::istringstream in(std::string(bytes.begin(), bytes.end()));
   bool inBlockComment = false;
   int blockCommentLine = 0;
   std::string rawEnd;          // the closing sequence of an open raw string literal

@@ -70,6 +70,21 @@ String DecodeEntities(const String& text) {
   return out;
 }
 
+// The characters of a text this reader built with AppendUtf8 (always well formed).
+std::vector<char32_t> Utf8Characters(const std::string& text) {
+  std::vector<char32_t> out;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const int extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+    char32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
+    for (int k = 1; k <= extra && i + static_cast<std::size_t>(k) < text.size(); ++k)
+      c = (c << 6) | (static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0x3F);
+    out.push_back(c);
+    i += static_cast<std::size_t>(extra) + 1;
+  }
+  return out;
+}
+
 }  // namespace
 
 bool XmlElement::AddAttribute(const std::string& name, const std::string& value) {
@@ -85,11 +100,19 @@ std::wstring DecodeXmlEntities(const std::wstring& text) { return DecodeEntities
 bool XmlReader::OpenFile(const std::string& fileName) {
   PakHandle* file = PakOpen(fileName.c_str(), "rb");
   if (file == nullptr) return false;
+  // Manifests are small; a larger input is refused rather than read without end.
+  constexpr std::size_t kMaxFileBytes = 64u << 20;
   std::string bytes;
   char chunk[4096];
   std::size_t n;
-  while ((n = PakRead(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, n);
+  while ((n = PakRead(chunk, 1, sizeof chunk, file)) > 0 && bytes.size() <= kMaxFileBytes) bytes.append(chunk, n);
   PakClose(file);
+  if (bytes.size() > kMaxFileBytes) {
+    OpenBuffer(std::string());
+    mOpen = false;
+    SetError("File too large: " + fileName);
+    return false;
+  }
   OpenBuffer(bytes);
   mFileName = fileName;
   return true;
@@ -332,11 +355,11 @@ bool XmlReader::ReadElement(XmlElement* element) {
               }
             }
             if (selfClosing) {
-              // The next call returns the matching end tag.
+              // The next call returns the matching end tag. The pushed-back input is read as
+              // characters, so the name goes back one character (not one byte) at a time.
               mPushBack.push_back('>');
-              for (auto it = e.mValue.rbegin(); it != e.mValue.rend(); ++it) {
-                mPushBack.push_back(static_cast<unsigned char>(*it));
-              }
+              const std::vector<char32_t> name = Utf8Characters(e.mValue);
+              mPushBack.insert(mPushBack.end(), name.rbegin(), name.rend());
               mPushBack.push_back('/');
               mPushBack.push_back('<');
             }

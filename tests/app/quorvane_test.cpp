@@ -111,6 +111,21 @@ TEST_F(ProgramTest, CrashOptionExercisesTheCrashCatcher) {
   EXPECT_NE(ss.str().find("Access Violation"), std::string::npos) << ss.str();
 }
 
+// A demo "file" that is a folder, a pipe with no writer or a device is named as not found,
+// and the program ends with code 0 without waiting or crashing.
+TEST_F(ProgramTest, ADemoFileThatIsNoPlainFileIsNotFound) {
+  dataHome = (root / "data").string();
+  fs::create_directories(root / "folder.dmo");
+  ASSERT_EQ(std::system(("mkfifo '" + (root / "pipe.dmo").string() + "'").c_str()), 0);
+  for (const std::string& name : {(root / "folder.dmo").string(), (root / "pipe.dmo").string(), std::string("/dev/zero")}) {
+    std::string out = Shell("cd '" + program.parent_path().string() + "' || exit 1; " + Env() +
+                            "timeout -s KILL 30 ./quorvane -play -demofile='" + name + "'; echo exit=$?");
+    EXPECT_NE(out.find("Demo file not found: " + name), std::string::npos) << out;
+    EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(program.parent_path() / "crash.txt"));
+  }
+}
+
 // The game keeps its settings in its own option files next to its data, not in the registry.
 TEST_F(ProgramTest, RunsUntilToldToQuitAndSavesTheGamesOptionFiles) {
   dataHome = (root / "data").string();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sys/stat.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -133,6 +134,35 @@ TEST_F(FilesTest, MappedFilesAndTimes) {
   const plat::FILETIME t = plat::FileTimeFromUnixSeconds(0);
   EXPECT_EQ((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime, 116444736000000000ull);
   EXPECT_EQ(plat::UnixSecondsFromFileTime(plat::FileTimeFromUnixSeconds(1767225600)), 1767225600);
+}
+
+// Only plain files are read whole, up to the given size; folders, pipes without a writer
+// and devices are refused at once with a reason, as is a larger file.
+TEST_F(FilesTest, WholeFileReadsTakePlainFilesOfBoundedSizeOnly) {
+  ASSERT_EQ(::mkfifo(P("pipe").c_str(), 0600), 0);
+  std::vector<unsigned char> bytes;
+  std::string why;
+  ASSERT_TRUE(plat::ReadRegularFile(P("images/dialog/380 220.PNG"), 6, &bytes, &why));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "dialog");
+  EXPECT_TRUE(plat::ReadRegularFile(P("maps.txt"), 0, &bytes));
+  EXPECT_TRUE(bytes.empty());
+  const struct {
+    std::string name;
+    std::size_t max;
+    const char* why;
+  } refused[] = {
+      {P("Images"), 100, "is a folder"},
+      {P("pipe"), 100, "is not a plain file"},
+      {"/dev/zero", 100, "is not a plain file"},
+      {P("Images/Dialog/380 220.png"), 5, "is larger than 5 bytes"},
+      {P("none"), 100, "No such file or directory"},
+  };
+  for (const auto& c : refused) {
+    why.clear();
+    EXPECT_FALSE(plat::ReadRegularFile(c.name, c.max, &bytes, &why)) << c.name;
+    EXPECT_EQ(why, c.why) << c.name;
+  }
+  for (const char* name : {"Images", "pipe", "none"}) EXPECT_EQ(plat::OpenFileStream(P(name).c_str(), "rb"), nullptr) << name;
 }
 
 TEST(NamedBlockTest, SameNameGivesTheSameZeroedBlock) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -121,6 +122,14 @@ TEST(ProfilerTest, ProcessWideProfilerRecordsScopedSections) {
   ProfilerStart(false);
   ASSERT_TRUE(IsProfiling());
   for (int i = 0; i < 3; ++i) ScopedProfileSection section("Scoped");
+  {
+    ScopedProfileSection outer("Outer");
+    ScopedProfileSection inner("Inner");
+    EXPECT_EQ(ProfilerNesting(), 2);
+  }
+  EXPECT_EQ(ProfilerNesting(), 0);
+  ProfilerRelease();  // a release with nothing acquired stays at 0
+  EXPECT_EQ(ProfilerNesting(), 0);
   ProfilerStop();
   EXPECT_FALSE(IsProfiling());
   const std::string report = ProfilerReportText();
@@ -181,4 +190,21 @@ TEST(LeakReportTest, ThreadsTrackAndForgetSideBySide) {
   for (auto& thread : threads) thread.join();
   EXPECT_NE(LeakReportText("now\n").find("Total Unfreed: 2000 bytes (1KB)"), std::string::npos);
   ClearTrackedAllocations();
+}
+
+// A program that links the tracker reports at its exit even when nothing was tracked, so a
+// clean run leaves a report that says so.
+TEST(LeakReportDeathTest, EveryExitWritesTheReport) {
+  GTEST_FLAG_SET(death_test_style, "fast");
+  const fs::path dir = fs::temp_directory_path() / ("orvo_exit_leaks_" + std::to_string(std::random_device{}()));
+  fs::create_directories(dir);
+  EXPECT_EXIT(
+      {
+        fs::current_path(dir);
+        ClearTrackedAllocations();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_NE(ReadFile(dir / "mem_leaks.txt").find("Total Unfreed: 0 bytes (0KB)"), std::string::npos);
+  fs::remove_all(dir);
 }

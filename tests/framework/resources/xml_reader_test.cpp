@@ -113,6 +113,11 @@ TEST(XmlReaderTest, EncodingsAndFiles) {
   EXPECT_EQ(Trace("\xEF\xBB\xBF<a v=\"\xC3\xA9\">\xE2\x82\xAC</a>"), "S:a{v=\xC3\xA9} T:\xE2\x82\xAC@a E:a@a");
   const std::string utf16le("\xFF\xFE<\0a\0>\0\xAC\x20<\0/\0a\0>\0", 18);
   EXPECT_EQ(Trace(utf16le), "S:a T:\xE2\x82\xAC@a E:a@a");
+  // An empty element whose name is not ASCII closes itself in every encoding.
+  EXPECT_EQ(Trace("<r><Bild\xC3\xA9/><\xE2\x82\xAC x=1/></r>"),
+            "S:r S:Bild\xC3\xA9@r E:Bild\xC3\xA9@r/Bild\xC3\xA9 S:\xE2\x82\xAC{x=1}@r E:\xE2\x82\xAC@r/\xE2\x82\xAC E:r@r");
+  const std::string utf16be("\xFE\xFF\0<\0\xE9\0/\0>", 10);
+  EXPECT_EQ(Trace(utf16be), "S:\xC3\xA9 E:\xC3\xA9@\xC3\xA9");
 
   paktest::ScratchDir dir("xml");
   paktest::WriteFile(dir.Path() / "m.xml", "<Resources id=\"x\">\r\n</Resources>");
