@@ -80,6 +80,20 @@ void FieldMgr::SetActive(bool on) {
   }
 }
 
+// A modal dialog disables every shown object under it, the cells' pictures among them, and
+// the field never disables them itself; a digit that lands while a dialog is open shows an
+// enabled text, so the pictures are the ones asked.
+bool FieldMgr::TakesInput() const {
+  if (mActive == 0 || mGrid == nullptr) return false;
+  for (const auto& cells : mGrid->columns) {
+    for (const CellVO* cell : cells) {
+      ControlLibrary::IImageVO* picture = cell->GetPicture();
+      if (picture == nullptr || !picture->IsEnabled()) return false;
+    }
+  }
+  return true;
+}
+
 // ---- Level start ----
 
 void FieldMgr::StartLevel() { StartLevelOnMap(GetCurrentPlayer(GetPlayerList())->mapIndex); }
@@ -228,6 +242,7 @@ std::string JoinShown(const std::vector<CellVO*>& cells) {
 // ---- Selecting ----
 
 void FieldMgr::OnCellClicked(bool horizontal, std::uint16_t column, std::uint16_t row) {
+  if (!TakesInput()) return;
   SelectLine(horizontal, column, row, false);
 }
 

@@ -84,7 +84,9 @@ class FieldMgr : public EffectLibrary::EffectMessageObserver,
   void ClearOrFastInsert(bool record);
 
   void OnKeyDown(int key) override;
-  bool WantsKeys() override { return mActive != 0; }
+  bool WantsKeys() override { return TakesInput(); }
+  // Keys and clicks reach the field only while it is shown and no modal dialog holds it.
+  bool TakesInput() const;
   void OnMouseClick(std::uint32_t id, int button) override;
 
   void MarkTutorialHorizontal();
@@ -97,7 +99,9 @@ class FieldMgr : public EffectLibrary::EffectMessageObserver,
   void RecordMove(std::uint32_t kind, const std::vector<CellVO*>& cells, std::uint8_t orientation);
   void Previous();
   void Next();
-  void Help();
+  // Fills the first vertical line that shows no digit with its solution; false when no
+  // line could be filled.
+  bool Help();
   static void FreeHistory(HistoryNode* node);
 
   // Grid and lines.
@@ -137,6 +141,9 @@ class FieldMgr : public EffectLibrary::EffectMessageObserver,
   void LineAt(bool horizontal, std::uint16_t column, std::uint16_t row, std::vector<CellVO*>& out) const;
   void MarkTutorialLine(bool horizontal);
   void ResetHistory();
+  // Makes sure the column has a free copy of `number`, clearing a placed line (not `keep`)
+  // that shows it although its own solution differs; false when none can be freed.
+  bool FreeNumberHeldWrongly(const std::string& number, const std::vector<CellVO*>& keep);
   static void SetButtonEnabled(ControlLibrary::IButtonVO* button, bool enabled);
 
   std::uint8_t mActive = 0;

@@ -1,5 +1,6 @@
 // The field manager's move history (previous / next), the help that fills one empty
 // vertical line with its solution, and the panel of help, previous, next and clear buttons.
+#include <algorithm>
 #include <string>
 
 #include "game/FieldMgr.h"
@@ -105,27 +106,67 @@ void FieldMgr::UpdateHistoryButtons() {
 
 // ---- Help ----
 
-void FieldMgr::Help() {
+bool FieldMgr::Help() {
+  // The player's selection comes back when the help finds nothing to fill.
+  const std::vector<CellVO*> selected = mSelection;
+  const std::uint8_t selectedOrientation = mOrientation;
   if (mGrid != nullptr) mGrid->ResetImages();
   mSelection.clear();
-  if (mGrid == nullptr || mGrid->map == nullptr) return;
-  const MapRecord& map = *mGrid->map;
-  std::vector<CellVO*> line;
-  for (std::uint16_t c = 0; c < map.width; ++c) {
-    for (std::uint16_t r = 0; r < map.height; ++r) {
-      VerticalLineAt(c, r, line);
-      if (line.empty() || !IsLineEmpty(line)) continue;
-      // The line's number is taken from the column first, as a click on it would be, so
-      // the help never shows a number the column cannot account for.
-      const std::string solution = LineSolution(line);
-      NumberMgr* numbers = NumberMgr::Instance();
-      if (!numbers->SetUsed(solution)) continue;
-      mSelection = line;
-      mOrientation = kVertical;
-      if (PlaceNumber(solution, kHelpFlightStart)) return;
-      numbers->SetUnused(solution);
+  if (mGrid != nullptr && mGrid->map != nullptr) {
+    const MapRecord& map = *mGrid->map;
+    NumberMgr* numbers = NumberMgr::Instance();
+    std::vector<CellVO*> line;
+    for (std::uint16_t c = 0; c < map.width; ++c) {
+      for (std::uint16_t r = 0; r < map.height; ++r) {
+        VerticalLineAt(c, r, line);
+        // Each line once, from its top cell.
+        if (line.empty() || line.front()->GetRow() != r || !IsLineEmpty(line)) continue;
+        const std::string solution = LineSolution(line);
+        // A line that shows this number by mistake may hold the column's only free copy;
+        // it gives it back first, so that the column accounts for every placed line.
+        if (!FreeNumberHeldWrongly(solution, line)) continue;
+        mSelection = line;
+        mOrientation = kVertical;
+        if (!PlaceNumber(solution, kHelpFlightStart)) continue;
+        // A crossing line that the placement completed may have taken that copy.
+        if (!numbers->SetUsed(solution) && mFinished == 0 && FreeNumberHeldWrongly(solution, line)) {
+          numbers->SetUsed(solution);
+        }
+        mSelection = line;
+        mOrientation = kVertical;
+        numbers->ShowCandidates(LinePattern(mSelection));
+        return true;
+      }
     }
   }
+  if (mGrid != nullptr) mGrid->ResetImages();
+  mSelection = selected;
+  mOrientation = selectedOrientation;
+  for (CellVO* cell : mSelection) cell->SetHighlighted(true);
+  return false;
+}
+
+bool FieldMgr::FreeNumberHeldWrongly(const std::string& number, const std::vector<CellVO*>& keep) {
+  NumberMgr* numbers = NumberMgr::Instance();
+  if (numbers->HasFree(number)) return true;
+  if (mGrid == nullptr) return false;
+  std::vector<CellVO*> line;
+  for (const auto& cells : mGrid->columns) {
+    for (CellVO* cell : cells) {
+      for (const bool horizontal : {false, true}) {
+        LineAt(horizontal, cell->GetColumn(), cell->GetRow(), line);
+        if (line.empty() || line.front() != cell || line == keep) continue;
+        const bool placed = std::all_of(line.begin(), line.end(), [&](const CellVO* c) { return c->IsFixed(horizontal); });
+        if (!placed || LinePattern(line) != number || LineSolution(line) == number) continue;
+        // Cleared as the player's clear would: the number goes back, the move is recorded.
+        mSelection = line;
+        mOrientation = horizontal ? kHorizontal : kVertical;
+        ClearOrFastInsert(true);
+        if (numbers->HasFree(number)) return true;
+      }
+    }
+  }
+  return false;
 }
 
 // ---- Panel ----
@@ -172,9 +213,11 @@ void FieldMgr::LayoutPanel() {
 void FieldMgr::OnMouseClick(std::uint32_t id, int button) {
   auto is = [id](ControlLibrary::IButtonVO* b) { return b != nullptr && b->GetId() == id; };
   if (is(mHelpButton)) {
-    if (mHelpSound != nullptr) mHelpSound->Play(false);
-    Help();
-    SetButtonEnabled(mHelpButton, false);
+    // Used up only when it filled a line.
+    if (Help()) {
+      if (mHelpSound != nullptr) mHelpSound->Play(false);
+      SetButtonEnabled(mHelpButton, false);
+    }
   } else if (is(mPreviousButton)) {
     Previous();
   } else if (is(mNextButton)) {

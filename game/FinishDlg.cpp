@@ -86,14 +86,19 @@ void FinishDlg::Show(bool visible) {
   BaseDialog::Show(visible);
   if (!visible) return;
   gameOverSound->Play(false);
+  // Each case shows only its own texts and buttons: the time and the level's answers of an
+  // earlier completed level do not stay over the tutorial's words.
   if (mode == kModeTutorialEnded) {
     closeButton->SetVisible(true);
     closeButton->SetEnabled(true);
+    for (IButtonVO* button : {restartButton, newLevelButton}) button->SetVisible(false);
+    timeText->SetVisible(false);
     line1->SetText("Now you can choose and");
     line2->SetText("play another level.");
   } else if (mode == kModeLevelCompleted) {
     line1->SetText("Your time");
     line2->SetText(std::string());
+    timeText->SetVisible(true);
     for (IButtonVO* button : {restartButton, newLevelButton, closeButton}) button->SetVisible(true);
   }
 }

@@ -2,6 +2,8 @@
 // number (or the only fitting one) into the field's selected line.
 #include "game/NumberMgr.h"
 
+#include <algorithm>
+
 #include "game/FieldMgr.h"
 #include "game/ListVO.h"
 #include "kernel/controls/IFactory.h"
@@ -230,6 +232,11 @@ bool NumberMgr::SetUsed(const std::string& number) {
     }
   }
   return false;
+}
+
+bool NumberMgr::HasFree(const std::string& number) const {
+  return std::any_of(mItems.begin(), mItems.end(),
+                     [&](const NumberItem* item) { return item->inPlay && !item->used && TextOf(item) == number; });
 }
 
 bool NumberMgr::SetUnused(const std::string& number) {

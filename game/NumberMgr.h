@@ -46,6 +46,8 @@ class NumberMgr : public ControlLibrary::MouseMessageObserver {
   // there is none.
   bool SetUsed(const std::string& number);
   bool SetUnused(const std::string& number);
+  // An item of the level with exactly that text is free.
+  bool HasFree(const std::string& number) const;
 
   void OnMouseClick(std::uint32_t id, int button) override;
 

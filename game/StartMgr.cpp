@@ -206,7 +206,8 @@ void StartMgr::OnKeyDown(int key) {
   if (key == kKeySpace || key == kKeyEnter) playButton->PerformClick();
 }
 
-bool StartMgr::WantsKeys() { return background != nullptr && background->IsVisible(); }
+// Not while a modal dialog (the profiles, a new player's name) holds the screen down.
+bool StartMgr::WantsKeys() { return background != nullptr && background->IsVisible() && background->IsEnabled(); }
 
 void StartMgr::OnDialogShowHide(std::uint32_t dialogId, bool visible) {
   if (visible || profilesDialog == nullptr || dialogId != profilesDialog->GetDialog()->GetId()) return;

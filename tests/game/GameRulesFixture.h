@@ -30,6 +30,7 @@ enum : std::uint16_t {
   kPlusMap = 1,    // a plus sign in a 4-wide map whose last column has no cell
   kLonelyMap = 2,  // a cell in no line, and one horizontal pair
   kStepMap = 3,    // two horizontal pairs joined by one vertical pair, and a pair apart
+  kFirstStepsMap = 4,  // the shape of the game's first level: two columns of five, rows between
 };
 
 inline const std::vector<std::vector<std::string>> kTestMaps = {
@@ -37,6 +38,7 @@ inline const std::vector<std::vector<std::string>> kTestMaps = {
     {"0100", "1110", "0100"},
     {"100", "000", "011"},
     {"11011", "01100"},
+    {"011110", "110011", "011110", "110011", "011110"},
 };
 
 class RulesEnvironment : public ::testing::Environment {

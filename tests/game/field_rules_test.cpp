@@ -239,13 +239,45 @@ TEST_F(RulesTest, HelpFillsTheFirstEmptyColumnOncePerLevel) {
   Deal(kSquareMap, kSquareDigits);
   EXPECT_TRUE(field->HelpButton()->IsEnabled());
 
-  // Column 0's number placed into column 2 is no longer free: the help passes column 0 by.
-  Select(false, 2, 0);
-  ClickNumber("147");
-  field->Help();
-  EXPECT_EQ(Shown(), (std::vector<std::string>{".21", ".54", ".87"}));
-  EXPECT_FALSE(numbers->SetUsed("147"));
-  EXPECT_FALSE(numbers->SetUsed("258"));
+  // No empty column left (the step map has one, filled here): the help leaves the field and
+  // the selection as they were and stays available.
+  Deal(kStepMap, {"12056", "03400"});
+  Select(false, 1, 0);
+  ClickNumber("23");
+  Select(true, 3, 0);
+  field->OnMouseClick(field->HelpButton()->GetId(), ControlLibrary::kMouseLeft);
+  EXPECT_EQ(Shown(), (std::vector<std::string>{".2#..", "#3.##"}));
+  EXPECT_TRUE(field->HelpButton()->IsEnabled());
+  EXPECT_EQ(field->GetSelection(), (std::vector<CellVO*>{Cell(3, 0), Cell(4, 0)}));
+  EXPECT_EQ(field->GetOrientation(), FieldMgr::kHorizontal);
+}
+
+// The first level's shape with column 1 reading 13578 and column 4 reading 45522; the rows
+// read 1664, 23 and 51, 5775, 67 and 28, 8112.
+const std::vector<std::string> kFirstStepsDigits = {".1664.", "23..51", ".5775.", "67..28", ".8112."};
+
+TEST_F(RulesTest, HelpAfterAWrongPlacementTakesItsNumberBackAndFillsTheLine) {
+  Deal(kFirstStepsMap, kFirstStepsDigits);
+  Select(false, 1, 0);
+  ClickNumber("45522");  // column 4's number in column 1
+  field->OnMouseClick(field->HelpButton()->GetId(), ControlLibrary::kMouseLeft);
+  // Column 1 gave 45522 back, column 4 (the first empty column) took it.
+  EXPECT_EQ(Shown(), (std::vector<std::string>{"#...4#", "..##5.", "#...5#", "..##2.", "#...2#"}));
+  EXPECT_FALSE(field->HelpButton()->IsEnabled());
+  EXPECT_EQ(field->GetSelection().front(), Cell(4, 0));
+  // The column accounts for every placed line: 45522 is taken once, 13578 is free.
+  EXPECT_FALSE(numbers->HasFree("45522"));
+  EXPECT_TRUE(numbers->HasFree("13578"));
+  std::vector<std::string> moves;
+  for (auto* n = field->GetHeadNode()->newer; n != nullptr; n = n->newer) moves.push_back(std::to_string(n->kind) + n->number);
+  EXPECT_EQ(moves, (std::vector<std::string>{"045522", "145522", "045522"}));
+
+  // Taking both back restores the player's placement, and the column with it.
+  field->OnMouseClick(field->PreviousButton()->GetId(), ControlLibrary::kMouseLeft);
+  field->OnMouseClick(field->PreviousButton()->GetId(), ControlLibrary::kMouseLeft);
+  EXPECT_EQ(Shown(), (std::vector<std::string>{"#4...#", ".5##..", "#5...#", ".2##..", "#2...#"}));
+  EXPECT_FALSE(numbers->HasFree("45522"));
+  EXPECT_TRUE(numbers->HasFree("13578"));
 }
 
 TEST_F(RulesTest, OneSeedDealsTheSameDigitsOneToEightOnTheSameCells) {

@@ -84,15 +84,27 @@ TEST_F(FinishDialogTest, ACompletedLevelOffersThreeAnswers) {
   EXPECT_TRUE(dlg->IsShown());
 }
 
-TEST_F(FinishDialogTest, TheTutorialsEndOffersCloseOnly) {
+TEST_F(FinishDialogTest, TheTutorialsEndShowsOnlyItsOwnWordsAndClose) {
+  // A level completed earlier in the same run left its time and answers behind.
   dlg->SetTime(42);
+  dlg->Show(true);
+  Click(dlg->GetCloseButton());
+
   dlg->mode = FinishDlg::kModeTutorialEnded;
   dlg->Show(true);
   EXPECT_EQ(dlg->GetLine1()->GetText(), "Now you can choose and");
   EXPECT_EQ(dlg->GetLine2()->GetText(), "play another level.");
-  EXPECT_EQ(dlg->GetTimeText()->GetText(), "0 : 42");
+  EXPECT_FALSE(dlg->GetTimeText()->IsVisible());  // it would stand over the second line
   EXPECT_TRUE(dlg->GetCloseButton()->IsVisible());
   EXPECT_TRUE(dlg->GetCloseButton()->IsEnabled());
   EXPECT_FALSE(dlg->GetRestartButton()->IsVisible());
   EXPECT_FALSE(dlg->GetNewLevelButton()->IsVisible());
+  Click(dlg->GetCloseButton());
+
+  // The next completed level shows its time again.
+  dlg->mode = FinishDlg::kModeLevelCompleted;
+  dlg->SetTime(61);
+  dlg->Show(true);
+  EXPECT_TRUE(dlg->GetTimeText()->IsVisible());
+  EXPECT_EQ(dlg->GetTimeText()->GetText(), "1 : 1");
 }

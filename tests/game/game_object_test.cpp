@@ -2,9 +2,15 @@
 // question around the puzzle clock, quitting, and the files written at shut-down.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "game/ExitDialog.h"
+#include "game/FieldMgr.h"
 #include "game/GameImpl.h"
 #include "game/GameMgr.h"
+#include "game/LevelSelectDlg.h"
+#include "game/NumberMgr.h"
+#include "game/OptionsDialog.h"
 #include "game/Player.h"
 #include "game/StartMgr.h"
 #include "kernel/controls/IDialogVO.h"
@@ -98,6 +104,59 @@ TEST_F(GameObjectTest, TheExitQuestionPausesTheClockAndNoResumesIt) {
   game->OnCloseRequest();
   PressKey(13);
   EXPECT_EQ(sysApp.quits, 1);
+}
+
+TEST_F(GameObjectTest, KeysAndClicksReachTheFieldOnlyWhileNoModalDialogIsShown) {
+  game->OnModuleFinished(kStartModuleId);  // the level selection opens over the puzzle screen
+  GameMgr* screen = game->GetGameScreen();
+  ClickOn(screen->GetLevelSelectDialog()->GetPlayButton());
+  FieldMgr* field = FieldMgr::Instance();
+  ASSERT_TRUE(field->GetGrid() != nullptr);
+  const std::vector<std::vector<CellVO*>>& columns = field->GetGrid()->columns;
+  // A line selected by a click and filled with its number.
+  ClickOn(columns.front().front()->GetPicture());
+  const std::vector<CellVO*> line = field->GetSelection();
+  ASSERT_FALSE(line.empty());
+  auto fill = [&] {
+    for (NumberItem* item : NumberMgr::Instance()->Items()) {
+      if (item->inPlay && !item->used && item->button->GetText() == FieldMgr::LineSolution(line)) {
+        NumberMgr::Instance()->OnMouseClick(item->button->GetId(), ControlLibrary::kMouseLeft);
+        return;
+      }
+    }
+  };
+  fill();
+  const std::string full = FieldMgr::LinePattern(line);
+  ASSERT_EQ(full, FieldMgr::LineSolution(line));
+
+  const struct {
+    const char* name;
+    std::function<void()> open;
+    std::function<bool()> shown;
+  } dialogs[] = {
+      {"options", [&] { ClickOn(screen->GetOptionsButton()); }, [&] { return game->GetOptionsDialog()->IsShown(); }},
+      {"exit question", [&] { ClickOn(screen->GetExitButton()); }, [&] { return QuestionShown(); }},
+  };
+  for (const auto& d : dialogs) {
+    d.open();
+    ASSERT_TRUE(d.shown()) << d.name;
+    PressKey(32);  // space would clear the full line
+    ClickOn(columns.back().back()->GetPicture());
+    EXPECT_EQ(FieldMgr::LinePattern(line), full) << d.name;
+    EXPECT_EQ(field->GetSelection(), line) << d.name;
+    PressKey(27);
+    EXPECT_FALSE(d.shown()) << d.name;
+  }
+  // With no dialog shown, space clears the line.
+  PressKey(32);
+  EXPECT_NE(FieldMgr::LinePattern(line), full);
+  fill();
+  ASSERT_EQ(FieldMgr::LinePattern(line), full);
+
+  ClickOn(screen->GetMenuButton());
+  ASSERT_TRUE(screen->GetLevelSelectDialog()->IsShown());
+  PressKey(32);
+  EXPECT_EQ(FieldMgr::LinePattern(line), full) << "level selection";
 }
 
 TEST_F(GameObjectTest, HeadlessACloseRequestQuitsWithoutAsking) {
