@@ -2,6 +2,10 @@
 // replaceable clock source for tests.
 #include "platform/Time.h"
 
+#include <time.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -11,14 +15,31 @@ namespace plat {
 
 namespace {
 
+constexpr std::uint64_t kNanosecondsPerSecond = 1000000000ull;
+
+// CLOCK_MONOTONIC throughout, so a deadline read from the clock is one the kernel's
+// absolute sleep understands.
 class RealClock : public ClockSource {
  public:
   std::uint64_t NowNanoseconds() override {
-    auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * kNanosecondsPerSecond + static_cast<std::uint64_t>(now.tv_nsec);
   }
   void SleepMilliseconds(DWORD milliseconds) override {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    if (milliseconds == 0) {
+      std::this_thread::yield();
+      return;
+    }
+    SleepUntilNanoseconds(NowNanoseconds() + milliseconds * 1000000ull);
+  }
+  void SleepUntilNanoseconds(std::uint64_t deadline) override {
+    timespec until{};
+    until.tv_sec = static_cast<time_t>(deadline / kNanosecondsPerSecond);
+    until.tv_nsec = static_cast<long>(deadline % kNanosecondsPerSecond);
+    // Interrupted by a signal: sleep on to the same deadline.
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
   }
 };
 
@@ -47,6 +68,11 @@ BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
 
 void Sleep(DWORD milliseconds) { gSource.load()->SleepMilliseconds(milliseconds); }
 
+void SleepUntilCounter(LONGLONG deadline) {
+  if (deadline <= 0) return;
+  gSource.load()->SleepUntilNanoseconds(static_cast<std::uint64_t>(deadline));
+}
+
 UINT timeBeginPeriod(UINT) {
   gPeriods.fetch_add(1);
   return TIMERR_NOERROR;
@@ -70,6 +96,21 @@ void SimulatedClock::SleepMilliseconds(DWORD milliseconds) {
   } else {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
   }
+}
+
+void SimulatedClock::SleepUntilNanoseconds(std::uint64_t deadline) {
+  const std::uint64_t now = mNow.load();
+  if (deadline <= now) return;
+  if (GetCurrentThreadId() == mOwner) {
+    mSleepCalls.fetch_add(1);
+    mSlept.fetch_add((deadline - now) / 1000000ull);
+    std::uint64_t seen = mNow.load();
+    while (seen < deadline && !mNow.compare_exchange_weak(seen, deadline)) {
+    }
+    return;
+  }
+  const std::uint64_t wait = std::min<std::uint64_t>(deadline - now, 4000000ull);
+  std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
 }
 
 }  // namespace plat

@@ -22,7 +22,11 @@ DWORD GetTickCount();
 // Nanoseconds; the frequency is 1,000,000,000.
 BOOL QueryPerformanceCounter(LARGE_INTEGER* counter);
 BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
+// Sleep(0) gives up the rest of the time slice, as on Windows; it never waits.
 void Sleep(DWORD milliseconds);
+// Sleeps until the performance counter reaches `deadline`: an absolute time, so waits that
+// follow one another never add up their oversleeps. A deadline already passed returns at once.
+void SleepUntilCounter(LONGLONG deadline);
 // The system's timer already has a resolution below 1 ms; these only keep the count of
 // outstanding requests so a caller's pairing can be checked.
 UINT timeBeginPeriod(UINT period);
@@ -35,6 +39,8 @@ class ClockSource {
   virtual ~ClockSource() = default;
   virtual std::uint64_t NowNanoseconds() = 0;
   virtual void SleepMilliseconds(DWORD milliseconds) = 0;
+  // Until NowNanoseconds reaches the deadline.
+  virtual void SleepUntilNanoseconds(std::uint64_t deadline) = 0;
 };
 
 // Installs a clock source for the whole process; nullptr restores the real clock.
@@ -48,6 +54,9 @@ class SimulatedClock : public ClockSource {
   explicit SimulatedClock(std::uint64_t startMilliseconds = 1000);
   std::uint64_t NowNanoseconds() override { return mNow.load(); }
   void SleepMilliseconds(DWORD milliseconds) override;
+  // The owning thread jumps to the deadline; other threads wait a little in real time
+  // (at most a few milliseconds), so a loop waiting for the deadline does not spin.
+  void SleepUntilNanoseconds(std::uint64_t deadline) override;
 
   void Advance(std::uint64_t milliseconds) { mNow.fetch_add(milliseconds * 1000000ull); }
   void AdvanceNanoseconds(std::uint64_t ns) { mNow.fetch_add(ns); }

@@ -168,11 +168,23 @@ bool OrvoAppBase::EndFrame(double frameTime, bool allowSleep, int* slept) {
     DrawFrame();
     return true;
   }
-  int wait = static_cast<int>(frameTime - mTimeDebt);
+  // The frame is due once the debt reaches the frame time. The clock counts whole
+  // milliseconds, so the wait is rounded up to one: a wait rounded down (a fractional frame
+  // time, as at 60 Hz) would wake before the clock has moved and spin until it does. The
+  // sleep ends at an absolute time counted from the last reading, so it does not drift.
+  const int wait = static_cast<int>(std::ceil(frameTime - mTimeDebt));
   if (wait > 0) {
     if (!allowSleep) return false;
     ++mSleepCount;
-    plat::Sleep(static_cast<DWORD>(wait));
+    const DWORD sinceTick = plat::timeGetTime() - mLastTick;
+    if (mLastTick != 0 && sinceTick < static_cast<DWORD>(wait)) {
+      plat::LARGE_INTEGER now;
+      plat::QueryPerformanceCounter(&now);
+      const std::int64_t nowMs = now.QuadPart / 1000000;
+      plat::SleepUntilCounter((nowMs + wait - static_cast<std::int64_t>(sinceTick)) * 1000000);
+    } else if (mLastTick == 0) {
+      plat::Sleep(static_cast<DWORD>(wait));
+    }
     *slept = wait;
   }
   return true;
@@ -242,8 +254,9 @@ bool OrvoAppBase::PaceFrame(bool allowSleep) {
 
   if (mDemoPaused || !timeRuns) {
     // Time stands still: no update runs, but the frame still ends (and sleeps), so the
-    // loop keeps reading input instead of spinning.
+    // loop keeps reading input instead of spinning. The frame's wait counts from now.
     mTimeDebt = 0.0;
+    mLastTick = now;
     endFrame = true;
   } else {
     if (!vsync) AccumulateTime();

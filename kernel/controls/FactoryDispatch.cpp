@@ -100,7 +100,11 @@ bool Factory_impl::DrawImage(int id, const VORect& source, const VORect& target)
     dst.mWidth = source.width != 0 ? source.width : image->GetWidth();
     dst.mHeight = source.height != 0 ? source.height : image->GetHeight();
   }
-  mGraphics->DrawImageStretched(image, dst, src);
+  // Most images are drawn at their own size: a plain copy is far cheaper than a stretch.
+  if (dst.mWidth == src.mWidth && dst.mHeight == src.mHeight)
+    mGraphics->DrawImageSrc(image, dst.mX, dst.mY, src);
+  else
+    mGraphics->DrawImageStretched(image, dst, src);
   return true;
 }
 

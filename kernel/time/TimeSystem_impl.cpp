@@ -67,19 +67,8 @@ PeriodConstants PeriodConstants::FromFrequency(std::uint64_t countsPerSecond) {
   PeriodConstants c;
   c.perMs = countsPerSecond / 1000;
   c.eighthMs = c.perMs >> 3;
-  c.ms1_5 = c.perMs * 15 / 10;
-  c.ms2 = c.perMs * 2;
-  c.ms3 = c.perMs * 3;
   c.ms5 = c.perMs * 5;
   return c;
-}
-
-int ChooseWaitMs(std::uint64_t remaining, const PeriodConstants& c) {
-  if (remaining > c.ms3) return 4;
-  if (remaining > c.ms2) return 3;
-  if (remaining > c.ms1_5) return 2;
-  if (remaining >= c.eighthMs) return 0;
-  return -1;
 }
 
 std::uint64_t NextPeriodTarget(std::uint64_t periodLength, std::uint64_t& carried, const PeriodConstants& c) {
@@ -207,11 +196,12 @@ void TimeSystem_impl::TimerThreadProc() {
   while (mRunning) {
     const std::uint64_t start = Counter();
     TickTimeObjects();
+    // One sleep to the period's end, an absolute deadline: the thread never polls the
+    // clock in between, and waking a little late is paid back by the next targets.
+    const std::uint64_t deadline = start + target;
     std::uint64_t now = Counter();
-    while (now - start < target) {
-      const int wait = ChooseWaitMs(target - (now - start), mConstants);
-      if (wait < 0) break;
-      plat::Sleep(static_cast<plat::DWORD>(wait));
+    while (mRunning && now + mConstants.eighthMs < deadline) {
+      plat::SleepUntilCounter(static_cast<plat::LONGLONG>(deadline));
       now = Counter();
     }
     target = NextPeriodTarget(now - start, mCarriedLateness, mConstants);

@@ -53,21 +53,14 @@ class TimeObject_impl : public ITimeObject {
   std::int32_t mStartDelay = 0;  // mLock
 };
 
-// Counts of the performance counter that steer the timing thread's waits.
+// Counts of the performance counter that steer the timing thread's periods.
 struct PeriodConstants {
   std::uint64_t perMs = 0;
   std::uint64_t eighthMs = 0;
-  std::uint64_t ms1_5 = 0;
-  std::uint64_t ms2 = 0;
-  std::uint64_t ms3 = 0;
   std::uint64_t ms5 = 0;
 
   static PeriodConstants FromFrequency(std::uint64_t countsPerSecond);
 };
-
-// The Sleep to take with `remaining` counts left in the period: 4, 3, 2 or 0 ms, or -1
-// when less than an eighth of a millisecond is left and waiting should stop.
-int ChooseWaitMs(std::uint64_t remaining, const PeriodConstants& c);
 
 // The target length of the next period after one that lasted `periodLength` counts, with
 // the lateness carried so far in `carried` (updated).
