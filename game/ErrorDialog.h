@@ -1,4 +1,5 @@
-// The message shown when a new player's name is already taken, with an "Ok" button.
+// The new-player dialog's error message (a name already taken, players that could not be
+// saved) with an "Ok" button.
 #pragma once
 
 #include "game/BaseDialog.h"

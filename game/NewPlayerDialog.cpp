@@ -16,6 +16,8 @@ using namespace ControlLibrary;
 namespace {
 constexpr int kKeyEnter = 13;
 constexpr std::uint16_t kMaxNameLength = 14;
+const char kNameTakenText[] = "Player with this name already exist!";
+const char kSaveFailedText[] = "Could not save the players!";
 }  // namespace
 
 NewPlayerDialog::NewPlayerDialog(DialogMessageObserver* owner) : BaseDialog(nullptr) {
@@ -106,7 +108,14 @@ void NewPlayerDialog::OnMouse(std::uint32_t id, int /*button*/) {
     if (AddPlayer(GetPlayerList(), player.get())) {
       SelectPlayer(player.release(), 1);
       dialog->SetVisible(false);
+      // On disk at once (with the others' current flags), so a crash loses no profile.
+      // The player stays for this run even when its file cannot be written.
+      if (!SaveAllPlayers(GetPlayerList())) {
+        errorDialog->GetMessage()->SetText(kSaveFailedText);
+        errorDialog->Show(true);
+      }
     } else {
+      errorDialog->GetMessage()->SetText(kNameTakenText);
       errorDialog->Show(true);
     }
   } else if (id == cancelButton->GetId()) {

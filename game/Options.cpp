@@ -59,22 +59,32 @@ void LoadOptions() {
   file.Close();
 }
 
-void SaveOptions() {
-  {
-    CommonLibrary::GameFile file("options.opt");
-    if (file.OpenWrite() && file.Open(CommonLibrary::GameFile::kModeReadWrite)) {
-      file.WriteU16(gMusicVolume, 0);
-      file.WriteU16(gSecondValue, 2);
-      file.WriteU16(gThirdValue, 4);
-      file.Close();
-    }
+namespace {
+
+// Replaces one option file whole; a failure keeps the old file and is logged.
+template <typename WriteFields>
+bool SaveOptionFile(const char* path, WriteFields writeFields) {
+  CommonLibrary::GameFile file(path);
+  if (!file.OpenWrite() || !file.Open(CommonLibrary::GameFile::kModeReadWrite)) {
+    CommonLibrary::ReportSaveFailure(path, "the file cannot be created here");
+    return false;
   }
-  CommonLibrary::GameFile file("resolution.opt");
-  if (file.OpenWrite() && file.Open(CommonLibrary::GameFile::kModeReadWrite)) {
-    file.WriteU16(KernelLibrary::GetResolutionIndex(), 0);
-    file.WriteU8(GetDisplayModeFlag(), 2);
-    file.Close();
-  }
+  const bool written = writeFields(file);
+  if (file.Close() && written) return true;
+  CommonLibrary::ReportSaveFailure(path, file.GetSaveError());
+  return false;
+}
+
+}  // namespace
+
+bool SaveOptions() {
+  const bool options = SaveOptionFile("options.opt", [](CommonLibrary::GameFile& file) {
+    return file.WriteU16(gMusicVolume, 0) && file.WriteU16(gSecondValue, 2) && file.WriteU16(gThirdValue, 4);
+  });
+  const bool resolution = SaveOptionFile("resolution.opt", [](CommonLibrary::GameFile& file) {
+    return file.WriteU16(KernelLibrary::GetResolutionIndex(), 0) && file.WriteU8(GetDisplayModeFlag(), 2);
+  });
+  return options && resolution;
 }
 
 void ResetOptionsToDefaults() {

@@ -38,8 +38,10 @@ void RemoveOptionObserver(IOptionObserver* observer);
 
 // Reads "options.opt" from the current directory; a missing file or short field keeps the value.
 void LoadOptions();
-// Writes "options.opt" and then "resolution.opt" to the current directory.
-void SaveOptions();
+// Writes "options.opt" and then "resolution.opt" to the current directory, each replaced
+// whole. A file that cannot be written keeps its previous contents and the failure is
+// logged; false when either failed.
+bool SaveOptions();
 
 // Puts every value back to its start-up default and forgets the observers (for tests).
 void ResetOptionsToDefaults();

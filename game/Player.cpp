@@ -75,10 +75,11 @@ void RemovePlayer(PlayerList* list, Player* player) {
   if (player->current != 0 && !list->empty()) SelectPlayer(list->front(), 1);
 }
 
-void DeletePlayer(Player* player) {
-  if (player == nullptr) return;
-  DeletePlayerFile(player);
+bool DeletePlayer(Player* player) {
+  if (player == nullptr) return true;
+  const bool deleted = DeletePlayerFile(player);
   delete player;
+  return deleted;
 }
 
 std::string PlayerFilePath(const Player& player) { return kSaveFolder + player.name + ".usr"; }
@@ -99,28 +100,48 @@ bool ReadPlayerFile(Player* player, const std::string& path) {
 
 bool WritePlayerFile(Player* player) {
   if (player == nullptr || !IsSafeFileName(player->name)) return false;
-  CommonLibrary::GameFile file(PlayerFilePath(*player));
-  if (!file.OpenRead() && !file.OpenWrite()) return false;
-  if (!file.Open(CommonLibrary::GameFile::kModeReadWrite)) return false;
+  const std::string path = PlayerFilePath(*player);
+  CommonLibrary::GameFile file(path);
+  if (!file.OpenRead() && !file.OpenWrite()) {
+    CommonLibrary::ReportSaveFailure(path, "the folder \"save\" is missing");
+    return false;
+  }
+  if (!file.Open(CommonLibrary::GameFile::kModeReadWrite)) {
+    CommonLibrary::ReportSaveFailure(path, "the file cannot be read");
+    return false;
+  }
   const bool written = WriteFields(file, *player);
-  file.Close();
-  return written;
+  if (file.Close() && written) return true;
+  CommonLibrary::ReportSaveFailure(path, file.GetSaveError());
+  return false;
 }
 
-void DeletePlayerFile(Player* player) {
-  if (player == nullptr || !IsSafeFileName(player->name)) return;
-  CommonLibrary::GameFile file(PlayerFilePath(*player));
-  if (file.OpenRead()) file.Delete();
+bool DeletePlayerFile(Player* player) {
+  if (player == nullptr || !IsSafeFileName(player->name)) return false;
+  const std::string path = PlayerFilePath(*player);
+  CommonLibrary::GameFile file(path);
+  if (!file.OpenRead() || file.Delete()) return true;
+  CommonLibrary::ReportSaveFailure(path, "the file cannot be deleted");
+  return false;
 }
 
-void SaveAllPlayers(PlayerList* list) {
-  if (list == nullptr) return;
-  for (Player* player : *list) WritePlayerFile(player);
+bool SaveAllPlayers(PlayerList* list) {
+  if (list == nullptr) return true;
+  bool saved = true;
+  for (Player* player : *list) saved = WritePlayerFile(player) && saved;
+  return saved;
 }
 
 void LoadAllPlayers(PlayerList* list) {
   if (list == nullptr) return;
+  // Scratch copies of player files that an interrupted save left behind: the files
+  // themselves are whole (or were never written).
   std::vector<std::string> names;
+  CommonLibrary::ListFilesByExtension(kSaveFolder, "tmp", names);
+  for (const std::string& fileName : names) {
+    if (fileName.size() > 8 && fileName.compare(fileName.size() - 8, 8, ".usr.tmp") == 0)
+      CommonLibrary::GameFile(kSaveFolder + fileName).Delete();
+  }
   CommonLibrary::ListFilesByExtension(kSaveFolder, "usr", names);
   bool anyCurrent = false;
   for (const std::string& fileName : names) {

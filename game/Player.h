@@ -1,6 +1,7 @@
 // Player profiles: one small file per player under "save/" (whether it is the current
 // player, its name, its map and whether its tutorial is still due), all held in one
-// process-wide list that is loaded at start and saved at shut-down.
+// process-wide list that is loaded at start and saved at shut-down, at the end of the
+// tutorial, and whenever a player is created or deleted.
 #pragma once
 
 #include <cstdint>
@@ -40,16 +41,21 @@ bool AddPlayer(PlayerList* list, Player* player);
 // Takes the first player of that name out of the list (the object and file stay); when it
 // was current, the first remaining player becomes current.
 void RemovePlayer(PlayerList* list, Player* player);
-// Deletes the player's file, then the player.
-void DeletePlayer(Player* player);
+// Deletes the player's file, then the player; false when the file stayed on disk.
+bool DeletePlayer(Player* player);
 
 // "save/" + name + ".usr".
 std::string PlayerFilePath(const Player& player);
 bool ReadPlayerFile(Player* player, const std::string& path);
-// False when the file can be neither opened nor created (no "save/" folder).
+// Replaces the player's file whole. False (the old file kept, the failure logged) when it
+// cannot be written, for instance without a "save/" folder or on a full disk.
 bool WritePlayerFile(Player* player);
-void DeletePlayerFile(Player* player);
-void SaveAllPlayers(PlayerList* list);
+// False (logged) when the file exists and cannot be deleted.
+bool DeletePlayerFile(Player* player);
+// Writes every player; false when any file could not be written.
+bool SaveAllPlayers(PlayerList* list);
+// Reads every "save/*.usr" file (throwing away scratch files of interrupted saves); files
+// that cannot be read, or hold no name or a name already loaded, are skipped and left alone.
 void LoadAllPlayers(PlayerList* list);
 
 }  // namespace Doduderor

@@ -111,6 +111,8 @@ void ProfilesDialog::OnMouse(std::uint32_t id, int /*button*/) {
     DeletePlayer(current);
     ClearCurrentFlags(players);
     if (!players->empty()) SelectPlayer(players->front(), 1);
+    // The deletion and the new current player are on disk at once; failures are logged.
+    SaveAllPlayers(players);
     RebuildNames();
   } else if (id == closeButton->GetId()) {
     dialog->SetVisible(false);

@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -256,6 +258,89 @@ BOOL MoveFile(const char* from, const char* to) {
   const std::string target = ResolveFileName(to);
   if (Exists(target)) return FALSE;
   return std::rename(ResolveFileName(from).c_str(), target.c_str()) == 0 ? TRUE : FALSE;
+}
+
+namespace {
+
+std::atomic<FileWriteHook> gFileWriteHook{nullptr};
+
+// The hook's verdict on a step: 0 to go on, else the errno value the step fails with.
+int InjectedError(FileWriteStep step, const std::string& name) {
+  const FileWriteHook hook = gFileWriteHook.load(std::memory_order_acquire);
+  return hook != nullptr ? hook(step, name.c_str()) : 0;
+}
+
+bool WriteAll(int fd, const FilePiece& piece) {
+  const auto* bytes = static_cast<const char*>(piece.data);
+  std::size_t left = piece.size;
+  while (left > 0) {
+    const ssize_t n = ::write(fd, bytes, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    bytes += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Flushes the folder holding `path`, so that a rename in it survives a power cut. File
+// systems that cannot flush a folder say so; the rename has happened either way.
+void SyncFolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+void SetFileWriteHook(FileWriteHook hook) { gFileWriteHook.store(hook, std::memory_order_release); }
+
+bool WriteFileWhole(const std::string& name, const FilePiece* pieces, std::size_t count) {
+  const std::string target = ResolveFileName(name);
+  if (target.empty()) {
+    errno = ENOENT;
+    return false;
+  }
+  struct stat old{};
+  const bool replacing = ::lstat(target.c_str(), &old) == 0;
+  if (replacing && !S_ISREG(old.st_mode)) {
+    errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
+    return false;
+  }
+  const std::string scratch = target + ".tmp";
+  ::unlink(scratch.c_str());
+
+  int fd = -1;
+  int error = InjectedError(FileWriteStep::CreateScratch, target);
+  if (error == 0) {
+    fd = ::open(scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) return false;
+    if (replacing) ::fchmod(fd, old.st_mode & 07777);
+  }
+  for (std::size_t i = 0; error == 0 && i < count; ++i) {
+    if (pieces[i].size == 0) continue;
+    error = InjectedError(FileWriteStep::Write, target);
+    if (error == 0 && !WriteAll(fd, pieces[i])) error = errno;
+  }
+  if (error == 0 && (error = InjectedError(FileWriteStep::Sync, target)) == 0 && ::fsync(fd) != 0) error = errno;
+  if (fd >= 0 && ::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && (error = InjectedError(FileWriteStep::Rename, target)) == 0 &&
+      std::rename(scratch.c_str(), target.c_str()) != 0)
+    error = errno;
+  if (error != 0) {
+    if (fd >= 0) ::unlink(scratch.c_str());
+    errno = error;
+    return false;
+  }
+  InjectedError(FileWriteStep::SyncFolder, target);
+  SyncFolderOf(target);
+  return true;
 }
 
 DWORD GetCurrentDirectory(DWORD bufferLength, char* buffer) {

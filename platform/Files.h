@@ -61,6 +61,29 @@ BOOL DeleteFile(const char* name);
 // Renames a file; FALSE when the target exists or the move fails.
 BOOL MoveFile(const char* from, const char* to);
 
+// One piece of a file written by WriteFileWhole.
+struct FilePiece {
+  const void* data;
+  std::size_t size;
+};
+
+// Replaces the file `name` with the pieces written one after another, so that a crash at
+// any moment leaves either the old file whole or the new one whole: the bytes go to the
+// scratch file "<name>.tmp" (a stale one is removed first), which is flushed to the disk,
+// given the old file's permissions and renamed over the name; then the folder is flushed.
+// A name that exists as anything but a regular file (a folder, a link, a device) is
+// refused. False when a step failed: the old file is untouched, the scratch file is gone
+// and errno says why.
+bool WriteFileWhole(const std::string& name, const FilePiece* pieces, std::size_t count);
+
+// The steps of WriteFileWhole, in order, for tests that make one fail or stop the process there.
+enum class FileWriteStep { CreateScratch, Write, Sync, Rename, SyncFolder };
+// Called before each step with the target's name; a non-zero result makes that step fail
+// with this errno value (ENOSPC for a full disk or no free inodes, EACCES for a folder the
+// program may not write). nullptr removes the hook.
+using FileWriteHook = int (*)(FileWriteStep step, const char* name);
+void SetFileWriteHook(FileWriteHook hook);
+
 // The working directory, with '/' separators: returns its length, or the size needed
 // (terminating zero included) when the buffer is too small.
 DWORD GetCurrentDirectory(DWORD bufferLength, char* buffer);

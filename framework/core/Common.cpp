@@ -417,18 +417,10 @@ bool WriteFileAtomically(const std::string& fileName, const void* data, std::siz
 }
 
 bool WriteFileAtomically(const std::string& fileName, std::initializer_list<FileBytes> pieces) {
-  const std::string temp = fileName + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (f == nullptr) return false;
-  bool written = true;
-  for (const FileBytes& piece : pieces)
-    written = written && (piece.size == 0 || std::fwrite(piece.data, 1, piece.size, f) == piece.size);
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed || std::rename(temp.c_str(), fileName.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
+  std::vector<plat::FilePiece> parts;
+  parts.reserve(pieces.size());
+  for (const FileBytes& piece : pieces) parts.push_back({piece.data, piece.size});
+  return plat::WriteFileWhole(fileName, parts.data(), parts.size());
 }
 
 }  // namespace Orvo

@@ -83,8 +83,10 @@ std::int64_t GetFileDate(const std::string& path);
 // `why`, for a missing name, a folder, a device or pipe, or a larger file.
 bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>* bytes, std::size_t maxBytes,
                    std::string* why = nullptr);
-// Writes `size` bytes to `fileName` through a temporary file renamed into place, so a crash
-// mid-write leaves the old file whole. False (and no temporary left) when any step fails.
+// Writes `size` bytes to `fileName` through a temporary file that is flushed to the disk and
+// renamed into place, so a crash mid-write leaves the old file whole. False (the old file
+// kept, no temporary left, errno telling why) when any step fails or when `fileName` is
+// something other than a regular file.
 bool WriteFileAtomically(const std::string& fileName, const void* data, std::size_t size);
 // The same for a file made of several pieces, written one after another.
 struct FileBytes {

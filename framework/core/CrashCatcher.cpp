@@ -191,9 +191,9 @@ void CrashCatcher::BuildReport(plat::EXCEPTION_POINTERS* pointers) {
     mAttachDemo = false;
     if (demo != nullptr && demo->IsRecording()) {
       demo->RecordEscape();
-      demo->WriteDemoFile();
-      mDemoAttachmentName = demo->GetFileName();
-      mAttachDemo = true;
+      // A recording that could not be saved is not attached (the file may be an older one).
+      mAttachDemo = demo->WriteDemoFile();
+      if (mAttachDemo) mDemoAttachmentName = demo->GetFileName();
     }
     const std::string hookDemo = mApp->GetCrashReportDemoFile();
     if (!hookDemo.empty()) {

@@ -2,6 +2,8 @@
 // Shutdown, single-instance refusal and the destructor.
 #include "framework/core/OrvoAppBase.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "framework/core/CrashCatcher.h"
@@ -458,7 +460,8 @@ OrvoAppBase::~OrvoAppBase() {
   if (CrashCatcher::Get().GetApplication() == this) CrashCatcher::Get().SetApplication(nullptr);
 
   // Demo: the recording is saved when the application goes away.
-  if (mRecordingDemo) mDemo->WriteDemoFile();
+  if (mRecordingDemo && !mDemo->WriteDemoFile())
+    std::fprintf(stderr, "Could not save the demo %s: %s\n", mDemo->GetFileName().c_str(), std::strerror(errno));
   if (Demo::Current() == mDemo) Demo::SetCurrent(nullptr);
   delete mDemo;
   mDemo = nullptr;

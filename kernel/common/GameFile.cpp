@@ -3,14 +3,48 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
+#include "framework/core/Common.h"
 #include "framework/resources/PakInterface.h"
 #include "platform/Files.h"
 
 namespace CommonLibrary {
 
 using namespace Orvo;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// What a name is on disk; links are followed, so a link to a file counts as a file.
+enum class DiskKind { Missing, File, Other };
+
+DiskKind KindOf(const std::string& diskName) {
+  std::error_code error;
+  const fs::file_status status = fs::status(diskName, error);
+  if (status.type() == fs::file_type::not_found || status.type() == fs::file_type::none) return DiskKind::Missing;
+  return status.type() == fs::file_type::regular ? DiskKind::File : DiskKind::Other;
+}
+
+// A scratch file beside the file is what an interrupted save leaves: the file itself still
+// holds its previous contents (or never existed), so the scratch copy is thrown away.
+void DiscardScratch(const std::string& diskName) {
+  const std::string scratch = diskName + ".tmp";
+  std::error_code error;
+  if (fs::symlink_status(scratch, error).type() == fs::file_type::regular) fs::remove(scratch, error);
+}
+
+bool FolderExists(const std::string& diskName) {
+  const fs::path folder = fs::path(diskName).parent_path();
+  std::error_code error;
+  return folder.empty() || fs::is_directory(folder, error);
+}
+
+}  // namespace
 
 GameFile::GameFile(const std::string& path) : mPath(path) {}
 
@@ -23,75 +57,98 @@ void GameFile::SetPath(const std::string& path) {
 
 bool GameFile::Open(std::uint32_t mode) {
   if (mPath.empty()) return false;
-  CloseHandle();
+  const bool pendingEmpty = mPendingEmpty;
+  if (IsOpen()) Close();
+  mPendingEmpty = false;
   mMode = mode;
-  mHandle = PakOpen(mPath.c_str(), mode == kModeReadWrite ? "r+b" : "a+");
-  if (mHandle == nullptr) return false;
+  const std::string disk = plat::ResolveFileName(mPath);
+  DiscardScratch(disk);
+  if (pendingEmpty) return BeginImage(true);
+  const DiskKind kind = KindOf(disk);
+  if (kind == DiskKind::Other) return false;
+  mHandle = PakOpen(mPath.c_str(), "rb");
+  if (mHandle == nullptr) {
+    // Appending creates a missing file (on disk at Close).
+    if (mode != kModeReadWrite && kind == DiskKind::Missing && FolderExists(disk)) return BeginImage(true);
+    return false;
+  }
   PakSeek(mHandle, 0, SEEK_SET);
   mLast = LastAccess::None;
-  if (mPendingEmpty && mHandle->diskStream != nullptr && BeginScratch(true)) mPendingEmpty = false;
   return true;
 }
 
-void GameFile::Close() {
-  CloseHandle();
-  // An emptying asked for by OpenWrite that no write session took over.
-  if (mPendingEmpty && !mPath.empty()) {
-    if (std::FILE* f = plat::OpenFileStream(mPath.c_str(), "w")) std::fclose(f);
+bool GameFile::Close() {
+  bool saved = !mWriteFailed;
+  if (mImageActive) {
+    saved = saved && Publish();
+  } else if (!IsOpen() && mPendingEmpty) {
+    // OpenWrite without a session after it: the file becomes empty.
+    mImage.clear();
+    saved = Publish();
   }
+  CloseHandle();
+  mImageActive = false;
+  mImage.clear();
+  mImagePosition = 0;
   mPendingEmpty = false;
+  mWriteFailed = false;
+  return saved;
 }
 
 void GameFile::CloseHandle() {
   if (mHandle == nullptr) return;
-  const bool publish = !mScratchPath.empty();
-  bool written = true;
-  if (publish && mHandle->diskStream != nullptr) written = std::fflush(mHandle->diskStream) == 0;
-  written = PakClose(mHandle) == 0 && written;
+  PakClose(mHandle);
   mHandle = nullptr;
   mLast = LastAccess::None;
-  if (publish) {
-    // Only a completely written copy replaces the file.
-    if (!written || std::rename(mScratchPath.c_str(), mTargetPath.c_str()) != 0) std::remove(mScratchPath.c_str());
-    mScratchPath.clear();
-    mTargetPath.clear();
-  }
 }
 
-bool GameFile::BeginScratch(bool empty) {
-  std::FILE* original = mHandle->diskStream;
-  const long position = std::ftell(original);
-  const std::string target = plat::ResolveFileName(mPath);
-  const std::string scratch = target + ".tmp";
-  std::FILE* out = plat::OpenFileStream(scratch.c_str(), "wb");
-  if (out == nullptr) return false;
-  bool ok = true;
+bool GameFile::BeginImage(bool empty) {
+  mImage.clear();
+  mImagePosition = 0;
   if (!empty) {
-    ok = std::fseek(original, 0, SEEK_SET) == 0;
-    char buffer[4096];
+    // Archive entries cannot be written.
+    if (mHandle == nullptr || mHandle->diskStream == nullptr) return false;
+    const std::int32_t position = PakTell(mHandle);
+    if (position < 0 || PakSeek(mHandle, 0, SEEK_SET) != 0) return false;
+    std::uint8_t chunk[4096];
     std::size_t n = 0;
-    while (ok && (n = std::fread(buffer, 1, sizeof(buffer), original)) > 0) ok = std::fwrite(buffer, 1, n, out) == n;
-    ok = ok && !std::ferror(original);
+    while ((n = PakRead(chunk, 1, sizeof(chunk), mHandle)) > 0) mImage.insert(mImage.end(), chunk, chunk + n);
+    if (std::ferror(mHandle->diskStream)) return false;
+    mImagePosition = static_cast<std::size_t>(position);
   }
-  ok = std::fclose(out) == 0 && ok;
-  std::FILE* copy = ok ? plat::OpenFileStream(scratch.c_str(), mMode == kModeReadWrite ? "r+b" : "a+") : nullptr;
-  if (copy == nullptr) {
-    std::remove(scratch.c_str());
-    if (!empty) std::fseek(original, position, SEEK_SET);
+  CloseHandle();
+  mImageActive = true;
+  return true;
+}
+
+bool GameFile::Publish() {
+  const std::string target = plat::ResolveFileName(mPath);
+  // A file the user marked read-only keeps its contents.
+  std::error_code error;
+  const fs::file_status status = fs::status(target, error);
+  if (fs::is_regular_file(status) && (status.permissions() & fs::perms::owner_write) == fs::perms::none) {
+    FailSave("the file is read-only");
     return false;
   }
-  std::fclose(original);
-  mHandle->diskStream = copy;
-  std::fseek(copy, empty ? 0 : position, SEEK_SET);
-  mScratchPath = scratch;
-  mTargetPath = target;
-  mLast = LastAccess::None;
+  if (!WriteFileAtomically(target, mImage.data(), mImage.size())) {
+    FailSave(std::strerror(errno));
+    return false;
+  }
+  mSaveError.clear();
   return true;
+}
+
+void GameFile::FailSave(const std::string& reason) {
+  mWriteFailed = true;
+  mSaveError = reason;
 }
 
 bool GameFile::OpenRead() {
   if (mPath.empty()) return false;
-  PakHandle* handle = PakOpen(mPath.c_str(), "r");
+  const std::string disk = plat::ResolveFileName(mPath);
+  DiscardScratch(disk);
+  if (KindOf(disk) == DiskKind::Other) return false;
+  PakHandle* handle = PakOpen(mPath.c_str(), "rb");
   if (handle == nullptr) return false;
   PakClose(handle);
   return true;
@@ -99,21 +156,21 @@ bool GameFile::OpenRead() {
 
 bool GameFile::OpenWrite() {
   if (mPath.empty()) return false;
-  // An existing file keeps its contents until the new ones are published.
-  if (std::FILE* existing = plat::OpenFileStream(mPath.c_str(), "r+b")) {
-    std::fclose(existing);
-    mPendingEmpty = true;
-    return true;
-  }
-  PakHandle* handle = PakOpen(mPath.c_str(), "w");
-  if (handle == nullptr) return false;
-  PakClose(handle);
+  const std::string disk = plat::ResolveFileName(mPath);
+  std::error_code error;
+  const fs::file_type type = fs::symlink_status(disk, error).type();
+  if (type != fs::file_type::not_found && type != fs::file_type::regular) return false;
+  if (!FolderExists(disk)) return false;
+  mPendingEmpty = true;
   return true;
 }
 
 bool GameFile::ReopenForWrite() {
-  if (mHandle == nullptr) return false;
+  if (!IsOpen()) return false;
   CloseHandle();
+  mImageActive = false;
+  mImage.clear();
+  mWriteFailed = false;
   mPendingEmpty = true;
   return Open(mMode);
 }
@@ -126,6 +183,10 @@ bool GameFile::Delete() {
 
 bool GameFile::SeekTo(std::int32_t position) {
   if (position < 0) return true;
+  if (mImageActive) {
+    mImagePosition = static_cast<std::size_t>(position);
+    return true;
+  }
   // A seek also ends the previous direction of a disk stream.
   mLast = LastAccess::None;
   return PakSeek(mHandle, position, SEEK_SET) == 0;
@@ -139,31 +200,46 @@ void GameFile::SwitchTo(LastAccess access) {
 }
 
 bool GameFile::ReadRaw(std::uint8_t* buffer, std::size_t count, std::size_t* got) {
-  SwitchTo(LastAccess::Read);
-  const std::size_t n = PakRead(buffer, 1, count, mHandle);
+  std::size_t n = 0;
+  if (mImageActive) {
+    if (mImagePosition < mImage.size()) {
+      n = std::min(count, mImage.size() - mImagePosition);
+      std::copy_n(mImage.begin() + static_cast<std::ptrdiff_t>(mImagePosition), n, buffer);
+      mImagePosition += n;
+    }
+  } else {
+    SwitchTo(LastAccess::Read);
+    n = PakRead(buffer, 1, count, mHandle);
+  }
   if (got != nullptr) *got = n;
   return n == count;
 }
 
 bool GameFile::WriteRaw(const std::uint8_t* buffer, std::size_t count, std::int32_t position) {
-  if (mHandle == nullptr || !SeekTo(position)) return false;
-  // Archive entries cannot be written.
-  if (mHandle->diskStream == nullptr) return false;
-  if (mScratchPath.empty() && !BeginScratch(false)) return false;
-  SwitchTo(LastAccess::Write);
-  // Flushed at once, so a full disk is reported by the write that hit it.
-  return std::fwrite(buffer, 1, count, mHandle->diskStream) == count && std::fflush(mHandle->diskStream) == 0;
+  if (!IsOpen()) return false;
+  if (!mImageActive && !BeginImage(false)) {
+    FailSave(mHandle != nullptr && mHandle->diskStream == nullptr ? "an archive entry cannot be written"
+                                                                  : "the file could not be read");
+    return false;
+  }
+  if (!SeekTo(position)) return false;
+  // Appending mode writes at the end whatever the position.
+  if (mMode != kModeReadWrite) mImagePosition = mImage.size();
+  if (mImagePosition + count > mImage.size()) mImage.resize(mImagePosition + count, 0);
+  std::copy_n(buffer, count, mImage.begin() + static_cast<std::ptrdiff_t>(mImagePosition));
+  mImagePosition += count;
+  return true;
 }
 
 std::size_t GameFile::ReadBytes(void* buffer, std::size_t count) {
-  if (mHandle == nullptr) return 0;
+  if (!IsOpen()) return 0;
   std::size_t got = 0;
   ReadRaw(static_cast<std::uint8_t*>(buffer), count, &got);
   return got;
 }
 
 bool GameFile::ReadU8(std::uint8_t& out, std::int32_t position) {
-  if (mHandle == nullptr || !SeekTo(position)) return false;
+  if (!IsOpen() || !SeekTo(position)) return false;
   std::uint8_t b = 0;
   if (!ReadRaw(&b, 1)) return false;
   out = b != 0 ? 1 : 0;
@@ -171,7 +247,7 @@ bool GameFile::ReadU8(std::uint8_t& out, std::int32_t position) {
 }
 
 bool GameFile::ReadU16(std::uint16_t& out, std::int32_t position) {
-  if (mHandle == nullptr || !SeekTo(position)) return false;
+  if (!IsOpen() || !SeekTo(position)) return false;
   std::uint8_t b[2];
   if (!ReadRaw(b, 2)) return false;
   out = static_cast<std::uint16_t>((b[0] << 8) | b[1]);
@@ -179,7 +255,7 @@ bool GameFile::ReadU16(std::uint16_t& out, std::int32_t position) {
 }
 
 bool GameFile::ReadU32(std::uint32_t& out, std::int32_t position) {
-  if (mHandle == nullptr || !SeekTo(position)) return false;
+  if (!IsOpen() || !SeekTo(position)) return false;
   std::uint8_t b[4];
   if (!ReadRaw(b, 4)) return false;
   out = (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) | b[3];
@@ -206,11 +282,15 @@ bool GameFile::WriteString(const std::string& text, std::uint32_t width, std::in
 }
 
 bool GameFile::ReadString(std::string& out, std::uint32_t width, std::int32_t position) {
-  if (mHandle == nullptr || !SeekTo(position)) return false;
+  if (!IsOpen() || !SeekTo(position)) return false;
   std::vector<char> field(std::size_t{width} + 1, 0);
   const bool whole = ReadRaw(reinterpret_cast<std::uint8_t*>(field.data()), width);
   out.assign(field.data());
   return whole;
+}
+
+void ReportSaveFailure(const std::string& path, const std::string& reason) {
+  std::fprintf(stderr, "Could not save %s: %s\n", path.c_str(), reason.c_str());
 }
 
 void ListFilesByExtension(const std::string& folder, const std::string& extension,

@@ -1,16 +1,36 @@
 // The game file object: big-endian numbers, fixed-width texts, positions, and the listing.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "framework/resources/PakInterface.h"
 #include "kernel/common/GameFile.h"
+#include "platform/Files.h"
 #include "tests/framework/resources/PakTestSupport.h"
 
 using namespace CommonLibrary;
 namespace fs = std::filesystem;
+
+// What the platform's file layer does at one step of a save: fail with an errno value, or
+// kill the process there.
+struct FileFault {
+  plat::FileWriteStep step = plat::FileWriteStep::CreateScratch;
+  int error = 0;
+  bool kill = false;
+};
+FileFault gFault;
+
+int FaultHook(plat::FileWriteStep step, const char*) {
+  if (step != gFault.step) return 0;
+  if (gFault.kill) std::raise(SIGKILL);
+  return gFault.error;
+}
 
 class GameFileTest : public ::testing::Test {
  protected:
@@ -20,7 +40,32 @@ class GameFileTest : public ::testing::Test {
     fs::remove_all(dir);
     fs::create_directories(dir);
   }
-  void TearDown() override { fs::remove_all(dir); }
+  void TearDown() override {
+    plat::SetFileWriteHook(nullptr);
+    fs::remove_all(dir);
+  }
+
+  static void InjectFault(const FileFault& fault) {
+    gFault = fault;
+    plat::SetFileWriteHook(&FaultHook);
+  }
+  // Saves in a child process that is killed at `step` of writing the file.
+  static void SaveKilledAt(plat::FileWriteStep step, const std::string& path, std::uint32_t value) {
+    EXPECT_EXIT(
+        {
+          InjectFault({step, 0, true});
+          Save(path, value);
+        },
+        testing::KilledBySignal(SIGKILL), "");
+  }
+  // Writes a whole option-like file through the game file object, as the game saves.
+  static bool Save(const std::string& path, std::uint32_t value, std::string* error = nullptr) {
+    GameFile f(path);
+    if (!f.OpenWrite() || !f.Open(GameFile::kModeReadWrite) || !f.WriteU32(value, 0)) return false;
+    const bool saved = f.Close();
+    if (error != nullptr) *error = f.GetSaveError();
+    return saved;
+  }
 
   std::string Make(const std::string& name, const std::vector<unsigned char>& bytes) {
     const std::string path = (dir / name).string();
@@ -115,13 +160,119 @@ TEST_F(GameFileTest, SavesReplaceTheFileOnlyWhenClosed) {
   EXPECT_TRUE(Bytes(path).empty());
 }
 
-// A write that does not reach the disk reports failure instead of success.
-TEST_F(GameFileTest, WriteToFullDeviceFails) {
-  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  GameFile f("/dev/full");
-  ASSERT_TRUE(f.Open(GameFile::kModeReadWrite));
-  EXPECT_FALSE(f.WriteU32(1, 0));
-  EXPECT_FALSE(f.WriteString("name", 15, -1));
+// A save that fails at any step of writing leaves the old file byte for byte (or no file),
+// no scratch file, and says why.
+TEST_F(GameFileTest, FailedSavesKeepTheOldFileAndSayWhy) {
+  using Step = plat::FileWriteStep;
+  const struct {
+    const char* what;
+    FileFault fault;
+    const char* reason;
+  } cases[] = {
+      {"disk full", {Step::Write, ENOSPC, false}, "No space left on device"},
+      {"no free inodes", {Step::CreateScratch, ENOSPC, false}, "No space left on device"},
+      {"folder not writable", {Step::CreateScratch, EACCES, false}, "Permission denied"},
+      {"flush fails", {Step::Sync, EIO, false}, "Input/output error"},
+      {"rename fails", {Step::Rename, EACCES, false}, "Permission denied"},
+  };
+  const std::vector<unsigned char> old{0, 20, 0, 40, 0, 3};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string existing = Make("options.opt", old);
+    const std::string fresh = (dir / "fresh.opt").string();
+    InjectFault(c.fault);
+    std::string error;
+    EXPECT_FALSE(Save(existing, 0x01020304, &error));
+    EXPECT_EQ(error, c.reason);
+    EXPECT_FALSE(Save(fresh, 7));
+    plat::SetFileWriteHook(nullptr);
+    EXPECT_EQ(Bytes(existing), old);
+    EXPECT_FALSE(fs::exists(fresh));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);  // no scratch file
+  }
+  // Without the fault the same save goes through, and the error is forgotten.
+  std::string error = "stale";
+  EXPECT_TRUE(Save(Make("options.opt", old), 0x01020304, &error));
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(Bytes((dir / "options.opt").string()), (std::vector<unsigned char>{1, 2, 3, 4}));
+}
+
+// A process killed at any moment of a save leaves the old file whole, and a first save
+// leaves no file at all (never an empty one).
+TEST_F(GameFileTest, AKilledSaveLeavesTheOldFileOrNone) {
+  GTEST_FLAG_SET(death_test_style, "fast");
+  const std::string fresh = (dir / "save" / "Ann.usr").string();
+  fs::create_directories(dir / "save");
+  // Killed between opening and closing a new file.
+  EXPECT_EXIT(
+      {
+        GameFile f(fresh);
+        if (f.OpenWrite() && f.Open(GameFile::kModeReadWrite) && f.WriteU8(1, 0)) std::raise(SIGKILL);
+      },
+      testing::KilledBySignal(SIGKILL), "");
+  EXPECT_FALSE(fs::exists(fresh));
+
+  const std::vector<unsigned char> old{1, 'A', 'n', 'n', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0};
+  for (const plat::FileWriteStep step : {plat::FileWriteStep::CreateScratch, plat::FileWriteStep::Write,
+                                         plat::FileWriteStep::Sync, plat::FileWriteStep::Rename}) {
+    SCOPED_TRACE(static_cast<int>(step));
+    fs::remove(fresh);
+    SaveKilledAt(step, fresh, 0xFFFFFFFF);
+    EXPECT_FALSE(fs::exists(fresh));
+
+    Make("save/Ann.usr", old);
+    SaveKilledAt(step, fresh, 0xFFFFFFFF);
+    EXPECT_EQ(Bytes(fresh), old);
+    // What the killed save left beside the file goes at the next load; the file stays.
+    GameFile f(fresh);
+    EXPECT_TRUE(f.OpenRead());
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "save"), fs::directory_iterator()), 1);
+    EXPECT_EQ(Bytes(fresh), old);
+  }
+  // Killed after the rename: the new file is complete.
+  SaveKilledAt(plat::FileWriteStep::SyncFolder, fresh, 0x01020304);
+  EXPECT_EQ(Bytes(fresh), (std::vector<unsigned char>{1, 2, 3, 4}));
+}
+
+// Only regular files are opened or replaced: a folder, a device or a pipe never is (a pipe
+// would block the program).
+TEST_F(GameFileTest, RefusesWhatIsNotARegularFile) {
+  fs::create_directories(dir / "folder.opt");
+  const std::string fifo = (dir / "pipe.opt").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {(dir / "folder.opt").string(), fifo, std::string("/dev/null")}) {
+    SCOPED_TRACE(path);
+    GameFile f(path);
+    EXPECT_FALSE(f.OpenRead());
+    EXPECT_FALSE(f.Open(GameFile::kModeReadWrite));
+    EXPECT_FALSE(f.OpenWrite());
+  }
+  EXPECT_TRUE(fs::is_directory(dir / "folder.opt"));
+
+}
+
+// A link is read through but never replaced by a save (nor its target); a file marked
+// read-only is read but keeps its contents.
+TEST_F(GameFileTest, LinksAndReadOnlyFilesAreReadButNotReplaced) {
+  const std::string target = Make("real.opt", {1, 2});
+  const std::string link = (dir / "link.opt").string();
+  fs::create_symlink(target, link);
+  const std::string readOnly = Make("options.opt", {1, 2});
+  fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  for (const std::string& path : {link, readOnly}) {
+    SCOPED_TRACE(path);
+    GameFile f(path);
+    ASSERT_TRUE(f.Open(GameFile::kModeReadWrite));
+    std::uint16_t v = 0;
+    EXPECT_TRUE(f.ReadU16(v, 0));
+    EXPECT_EQ(v, 258);
+    EXPECT_TRUE(f.WriteU8(9, 0));
+    EXPECT_FALSE(f.Close());
+    EXPECT_FALSE(f.GetSaveError().empty());
+    EXPECT_EQ(Bytes(path), (std::vector<unsigned char>{1, 2}));
+  }
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_FALSE(GameFile(link).OpenWrite());
 }
 
 TEST_F(GameFileTest, ReadStringFieldsAndShortFields) {
@@ -158,7 +309,7 @@ TEST_F(GameFileTest, CreateTruncateReopenAndDelete) {
   const std::string path = (dir / "new.opt").string();
   GameFile f(path);
   EXPECT_TRUE(f.OpenWrite());
-  EXPECT_TRUE(f.OpenRead());
+  EXPECT_FALSE(f.OpenRead());  // created only when its contents are complete
   ASSERT_TRUE(f.Open(GameFile::kModeReadWrite));
   EXPECT_TRUE(f.WriteU32(1, 0));
   EXPECT_TRUE(f.ReopenForWrite());
@@ -204,6 +355,7 @@ TEST_F(GameFileTest, ReadsArchiveEntriesAndRefusesToWriteThem) {
   EXPECT_TRUE(f.ReadString(name, 6, -1));
   EXPECT_EQ(name, "name");
   EXPECT_FALSE(f.WriteU16(7, 0));
-  f.Close();
+  EXPECT_FALSE(f.Close());  // the refused write is remembered
+  EXPECT_EQ(f.GetSaveError(), "an archive entry cannot be written");
   EXPECT_FALSE(fs::exists(dir / "maps"));
 }
