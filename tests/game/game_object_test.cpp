@@ -16,6 +16,7 @@
 #include "kernel/controls/IDialogVO.h"
 #include "tests/game/GameSandbox.h"
 #include "tests/game/ScreenFixture.h"
+#include "tests/platform/FileFaults.h"
 
 using namespace Doduderor;
 namespace fs = std::filesystem;
@@ -176,6 +177,26 @@ TEST_F(GameObjectTest, ShutDownWritesTheOptionAndPlayerFiles) {
   EXPECT_EQ(game_test::ScratchFolder::Read("save/Max.usr"),
             (std::vector<unsigned char>{1, 'M', 'a', 'x', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7, 0}));
   EXPECT_TRUE(GetPlayerList()->empty());  // the list was freed and made anew
+}
+
+// Shut-down on a full disk ends cleanly, keeps the player file that was there byte for
+// byte, creates no option files, and logs every file it could not save.
+TEST_F(GameObjectTest, ShutDownOnAFullDiskKeepsTheOldFilesAndSaysSo) {
+  const std::vector<unsigned char> max = game_test::ScratchFolder::Read("save/Max.usr");
+  GetCurrentPlayer(GetPlayerList())->mapIndex = 7;
+  {
+    file_faults::Scoped fault(file_faults::DiskFull());
+    testing::internal::CaptureStderr();
+    Finish();
+    const std::string log = testing::internal::GetCapturedStderr();
+    for (const char* file : {"save/Max.usr", "options.opt", "resolution.opt"})
+      EXPECT_NE(log.find(std::string("Could not save ") + file + ": No space left on device"), std::string::npos)
+          << log;
+  }
+  EXPECT_EQ(game_test::ScratchFolder::Read("save/Max.usr"), max);
+  EXPECT_FALSE(fs::exists("options.opt"));
+  EXPECT_FALSE(fs::exists("resolution.opt"));
+  EXPECT_TRUE(GetPlayerList()->empty());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "game/Options.h"
 #include "tests/game/GameSandbox.h"
+#include "tests/platform/FileFaults.h"
 
 using namespace Doduderor;
 using game_test::ScratchFolder;
@@ -87,6 +88,43 @@ TEST_F(OptionsTest, VolumeChangesAreClampedAndBroadcastOnce) {
   SetMusicVolumeOption(60);
   EXPECT_EQ(GetMusicVolumeOption(), 60);
   EXPECT_EQ(a.calls, 2);
+}
+
+// An empty option file gives the defaults, and a scratch file left by a save cut short is
+// thrown away at load.
+TEST_F(OptionsTest, EmptyFileGivesDefaultsAndLeftoverScratchFilesGo) {
+  ScratchFolder::Write("options.opt", {});
+  ScratchFolder::Write("options.opt.tmp", {0x00, 0x50});
+  ScratchFolder::Write("resolution.opt.tmp", {0x00});
+  LoadOptions();
+  LoadResolution("./");
+  EXPECT_EQ(GetMusicVolumeOption(), 20);
+  EXPECT_EQ(GetSecondOptionValue(), 40);
+  EXPECT_EQ(GetThirdOptionValue(), 3);
+  EXPECT_FALSE(std::filesystem::exists("options.opt.tmp"));
+  EXPECT_FALSE(std::filesystem::exists("resolution.opt.tmp"));
+  EXPECT_TRUE(ScratchFolder::Read("options.opt").empty());
+}
+
+// A save that fails keeps both files byte for byte, is reported, and a later save works.
+TEST_F(OptionsTest, FailedSavesKeepBothOldFilesAndAreReported) {
+  const std::vector<unsigned char> options{0x00, 0x3C, 0x00, 0x28, 0x00, 0x03};
+  const std::vector<unsigned char> resolution{0x00, 0x01, 0x01};
+  ScratchFolder::Write("options.opt", options);
+  ScratchFolder::Write("resolution.opt", resolution);
+  SetMusicVolumeOption(80);
+  for (const auto& fault : {file_faults::DiskFull(), file_faults::NoInodes(), file_faults::FolderNotWritable()}) {
+    file_faults::Scoped injected(fault);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(SaveOptions());
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("Could not save options.opt: "), std::string::npos) << log;
+    EXPECT_NE(log.find("Could not save resolution.opt: "), std::string::npos) << log;
+    EXPECT_EQ(ScratchFolder::Read("options.opt"), options);
+    EXPECT_EQ(ScratchFolder::Read("resolution.opt"), resolution);
+  }
+  EXPECT_TRUE(SaveOptions());
+  EXPECT_EQ(ScratchFolder::Read("options.opt"), (std::vector<unsigned char>{0x00, 0x50, 0x00, 0x28, 0x00, 0x03}));
 }
 
 }  // namespace

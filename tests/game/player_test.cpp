@@ -3,6 +3,7 @@
 
 #include "game/Player.h"
 #include "tests/game/GameSandbox.h"
+#include "tests/platform/FileFaults.h"
 
 using namespace Doduderor;
 using game_test::ScratchFolder;
@@ -148,6 +149,57 @@ TEST_F(PlayerTest, NamesWithFolderSeparatorsNeverReachTheDisk) {
     EXPECT_FALSE(WritePlayerFile(&p)) << name;
   }
   EXPECT_FALSE(std::filesystem::exists("escape.usr"));
+}
+
+// Broken files never cost another player: they are skipped and left on disk as they are,
+// and scratch files of interrupted saves are thrown away.
+TEST_F(PlayerTest, BrokenFilesAreSkippedAndKeptAndScratchFilesGo) {
+  const std::vector<unsigned char> ann{1, 'A', 'n', 'n', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0};
+  const std::vector<unsigned char> empty{};
+  const std::vector<unsigned char> garbage{0x00, 0x00, 0xFF, 0x13, 0x80, 0x7F, 0x00, 0xEE, 0xEE, 0xEE, 0xEE};
+  ScratchFolder::Write("save/Ann.usr", ann);
+  ScratchFolder::Write("save/Empty.usr", empty);
+  ScratchFolder::Write("save/Garbage.usr", garbage);
+  ScratchFolder::Write("save/Ann.usr.tmp", {1, 'A'});  // a save of Ann cut short
+  ScratchFolder::Write("save/Zed.usr.tmp", {1, 'Z'});  // a first save cut short
+  ScratchFolder::Write("save/notes.tmp", {7});          // not ours
+  PlayerList* list = GetPlayerList();
+  LoadAllPlayers(list);
+  ASSERT_EQ(Names(*list), (std::vector<std::string>{"Ann"}));
+  EXPECT_EQ((*list)[0]->mapIndex, 4);
+  EXPECT_FALSE(std::filesystem::exists("save/Ann.usr.tmp"));
+  EXPECT_FALSE(std::filesystem::exists("save/Zed.usr.tmp"));
+  EXPECT_TRUE(std::filesystem::exists("save/notes.tmp"));
+  EXPECT_TRUE(SaveAllPlayers(list));
+  EXPECT_EQ(ScratchFolder::Read("save/Ann.usr"), ann);
+  EXPECT_EQ(ScratchFolder::Read("save/Empty.usr"), empty);
+  EXPECT_EQ(ScratchFolder::Read("save/Garbage.usr"), garbage);
+}
+
+// A save that fails (full disk, no inodes, a folder the game may not write) leaves every
+// player file byte for byte as it was, and says which file failed and why.
+TEST_F(PlayerTest, FailedSavesKeepEveryOldFileAndAreReported) {
+  const std::vector<unsigned char> ann{1, 'A', 'n', 'n', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0};
+  const std::vector<unsigned char> bob{0, 'B', 'o', 'b', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 9, 1};
+  ScratchFolder::Write("save/Ann.usr", ann);
+  ScratchFolder::Write("save/Bob.usr", bob);
+  PlayerList* list = GetPlayerList();
+  LoadAllPlayers(list);
+  ASSERT_EQ(list->size(), 2u);
+  for (Player* p : *list) p->mapIndex = 12;
+  AddPlayer(list, Make("Cy"));
+  for (const auto& fault : {file_faults::DiskFull(), file_faults::NoInodes(), file_faults::FolderNotWritable()}) {
+    file_faults::Scoped injected(fault);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(SaveAllPlayers(list));
+    const std::string log = testing::internal::GetCapturedStderr();
+    for (const char* name : {"save/Ann.usr", "save/Bob.usr", "save/Cy.usr"})
+      EXPECT_NE(log.find(std::string("Could not save ") + name + ": "), std::string::npos) << log;
+    EXPECT_EQ(ScratchFolder::Read("save/Ann.usr"), ann);
+    EXPECT_EQ(ScratchFolder::Read("save/Bob.usr"), bob);
+    EXPECT_FALSE(std::filesystem::exists("save/Cy.usr"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("save"), std::filesystem::directory_iterator()), 2);
+  }
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include "kernel/controls/IDialogVO.h"
 #include "kernel/controls/ITextVOs.h"
 #include "tests/game/DialogFixture.h"
+#include "tests/game/GameSandbox.h"
+#include "tests/platform/FileFaults.h"
 
 namespace {
 
@@ -101,6 +103,7 @@ TEST_F(ProfilesTest, DeleteRemovesTheCurrentPlayerAndItsFile) {
   PlayerList* players = GetPlayerList();
   ASSERT_EQ(players->size(), 3u);
   EXPECT_EQ(GetCurrentPlayer(players)->name, "Ann");
+  EXPECT_EQ(game_test::ScratchFolder::Read("save/Ann.usr").at(0), 1);  // the new current player, on disk at once
   EXPECT_EQ(NameTexts(), (std::vector<std::string>{"Ann", "Cid", "Dee", ""}));
   EXPECT_TRUE(profiles->GetNewButton()->IsEnabled());
 }
@@ -151,6 +154,39 @@ TEST_F(ProfilesTest, TypingEnablesCreateAndEnterMakesTheNewPlayerCurrent) {
   EXPECT_EQ(ann->current, 0);
   EXPECT_EQ(GetCurrentPlayer(players), zoe);
   EXPECT_EQ(profiles->GetNameButton(1)->GetText(), "Zoe");  // names rebuilt on the hide
+  // On disk at once, with the current flags as they now are.
+  EXPECT_EQ(game_test::ScratchFolder::Read("save/Zoe.usr"),
+            (std::vector<unsigned char>{1, 'Z', 'o', 'e', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
+  EXPECT_EQ(game_test::ScratchFolder::Read("save/Ann.usr").at(0), 0);
+}
+
+// A new player whose file cannot be written stays for this run, and the error dialog says
+// the players could not be saved; the files already on disk are untouched.
+TEST_F(ProfilesTest, ANewPlayerThatCannotBeSavedIsKeptAndTheErrorSaysSo) {
+  AddTestPlayer("Ann", true, 5, true);
+  const std::vector<unsigned char> annFile = game_test::ScratchFolder::Read("save/Ann.usr");
+  MakeDialog();
+  profiles->Show(true);
+  Click(*profiles, profiles->GetNewButton());
+  NewPlayerDialog* newPlayer = profiles->GetNewPlayerDialog();
+  ErrorDialog* error = newPlayer->GetErrorDialog();
+  Type("Zoe");
+  {
+    file_faults::Scoped fault(file_faults::DiskFull());
+    testing::internal::CaptureStderr();
+    Click(*newPlayer, newPlayer->GetCreateButton());
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Could not save save/Zoe.usr: No space left on device"),
+              std::string::npos);
+  }
+  EXPECT_FALSE(newPlayer->IsShown());
+  EXPECT_TRUE(error->IsShown());
+  EXPECT_EQ(error->GetMessage()->GetText(), "Could not save the players!");
+  EXPECT_EQ(GetCurrentPlayer(GetPlayerList())->name, "Zoe");
+  EXPECT_FALSE(std::filesystem::exists("save/Zoe.usr"));
+  EXPECT_EQ(game_test::ScratchFolder::Read("save/Ann.usr"), annFile);
+  Click(*error, error->GetOkButton());
+  EXPECT_FALSE(error->IsShown());
+  EXPECT_EQ(profiles->GetNameButton(1)->GetText(), "Zoe");
 }
 
 TEST_F(ProfilesTest, ATakenNameShowsTheErrorAndOkReturnsToAnEmptyBox) {

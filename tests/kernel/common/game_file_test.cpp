@@ -12,25 +12,11 @@
 #include "framework/resources/PakInterface.h"
 #include "kernel/common/GameFile.h"
 #include "platform/Files.h"
+#include "tests/platform/FileFaults.h"
 #include "tests/framework/resources/PakTestSupport.h"
 
 using namespace CommonLibrary;
 namespace fs = std::filesystem;
-
-// What the platform's file layer does at one step of a save: fail with an errno value, or
-// kill the process there.
-struct FileFault {
-  plat::FileWriteStep step = plat::FileWriteStep::CreateScratch;
-  int error = 0;
-  bool kill = false;
-};
-FileFault gFault;
-
-int FaultHook(plat::FileWriteStep step, const char*) {
-  if (step != gFault.step) return 0;
-  if (gFault.kill) std::raise(SIGKILL);
-  return gFault.error;
-}
 
 class GameFileTest : public ::testing::Test {
  protected:
@@ -40,20 +26,12 @@ class GameFileTest : public ::testing::Test {
     fs::remove_all(dir);
     fs::create_directories(dir);
   }
-  void TearDown() override {
-    plat::SetFileWriteHook(nullptr);
-    fs::remove_all(dir);
-  }
-
-  static void InjectFault(const FileFault& fault) {
-    gFault = fault;
-    plat::SetFileWriteHook(&FaultHook);
-  }
+  void TearDown() override { fs::remove_all(dir); }
   // Saves in a child process that is killed at `step` of writing the file.
   static void SaveKilledAt(plat::FileWriteStep step, const std::string& path, std::uint32_t value) {
     EXPECT_EXIT(
         {
-          InjectFault({step, 0, true});
+          file_faults::Scoped fault({step, 0, true});
           Save(path, value);
         },
         testing::KilledBySignal(SIGKILL), "");
@@ -166,26 +144,27 @@ TEST_F(GameFileTest, FailedSavesKeepTheOldFileAndSayWhy) {
   using Step = plat::FileWriteStep;
   const struct {
     const char* what;
-    FileFault fault;
+    file_faults::Fault fault;
     const char* reason;
   } cases[] = {
-      {"disk full", {Step::Write, ENOSPC, false}, "No space left on device"},
-      {"no free inodes", {Step::CreateScratch, ENOSPC, false}, "No space left on device"},
-      {"folder not writable", {Step::CreateScratch, EACCES, false}, "Permission denied"},
-      {"flush fails", {Step::Sync, EIO, false}, "Input/output error"},
-      {"rename fails", {Step::Rename, EACCES, false}, "Permission denied"},
+      {"disk full", file_faults::DiskFull(), "No space left on device"},
+      {"no free inodes", file_faults::NoInodes(), "No space left on device"},
+      {"folder not writable", file_faults::FolderNotWritable(), "Permission denied"},
+      {"flush fails", {Step::Sync, EIO}, "Input/output error"},
+      {"rename fails", {Step::Rename, EACCES}, "Permission denied"},
   };
   const std::vector<unsigned char> old{0, 20, 0, 40, 0, 3};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string existing = Make("options.opt", old);
     const std::string fresh = (dir / "fresh.opt").string();
-    InjectFault(c.fault);
-    std::string error;
-    EXPECT_FALSE(Save(existing, 0x01020304, &error));
-    EXPECT_EQ(error, c.reason);
-    EXPECT_FALSE(Save(fresh, 7));
-    plat::SetFileWriteHook(nullptr);
+    {
+      file_faults::Scoped fault(c.fault);
+      std::string error;
+      EXPECT_FALSE(Save(existing, 0x01020304, &error));
+      EXPECT_EQ(error, c.reason);
+      EXPECT_FALSE(Save(fresh, 7));
+    }
     EXPECT_EQ(Bytes(existing), old);
     EXPECT_FALSE(fs::exists(fresh));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);  // no scratch file
