@@ -12,6 +12,8 @@
 #include "framework/core/OrvoAppBase.h"
 #include "framework/graphics/DDInterface.h"
 #include "framework/graphics/DirectXErrors.h"
+#include "framework/graphics/DrawCoords.h"
+#include "framework/graphics/LineWalk.h"
 #include "framework/graphics/MemoryImage.h"
 #include "platform/Window.h"
 
@@ -82,6 +84,12 @@ float Component(const D3DVertex& v, int component) {
 
 bool IsPow2(int v) { return v > 0 && (v & (v - 1)) == 0; }
 
+// True when some of srcRect lies inside the image: only then is there anything to draw.
+bool HasVisibleSource(const MemoryImage* image, const Rect& srcRect) {
+  const Rect inside = srcRect.Intersection(Rect(0, 0, image->mWidth, image->mHeight));
+  return inside.mWidth > 0 && inside.mHeight > 0;
+}
+
 int RoundUpPow2(int v) {
   int p = 1;
   while (p < v) p <<= 1;
@@ -141,6 +149,7 @@ template <typename Fn>
 void ForEachChunk(TextureData* data, const Rect& wanted, Fn fn) {
   // Only the part of the rectangle inside the image has pieces.
   const Rect srcRect = wanted.Intersection(Rect(0, 0, data->mWidth, data->mHeight));
+  if (srcRect.mWidth <= 0 || srcRect.mHeight <= 0) return;
   const int right = srcRect.mX + srcRect.mWidth;
   const int bottom = srcRect.mY + srcRect.mHeight;
   for (int sy = srcRect.mY; sy < bottom;) {
@@ -157,6 +166,7 @@ void ForEachChunk(TextureData* data, const Rect& wanted, Fn fn) {
       sx += c.width;
       rowHeight = c.height;
     }
+    if (rowHeight <= 0) return;
     sy += rowHeight;
   }
 }
@@ -771,7 +781,7 @@ void D3DInterface::Cleanup() {
 void D3DInterface::Blt(Image* image, float x, float y, const Rect& srcRect, const Color& color, int drawMode,
                        bool linear) {
   auto* source = dynamic_cast<MemoryImage*>(image);
-  if (source == nullptr) return;
+  if (source == nullptr || !HasVisibleSource(source, srcRect) || !DrawableCoords(x, y)) return;
   if (!mTransformStack.empty()) {
     Matrix3 m;
     m.Translate(x, y);
@@ -802,6 +812,7 @@ void D3DInterface::DrawPiecesAt(plat::IDirect3DDevice7* device, TextureData* dat
 void D3DInterface::BltTransformed(MemoryImage* image, const Rect* clipRect, const Color& color, int drawMode,
                                   const Rect& srcRect, const Matrix3& matrix, bool linear, float x, float y,
                                   bool center) {
+  if (image == nullptr || !HasVisibleSource(image, srcRect) || !DrawableCoords(x, y) || !FiniteMatrix(matrix)) return;
   if (!PreDraw() || !PrepareTexture(image)) return;
   SetDrawMode(drawMode);
   if (mTransformStack.empty()) {
@@ -840,6 +851,8 @@ void D3DInterface::DrawPiecesTransformed(plat::IDirect3DDevice7* device, Texture
     const D3DVertex bl = corner(lx, ly + h, c.u1, c.v2);
     const D3DVertex tr = corner(lx + w, ly, c.u2, c.v1);
     const D3DVertex br = corner(lx + w, ly + h, c.u2, c.v2);
+    // As in the software rasteriser, a corner beyond the drawable range leaves the piece out.
+    if (!DrawableCoords(tl.sx, tl.sy, bl.sx, bl.sy, tr.sx, tr.sy, br.sx, br.sy)) return;
     bool clipped = false;
     if (clipRect != nullptr) {
       const float left = static_cast<float>(clipRect->mX);
@@ -919,6 +932,7 @@ void D3DInterface::BltRotated(MemoryImage* image, float x, float y, const Rect* 
 
 void D3DInterface::DrawTrianglesTex(const TriVertex triangles[][3], int count, const Color& color, int drawMode,
                                     MemoryImage* image, float tx, float ty, bool linear) {
+  if (triangles == nullptr || count <= 0 || !DrawableCoords(tx, ty)) return;
   if (!PreDraw() || !PrepareTexture(image)) return;
   SetDrawMode(drawMode);
   SetLinearFilter(linear);
@@ -932,12 +946,20 @@ void D3DInterface::DrawTriangleList(plat::IDirect3DDevice7* device, TextureData*
     return MakeVertex(t.x + tx, t.y + ty, t.color != 0 ? t.color : callColor, t.u * data->mMaxTotalU,
                       t.v * data->mMaxTotalV);
   };
+  // Positions beyond the drawable range, or texture coordinates that are not finite, make
+  // a triangle nobody can mean: it is left out.
+  auto usable = [&](const TriVertex* t) {
+    for (int k = 0; k < 3; ++k)
+      if (!DrawableCoords(t[k].x + tx, t[k].y + ty) || !std::isfinite(t[k].u) || !std::isfinite(t[k].v)) return false;
+    return true;
+  };
   if (data->mMaxTotalU <= 1.0f && data->mMaxTotalV <= 1.0f) {
     if (CheckDXError(device->SetTexture(0, data->mTextures[0].mTexture), "SetTexture gTexture")) return;
     VertexList batch;
     for (int i = 0; i < count; ++i) {
-      for (int k = 0; k < 3; ++k) batch.push_back(vertexOf(triangles[i][k]));
-      if (batch.size() == 300 || i == count - 1) {
+      if (usable(triangles[i]))
+        for (int k = 0; k < 3; ++k) batch.push_back(vertexOf(triangles[i][k]));
+      if (batch.size() >= 300 || (i == count - 1 && batch.size() > 0)) {
         CheckDXError(device->DrawPrimitive(plat::D3DPT_TRIANGLELIST, kVertexFormat, batch.data(),
                                            static_cast<plat::DWORD>(batch.size()), 0),
                      "DrawPrimitive (TriList)");
@@ -947,12 +969,14 @@ void D3DInterface::DrawTriangleList(plat::IDirect3DDevice7* device, TextureData*
     return;
   }
   for (int i = 0; i < count; ++i) {
+    if (!usable(triangles[i])) continue;
     D3DVertex v[3] = {vertexOf(triangles[i][0]), vertexOf(triangles[i][1]), vertexOf(triangles[i][2])};
     const float minU = std::min({v[0].tu, v[1].tu, v[2].tu});
     const float maxU = std::max({v[0].tu, v[1].tu, v[2].tu});
     const float minV = std::min({v[0].tv, v[1].tv, v[2].tv});
     const float maxV = std::max({v[0].tv, v[1].tv, v[2].tv});
-    if (!std::isfinite(minU + maxU + minV + maxV)) continue;
+    // Texture coordinates far outside the image cover no more pieces than the image has.
+    if (!DrawableCoords(minU, maxU, minV, maxV)) continue;
     const int col1 = std::max(0, static_cast<int>(std::floor(minU)));
     const int col2 = std::min(data->mTexVecWidth, static_cast<int>(std::ceil(maxU)));
     const int row1 = std::max(0, static_cast<int>(std::floor(minV)));
@@ -983,7 +1007,11 @@ void D3DInterface::DrawTriangleList(plat::IDirect3DDevice7* device, TextureData*
 }
 
 void D3DInterface::DrawLine(double x1, double y1, double x2, double y2, const Color& color, int drawMode) {
-  if (!PreDraw()) return;
+  // A far line is cut to the screen, where it is drawn; under a transform only in screen
+  // space, so there it must be within the drawable range.
+  const bool safe = mTransformStack.empty() ? PrepareLineEnds(x1, y1, x2, y2, -2, -2, mWidth + 1, mHeight + 1)
+                                            : DrawableCoords(x1, y1, x2, y2);
+  if (!safe || !PreDraw()) return;
   SetDrawMode(drawMode);
   float ax = static_cast<float>(x1), ay = static_cast<float>(y1);
   float bx = static_cast<float>(x2), by = static_cast<float>(y2);

@@ -10,6 +10,7 @@
 
 #include "framework/graphics/D3DInterface.h"
 #include "framework/graphics/DDInterface.h"
+#include "framework/graphics/DrawCoords.h"
 #include "framework/graphics/LineWalk.h"
 #include "framework/graphics/TriangleRasterizer.h"
 
@@ -436,6 +437,7 @@ void DDImage::FillRect(const Rect& rect, const Color& color, int drawMode) {
 }
 
 void DDImage::DrawLine(double startX, double startY, double endX, double endY, const Color& color, int drawMode) {
+  if (!PrepareLineEnds(startX, startY, endX, endY, -2, -2, mWidth + 1, mHeight + 1)) return;
   if (Check3D()) {
     mDDInterface->mD3DInterface->DrawLine(startX, startY, endX, endY, color, drawMode);
     return;
@@ -465,6 +467,7 @@ void DDImage::DrawLine(double startX, double startY, double endX, double endY, c
 }
 
 void DDImage::DrawLineAA(double startX, double startY, double endX, double endY, const Color& color, int drawMode) {
+  if (!PrepareLineEnds(startX, startY, endX, endY, -2, -2, mWidth + 1, mHeight + 1)) return;
   if (Check3D()) {
     mDDInterface->mD3DInterface->DrawLine(startX, startY, endX, endY, color, drawMode);
     return;
@@ -977,6 +980,7 @@ void DDImage::BltF(Image* src, float x, float y, const Rect& srcRect, const Rect
                    int drawMode) {
   if (src == nullptr) return;
   src->mDrawn = true;
+  if (!DrawableCoords(x, y)) return;
   CommitBits();
   if (!Check3D()) {
     BltRotated(src, x, y, srcRect, clipRect, color, drawMode, 0.0, 0.0f, 0.0f);
@@ -1027,7 +1031,7 @@ void DDImage::BltRotated(Image* src, float x, float y, const Rect& srcRect, cons
                          int drawMode, double angle, float centerX, float centerY) {
   if (src == nullptr) return;
   src->mDrawn = true;
-  if (mVideoMemory) return;
+  if (mVideoMemory || !DrawableCoords(x, y, centerX, centerY) || !std::isfinite(angle)) return;
   if (Check3D()) {
     if (auto* source = dynamic_cast<MemoryImage*>(src))
       mDDInterface->mD3DInterface->BltRotated(source, x, y, &clipRect, color, drawMode, angle, centerX, centerY, srcRect);
@@ -1166,6 +1170,7 @@ void DDImage::BltMatrix(Image* src, float x, float y, const Matrix3& matrix, con
   auto* source = dynamic_cast<MemoryImage*>(src);
   if (source == nullptr) return;
   source->mDrawn = true;
+  if (!DrawableCoords(x, y) || !FiniteMatrix(matrix)) return;
   if (Check3D()) {
     mDDInterface->mD3DInterface->BltTransformed(source, &clipRect, color, drawMode, srcRect, matrix, blend, x, y, true);
     return;
@@ -1207,6 +1212,7 @@ void DDImage::BltTrianglesTex(Image* texture, const TriVertex theTriangles[][3],
                               const Color& color, int drawMode, float tx, float ty, bool blend) {
   if (texture == nullptr) return;
   texture->mDrawn = true;
+  if (!DrawableCoords(tx, ty)) return;
   if (Check3D()) {
     if (auto* source = dynamic_cast<MemoryImage*>(texture); source != nullptr && theTriangles != nullptr)
       mDDInterface->mD3DInterface->DrawTrianglesTex(theTriangles, numTriangles, color, drawMode, source, tx, ty, blend);

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "framework/graphics/DDImage.h"
+#include "framework/graphics/DrawCoords.h"
 #include "framework/graphics/Font.h"
 #include "framework/graphics/Image.h"
 
@@ -13,7 +14,7 @@ namespace Orvo {
 
 namespace {
 
-int Trunc(float v) { return static_cast<int>(v); }
+int Trunc(float v) { return TruncToPixel(v); }
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -143,9 +144,9 @@ void Graphics::DrawImageSrc(Image* image, int x, int y, const Rect& src) {
                    drawMode);
     return;
   }
-  Rect dest(static_cast<int>(std::floor((ux - scaleOrigX) * scaleX) + scaleOrigX),
-            static_cast<int>(std::floor((uy - scaleOrigY) * scaleY) + scaleOrigY),
-            static_cast<int>(std::ceil(src.mWidth * scaleX)), static_cast<int>(std::ceil(src.mHeight * scaleY)));
+  Rect dest(TruncToPixel(std::floor((ux - scaleOrigX) * scaleX) + scaleOrigX),
+            TruncToPixel(std::floor((uy - scaleOrigY) * scaleY) + scaleOrigY),
+            TruncToPixel(std::ceil(src.mWidth * scaleX)), TruncToPixel(std::ceil(src.mHeight * scaleY)));
   destImage->StretchBlt(image, dest, src, clipRect, ImageColor(), drawMode, fastStretch);
 }
 

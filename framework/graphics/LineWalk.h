@@ -1,11 +1,46 @@
 // The walk of a one-pixel line (Bresenham with a sub-pixel start) shared by the line
-// drawers of every image kind; the caller's `plot` writes each pixel.
+// drawers of every image kind; the caller's `plot` writes each pixel. End points are made
+// safe first (PrepareLineEnds).
 #pragma once
 
 #include <algorithm>
 #include <cmath>
 
+#include "framework/graphics/DrawCoords.h"
+
 namespace Orvo {
+
+// Makes a line's end points safe to walk: false (draw nothing) for a NaN or infinite end;
+// a line reaching past the drawable range is cut to the box [left, right] x [top, bottom]
+// first (false when it misses the box). Lines within the range are left exactly as given.
+inline bool PrepareLineEnds(double& x1, double& y1, double& x2, double& y2, double left, double top, double right,
+                            double bottom) {
+  if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2)) return false;
+  if (DrawableCoords(x1, y1, x2, y2)) return true;
+  // Liang-Barsky: the part of the line from t0 to t1 lies inside the box.
+  const double dx = x2 - x1, dy = y2 - y1;
+  double t0 = 0, t1 = 1;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {x1 - left, right - x1, y1 - top, bottom - y1};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0)
+      t0 = std::max(t0, t);
+    else
+      t1 = std::min(t1, t);
+  }
+  if (t0 > t1) return false;
+  const double ox = x1, oy = y1;
+  x1 = ox + t0 * dx;
+  y1 = oy + t0 * dy;
+  x2 = ox + t1 * dx;
+  y2 = oy + t1 * dy;
+  return DrawableCoords(x1, y1, x2, y2);
+}
 
 // Bresenham with a sub-pixel start; `plot` writes one pixel at (x, y).
 template <typename Plot>

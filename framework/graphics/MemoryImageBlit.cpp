@@ -8,6 +8,7 @@
 
 #include "framework/graphics/BlendMath.h"
 #include "framework/graphics/BlendSimd.h"
+#include "framework/graphics/DrawCoords.h"
 #include "framework/graphics/LineWalk.h"
 #include "framework/graphics/MemoryImage.h"
 
@@ -119,6 +120,7 @@ struct LinePlotter {
 
 void MemoryImage::DrawLine(double startX, double startY, double endX, double endY, const Color& color,
                            int drawMode) {
+  if (!PrepareLineEnds(startX, startY, endX, endY, -2, -2, mWidth + 1, mHeight + 1)) return;
   if (startY == endY) {
     int x1 = static_cast<int>(std::min(startX, endX));
     int x2 = static_cast<int>(std::max(startX, endX));
@@ -161,6 +163,7 @@ void MemoryImage::DrawLine(double startX, double startY, double endX, double end
 
 void MemoryImage::DrawLineAA(double startX, double startY, double endX, double endY, const Color& color,
                              int drawMode) {
+  if (!PrepareLineEnds(startX, startY, endX, endY, -2, -2, mWidth + 1, mHeight + 1)) return;
   if (startY == endY || startX == endX) {
     DrawLine(startX, startY, endX, endY, color, drawMode);
     return;

@@ -7,6 +7,7 @@
 
 #include "framework/graphics/BlendMath.h"
 #include "framework/graphics/BlendSimd.h"
+#include "framework/graphics/DrawCoords.h"
 #include "framework/graphics/MemoryImage.h"
 #include "framework/graphics/TriangleRasterizer.h"
 
@@ -412,6 +413,7 @@ void MemoryImage::BltRotated(Image* srcImage, float x, float y, const Rect& srcR
   if (src == nullptr) return;
   src->mDrawn = true;
   if (drawMode != 0 && drawMode != 1) return;
+  if (!DrawableCoords(x, y, centerX, centerY) || !std::isfinite(angle)) return;
   Rect sr = ClipToImage(srcRect, src->mWidth, src->mHeight);
   // A source rectangle reaching outside the image is refused rather than read past it.
   if (sr != srcRect || sr.mWidth <= 0 || sr.mHeight <= 0) return;
@@ -569,7 +571,7 @@ void MemoryImage::BltMatrix(Image* srcImage, float x, float y, const Matrix3& ma
   MemoryImage* src = dynamic_cast<MemoryImage*>(srcImage);
   if (src == nullptr) return;
   src->mDrawn = true;
-  if (src->mWidth <= 0 || src->mHeight <= 0) return;
+  if (src->mWidth <= 0 || src->mHeight <= 0 || !DrawableCoords(x, y) || !FiniteMatrix(matrix)) return;
   Rect clip = clipRect.Intersection(Rect(0, 0, mWidth, mHeight));
   if (clip.mWidth <= 0 || clip.mHeight <= 0) return;
   std::uint32_t* dbits = GetBits();
@@ -600,7 +602,7 @@ void MemoryImage::BltTrianglesTex(Image* textureImage, const TriVertex theTriang
   MemoryImage* texture = dynamic_cast<MemoryImage*>(textureImage);
   if (texture != nullptr) texture->mDrawn = true;
   Rect clip = clipRect.Intersection(Rect(0, 0, mWidth, mHeight));
-  if (clip.mWidth <= 0 || clip.mHeight <= 0 || theTriangles == nullptr) return;
+  if (clip.mWidth <= 0 || clip.mHeight <= 0 || theTriangles == nullptr || !DrawableCoords(tx, ty)) return;
   std::uint32_t* dbits = GetBits();
   if (dbits == nullptr) return;
   OpacityKeeper keeper(this);

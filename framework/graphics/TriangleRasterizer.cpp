@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "framework/graphics/BlendMath.h"
+#include "framework/graphics/DrawCoords.h"
 #include "framework/graphics/MemoryImage.h"
 
 namespace Orvo {
@@ -87,7 +88,7 @@ inline void WritePixel(std::uint8_t* row, int x, std::uint32_t a, std::uint32_t 
 // an edge never draw a pixel twice.
 template <int Index>
 void FillTriangle(const RasterVertex* v, void* destBits, int destPitch, const RasterTexture* tex,
-                  const RasterTint* tint) {
+                  const RasterTint* tint, const RasterClip* clip) {
   constexpr bool kTextured = (Index & RASTER_BIT_TEXTURE) != 0;
   constexpr bool kVertexColor = (Index & RASTER_BIT_VERTEX_COLOR) != 0;
   constexpr bool kWhite = (Index & RASTER_BIT_WHITE_TINT) != 0;
@@ -133,6 +134,13 @@ void FillTriangle(const RasterVertex* v, void* destBits, int destPitch, const Ra
   std::int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
   int x0 = static_cast<int>((minX + 255) >> 8), x1 = static_cast<int>(maxX >> 8);
   int y0 = static_cast<int>((minY + 255) >> 8), y1 = static_cast<int>(maxY >> 8);
+  // The vertices were clipped in floating point, which can land a little outside the clip
+  // rectangle when a vertex lies far away: the pixel box never leaves it.
+  if (clip == nullptr) return;
+  x0 = std::max(x0, clip->left);
+  x1 = std::min(x1, clip->right);
+  y0 = std::max(y0, clip->top);
+  y1 = std::min(y1, clip->bottom);
   if (x0 > x1 || y0 > y1) return;
 
   // Attributes per vertex in the edge order, and their weights by opposite edge:
@@ -152,8 +160,9 @@ void FillTriangle(const RasterVertex* v, void* destBits, int destPitch, const Ra
       };
       std::uint32_t texel = 0xFFFFFFFF;
       if constexpr (kTextured) {
-        int u = static_cast<int>(interp(&RasterVertex::u));
-        int vv = static_cast<int>(interp(&RasterVertex::v));
+        // A point on an edge of a sliver may weigh a vertex slightly outside 0..1.
+        int u = static_cast<int>(std::clamp(interp(&RasterVertex::u), -2147483648.0, 2147483647.0));
+        int vv = static_cast<int>(std::clamp(interp(&RasterVertex::v), -2147483648.0, 2147483647.0));
         texel = kLinear ? SampleLinear(tex, u, vv) : SampleNearest(tex, u, vv);
       }
       std::uint32_t a = A(texel), r = R(texel), g = G(texel), b = B(texel);
@@ -291,6 +300,8 @@ void RasterizeTriangle(const TriVertex* vertices, int count, MemoryImage* textur
     desc.maxV = (desc.height - 1) << 16;
     desc.size = desc.width * desc.height;
   }
+  const RasterClip pixels{clipRect->mX, clipRect->mY, clipRect->mX + clipRect->mWidth - 1,
+                          clipRect->mY + clipRect->mHeight - 1};
   int index = SpanFillerIndex(texture != nullptr, blending, vertexColors, white, destFormat, blend);
   SpanFiller filler = gSpanFillers[index];
   if (filler == nullptr) return;
@@ -299,10 +310,12 @@ void RasterizeTriangle(const TriVertex* vertices, int count, MemoryImage* textur
     int t = k - 3;
     TriVertex tri[3] = {vertices[t], vertices[t + 1], vertices[t + 2]};
     if (t % 2 == 1) std::swap(tri[1], tri[2]);
-    bool finite = true;
+    // Positions beyond the drawable range, or texture coordinates that are not finite, make
+    // a triangle nobody can mean: it is left out.
+    bool usable = true;
     for (const TriVertex& p : tri)
-      if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.u) || !std::isfinite(p.v)) finite = false;
-    if (!finite) continue;
+      if (!DrawableCoords(p.x, p.y) || !std::isfinite(p.u) || !std::isfinite(p.v)) usable = false;
+    if (!usable) continue;
     TriVertex poly[16];
     int m = ClipTriangle(tri, left, right, top, bottom, poly);
     if (m < 3) continue;
@@ -325,7 +338,7 @@ void RasterizeTriangle(const TriVertex* vertices, int count, MemoryImage* textur
     }
     for (int i = 1; i + 1 < m; ++i) {
       RasterVertex fan[3] = {fixed[0], fixed[i], fixed[i + 1]};
-      filler(fan, destBits, destPitch, texture != nullptr ? &desc : nullptr, &rt);
+      filler(fan, destBits, destPitch, texture != nullptr ? &desc : nullptr, &rt, &pixels);
     }
   }
 }

@@ -50,8 +50,16 @@ struct RasterTint {
   int b = 255;
 };
 
+// The pixels a filler may write, inclusive on every side.
+struct RasterClip {
+  int left = 0;
+  int top = 0;
+  int right = -1;
+  int bottom = -1;
+};
+
 using SpanFiller = void (*)(const RasterVertex* verts, void* destBits, int destPitch, const RasterTexture* texture,
-                            const RasterTint* tint);
+                            const RasterTint* tint, const RasterClip* clip);
 
 // Index bits into the filler table.
 enum : int {

@@ -29,7 +29,7 @@ struct RecordingFillers {
   ~RecordingFillers() { gSpanFillers = saved; }
 
   template <int I>
-  static void Record(const RasterVertex* v, void*, int, const RasterTexture*, const RasterTint*) {
+  static void Record(const RasterVertex* v, void*, int, const RasterTexture*, const RasterTint*, const RasterClip*) {
     calls.push_back({v[0], v[1], v[2]});
     lastIndex = I;
   }
