@@ -15,6 +15,7 @@
 #include "framework/graphics/D3DInterface.h"
 #include "framework/graphics/DDInterface.h"
 #include "framework/graphics/DirectXErrors.h"
+#include "platform/Folders.h"
 #include "platform/Module.h"
 
 namespace Orvo {
@@ -103,6 +104,7 @@ void ReadSurface16(D3DTestImage& image, const plat::DDSURFACEDESC2& desc) { Read
 
 D3DTester::D3DTester() {
   if (gOrvoAppBase != nullptr) mAppRegistryKey = gOrvoAppBase->mRegKey;
+  mSystemDirectory = std::filesystem::path(plat::GetModuleFileName()).parent_path().string();
 }
 
 D3DTester::~D3DTester() { Cleanup(); }
@@ -233,7 +235,10 @@ bool D3DTester::DoTest(plat::HWND window, plat::IDirectDraw7* dd) {
     mFailureReason.clear();
     mWarning.clear();
 
+    // A bare driver name lives in the system folder.
     std::string driverPath = mDisplayDriver;
+    if (driverPath.find_first_of("/\\") == std::string::npos && !driverPath.empty())
+      driverPath = (std::filesystem::path(mSystemDirectory) / driverPath).string();
     std::error_code ec;
     if (!driverPath.empty() && std::filesystem::is_regular_file(driverPath, ec)) {
       const auto written = std::filesystem::last_write_time(driverPath, ec);

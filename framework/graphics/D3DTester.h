@@ -73,6 +73,9 @@ class D3DTester {
   bool mResultsToWrite = false;
   bool mFirstResult = false;
   int mDriverYear = 0;
+  // The system folder, where a driver named without a folder is looked up. Here the stand-ins
+  // for system drivers and libraries are part of the program, so it is the program's folder.
+  std::string mSystemDirectory;
   // The application's registry key the "Test3D" key lives under (from the application).
   std::string mAppRegistryKey;
 

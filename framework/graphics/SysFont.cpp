@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "framework/graphics/D3DInterface.h"
 #include "framework/graphics/DDImage.h"
+#include "framework/graphics/DDInterface.h"
+#include "framework/graphics/DrawCoords.h"
 #include "framework/graphics/Graphics.h"
 #include "framework/graphics/ImageAppLink.h"
 #include "framework/graphics/MemoryImage.h"
@@ -105,6 +108,10 @@ bool SysFont::DrawOnSurface(DDImage* image, Graphics* g, int x, int y, const std
   if (surface == nullptr) return false;
   const bool wasLocked = image->mLockCount > 0;
   if (wasLocked) surface->Unlock(nullptr);
+  // On a 3D screen the triangles drawn so far end their scene first, so the text lands on them.
+  DDInterface* display = image->mDDInterface;
+  if (display != nullptr && display->mIs3D && image == display->mScreenImage && display->mD3DInterface != nullptr)
+    display->mD3DInterface->Flush();
 
   // The surface's device context: its pixels, locked while the text is drawn.
   plat::DDSURFACEDESC desc;
@@ -120,8 +127,8 @@ bool SysFont::DrawOnSurface(DDImage* image, Graphics* g, int x, int y, const std
       plat::SetBkMode(dc, plat::TRANSPARENT);
       plat::IntersectClipRect(dc, clipRect.mX, clipRect.mY, clipRect.mX + clipRect.mWidth,
                               clipRect.mY + clipRect.mHeight);
-      const int left = static_cast<int>(x + g->transX);
-      const int top = static_cast<int>(y - mAscent + 1 + g->transY);
+      const int left = TruncToPixel(x + g->transX);
+      const int top = TruncToPixel(y - mAscent + 1 + g->transY);
       const int length = static_cast<int>(text.size());
       if (mDrawShadow) {
         plat::SetTextColor(dc, plat::RGB(0, 0, 0));

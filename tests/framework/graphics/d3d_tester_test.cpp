@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -168,6 +169,36 @@ TEST_F(D3DTesterTest, AStoredSuccessIsReusedAndAStoredFailureIsTestedAgain) {
   Run(fixed);
   EXPECT_EQ(fixed.mFailureReason, "");
   EXPECT_FALSE(fixed.mFirstResult) << "an outcome was stored before";
+}
+
+// A driver named without a folder is found in the system folder; its last write gives the
+// driver year, and a driver from 2002 on makes an unlisted card acceptable.
+TEST_F(D3DTesterTest, TheDriverFileIsLookedUpInTheSystemFolder) {
+  const fs::path driver = root / "system" / plat::kSoftwareAdapterDriver;
+  fs::create_directories(driver.parent_path());
+  std::ofstream(driver) << "driver";
+  auto yearOf = [](int year) {
+    const std::chrono::sys_seconds midYear =
+        std::chrono::sys_days(std::chrono::year_month_day(std::chrono::year(year), std::chrono::June, std::chrono::day(1)));
+    return std::chrono::file_clock::from_sys(midYear);
+  };
+  struct Case {
+    int year;
+    const char* folder;
+    int wantYear;
+    bool warned;
+  } cases[] = {{2001, "system", 2001, true}, {2005, "system", 2005, false}, {2005, "elsewhere", 0, true}};
+  for (const Case& c : cases) {
+    fs::last_write_time(driver, yearOf(c.year));
+    plat::ResetDirect3DBehaviour();
+    D3DTester tester;
+    EXPECT_FALSE(tester.mSystemDirectory.empty()) << "the program's folder by default";
+    tester.mSystemDirectory = (root / c.folder).string();
+    tester.mUseRegistry = false;
+    Run(tester);
+    EXPECT_EQ(tester.mDriverYear, c.wantYear) << c.year << " " << c.folder;
+    EXPECT_EQ(!tester.mWarning.empty(), c.warned) << c.year << " " << c.folder;
+  }
 }
 
 TEST_F(D3DTesterTest, ReadBackMovesEachChannelByItsMask) {

@@ -7,9 +7,14 @@
 #include <vector>
 #include <string>
 
+#include "framework/graphics/D3DInterface.h"
+#include "framework/graphics/DDImage.h"
+#include "framework/graphics/DDInterface.h"
 #include "framework/graphics/Graphics.h"
 #include "framework/graphics/MemoryImage.h"
 #include "framework/graphics/SysFont.h"
+#include "platform/Direct3D.h"
+#include "platform/DirectDraw.h"
 
 namespace {
 
@@ -110,6 +115,37 @@ TEST(SysFont, GdiTextDrawsIntoSixteenBitPixelsWithinTheClip) {
   plat::DeleteDC(dc);
   plat::DeleteObject(font);
   EXPECT_EQ(plat::CreateDCOverPixels(pixels.data(), 100, 30, 100, 16, 0xF800, 0x07E0, 0x001F), nullptr);  // pitch too small
+}
+
+// On a 3D screen the triangles queued so far are finished before the platform draws text
+// into the same pixels, so the text lands on top of them.
+TEST(SysFont, TextOnA3DScreenEndsTheSceneFirst) {
+  plat::ResetDirectDrawBehaviour();
+  plat::ResetDirect3DBehaviour();
+  plat::DirectDrawTestBehaviour().desktopBitCount = 32;
+  {
+    Orvo::DDInterface display(nullptr);
+    display.mRequest.width = 120;
+    display.mRequest.height = 40;
+    display.mIs3D = true;
+    ASSERT_EQ(display.Init(reinterpret_cast<plat::HWND>(0x10), true), Orvo::DDInterface::RESULT_OK);
+    Orvo::DDImage* screen = display.GetScreenImage();
+    ASSERT_TRUE(screen->Check3D());
+    screen->FillRect(Orvo::Rect(0, 0, 120, 40), Color(0, 0, 255), 0);
+    ASSERT_TRUE(display.mD3DInterface->mSceneBegun);
+    SysFont font("Arial", 20);
+    Orvo::Graphics g(screen);
+    g.SetFont(&font);
+    g.SetColor(Color::White);
+    g.DrawString("Quorvane", 4, 30);
+    EXPECT_FALSE(display.mD3DInterface->mSceneBegun);
+    int white = 0;
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 120; ++x) white += (display.mDrawSurface->PixelAt(x, y) & 0xFFFFFF) == 0xFFFFFF ? 1 : 0;
+    EXPECT_GT(white, 20) << "the text is over the blue fill";
+  }
+  plat::ResetDirectDrawBehaviour();
+  plat::ResetDirect3DBehaviour();
 }
 
 }  // namespace
