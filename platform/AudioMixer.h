@@ -1,10 +1,11 @@
 // The one software mixer behind every sound the program plays: voices over shared sample
-// blocks, each with its own position, rate, gains, looping and play state, summed into
-// 44100 Hz stereo 16-bit for the SDL audio device. Thread-safe: the audio callback, the main
-// thread and the timing thread all reach it. Tests can take the device away and pull the
-// mixed samples themselves.
+// blocks or over streams decoded as they play, each with its own position, rate, gains,
+// looping and play state, resampled with a windowed-sinc filter and summed into 44100 Hz
+// stereo 16-bit for the SDL audio device. Thread-safe: the audio callback, the main thread and
+// the timing thread all reach it. Tests can take the device away and pull the mix themselves.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -21,18 +22,93 @@ struct SampleBlock {
   std::size_t frames() const { return frameBytes() > 0 ? bytes.size() / frameBytes() : 0; }
 };
 
+// Decoded audio produced a piece at a time: a file being decoded or a module being rendered.
+// Only one thread at a time calls it (its stream's decoding lock).
+class StreamSource {
+ public:
+  virtual ~StreamSource() = default;
+  virtual int Channels() const = 0;  // 1 or 2
+  virtual int Rate() const = 0;      // frames per second
+  // Up to `frames` frames of 16-bit samples (interleaved when stereo); fewer, or 0, at the end.
+  // A looping module plays on through its own restart point; other sources ignore `loop`.
+  virtual int Read(std::int16_t* out, int frames, bool loop) = 0;
+  // Moves to a frame (a module: to an order). False when the target is outside the source.
+  virtual bool Seek(std::uint64_t target) = 0;
+  // Length in frames (a module: its number of orders); 0 when unknown.
+  virtual std::uint64_t Length() const = 0;
+  // Where the next Read starts: a frame, or for a module order << 16 | row.
+  virtual std::uint64_t Position() const = 0;
+  virtual bool IsModule() const { return false; }
+};
+
+// The decoded samples a streaming voice plays, kept a little ahead of it. The mixer fills it
+// outside its own lock, so decoding and file reading never hold up the other threads; a
+// jump asked for under the mixer's lock is only noted here and carried out by the next fill.
+class Stream {
+ public:
+  static constexpr std::size_t kCapacity = 8192;  // stereo frames, a power of two
+
+  explicit Stream(std::unique_ptr<StreamSource> source);
+  int Rate() const { return mRate; }
+  int Channels() const { return mChannels; }
+  std::uint64_t Length() const { return mLength; }
+  // Decoded frames waiting to be played.
+  std::uint64_t Buffered();
+
+  // Notes a jump (frame, or module order) for the next fill; the voice plays from there.
+  void RequestSeek(std::uint64_t target);
+  // Decodes until the buffer is full or the source has ended. Takes the decoding lock only.
+  void Fill(bool loop);
+  // Where the given frame of the voice came from (see StreamSource::Position).
+  std::uint64_t SourcePosition(std::uint64_t voiceFrame);
+
+ private:
+  friend class AudioMixer;
+  friend struct Voice;
+  void ResetRing(std::uint64_t target);
+
+  std::mutex mDecodeMutex;  // held while the source decodes or seeks
+  std::unique_ptr<StreamSource> mSource;
+  std::vector<std::int16_t> mScratch;
+  int mRate;
+  int mChannels;
+  std::uint64_t mLength;
+  bool mModule;
+
+  // The ring of decoded stereo frames, and the seek request; guarded by mRingMutex, which
+  // is held only to copy samples in or out.
+  std::mutex mRingMutex;
+  std::vector<std::int16_t> mRing;
+  std::uint64_t mStart = 0;  // first frame kept (the voice's history)
+  std::uint64_t mEnd = 0;    // one past the last decoded frame
+  bool mEnded = false;       // the source has nothing after mEnd
+  bool mSeekPending = false;
+  std::uint64_t mSeekTarget = 0;
+  std::uint64_t mGeneration = 0;  // changes with every seek request
+  // Source positions of decoded frames, at most one per filled piece.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> mMarks;
+};
+
 // One playing copy. Its fields are read and written only under the mixer's lock.
 struct Voice {
   std::shared_ptr<SampleBlock> block;
+  std::shared_ptr<Stream> stream;  // set instead of the block for a streaming voice
   std::uint64_t position = 0;  // in frames, 32.32 fixed point
   std::uint32_t frequency = 22050;
   float gainLeft = 1.0f;
   float gainRight = 1.0f;
   bool looping = false;
   bool playing = false;
+  bool wrapped = false;  // has looped at least once, so frames before the loop start are its end
   // Loop range in frames; loopEnd 0 means the end of the block.
   std::size_t loopStart = 0;
   std::size_t loopEnd = 0;
+  // Peak levels of the last mix, 0..32768.
+  std::uint32_t peakLeft = 0, peakRight = 0;
+
+  // Moves the play position to a frame (a stream: to a frame or order of its source).
+  void SetFrame(std::uint64_t frame);
+  std::uint64_t Frame() const { return position >> 32; }
 };
 
 class AudioMixer {
@@ -48,6 +124,7 @@ class AudioMixer {
   void SetManualPull(bool manual);
 
   std::shared_ptr<Voice> AddVoice(std::shared_ptr<SampleBlock> block);
+  std::shared_ptr<Voice> AddStreamVoice(std::shared_ptr<Stream> stream);
   void RemoveVoice(const std::shared_ptr<Voice>& voice);
 
   // Sums every playing voice into `frames` stereo frames (interleaved left, right).
@@ -64,11 +141,14 @@ class AudioMixer {
   AudioMixer() = default;
   ~AudioMixer();
   void StopOutput();
+  void FillStreams();
+  void MixBlock(std::int16_t* out, int frames);
+  static void MixStreamVoice(Voice& voice, float* accumulator, int frames);
 
   std::recursive_mutex mMutex;
   std::mutex mOutputMutex;  // orders Start and StopOutput; never held by the mixing thread
   std::vector<std::shared_ptr<Voice>> mVoices;
-  std::vector<std::int32_t> mAccumulator;
+  std::vector<float> mAccumulator;
   std::uint32_t mMasterLevel = 65535;
   bool mManual = false;
   struct Output;

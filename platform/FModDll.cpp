@@ -1,4 +1,5 @@
-// The "fmod.dll" stand-in: samples as shared mixer blocks, channels as mixer voices.
+// The "fmod.dll" stand-in: samples as shared mixer blocks, channels as mixer voices, streams
+// and modules as streaming voices (opened and first decoded without the mixer's lock).
 #include "platform/FModDll.h"
 
 #include <algorithm>
@@ -22,12 +23,24 @@ struct FSOUND_SAMPLE {
   std::size_t loopEnd = 0;  // exclusive; 0 means the end
 };
 
+struct FMUSIC_MODULE {
+  std::shared_ptr<Voice> voice;
+  int volume = 100;
+  bool paused = false;
+};
+
+struct FSOUND_STREAM {
+  std::shared_ptr<Stream> stream;
+  int channel = -1;
+};
+
 namespace {
 
 struct FChannel {
   std::shared_ptr<Voice> voice;
   int volume = 100;
   bool paused = false;
+  FSOUND_STREAM* stream = nullptr;  // the stream it plays, if any
 };
 
 std::array<FChannel, FSOUND_CHANNELS>& Channels() {
@@ -49,7 +62,16 @@ void ApplyVolume(FChannel& c) {
 
 void StopChannel(FChannel& c) {
   if (c.voice) AudioMixer::Get().RemoveVoice(c.voice);
+  if (c.stream != nullptr) c.stream->channel = -1;
   c = FChannel{};
+}
+
+// A stream over a source with its first piece decoded, or null when nothing decodes.
+std::shared_ptr<Stream> StartStream(std::unique_ptr<StreamSource> source) {
+  if (!source) return nullptr;
+  auto stream = std::make_shared<Stream>(std::move(source));
+  stream->Fill(false);
+  return stream->Buffered() > 0 ? stream : nullptr;
 }
 
 BOOL SetBufferSize(int) { return TRUE; }
@@ -192,8 +214,134 @@ BOOL IsPlaying(int channel) {
   return c != nullptr && c->voice->playing;
 }
 
-FMUSIC_MODULE* LoadSong(const char*) { return nullptr; }
-BOOL NoModule() { return FALSE; }
+// Channel -1 (FSOUND_FREE) takes the first channel that is not playing.
+int PickChannel(int channel) {
+  if (channel != FSOUND_FREE) return channel >= 0 && channel < FSOUND_CHANNELS ? channel : -1;
+  for (int i = 0; i < FSOUND_CHANNELS; ++i) {
+    const FChannel& c = Channels()[static_cast<std::size_t>(i)];
+    if (!c.voice || (!c.voice->playing && !c.paused)) return i;
+  }
+  return -1;
+}
+
+FSOUND_STREAM* StreamOpenFile(const char* name, DWORD, int) {
+  if (name == nullptr) return nullptr;
+  std::shared_ptr<Stream> stream = StartStream(OpenStreamSource(OpenSoundFile(name)));
+  if (!stream) return nullptr;
+  auto* s = new FSOUND_STREAM();
+  s->stream = std::move(stream);
+  return s;
+}
+
+int StreamPlay(int channel, FSOUND_STREAM* stream) {
+  std::lock_guard<std::recursive_mutex> lock(Mutex());
+  if (stream == nullptr) return -1;
+  // A stream plays on one channel at a time: playing it again moves it.
+  if (stream->channel >= 0) StopChannel(Channels()[static_cast<std::size_t>(stream->channel)]);
+  int index = PickChannel(channel);
+  if (index < 0) return -1;
+  FChannel& c = Channels()[static_cast<std::size_t>(index)];
+  StopChannel(c);
+  c.voice = AudioMixer::Get().AddStreamVoice(stream->stream);
+  c.voice->SetFrame(0);
+  c.stream = stream;
+  stream->channel = index;
+  ApplyVolume(c);
+  c.voice->playing = true;
+  return index;
+}
+
+BOOL StreamClose(FSOUND_STREAM* stream) {
+  std::lock_guard<std::recursive_mutex> lock(Mutex());
+  if (stream == nullptr) return FALSE;
+  if (stream->channel >= 0) StopChannel(Channels()[static_cast<std::size_t>(stream->channel)]);
+  delete stream;
+  return TRUE;
+}
+
+// ---- Modules ----
+
+void ApplyModuleVolume(FMUSIC_MODULE& m) {
+  m.voice->gainLeft = m.voice->gainRight = static_cast<float>(std::clamp(m.volume, 0, 100)) / 100.0f;
+}
+
+FMUSIC_MODULE* LoadSong(const char* name) {
+  std::vector<std::uint8_t> bytes;
+  if (name == nullptr || !ReadSoundFile(name, bytes)) return nullptr;
+  std::shared_ptr<Stream> stream = StartStream(OpenModuleSource(bytes.data(), bytes.size()));
+  if (!stream) return nullptr;
+  auto* m = new FMUSIC_MODULE();
+  m->voice = AudioMixer::Get().AddStreamVoice(std::move(stream));
+  std::lock_guard<std::recursive_mutex> lock(Mutex());
+  m->voice->looping = true;
+  ApplyModuleVolume(*m);
+  return m;
+}
+
+BOOL FreeSong(FMUSIC_MODULE* m) {
+  if (m == nullptr) return FALSE;
+  AudioMixer::Get().RemoveVoice(m->voice);
+  delete m;
+  return TRUE;
+}
+
+BOOL PlaySong(FMUSIC_MODULE* m) {
+  std::lock_guard<std::recursive_mutex> lock(Mutex());
+  if (m == nullptr) return FALSE;
+  m->voice->SetFrame(0);
+  m->paused = false;
+  m->voice->playing = true;
+  return TRUE;
+}
+
+BOOL StopSong(FMUSIC_MODULE* m) {
+  std::lock_guard<std::recursive_mutex> lock(Mutex());
+  if (m == nullptr) return FALSE;
+  m->voice->playing = m->paused = false;
+  return TRUE;
+}
+
+// 1 plays the song once, 2 loops it (the codes of FSOUND_SetLoopMode).
+BOOL SetLooping(FMUSIC_MODULE* m, int mode) {
+  std::lock_guard<std::recursive_mutex> lock(Mutex());
+  if (m == nullptr) return FALSE;
+  m->voice->looping = mode == static_cast<int>(FSOUND_LOOP_NORMAL);
+  return TRUE;
+}
+
+BOOL SetOrder(FMUSIC_MODULE* m, int order) {
+  std::lock_guard<std::recursive_mutex> lock(Mutex());
+  if (m == nullptr || order < 0 || static_cast<std::uint64_t>(order) >= m->voice->stream->Length()) return FALSE;
+  m->voice->SetFrame(static_cast<std::uint64_t>(order));
+  return TRUE;
+}
+
+BOOL SetSongPaused(FMUSIC_MODULE* m, int paused) {
+  std::lock_guard<std::recursive_mutex> lock(Mutex());
+  if (m == nullptr) return FALSE;
+  if (paused && m->voice->playing) {
+    m->voice->playing = false;
+    m->paused = true;
+  } else if (!paused && m->paused) {
+    m->voice->playing = true;
+    m->paused = false;
+  }
+  return TRUE;
+}
+
+// 0..100; higher values play at full volume.
+BOOL SetMasterVolume(FMUSIC_MODULE* m, int volume) {
+  std::lock_guard<std::recursive_mutex> lock(Mutex());
+  if (m == nullptr) return FALSE;
+  m->volume = volume;
+  ApplyModuleVolume(*m);
+  return TRUE;
+}
+
+BOOL SongIsPlaying(FMUSIC_MODULE* m) {
+  std::lock_guard<std::recursive_mutex> lock(Mutex());
+  return m != nullptr && m->voice->playing;
+}
 
 template <typename Fn>
 FARPROC Export(Fn fn) {
@@ -223,17 +371,18 @@ void RegisterFModModule() {
                                  {"_FSOUND_SetPaused@8", Export(&SetPaused)},
                                  {"_FSOUND_SetLoopMode@8", Export(&SetLoopMode)},
                                  {"_FSOUND_IsPlaying@4", Export(&IsPlaying)},
-                                 {"_FSOUND_Stream_OpenFile@12", Export(&NoModule)},
-                                 {"_FSOUND_Stream_Close@4", Export(&NoModule)},
-                                 {"_FSOUND_Stream_Play@8", Export(&NoModule)},
+                                 {"_FSOUND_Stream_OpenFile@12", Export(&StreamOpenFile)},
+                                 {"_FSOUND_Stream_Close@4", Export(&StreamClose)},
+                                 {"_FSOUND_Stream_Play@8", Export(&StreamPlay)},
                                  {"_FMUSIC_LoadSong@4", Export(&LoadSong)},
-                                 {"_FMUSIC_PlaySong@4", Export(&NoModule)},
-                                 {"_FMUSIC_StopSong@4", Export(&NoModule)},
-                                 {"_FMUSIC_SetLooping@8", Export(&NoModule)},
-                                 {"_FMUSIC_SetOrder@8", Export(&NoModule)},
-                                 {"_FMUSIC_SetPaused@8", Export(&NoModule)},
-                                 {"_FMUSIC_SetMasterVolume@8", Export(&NoModule)},
-                                 {"_FMUSIC_IsPlaying@4", Export(&NoModule)},
+                                 {"_FMUSIC_FreeSong@4", Export(&FreeSong)},
+                                 {"_FMUSIC_PlaySong@4", Export(&PlaySong)},
+                                 {"_FMUSIC_StopSong@4", Export(&StopSong)},
+                                 {"_FMUSIC_SetLooping@8", Export(&SetLooping)},
+                                 {"_FMUSIC_SetOrder@8", Export(&SetOrder)},
+                                 {"_FMUSIC_SetPaused@8", Export(&SetSongPaused)},
+                                 {"_FMUSIC_SetMasterVolume@8", Export(&SetMasterVolume)},
+                                 {"_FMUSIC_IsPlaying@4", Export(&SongIsPlaying)},
                              });
 }
 

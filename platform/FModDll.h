@@ -1,7 +1,7 @@
-// The stand-in for the music library "fmod.dll": whole decoded samples (WAV and Ogg Vorbis,
-// read through the sound-file reader) played on 64 numbered channels of the software mixer,
-// with volume, pause and loop points. Tracker modules are not played: loading one gives null.
-// Functions are exported under the library's decorated names.
+// The stand-in for the music library "fmod.dll": whole decoded samples (WAV, Ogg Vorbis and
+// MP3, read through the sound-file opener) and streams played on 64 numbered channels of the
+// software mixer, with volume, pause and loop points, and tracker modules with orders,
+// looping, pause and volume. Functions are exported under the library's decorated names.
 #pragma once
 
 #include "platform/Types.h"
@@ -9,6 +9,7 @@
 namespace plat {
 
 struct FSOUND_SAMPLE;
+struct FSOUND_STREAM;
 struct FMUSIC_MODULE;
 
 // Sample modes: bits of FSOUND_Sample_GetMode and FSOUND_Sample_Alloc.
@@ -41,8 +42,13 @@ using FSOUND_PlaySound_Fn = int (*)(int channel, FSOUND_SAMPLE* sample);
 using FSOUND_Channel_Fn = BOOL (*)(int channel);
 using FSOUND_ChannelValue_Fn = BOOL (*)(int channel, int value);
 using FSOUND_SetLoopMode_Fn = BOOL (*)(int channel, DWORD mode);
+using FSOUND_Stream_OpenFile_Fn = FSOUND_STREAM* (*)(const char* name, DWORD mode, int memLength);
+using FSOUND_Stream_Play_Fn = int (*)(int channel, FSOUND_STREAM* stream);
+using FSOUND_Stream_Close_Fn = BOOL (*)(FSOUND_STREAM* stream);
 using FMUSIC_LoadSong_Fn = FMUSIC_MODULE* (*)(const char* name);
 using FMUSIC_Module_Fn = BOOL (*)(FMUSIC_MODULE* module);
+// FMUSIC_SetLooping takes 1 (play once) or 2 (loop), as FSOUND_SetLoopMode does; the master
+// volume runs 0..100.
 using FMUSIC_ModuleValue_Fn = BOOL (*)(FMUSIC_MODULE* module, int value);
 
 // Registers "fmod.dll".

@@ -2,6 +2,8 @@
 #include "framework/sound/BassMusicInterface.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "framework/core/Common.h"
@@ -12,16 +14,32 @@
 
 namespace Orvo {
 
+namespace {
+
+// A file opened through the pak archives (or the disk), for the music libraries' decoders.
+class PakSoundFile : public plat::SoundFile {
+ public:
+  explicit PakSoundFile(PakHandle* handle) : mHandle(handle) {}
+  ~PakSoundFile() override { PakClose(mHandle); }
+  PakSoundFile(const PakSoundFile&) = delete;
+  PakSoundFile& operator=(const PakSoundFile&) = delete;
+  std::size_t Read(void* buffer, std::size_t bytes) override { return PakRead(buffer, 1, bytes, mHandle); }
+  bool Seek(std::int64_t offset, int origin) override {
+    return offset >= INT32_MIN && offset <= INT32_MAX && PakSeek(mHandle, static_cast<std::int32_t>(offset), origin) == 0;
+  }
+  std::int64_t Tell() override { return PakTell(mHandle); }
+
+ private:
+  PakHandle* mHandle;
+};
+
+}  // namespace
+
 void InstallPakSoundFileReader() {
-  plat::SetSoundFileReader([](const std::string& name, std::vector<std::uint8_t>& bytes) {
+  plat::SetSoundFileOpener([](const std::string& name) -> std::unique_ptr<plat::SoundFile> {
     PakHandle* file = PakOpen(name.c_str(), "rb");
-    if (file == nullptr) return false;
-    bytes.clear();
-    std::uint8_t chunk[65536];
-    std::size_t got;
-    while ((got = PakRead(chunk, 1, sizeof(chunk), file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
-    PakClose(file);
-    return true;
+    if (file == nullptr) return nullptr;
+    return std::make_unique<PakSoundFile>(file);
   });
 }
 
@@ -69,7 +87,8 @@ void BassMusicInterface::ApplyVolume(const BassMusicInfo& info) {
 }
 
 bool BassMusicInterface::LoadMusic(int songId, const std::string& fileName) {
-  Guard lock(mMutex);
+  // The library opens and decodes without the song table's lock, so that other threads'
+  // calls (IsPlaying from the timing thread) never wait on a file.
   BASS_INSTANCE& bass = *gBassInstance;
   std::string extension;
   if (auto dot = fileName.rfind('.'); dot != std::string::npos) extension = ToLowerCopy(fileName.substr(dot + 1));
@@ -86,6 +105,7 @@ bool BassMusicInterface::LoadMusic(int songId, const std::string& fileName) {
                                   : bass.BASS_MusicLoad(0, fileName.c_str(), 0, 0, 4);
   }
   if (info.GetHandle() == 0) return false;
+  Guard lock(mMutex);
   // An id that already holds a song keeps it; the handle just made is given back.
   if (!mMusicMap.emplace(songId, info).second) FreeSong(info);
   return true;

@@ -70,6 +70,7 @@ FModMusicInterface::FModMusicInterface(plat::HWND) {
 FModMusicInterface::~FModMusicInterface() {
   // Sample songs are this interface's own copies: stopped and given back before the library goes.
   for (auto& [id, info] : mMusicMap) {
+    if (info.mHMusic != nullptr && gFModInstance->FMUSIC_FreeSong != nullptr) gFModInstance->FMUSIC_FreeSong(info.mHMusic);
     if (info.mHSample == nullptr) continue;
     gFModInstance->FSOUND_StopSound(id);
     gFModInstance->FSOUND_Sample_Free(info.mHSample);
@@ -96,12 +97,15 @@ void FModMusicInterface::ApplyVolume(int songId, const FModMusicInfo& info) {
 }
 
 bool FModMusicInterface::LoadMusic(int songId, const std::string& fileName) {
-  Guard lock(mMutex);
+  // Loaded without the song table's lock: other threads' calls never wait on a file.
   plat::FMUSIC_MODULE* module = gFModInstance->FMUSIC_LoadSong(fileName.c_str());
   if (module == nullptr) return false;
   FModMusicInfo info;
   info.mHMusic = module;
-  mMusicMap.emplace(songId, info);
+  Guard lock(mMutex);
+  // An id that already holds a song keeps it; the new module is given back.
+  if (!mMusicMap.emplace(songId, info).second && gFModInstance->FMUSIC_FreeSong != nullptr)
+    gFModInstance->FMUSIC_FreeSong(module);
   return true;
 }
 

@@ -140,6 +140,8 @@ FMOD_INSTANCE::FMOD_INSTANCE(const char* path) {
   req(FMUSIC_SetPaused, "_FMUSIC_SetPaused@8");
   req(FMUSIC_SetMasterVolume, "_FMUSIC_SetMasterVolume@8");
   req(FMUSIC_IsPlaying, "_FMUSIC_IsPlaying@4");
+  // Not in the library's required table: songs are freed when it is there.
+  FMUSIC_FreeSong = plat::ProcAs<plat::FMUSIC_Module_Fn>(plat::GetProcAddress(mModule, "_FMUSIC_FreeSong@4"));
 }
 
 FMOD_INSTANCE::~FMOD_INSTANCE() {

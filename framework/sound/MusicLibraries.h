@@ -98,9 +98,9 @@ class FMOD_INSTANCE {
   plat::FSOUND_ChannelValue_Fn FSOUND_SetPaused = nullptr;
   plat::FSOUND_SetLoopMode_Fn FSOUND_SetLoopMode = nullptr;
   plat::FSOUND_Channel_Fn FSOUND_IsPlaying = nullptr;
-  plat::FARPROC FSOUND_Stream_OpenFile = nullptr;
-  plat::FARPROC FSOUND_Stream_Close = nullptr;
-  plat::FARPROC FSOUND_Stream_Play = nullptr;
+  plat::FSOUND_Stream_OpenFile_Fn FSOUND_Stream_OpenFile = nullptr;
+  plat::FSOUND_Stream_Close_Fn FSOUND_Stream_Close = nullptr;
+  plat::FSOUND_Stream_Play_Fn FSOUND_Stream_Play = nullptr;
   plat::FMUSIC_LoadSong_Fn FMUSIC_LoadSong = nullptr;
   plat::FMUSIC_Module_Fn FMUSIC_PlaySong = nullptr;
   plat::FMUSIC_Module_Fn FMUSIC_StopSong = nullptr;
@@ -109,6 +109,7 @@ class FMOD_INSTANCE {
   plat::FMUSIC_ModuleValue_Fn FMUSIC_SetPaused = nullptr;
   plat::FMUSIC_ModuleValue_Fn FMUSIC_SetMasterVolume = nullptr;
   plat::FMUSIC_Module_Fn FMUSIC_IsPlaying = nullptr;
+  plat::FMUSIC_Module_Fn FMUSIC_FreeSong = nullptr;  // optional
 };
 
 extern BASS_INSTANCE* gBassInstance;

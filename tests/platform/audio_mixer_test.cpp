@@ -2,9 +2,16 @@
 // taken away so the test pulls every mixed sample itself.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <future>
+#include <mutex>
+#include <thread>
 #include <vector>
 
+#include "platform/AudioDecode.h"
 #include "platform/AudioMixer.h"
 #include "platform/BassDll.h"
 #include "platform/DirectSound.h"
@@ -120,19 +127,19 @@ TEST_F(MixerTest, OneShotEndsAndLoopKeepsGoing) {
   EXPECT_EQ(Pull(1)[0].left, 0);
 }
 
-TEST_F(MixerTest, FrequencyStepsThroughTheSamples) {
-  // A ramp at 22050 Hz plays each frame twice; at 88200 Hz every other frame.
-  IDirectSoundBuffer* b = Make(8, 0, 1, 22050);
+TEST_F(MixerTest, FrequencyStepsThroughTheSamplesAndInterpolatesBetweenThem) {
+  // A ramp at 22050 Hz: every other output frame is a frame of the ramp, the ones between lie
+  // between their neighbours; at 88200 Hz every other frame is played.
+  IDirectSoundBuffer* b = Make(32, 0, 1, 22050);
   void* p;
   DWORD n;
-  b->Lock(0, 16, &p, &n, nullptr, nullptr, 0);
-  for (int i = 0; i < 8; ++i) static_cast<std::int16_t*>(p)[i] = static_cast<std::int16_t>(100 * (i + 1));
+  b->Lock(0, 64, &p, &n, nullptr, nullptr, 0);
+  for (int i = 0; i < 32; ++i) static_cast<std::int16_t*>(p)[i] = static_cast<std::int16_t>(100 * (i + 1));
   b->Unlock(p, n, nullptr, 0);
   b->Play(0, 0, 0);
-  std::vector<Frame> slow = Pull(4);
-  EXPECT_EQ(slow[0].left, 100);
-  EXPECT_EQ(slow[1].left, 100);
-  EXPECT_EQ(slow[2].left, 200);
+  std::vector<Frame> slow = Pull(40);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(slow[static_cast<std::size_t>(2 * i)].left, 100 * (i + 1)) << i;
+  for (int i = 8; i < 12; ++i) EXPECT_NEAR(slow[static_cast<std::size_t>(2 * i + 1)].left, 100 * (i + 1) + 50, 5) << i;
   b->Stop();
   b->SetCurrentPosition(0);
   b->SetFrequency(88200);
@@ -140,9 +147,40 @@ TEST_F(MixerTest, FrequencyStepsThroughTheSamples) {
   b->GetFrequency(&freq);
   EXPECT_EQ(freq, 88200u);
   b->Play(0, 0, 0);
-  std::vector<Frame> fast = Pull(3);
-  EXPECT_EQ(fast[1].left, 300);
-  EXPECT_EQ(fast[2].left, 500);
+  std::vector<Frame> fast = Pull(6);
+  EXPECT_NEAR(fast[4].left, 900, 5);  // filtered against aliasing, so close to the ramp
+  EXPECT_NEAR(fast[5].left, 1100, 5);
+}
+
+// Power of one frequency in a run of samples (Goertzel), after a Hann window.
+double Power(const std::vector<Frame>& frames, double frequency) {
+  const double w = 2.0 * M_PI * frequency / AudioMixer::kOutputRate;
+  double s1 = 0.0, s2 = 0.0;
+  const std::size_t n = frames.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    double hann = 0.5 - 0.5 * std::cos(2.0 * M_PI * static_cast<double>(i) / static_cast<double>(n - 1));
+    double s = frames[i].left * hann + 2.0 * std::cos(w) * s1 - s2;
+    s2 = s1;
+    s1 = s;
+  }
+  return s1 * s1 + s2 * s2 - 2.0 * std::cos(w) * s1 * s2;
+}
+
+TEST_F(MixerTest, UpSampledToneLeavesItsImageFarBelowIt) {
+  // A 9 kHz tone at 22050 Hz played out at 44100 Hz: its image lies at 13050 Hz.
+  const int frames = 22050;
+  IDirectSoundBuffer* b = Make(frames, 0, 1, 22050);
+  void* p;
+  DWORD n;
+  b->Lock(0, frames * 2, &p, &n, nullptr, nullptr, 0);
+  for (int i = 0; i < frames; ++i)
+    static_cast<std::int16_t*>(p)[i] = static_cast<std::int16_t>(std::lround(16000.0 * std::sin(2.0 * M_PI * 9000.0 * i / 22050.0)));
+  b->Unlock(p, n, nullptr, 0);
+  b->Play(0, 0, 0);
+  Pull(1000);
+  std::vector<Frame> heard = Pull(8192);
+  double db = 10.0 * std::log10(Power(heard, 9000.0) / Power(heard, 13050.0));
+  EXPECT_GT(db, 30.0);
 }
 
 TEST_F(MixerTest, DuplicateOutlivesItsSourceAndKeepsItsOwnState) {
@@ -294,6 +332,149 @@ TEST_F(MixerTest, BassStreamsPlayPauseEndAndFollowTheGlobalVolume) {
   EXPECT_FALSE(release(h));
   EXPECT_EQ(active(h), BASS_ACTIVE_STOPPED);
   FreeLibrary(bass);
+}
+
+// ---- Streams ----
+
+// A stereo 16-bit WAV at 44100 Hz of a counting pattern; over the size decoded whole.
+constexpr int kStreamFrames = 3 * 44100;
+std::int16_t PatternLeft(int i) { return static_cast<std::int16_t>(i % 30000); }
+
+std::vector<std::uint8_t> LongWav() {
+  std::vector<std::uint8_t> w;
+  auto put = [&](std::uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) w.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  for (const char* t : {"RIFF"}) w.insert(w.end(), t, t + 4);
+  put(0, 4);
+  for (const char* t : {"WAVEfmt "}) w.insert(w.end(), t, t + 8);
+  put(16, 4);
+  put(1, 2);
+  put(2, 2);
+  put(44100, 4);
+  put(176400, 4);
+  put(4, 2);
+  put(16, 2);
+  for (const char* t : {"data"}) w.insert(w.end(), t, t + 4);
+  put(kStreamFrames * 4, 4);
+  for (int i = 0; i < kStreamFrames; ++i) {
+    put(static_cast<std::uint16_t>(PatternLeft(i)), 2);
+    put(static_cast<std::uint16_t>(-PatternLeft(i)), 2);
+  }
+  return w;
+}
+
+struct BassCalls {
+  HMODULE bass = LoadLibrary("bass.dll");
+  BASS_StreamCreateFile_Fn create = ProcAs<BASS_StreamCreateFile_Fn>(GetProcAddress(bass, "BASS_StreamCreateFile"));
+  BASS_ChannelPlay_Fn play = ProcAs<BASS_ChannelPlay_Fn>(GetProcAddress(bass, "BASS_ChannelPlay"));
+  BASS_ChannelIsActive_Fn active = ProcAs<BASS_ChannelIsActive_Fn>(GetProcAddress(bass, "BASS_ChannelIsActive"));
+  BASS_ChannelSetFlags_Fn flags = ProcAs<BASS_ChannelSetFlags_Fn>(GetProcAddress(bass, "BASS_ChannelSetFlags"));
+  BASS_StreamFree_Fn release = ProcAs<BASS_StreamFree_Fn>(GetProcAddress(bass, "BASS_StreamFree"));
+  ~BassCalls() { FreeLibrary(bass); }
+};
+
+TEST_F(MixerTest, LongStreamsPlayEveryFrameInOrderLoopSeamlesslyAndEnd) {
+  BassCalls bass;
+  std::vector<std::uint8_t> file = LongWav();
+  DWORD h = bass.create(TRUE, file.data(), 0, file.size(), 0);
+  ASSERT_NE(h, 0u);
+  auto expectPattern = [](const std::vector<Frame>& got, int from) {
+    int wrong = 0;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      int at = (from + static_cast<int>(i)) % kStreamFrames;
+      if (got[i].left != PatternLeft(at) || got[i].right != -PatternLeft(at)) ++wrong;
+    }
+    EXPECT_EQ(wrong, 0) << "from frame " << from;
+  };
+  bass.play(h, TRUE);
+  int at = 0;
+  for (int piece : {3001, 40000, 777, 50000}) {  // pieces of every size, across many refills
+    expectPattern(Pull(piece), at);
+    at += piece;
+  }
+  Pull(kStreamFrames - at + 10);
+  EXPECT_EQ(bass.active(h), BASS_ACTIVE_STOPPED);
+
+  bass.flags(h, BASS_SAMPLE_LOOP);
+  bass.play(h, TRUE);
+  Pull(kStreamFrames - 1000);
+  expectPattern(Pull(3000), kStreamFrames - 1000);  // over the loop point without a gap
+  EXPECT_EQ(bass.active(h), BASS_ACTIVE_PLAYING);
+  EXPECT_TRUE(bass.release(h));
+}
+
+// A file whose reads wait while its gate is shut, telling when one has begun.
+struct Gate {
+  std::mutex m;
+  std::condition_variable cv;
+  bool open = true, waiting = false;
+  void Pass() {
+    std::unique_lock<std::mutex> lock(m);
+    waiting = true;
+    cv.notify_all();
+    cv.wait_for(lock, std::chrono::seconds(20), [&] { return open; });
+    waiting = false;
+  }
+  bool AwaitWaiter() {
+    std::unique_lock<std::mutex> lock(m);
+    return cv.wait_for(lock, std::chrono::seconds(20), [&] { return waiting; });
+  }
+  void Set(bool value) {
+    std::lock_guard<std::mutex> lock(m);
+    open = value;
+    cv.notify_all();
+  }
+};
+
+class GatedFile : public SoundFile {
+ public:
+  GatedFile(const std::vector<std::uint8_t>& bytes, Gate& gate) : mInner(MemorySoundFile(bytes.data(), bytes.size())), mGate(gate) {}
+  std::size_t Read(void* buffer, std::size_t bytes) override {
+    mGate.Pass();
+    return mInner->Read(buffer, bytes);
+  }
+  bool Seek(std::int64_t offset, int origin) override { return mInner->Seek(offset, origin); }
+  std::int64_t Tell() override { return mInner->Tell(); }
+
+ private:
+  std::unique_ptr<SoundFile> mInner;
+  Gate& mGate;
+};
+
+// True when `call` returns on another thread while the gate holds a file read.
+template <typename Fn>
+bool ReturnsWhileReading(Fn call) {
+  return std::async(std::launch::async, call).wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+}
+
+TEST_F(MixerTest, NoLockIsHeldWhileStreamsReadOrDecode) {
+  BassCalls bass;
+  std::vector<std::uint8_t> file = LongWav();
+  Gate gate;
+  SetSoundFileOpener([&](const std::string&) { return std::make_unique<GatedFile>(file, gate); });
+
+  // Loading: another thread asks about channels and the mixer while the file is being read.
+  gate.Set(false);
+  DWORD h = 0;
+  std::thread loader([&] { h = bass.create(FALSE, "long.wav", 0, 0, 0); });
+  ASSERT_TRUE(gate.AwaitWaiter());
+  EXPECT_TRUE(ReturnsWhileReading([&] { return bass.active(12345) + AudioMixer::Get().VoiceCount(); }));
+  gate.Set(true);
+  loader.join();
+  ASSERT_NE(h, 0u);
+
+  // Playing: the mixing thread refills the stream from the file without the lock.
+  bass.play(h, TRUE);
+  gate.Set(false);
+  std::thread mixer([] { Pull(4096); });
+  ASSERT_TRUE(gate.AwaitWaiter());
+  EXPECT_TRUE(ReturnsWhileReading([&] { return bass.active(h); }));
+  gate.Set(true);
+  mixer.join();
+  EXPECT_EQ(bass.active(h), BASS_ACTIVE_PLAYING);
+  SetSoundFileOpener(nullptr);
+  EXPECT_TRUE(bass.release(h));
 }
 
 }  // namespace

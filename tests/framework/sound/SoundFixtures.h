@@ -60,6 +60,83 @@ inline std::vector<std::uint8_t> Au(std::uint32_t encoding, const std::vector<st
   return a.Raw(data).b;
 }
 
+// A looped square wave of 64 signed 8-bit samples, 16 to a period.
+inline std::vector<std::uint8_t> SquareWave() {
+  std::vector<std::uint8_t> wave(64);
+  for (std::size_t i = 0; i < wave.size(); ++i) wave[i] = static_cast<std::uint8_t>((i / 8) % 2 == 0 ? 100 : -100);
+  return wave;
+}
+
+// Tracker modules whose order i plays a single row: the square wave on the first channel at
+// volume volumes[i] (0..64). A row lasts 6 ticks at 125 BPM: 5292 frames at 44100 Hz.
+constexpr int kRowFrames = 5292;
+
+// A 4-channel ProTracker module ("M.K."); each row also breaks to the next order.
+inline std::vector<std::uint8_t> Mod(const std::vector<int>& volumes) {
+  Bytes m;
+  m.b.resize(20, 0);  // title
+  for (int s = 0; s < 31; ++s) {
+    m.b.resize(m.b.size() + 22, 0);  // sample name
+    auto be16 = [&](std::uint32_t v) {
+      m.b.push_back(static_cast<std::uint8_t>(v >> 8));
+      m.b.push_back(static_cast<std::uint8_t>(v));
+    };
+    be16(s == 0 ? 32 : 0);  // length in words
+    m.b.push_back(0);       // finetune
+    m.b.push_back(s == 0 ? 64 : 0);
+    be16(0);                // loop start
+    be16(s == 0 ? 32 : 1);  // loop length
+  }
+  m.b.push_back(static_cast<std::uint8_t>(volumes.size()));
+  m.b.push_back(127);
+  for (int i = 0; i < 128; ++i) m.b.push_back(static_cast<std::uint8_t>(i < static_cast<int>(volumes.size()) ? i : 0));
+  m.Tag("M.K.");
+  for (int volume : volumes) {
+    std::vector<std::uint8_t> pattern(64 * 4 * 4, 0);
+    const int period = 428;
+    pattern[0] = static_cast<std::uint8_t>(period >> 8);  // sample 1: high nibble 0
+    pattern[1] = static_cast<std::uint8_t>(period & 0xFF);
+    pattern[2] = 0x1C;  // sample 1 low nibble, effect C (volume)
+    pattern[3] = static_cast<std::uint8_t>(volume);
+    pattern[6] = 0x0D;  // channel 2: effect D (pattern break)
+    m.Raw(pattern);
+  }
+  return m.Raw(SquareWave()).b;
+}
+
+// A 2-channel FastTracker 2 module with one-row patterns.
+inline std::vector<std::uint8_t> Xm(const std::vector<int>& volumes) {
+  Bytes x;
+  const char id[] = "Extended Module: ";
+  x.b.insert(x.b.end(), id, id + 17);
+  x.b.resize(x.b.size() + 20, 'x');  // name
+  x.b.push_back(0x1A);
+  x.b.resize(x.b.size() + 20, ' ');  // tracker
+  x.Le(0x0104, 2).Le(276, 4);
+  const auto n = static_cast<std::uint32_t>(volumes.size());
+  x.Le(n, 2).Le(0, 2).Le(2, 2).Le(n, 2).Le(1, 2).Le(1, 2).Le(6, 2).Le(125, 2);
+  for (std::uint32_t i = 0; i < 256; ++i) x.b.push_back(static_cast<std::uint8_t>(i < n ? i : 0));
+  for (int volume : volumes) {
+    // Channel 1: C-4, instrument 1, volume column; channel 2: nothing.
+    std::vector<std::uint8_t> row = {49, 1, static_cast<std::uint8_t>(0x10 + volume), 0, 0, 0x80};
+    x.Le(9, 4).Le(0, 1).Le(1, 2).Le(static_cast<std::uint32_t>(row.size()), 2).Raw(row);
+  }
+  const std::size_t instrument = x.b.size();
+  x.Le(263, 4);
+  x.b.resize(x.b.size() + 22, 0);  // name
+  x.Le(0, 1).Le(1, 2).Le(40, 4);
+  x.b.resize(instrument + 263, 0);  // key map, envelopes (off), vibrato, fade-out
+  std::vector<std::uint8_t> wave = SquareWave();
+  x.Le(64, 4).Le(0, 4).Le(64, 4).Le(64, 1).Le(0, 1).Le(1, 1).Le(128, 1).Le(0, 1).Le(0, 1);
+  x.b.resize(x.b.size() + 22, 0);  // sample name
+  std::uint8_t previous = 0;
+  for (std::uint8_t s : wave) {  // stored as differences
+    x.b.push_back(static_cast<std::uint8_t>(s - previous));
+    previous = s;
+  }
+  return x.b;
+}
+
 struct ScratchFolder {
   explicit ScratchFolder(const std::string& name)
       : path(std::filesystem::temp_directory_path() / (name + "_" + std::to_string(std::random_device{}()))) {

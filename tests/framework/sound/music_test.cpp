@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <functional>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "framework/core/Common.h"
 #include "framework/sound/BassMusicInterface.h"
+#include "framework/sound/DSoundManager.h"
 #include "framework/sound/FModMusicInterface.h"
 #include "framework/sound/MusicLibraries.h"
 #include "platform/AudioMixer.h"
@@ -366,6 +370,147 @@ TEST_F(MusicTest, FModSampleSongsJoinTheirPartsAndLoopTheSecond) {
   music.FadeOut(2, true, 0.1);  // even at volume 0 the fade runs, and stops the song
   music.Update();
   EXPECT_FALSE(music.IsPlaying(2));
+}
+
+// ---- Tracker modules and MP3 through both back-ends ----
+
+// Root-mean-square level of the next `frames` frames of the mix, both sides together.
+double Level(int frames) {
+  std::vector<std::int16_t> out(static_cast<std::size_t>(frames) * 2);
+  plat::AudioMixer::Get().Mix(out.data(), frames);
+  double sum = 0.0;
+  for (std::int16_t v : out) sum += static_cast<double>(v) * v;
+  return std::sqrt(sum / static_cast<double>(out.size()));
+}
+
+// The level of the middle of the next row of a test module (rows start with a short ramp).
+double RowLevel() {
+  Level(1000);
+  double level = Level(3000);
+  Level(soundtest::kRowFrames - 4000);
+  return level;
+}
+
+struct Backend {
+  const char* name;
+  std::function<std::unique_ptr<MusicInterface>()> make;
+};
+
+const Backend kBackends[] = {
+    {"bass", [] { return std::make_unique<BassMusicInterface>(nullptr); }},
+    {"fmod", [] { return std::make_unique<FModMusicInterface>(nullptr); }},
+};
+
+TEST_F(MusicTest, TrackerModulesPlayFromAnOrderLoopOrEndAndFollowVolumeAndFades) {
+  const struct {
+    const char* file;
+    std::vector<std::uint8_t> bytes;
+  } modules[] = {
+      {"song.mod", soundtest::Mod({64, 32, 16})},
+      {"song.xm", soundtest::Xm({64, 32, 16})},
+  };
+  for (const auto& module : modules) {
+    for (const Backend& backend : kBackends) {
+      SCOPED_TRACE(std::string(module.file) + " through " + backend.name);
+      std::string path = folder.Write(module.file, module.bytes);
+      std::unique_ptr<MusicInterface> music = backend.make();
+      music->SetVolume(1.0);
+      ASSERT_TRUE(music->LoadMusic(1, path));
+
+      // Played once from the first order: three rows at falling volume, then the end.
+      music->PlayMusic(1, 0, true);
+      EXPECT_TRUE(music->IsPlaying(1));
+      double rows[3];
+      for (double& row : rows) row = RowLevel();
+      EXPECT_GT(rows[0], 1000.0);
+      EXPECT_NEAR(rows[0] / rows[1], 2.0, 0.3);
+      EXPECT_NEAR(rows[1] / rows[2], 2.0, 0.3);
+      Level(2000);
+      EXPECT_FALSE(music->IsPlaying(1));
+      EXPECT_EQ(Level(2000), 0.0);
+
+      // From the third order, looping: after it the song starts over, loud again.
+      music->PlayMusic(1, 2, false);
+      EXPECT_NEAR(RowLevel() / rows[2], 1.0, 0.15);
+      EXPECT_NEAR(RowLevel() / rows[0], 1.0, 0.15);
+      EXPECT_TRUE(music->IsPlaying(1));
+
+      // The song's own volume, then a fade-out that stops it.
+      music->SetSongVolume(1, 0.5);
+      EXPECT_NEAR(RowLevel() / rows[1], 0.5, 0.1);
+      music->FadeOut(1, true, 0.25);
+      for (int i = 0; i < 2; ++i) music->Update();
+      EXPECT_TRUE(music->IsPlaying(1));
+      for (int i = 0; i < 3; ++i) music->Update();
+      EXPECT_FALSE(music->IsPlaying(1));
+      EXPECT_EQ(Level(1000), 0.0);
+      music->UnloadAllMusic();
+    }
+  }
+}
+
+TEST_F(MusicTest, BassGlobalModuleVolumeAndAmplificationReachModulesOnly) {
+  std::string path = folder.Write("loud.mod", soundtest::Mod({64}));
+  BassMusicInterface music(nullptr);
+  music.SetVolume(1.0);
+  ASSERT_TRUE(music.LoadMusic(1, path));
+  music.PlayMusic(1, 0, false);
+  double full = RowLevel();
+  gBassInstance->BASS_SetConfig(plat::BASS_CONFIG_GVOL_STREAM, 20);  // streams only
+  EXPECT_NEAR(RowLevel() / full, 1.0, 0.1);
+  gBassInstance->BASS_SetConfig(plat::BASS_CONFIG_GVOL_MUSIC, 50);
+  EXPECT_NEAR(RowLevel() / full, 0.5, 0.1);
+  music.SetVolume(1.0);
+  music.SetMusicAttribute(1, 0.25);  // amplification 25 of 50: half as loud
+  EXPECT_NEAR(RowLevel() / full, 0.5, 0.1);
+}
+
+TEST_F(MusicTest, Mp3SongsPlayThroughBassAndLoadAsSoundsThroughFMod) {
+  std::string mp3 = folder.Write("tone.mp3", soundtest::ReadAll(std::string(QUORVANE_TEST_DATA_DIR) + "/tone440.mp3"));
+  {
+    BassMusicInterface music(nullptr);
+    music.SetVolume(1.0);
+    ASSERT_TRUE(music.LoadMusic(1, mp3));
+    music.PlayMusic(1, 0, true);
+    EXPECT_GT(Level(8820), 3000.0);  // 0.2 s of a half-scale tone
+    Level(44100);                    // past the end of half a second
+    EXPECT_FALSE(music.IsPlaying(1));
+  }
+  // The sound manager's MP3 step goes through the FMod library's sample loader.
+  folder.Write("snd/tone.mp3", soundtest::ReadAll(mp3));
+  DSoundManager sounds(reinterpret_cast<plat::HWND>(1), true);
+  ASSERT_TRUE(sounds.LoadSoundAt(3, folder / "snd/tone"));
+  EXPECT_GT(sounds.GetSampleSize(3), 2u * 11025u);  // more than half a second of 16-bit mono
+}
+
+TEST_F(MusicTest, BrokenModulesMp3sAndOggsAreRefusedWholly) {
+  std::vector<std::uint8_t> mod = soundtest::Mod({64, 32});
+  std::vector<std::uint8_t> mp3 = soundtest::ReadAll(std::string(QUORVANE_TEST_DATA_DIR) + "/tone440.mp3");
+  std::vector<std::uint8_t> ogg = soundtest::ReadAll(std::string(QUORVANE_TEST_DATA_DIR) + "/tone440.ogg");
+  std::vector<std::uint8_t> noise(4000);
+  for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<std::uint8_t>(i * 7919 % 251);
+  const struct {
+    const char* file;
+    std::vector<std::uint8_t> bytes;
+  } cases[] = {
+      {"cut.mod", std::vector<std::uint8_t>(mod.begin(), mod.begin() + 1100)},
+      {"noise.mod", noise},
+      {"empty.xm", {}},
+      {"cut.mp3", std::vector<std::uint8_t>(mp3.begin(), mp3.begin() + 40)},
+      {"noise.mp3", noise},
+      {"tag.mp3", {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 10, 1, 2, 3}},
+      {"cut.ogg", std::vector<std::uint8_t>(ogg.begin(), ogg.begin() + 200)},
+      {"noise.ogg", noise},
+  };
+  for (const Backend& backend : kBackends) {
+    std::unique_ptr<MusicInterface> music = backend.make();
+    const int voices = plat::AudioMixer::Get().VoiceCount();
+    for (const auto& c : cases) {
+      std::string path = folder.Write(c.file, c.bytes);
+      EXPECT_FALSE(music->LoadMusic(1, path)) << c.file << " through " << backend.name;
+    }
+    EXPECT_EQ(plat::AudioMixer::Get().VoiceCount(), voices) << backend.name;
+  }
 }
 
 }  // namespace
