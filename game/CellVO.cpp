@@ -143,6 +143,9 @@ void CellVO::ClearDirection(bool horizontal) {
 }
 
 void CellVO::SetVisible(bool on) {
+  // A digit still on its way would otherwise show up over whatever the screen shows next;
+  // once the flight is stopped no end of it is reported.
+  if (!on && mMoveEffect != nullptr) mMoveEffect->Stop();
   if (on && mDigitText != nullptr) mDigitText->SetText(std::string());
   if (mPicture != nullptr) mPicture->SetVisible(on);
   if (mDigitText != nullptr) mDigitText->SetVisible(on);

@@ -129,6 +129,24 @@ TEST_F(CellTest, TheDigitFliesInAndShowsWhenItArrives) {
   EXPECT_FALSE(cell->GetFlyingText()->IsVisible());
 }
 
+TEST_F(CellTest, HidingTheCellEndsTheFlightSoItsDigitDoesNotShowLater) {
+  // The level ends, or another one starts, while the last digits are still on their way.
+  cell->SetVisible(true);
+  ASSERT_TRUE(cell->PlaceDigit("6", true, {912, 115}));
+  time.TickTimeObjects();
+  cell->SetVisible(false);
+  EXPECT_FALSE(cell->GetFlyingText()->IsVisible());
+  for (int i = 0; i < 200; ++i) time.TickTimeObjects();
+  EXPECT_FALSE(cell->GetDigitText()->IsVisible());
+  EXPECT_FALSE(cell->GetFlyingText()->IsVisible());
+  // Dealt and shown again, the cell flies its next digit in as before.
+  cell->SetSolution("3");
+  cell->SetVisible(true);
+  ASSERT_TRUE(cell->PlaceDigit("3", true, {912, 115}));
+  for (int i = 0; i < 200 && !cell->GetDigitText()->IsVisible(); ++i) time.TickTimeObjects();
+  EXPECT_TRUE(cell->GetDigitText()->IsVisible());
+}
+
 TEST_F(CellTest, ADigitWithNowhereToFlyShowsAtOnce) {
   cell->SetVisible(true);
   ASSERT_TRUE(cell->PlaceDigit("2", false, {115, 215}));  // already at the cell's centre
