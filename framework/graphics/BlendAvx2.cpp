@@ -34,5 +34,32 @@ __attribute__((target("avx2"))) int OpaqueOverRunAvx2(std::uint32_t* dest, const
   return i;
 }
 
+__attribute__((target("avx2"))) int PremulOverRun8888Avx2(std::uint32_t* dest, const std::uint32_t* src, int n,
+                                                           std::uint32_t ca, std::uint32_t m) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i k256 = _mm256_set1_epi16(256);
+  const __m256i kCa = _mm256_set1_epi16(static_cast<short>(ca));
+  const __m256i kM = _mm256_set1_epi16(static_cast<short>(m));
+  const __m256i k8081 = _mm256_set1_epi16(static_cast<short>(0x8081));
+  const __m256i k255 = _mm256_set1_epi16(ca == 255 ? 255 : 256);
+  const __m256i colour = _mm256_set1_epi32(0x00FFFFFF);
+  auto half = [&](__m256i s16, __m256i d16) __attribute__((target("avx2"))) {
+    __m256i alpha = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(s16, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+    __m256i a = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_mullo_epi16(alpha, kCa), k8081), 7);
+    a = _mm256_sub_epi16(a, _mm256_cmpeq_epi16(alpha, k255));
+    __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(d16, _mm256_sub_epi16(k256, a)), _mm256_mullo_epi16(s16, kM));
+    return _mm256_srli_epi16(sum, 8);
+  };
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+    __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dest + i));
+    __m256i lo = half(_mm256_unpacklo_epi8(s, zero), _mm256_unpacklo_epi8(d, zero));
+    __m256i hi = half(_mm256_unpackhi_epi8(s, zero), _mm256_unpackhi_epi8(d, zero));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + i), _mm256_and_si256(_mm256_packus_epi16(lo, hi), colour));
+  }
+  return i;
+}
+
 }  // namespace Orvo::blend
 #endif

@@ -22,6 +22,8 @@ struct OverFactor {
   std::uint32_t f;
 };
 inline OverFactor Over(std::uint32_t a, std::uint32_t da) {
+  // Onto an opaque destination the general form reduces exactly to {255, a}: no division.
+  if (da == 255) return {255, a};
   std::uint32_t newA = da + ((255 - da) * a) / 255;
   return {newA, (a * 255) / newA};
 }

@@ -16,15 +16,22 @@ namespace Orvo::blend {
 #define ORVO_BLEND_AVX2 1
 // Eight pixels at a time where the processor has AVX2; returns how many pixels it did.
 int OpaqueOverRunAvx2(std::uint32_t* dest, const std::uint32_t* src, int n);
+int PremulOverRun8888Avx2(std::uint32_t* dest, const std::uint32_t* src, int n, std::uint32_t ca, std::uint32_t m);
 bool HasAvx2();
+#endif
+
+#if defined(ORVO_BLEND_AVX2)
+inline bool UseAvx2() {
+  static const bool avx2 = HasAvx2();
+  return avx2;
+}
 #endif
 
 // dest[i] = OpaqueOver(dest[i], src[i], alpha of src[i]) for n pixels.
 inline void OpaqueOverRun(std::uint32_t* dest, const std::uint32_t* src, int n) {
   int i = 0;
 #if defined(ORVO_BLEND_AVX2)
-  static const bool avx2 = HasAvx2();
-  if (avx2 && n >= 8) i = OpaqueOverRunAvx2(dest, src, n);
+  if (n >= 8 && UseAvx2()) i = OpaqueOverRunAvx2(dest, src, n);
 #endif
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
@@ -91,6 +98,115 @@ inline void AdditiveRun(std::uint32_t* dest, const std::uint32_t* src, int n, bo
     std::uint32_t& d = dest[i];
     d = (d & 0xFF000000u) | (AddClamp(R(d), r) << 16) | (AddClamp(G(d), g) << 8) | AddClamp(B(d), b);
   }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Surface blends of premultiplied display-layout pixels (a source's native alpha data: the
+// top byte is the alpha, every channel at most the alpha).
+
+// Onto X8R8G8B8 with a grey tint of alpha ca and multiplier m = grey * ca / 255: per channel
+// (d * (256 - a') + s * m) >> 8 with a' = alpha * ca / 255, or 256 where alpha and ca are
+// both 255; the top byte becomes 0. Every sum stays below 65535, so 16-bit lanes are exact.
+inline std::uint32_t PremulOver8888(std::uint32_t d, std::uint32_t s, std::uint32_t ca, std::uint32_t m) {
+  const std::uint32_t alpha = s >> 24;
+  const std::uint32_t a = alpha == 255 && ca == 255 ? 256 : (alpha * ca * 0x8081u) >> 23;
+  return ((((d & 0x00FF00FFu) * (256 - a) + (s & 0x00FF00FFu) * m) >> 8) & 0x00FF00FFu) +
+         ((((d & 0x0000FF00u) * (256 - a) + (s & 0x0000FF00u) * m) >> 8) & 0x0000FF00u);
+}
+
+inline void PremulOverRun8888(std::uint32_t* dest, const std::uint32_t* src, int n, std::uint32_t ca,
+                              std::uint32_t m) {
+  int i = 0;
+#if defined(ORVO_BLEND_AVX2)
+  if (n >= 8 && UseAvx2()) i = PremulOverRun8888Avx2(dest, src, n, ca, m);
+#endif
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i k256 = _mm_set1_epi16(256);
+  const __m128i kCa = _mm_set1_epi16(static_cast<short>(ca));
+  const __m128i kM = _mm_set1_epi16(static_cast<short>(m));
+  const __m128i k8081 = _mm_set1_epi16(static_cast<short>(0x8081));
+  const __m128i k255 = _mm_set1_epi16(ca == 255 ? 255 : 256);  // 256 matches no alpha
+  const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
+  auto half = [&](__m128i s16, __m128i d16) {
+    __m128i alpha = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+    __m128i a = _mm_srli_epi16(_mm_mulhi_epu16(_mm_mullo_epi16(alpha, kCa), k8081), 7);
+    a = _mm_sub_epi16(a, _mm_cmpeq_epi16(alpha, k255));
+    __m128i sum = _mm_add_epi16(_mm_mullo_epi16(d16, _mm_sub_epi16(k256, a)), _mm_mullo_epi16(s16, kM));
+    return _mm_srli_epi16(sum, 8);
+  };
+  for (; i + 4 <= n; i += 4) {
+    __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i));
+    __m128i lo = half(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero));
+    __m128i hi = half(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), _mm_and_si128(_mm_packus_epi16(lo, hi), colour));
+  }
+#endif
+  for (; i < n; ++i) dest[i] = PremulOver8888(dest[i], src[i], ca, m);
+}
+
+// Onto 5-6-5 (spread 0x07E0F81F) or 5-5-5 (0x03E07C1F), untinted: a transparent pixel is
+// skipped, an opaque one copied, any other blended two channel groups at once:
+// ((d' * ((256 - alpha) >> 3)) >> 5 & spread) + s', folded back to 16 bits.
+inline std::uint16_t PremulOver16(std::uint16_t d, std::uint32_t s, std::uint32_t spread) {
+  const std::uint32_t alpha = s >> 24;
+  if (alpha == 0) return d;
+  if (alpha == 255) return static_cast<std::uint16_t>(s);
+  const std::uint32_t ds = ((static_cast<std::uint32_t>(d) << 16) | d) & spread;
+  const std::uint32_t ps = (((s & 0xFFFFu) << 16) | (s & 0xFFFFu)) & spread;
+  const std::uint32_t blended = ((((ds * ((256 - alpha) >> 3)) >> 5) & spread) + ps) & spread;
+  return static_cast<std::uint16_t>((blended >> 16) | blended);
+}
+
+// The same eight pixels at a time, one channel per 16-bit lane: the spread form keeps the
+// three channels apart, so each is ((c * w) >> 5) + s, wrapped to its width.
+inline void PremulOverRun16(std::uint16_t* dest, const std::uint32_t* src, int n, bool is565) {
+  const std::uint32_t spread = is565 ? 0x07E0F81Fu : 0x03E07C1Fu;
+  int i = 0;
+#if defined(__SSE2__)
+  const int redShift = is565 ? 11 : 10;
+  const __m128i greenMax = _mm_set1_epi16(is565 ? 0x3F : 0x1F);
+  const __m128i five = _mm_set1_epi16(0x1F);
+  const __m128i k256 = _mm_set1_epi16(256);
+  const __m128i k255 = _mm_set1_epi16(255);
+  const __m128i zero = _mm_setzero_si128();
+  auto low16 = [](__m128i v) { return _mm_srai_epi32(_mm_slli_epi32(v, 16), 16); };
+  for (; i + 8 <= n; i += 8) {
+    __m128i n0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    __m128i n1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 4));
+    __m128i alpha = _mm_packs_epi32(_mm_srli_epi32(n0, 24), _mm_srli_epi32(n1, 24));
+    __m128i p = _mm_packs_epi32(low16(n0), low16(n1));
+    __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i));
+    __m128i w = _mm_srli_epi16(_mm_sub_epi16(k256, alpha), 3);
+    auto channel = [&](__m128i dc, __m128i pc, __m128i max) {
+      return _mm_and_si128(_mm_add_epi16(_mm_srli_epi16(_mm_mullo_epi16(dc, w), 5), pc), max);
+    };
+    __m128i r = channel(_mm_srli_epi16(d, redShift), _mm_srli_epi16(p, redShift), five);
+    __m128i g = channel(_mm_and_si128(_mm_srli_epi16(d, 5), greenMax), _mm_and_si128(_mm_srli_epi16(p, 5), greenMax),
+                        greenMax);
+    __m128i b = channel(_mm_and_si128(d, five), _mm_and_si128(p, five), five);
+    __m128i blended = _mm_or_si128(_mm_or_si128(_mm_slli_epi16(r, redShift), _mm_slli_epi16(g, 5)), b);
+    __m128i opaque = _mm_cmpeq_epi16(alpha, k255);
+    __m128i clear = _mm_cmpeq_epi16(alpha, zero);
+    __m128i out = _mm_or_si128(_mm_and_si128(opaque, p), _mm_andnot_si128(opaque, blended));
+    out = _mm_or_si128(_mm_and_si128(clear, d), _mm_andnot_si128(clear, out));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), out);
+  }
+#endif
+  for (; i < n; ++i) dest[i] = PremulOver16(dest[i], src[i], spread);
+}
+
+// Copies the colour bits of n premultiplied pixels (their top byte cleared).
+inline void CopyColourRun(std::uint32_t* dest, const std::uint32_t* src, int n) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
+  for (; i + 4 <= n; i += 4)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i),
+                     _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), colour));
+#endif
+  for (; i < n; ++i) dest[i] = src[i] & 0x00FFFFFFu;
 }
 
 }  // namespace Orvo::blend

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/graphics/BlendSimd.h"
 #include "framework/graphics/D3DInterface.h"
 #include "framework/graphics/DDInterface.h"
 #include "framework/graphics/DrawCoords.h"
@@ -831,65 +832,38 @@ void DDImage::BltOnSurface(Image* src, int x, int y, const Rect& srcRect, const 
                           s.mask[1] == 0xFF00 && s.mask[2] == 0xFF && tint[0] == tint[1] && tint[1] == tint[2];
   const u32 m = static_cast<u32>((static_cast<std::uint64_t>(tint[0] * ca) * 0x80808081u) >> 39);
 
-  // The common cases on 32-bit surfaces, unmirrored from per-pixel data, walk raw rows.
-  if (s.bitCount == 32 && !palette && !mirror && (plainCopy || greyOn8888)) {
+  // The common cases, unmirrored from per-pixel data: each row is walked by the source's
+  // run-length alpha table, transparent runs skipped, the rest copied or blended a run at a
+  // time.
+  const bool fast32 = s.bitCount == 32 && (plainCopy || greyOn8888);
+  const bool fast16 = (s.Is565() || s.Is555()) && !additive && white;
+  const std::uint8_t* runs = !palette && !mirror && (fast32 || fast16) ? source->GetRLAlphaData() : nullptr;
+  if (runs != nullptr) {
     const int left = x + (from.mX - srcRect.mX);
     const int colStart = std::max(0, -left);
     const int colEnd = std::min(from.mWidth, s.width - left);
     for (int row = 0; row < from.mHeight && colStart < colEnd; ++row) {
       const int dy = y + (from.mY - srcRect.mY) + row;
       if (dy < 0 || dy >= s.height) continue;
-      const u32* src = native + static_cast<std::size_t>(from.mY + row) * source->mWidth + from.mX;
-      u32* dst = reinterpret_cast<u32*>(s.bits + static_cast<std::ptrdiff_t>(dy) * s.pitch) + left;
-      if (plainCopy) {
-        for (int c = colStart; c < colEnd; ++c) {
-          const u32 p = src[c];
-          if ((p >> 24) != 0) dst[c] = p & 0xFFFFFFu;
+      const std::size_t first = static_cast<std::size_t>(from.mY + row) * source->mWidth + from.mX;
+      const u32* src = native + first;
+      const std::uint8_t* rowRuns = runs + first;
+      std::uint8_t* dstRow = s.bits + static_cast<std::ptrdiff_t>(dy) * s.pitch;
+      for (int c = colStart; c < colEnd;) {
+        const int length = std::min<int>(rowRuns[c], colEnd - c);
+        const u32 alpha = src[c] >> 24;
+        if (alpha != 0) {
+          if (s.bitCount == 32) {
+            u32* dst = reinterpret_cast<u32*>(dstRow) + left;
+            if (plainCopy)
+              blend::CopyColourRun(dst + c, src + c, length);
+            else
+              blend::PremulOverRun8888(dst + c, src + c, length, ca, m);
+          } else {
+            blend::PremulOverRun16(reinterpret_cast<u16*>(dstRow) + left + c, src + c, length, s.Is565());
+          }
         }
-        continue;
-      }
-      for (int c = colStart; c < colEnd; ++c) {
-        const u32 p = src[c];
-        const u32 alpha = p >> 24;
-        if (alpha == 0) continue;
-        if (alpha == 255 && ca == 255) {
-          dst[c] = ((((p & 0x00FF00FFu) * m) >> 8) & 0x00FF00FFu) + ((((p & 0x0000FF00u) * m) >> 8) & 0x0000FF00u);
-          continue;
-        }
-        const u32 d = dst[c];
-        const u32 a2 = static_cast<u32>((static_cast<std::uint64_t>(alpha * ca) * 0x80808081u) >> 39);
-        dst[c] = ((((d & 0x00FF00FFu) * (256 - a2) + (p & 0x00FF00FFu) * m) >> 8) & 0x00FF00FFu) +
-                 ((((d & 0x0000FF00u) * (256 - a2) + (p & 0x0000FF00u) * m) >> 8) & 0x0000FF00u);
-      }
-    }
-    UnlockSurface();
-    return;
-  }
-
-  // Untinted blits on 5-6-5 and 5-5-5 surfaces: copies, or blends of two channel groups at once.
-  if ((s.Is565() || s.Is555()) && !palette && !mirror && !additive && white) {
-    const u32 spread = s.Is565() ? 0x07E0F81Fu : 0x03E07C1Fu;
-    const int left = x + (from.mX - srcRect.mX);
-    const int colStart = std::max(0, -left);
-    const int colEnd = std::min(from.mWidth, s.width - left);
-    for (int row = 0; row < from.mHeight && colStart < colEnd; ++row) {
-      const int dy = y + (from.mY - srcRect.mY) + row;
-      if (dy < 0 || dy >= s.height) continue;
-      const u32* src = native + static_cast<std::size_t>(from.mY + row) * source->mWidth + from.mX;
-      u16* dst = reinterpret_cast<u16*>(s.bits + static_cast<std::ptrdiff_t>(dy) * s.pitch) + left;
-      for (int c = colStart; c < colEnd; ++c) {
-        const u32 p = src[c];
-        const u32 alpha = p >> 24;
-        if (alpha == 0) continue;
-        if (alpha == 255) {
-          dst[c] = static_cast<u16>(p);
-          continue;
-        }
-        const u32 d = dst[c];
-        const u32 ds = ((d << 16) | d) & spread;
-        const u32 ps = (((p & 0xFFFFu) << 16) | (p & 0xFFFFu)) & spread;
-        const u32 blended = ((((ds * ((256 - alpha) >> 3)) >> 5) & spread) + ps) & spread;
-        dst[c] = static_cast<u16>((blended >> 16) | blended);
+        c += length;
       }
     }
     UnlockSurface();
