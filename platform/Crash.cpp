@@ -3,20 +3,27 @@
 // system services the crash report and its windows use.
 #include "platform/Crash.h"
 
+#include "platform/Threads.h"
+
 #include <SDL.h>
 #include <cxxabi.h>
 #include <dlfcn.h>
 #include <elf.h>
 #include <execinfo.h>
 #include <link.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/uio.h>
 #include <sys/utsname.h>
+#include <time.h>
 #include <ucontext.h>
 #include <unistd.h>
+#include <unwind.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -114,6 +121,23 @@ void FillContext(const ucontext_t* uc, CONTEXT* c) {
 #endif
 }
 
+constexpr int kMaxDropped = 16;
+std::atomic<int> gDropOnCrash[kMaxDropped] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+
+// The watchdog: should anything below stall (a lock held by the interrupted code, a
+// broken heap), the alarm's default action ends the process.
+void ArmWatchdog() {
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  sigemptyset(&dfl.sa_mask);
+  sigaction(SIGALRM, &dfl, nullptr);
+  sigset_t alarmOnly;
+  sigemptyset(&alarmOnly);
+  sigaddset(&alarmOnly, SIGALRM);
+  pthread_sigmask(SIG_UNBLOCK, &alarmOnly, nullptr);
+  alarm(kCrashWatchdogSeconds);
+}
+
 void SignalHandler(int sig, siginfo_t* info, void* ucontext) {
   // The default action is restored first: a fault inside the report, or returning from
   // here, then ends the process the ordinary way.
@@ -125,6 +149,11 @@ void SignalHandler(int sig, siginfo_t* info, void* ucontext) {
     for (int s : kSignals) sigaction(s, &dfl, nullptr);
     raise(sig);
     return;
+  }
+  ArmWatchdog();
+  for (auto& fd : gDropOnCrash) {
+    const int open = fd.exchange(-1);
+    if (open >= 0) close(open);
   }
 
   CONTEXT context;
@@ -208,6 +237,19 @@ ElfTables LoadElfTables(const std::string& path) {
   return tables;
 }
 
+// The tables of every loaded module, read ahead of time for the crash handler.
+struct PreparedModule {
+  std::uintptr_t start = 0;
+  std::uintptr_t end = 0;
+  std::uintptr_t bias = 0;
+  std::string path;
+  ElfTables tables;  // names demangled
+};
+// Prepared once per module and kept for the life of the process; each preparation
+// publishes a new list of them, and the lists before stay readable too.
+std::atomic<const std::vector<const PreparedModule*>*> gPrepared{nullptr};
+std::mutex gPrepareMutex;
+
 std::mutex gTablesMutex;
 std::map<std::string, ElfTables>& TablesCache() {
   static auto* cache = new std::map<std::string, ElfTables>();
@@ -287,6 +329,7 @@ LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_F
     void* warm[4];
     backtrace(warm, 4);
     EnsureAltStack();
+    PrepareCrashSymbols();
     struct sigaction action {};
     action.sa_sigaction = SignalHandler;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
@@ -367,6 +410,259 @@ bool LogicalAddress(const void* address, std::string* moduleName, DWORD* section
   }
   return false;
 }
+
+void DropOnCrash(int fd) {
+  for (auto& slot : gDropOnCrash) {
+    int empty = -1;
+    if (slot.compare_exchange_strong(empty, fd)) return;
+  }
+}
+
+void KeepOnCrash(int fd) {
+  for (auto& slot : gDropOnCrash) {
+    int expected = fd;
+    slot.compare_exchange_strong(expected, -1);
+  }
+}
+
+FixedText& FixedText::Add(const char* text, std::size_t length) {
+  const std::size_t room = mCapacity > mSize ? mCapacity - mSize : 0;
+  const std::size_t n = length < room ? length : room;
+  std::memcpy(mBuffer + mSize, text, n);
+  mSize += n;
+  return *this;
+}
+
+FixedText& FixedText::Add(const char* text) { return text != nullptr ? Add(text, std::strlen(text)) : *this; }
+
+FixedText& FixedText::Hex(std::uint64_t value, int minDigits, bool lowerCase) {
+  const char* digits = lowerCase ? "0123456789abcdef" : "0123456789ABCDEF";
+  char out[16];
+  int n = 0;
+  do {
+    out[n++] = digits[value & 0xF];
+    value >>= 4;
+  } while (value != 0 && n < 16);
+  while (n < minDigits && n < 16) out[n++] = '0';
+  char reversed[16];
+  for (int i = 0; i < n; ++i) reversed[i] = out[n - 1 - i];
+  return Add(reversed, static_cast<std::size_t>(n));
+}
+
+FixedText& FixedText::Dec(std::uint64_t value, int minDigits) {
+  char out[20];
+  int n = 0;
+  do {
+    out[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0 && n < 20);
+  while (n < minDigits && n < 20) out[n++] = '0';
+  char reversed[20];
+  for (int i = 0; i < n; ++i) reversed[i] = out[n - 1 - i];
+  return Add(reversed, static_cast<std::size_t>(n));
+}
+
+namespace {
+
+struct UnwindState {
+  CrashFrame* frames;
+  int max;
+  int count;
+};
+
+_Unwind_Reason_Code CollectFrame(_Unwind_Context* context, void* data) {
+  auto* state = static_cast<UnwindState*>(data);
+  if (state->count >= state->max) return _URC_END_OF_STACK;
+  int beforeInstruction = 0;
+  const std::uintptr_t pc = _Unwind_GetIPInfo(context, &beforeInstruction);
+  if (pc == 0) return _URC_END_OF_STACK;
+  CrashFrame& f = state->frames[state->count++];
+  f.pc = pc;
+  f.frame = static_cast<std::uintptr_t>(_Unwind_GetCFA(context));
+  return _URC_NO_REASON;
+}
+
+// Copies memory of this process that may not be mapped: the kernel checks the addresses,
+// so a bad one gives an error instead of a second fault.
+bool ReadOwnMemory(std::uintptr_t address, void* out, std::size_t size) {
+  iovec local{out, size};
+  iovec remote{reinterpret_cast<void*>(address), size};
+  return process_vm_readv(getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(size);
+}
+
+}  // namespace
+
+int CaptureCrashFrames(const CONTEXT& context, CrashFrame* frames, int maxFrames) {
+  static CrashFrame raw[256];
+  UnwindState state{raw, 256, 0};
+  _Unwind_Backtrace(&CollectFrame, &state);
+  int first = -1;
+  for (int i = 0; i < state.count && first < 0; ++i)
+    if (raw[i].pc == context.Rip) first = i;
+  int n = 0;
+  if (first < 0) {
+    // The unwinder did not pass through the signal frame: start at the fault and keep
+    // what it found.
+    if (maxFrames > 0) frames[n++] = CrashFrame{static_cast<std::uintptr_t>(context.Rip), static_cast<std::uintptr_t>(context.Rsp), {}};
+    first = 0;
+  }
+  for (int i = first; i < state.count && n < maxFrames; ++i) frames[n++] = raw[i];
+  for (int i = 0; i < n; ++i) {
+    if (!ReadOwnMemory(frames[i].frame, frames[i].params, sizeof frames[i].params))
+      for (auto& p : frames[i].params) p = 0;
+  }
+  return n;
+}
+
+void PrepareCrashSymbols() {
+  std::lock_guard<std::mutex> lock(gPrepareMutex);
+  static auto* modules = new std::map<std::string, PreparedModule>();
+  static auto* lists = new std::vector<std::unique_ptr<std::vector<const PreparedModule*>>>();
+  struct Loaded {
+    std::uintptr_t start = UINTPTR_MAX, end = 0, bias = 0;
+    std::string path;
+  };
+  std::vector<Loaded> loaded;
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, std::size_t, void* data) -> int {
+        Loaded m;
+        for (int i = 0; i < info->dlpi_phnum; ++i) {
+          const auto& ph = info->dlpi_phdr[i];
+          if (ph.p_type != PT_LOAD) continue;
+          m.start = std::min<std::uintptr_t>(m.start, info->dlpi_addr + ph.p_vaddr);
+          m.end = std::max<std::uintptr_t>(m.end, info->dlpi_addr + ph.p_vaddr + ph.p_memsz);
+        }
+        m.bias = info->dlpi_addr;
+        m.path = (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0') ? info->dlpi_name : ExecutablePath();
+        if (m.start < m.end && !m.path.empty() && m.path.find("linux-vdso") == std::string::npos)
+          static_cast<std::vector<Loaded>*>(data)->push_back(std::move(m));
+        return 0;
+      },
+      &loaded);
+  auto list = std::make_unique<std::vector<const PreparedModule*>>();
+  for (const Loaded& l : loaded) {
+    const std::string key = l.path + "@" + std::to_string(l.bias);
+    auto it = modules->find(key);
+    if (it == modules->end()) {
+      PreparedModule m;
+      m.start = l.start;
+      m.end = l.end;
+      m.bias = l.bias;
+      m.path = l.path;
+      m.tables = LoadElfTables(l.path);
+      for (ElfSymbol& symbol : m.tables.symbols)
+        if (symbol.name.compare(0, 2, "_Z") == 0) symbol.name = Demangle(symbol.name.c_str());
+      it = modules->emplace(key, std::move(m)).first;
+    }
+    list->push_back(&it->second);
+  }
+  gPrepared.store(list.get());
+  lists->push_back(std::move(list));
+}
+
+bool CrashSymbolFor(std::uintptr_t address, CrashSymbol* symbol) {
+  *symbol = CrashSymbol{};
+  const std::vector<const PreparedModule*>* modules = gPrepared.load();
+  if (modules == nullptr) return false;
+  for (const PreparedModule* prepared : *modules) {
+    const PreparedModule& m = *prepared;
+    if (address < m.start || address >= m.end) continue;
+    symbol->module = m.path.c_str();
+    const std::uintptr_t rel = address - m.bias;
+    for (std::size_t i = 1; i < m.tables.sections.size(); ++i) {
+      const ElfSection& s = m.tables.sections[i];
+      if (s.start != 0 && rel >= s.start && rel < s.start + s.size) {
+        symbol->section = static_cast<DWORD>(i);
+        symbol->offset = static_cast<DWORD>(rel - s.start);
+        break;
+      }
+    }
+    const auto& symbols = m.tables.symbols;
+    std::size_t lo = 0, hi = symbols.size();
+    while (lo < hi) {
+      const std::size_t mid = lo + (hi - lo) / 2;
+      if (symbols[mid].start <= rel) lo = mid + 1;
+      else hi = mid;
+    }
+    if (lo > 0) {
+      const ElfSymbol& hit = symbols[lo - 1];
+      if (rel < hit.start + std::max<std::uintptr_t>(hit.size, 1)) {
+        symbol->name = hit.name.c_str();
+        symbol->displacement = rel - hit.start;
+      }
+    }
+    return true;
+  }
+  return false;
+}
+
+bool WriteFileFromSignal(const char* path, const FilePiece* pieces, int count) {
+  char scratch[4096];
+  FixedText temp(scratch, sizeof scratch - 1);
+  temp.Add(path).Add(".tmp");
+  if (temp.Size() >= sizeof scratch - 1) return false;
+  scratch[temp.Size()] = '\0';
+  const int fd = open(scratch, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool ok = true;
+  for (int i = 0; i < count && ok; ++i) {
+    const char* data = static_cast<const char*>(pieces[i].data);
+    std::size_t left = pieces[i].size;
+    while (left > 0) {
+      const ssize_t n = write(fd, data, left);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        ok = false;
+        break;
+      }
+      data += n;
+      left -= static_cast<std::size_t>(n);
+    }
+  }
+  ok = fsync(fd) == 0 && ok;
+  ok = close(fd) == 0 && ok;
+  if (ok && rename(scratch, path) == 0) return true;
+  unlink(scratch);
+  return false;
+}
+
+
+bool SpawnFromSignal(const char* path, char* const argv[]) {
+  const pid_t child = _Fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    // The handler runs with signals blocked; the new program starts with none blocked.
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    // Its own session: a terminal's Ctrl+C or the end of the crashed process's group
+    // does not take the report with it.
+    setsid();
+    execve(path, argv, environ);
+    _exit(127);
+  }
+  return true;
+}
+
+void WriteToStandardError(const char* text, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = write(2, text, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    text += n;
+    size -= static_cast<std::size_t>(n);
+  }
+}
+
+DWORD CrashThreadId() { return GetCurrentThreadId(); }
+
+std::uint64_t CrashClockMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+bool CrashWorkingFolder(char* buffer, std::size_t size) { return getcwd(buffer, size) != nullptr; }
 
 bool GetVersionExA(OSVERSIONINFOA* info) {
   utsname name{};

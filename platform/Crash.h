@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Files.h"
 #include "platform/Types.h"
 
 namespace plat {
@@ -57,9 +58,77 @@ using LPTOP_LEVEL_EXCEPTION_FILTER = long (*)(EXCEPTION_POINTERS*);
 
 // Installs the filter called when a fatal signal reaches the process and returns the one
 // installed before. A null filter removes the signal handlers again (restoring the ones
-// that were there). The filter runs once, on an alternate stack of the faulting thread;
-// afterwards the signal takes its default course and ends the process.
+// that were there). The filter runs once, on an alternate stack of the faulting thread,
+// inside the signal handler: it may do only async-signal-safe work (no allocation, no
+// lock), which the helpers below allow. Before it runs, a watchdog is armed that ends the
+// process if the handler stalls, and every descriptor registered with DropOnCrash is
+// closed (so a lock file is given up even then); afterwards the signal takes its default
+// course and ends the process.
 LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter);
+
+// Seconds the crash handler may take before the watchdog ends the process.
+constexpr unsigned kCrashWatchdogSeconds = 5;
+
+// Descriptors the crash handler closes first (lock files, sockets). At most 16 at a time.
+void DropOnCrash(int fd);
+void KeepOnCrash(int fd);
+
+// ---- Crash handler helpers: async-signal-safe unless said otherwise ----
+
+// Text built in memory reserved ahead of time; it never allocates, and what does not fit
+// is cut.
+class FixedText {
+ public:
+  FixedText(char* buffer, std::size_t capacity) : mBuffer(buffer), mCapacity(capacity) {}
+  FixedText& Add(const char* text);
+  FixedText& Add(const char* text, std::size_t length);
+  // At least `minDigits` digits, upper-case unless `lowerCase`.
+  FixedText& Hex(std::uint64_t value, int minDigits, bool lowerCase = false);
+  FixedText& Dec(std::uint64_t value, int minDigits = 1);
+  const char* Data() const { return mBuffer; }
+  std::size_t Size() const { return mSize; }
+  void Clear() { mSize = 0; }
+
+ private:
+  char* mBuffer;
+  std::size_t mCapacity;
+  std::size_t mSize = 0;
+};
+
+// One frame of the faulting thread: its program counter, its frame address (the stack
+// address the frame's caller saw) and the four stack words there (0 where unreadable).
+struct CrashFrame {
+  std::uintptr_t pc = 0;
+  std::uintptr_t frame = 0;
+  std::uintptr_t params[4] = {};
+};
+// The faulting thread's frames, starting at the faulting instruction; returns the count.
+int CaptureCrashFrames(const CONTEXT& context, CrashFrame* frames, int maxFrames);
+
+// Reads the symbol and section tables of every loaded module ahead of time (names
+// demangled), so that CrashSymbolFor needs no allocation. Not signal-safe: call it at
+// start-up and again after libraries were loaded.
+void PrepareCrashSymbols();
+struct CrashSymbol {
+  const char* module = "";  // full path; "" when no prepared module holds the address
+  DWORD section = 0;
+  DWORD offset = 0;
+  const char* name = nullptr;  // null when no symbol holds the address
+  std::uintptr_t displacement = 0;
+};
+// False when no prepared module holds the address.
+bool CrashSymbolFor(std::uintptr_t address, CrashSymbol* symbol);
+
+// Writes a whole file: a scratch file beside it, written, synced and renamed into place.
+bool WriteFileFromSignal(const char* path, const FilePiece* pieces, int count);
+// Starts `path` with `argv` and the process's environment, without waiting for it.
+bool SpawnFromSignal(const char* path, char* const argv[]);
+// write(2) to the standard error.
+void WriteToStandardError(const char* text, std::size_t size);
+// The faulting thread's id, the monotonic clock in milliseconds, the working folder.
+DWORD CrashThreadId();
+std::uint64_t CrashClockMs();
+bool CrashWorkingFolder(char* buffer, std::size_t size);
 
 // Return addresses of the faulting thread, starting at the faulting instruction. Call it
 // only from inside the filter (it walks from the signal frame).

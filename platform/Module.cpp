@@ -1,6 +1,9 @@
 // The table of stand-in libraries behind LoadLibrary and GetProcAddress.
 #include "platform/Module.h"
 
+#include <dlfcn.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <memory>
@@ -83,6 +86,24 @@ bool FreeLibrary(HMODULE module) {
   std::lock_guard<std::recursive_mutex> g(t.lock);
   if (module->loadCount > 0) --module->loadCount;
   return true;
+}
+
+std::string GetModuleFileName(HMODULE module) {
+  if (module == nullptr) return "";
+  auto& t = Table();
+  std::lock_guard<std::recursive_mutex> g(t.lock);
+  for (const auto& [name, proc] : module->exports) {
+    Dl_info info{};
+    if (proc != nullptr && dladdr(reinterpret_cast<void*>(proc), &info) != 0 && info.dli_fname != nullptr) {
+      // The program itself may be named as it was started: take its full path then.
+      const std::string file = info.dli_fname;
+      if (file.empty() || file[0] != '/') break;
+      return file;
+    }
+  }
+  char self[4096];
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  return n > 0 && !module->exports.empty() ? std::string(self, static_cast<std::size_t>(n)) : std::string();
 }
 
 }  // namespace plat

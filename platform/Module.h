@@ -27,6 +27,9 @@ void RegisterBuiltinModules();
 HMODULE LoadLibrary(const char* name);
 FARPROC GetProcAddress(HMODULE module, const char* procName);
 bool FreeLibrary(HMODULE module);
+// The file that holds the library's code (for the stand-ins, the program or shared
+// library they are built into); empty for a null or empty module.
+std::string GetModuleFileName(HMODULE module);
 
 // Casts a looked-up export to its real function type.
 template <typename Fn>

@@ -2,6 +2,8 @@
 // in the per-user runtime folder.
 #include "platform/SingleInstance.h"
 
+#include "platform/Crash.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -88,6 +90,8 @@ HANDLE CreateMutexA(void*, BOOL initialOwner, const char* name) {
   if (flock(m->fd, LOCK_EX | LOCK_NB) == 0) {
     m->owned = initialOwner != FALSE;
     if (!m->owned) flock(m->fd, LOCK_UN);
+    // A crash gives the lock up at once, even when its handler then stalls.
+    if (m->owned) DropOnCrash(m->fd);
   } else if (errno == EWOULDBLOCK) {
     SetLastError(ERROR_ALREADY_EXISTS);
   }
@@ -105,7 +109,10 @@ BOOL ReleaseMutex(HANDLE mutex) {
 BOOL CloseHandle(HANDLE handle) {
   auto* m = static_cast<MutexObject*>(handle);
   if (!m) return FALSE;
-  if (m->fd >= 0) close(m->fd);  // closing drops the lock
+  if (m->fd >= 0) {
+    KeepOnCrash(m->fd);
+    close(m->fd);  // closing drops the lock
+  }
   delete m;
   return TRUE;
 }
@@ -139,6 +146,7 @@ bool ListenForRegisteredMessage(const std::string& name) {
     }
   }
   listeners[name] = Listener{fd, path};
+  DropOnCrash(fd);
   return true;
 }
 
@@ -171,6 +179,7 @@ void PollRegisteredMessages(const std::function<void(const std::string&)>& deliv
 void StopListeningForRegisteredMessages() {
   std::lock_guard<std::mutex> g(gListenLock);
   for (auto& [name, l] : Listeners()) {
+    KeepOnCrash(l.fd);
     close(l.fd);
     unlink(l.path.c_str());
   }

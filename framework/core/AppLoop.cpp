@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "framework/core/CrashCatcher.h"
 #include "framework/core/Demo.h"
 #include "framework/core/OrvoAppBase.h"
 #include "framework/core/Profiler.h"
@@ -367,6 +368,7 @@ void OrvoAppBase::UpdateApp() {
   }
   if (mMusicInterface) mMusicInterface->Update();
   CleanSharedImages();
+  CrashCatcher::Get().RefreshFactsEverySecond();
   if (mCrashRequested && mLoadingCompletedDelivered) FaultOnPurpose();
 }
 

@@ -11,11 +11,13 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <system_error>
 
 #include "framework/core/Common.h"
+#include "platform/Crash.h"
 
 namespace Orvo {
 
@@ -197,6 +199,73 @@ void Demo::RecordLoadingDone() {
 
 void Demo::RecordEscape() {
   if (mRecording) WriteCommand(CMD_ESCAPE);
+}
+
+void Demo::AddMarker(const std::string& name, int time) {
+  mMarkers.push_back({name, time});
+  mMarkerBlock.Clear();
+  mMarkerBlock.WriteLong(static_cast<std::int32_t>(mMarkers.size()));
+  for (const DemoMarker& m : mMarkers) {
+    mMarkerBlock.WriteString(m.mName);
+    mMarkerBlock.WriteLong(m.mTime);
+  }
+}
+
+bool Demo::WriteDemoFileFromSignal() const {
+  if (!mRecording || mFileName.empty()) return false;
+  std::uint8_t head[4 * 3 + 2 + kMaxVersionLength + 4];
+  std::size_t h = 0;
+  auto put32 = [](std::uint8_t* at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF);
+  };
+  put32(head, kMagic);
+  put32(head + 4, kVersion);
+  put32(head + 8, mSeed);
+  h = 12;
+  const std::size_t versionLength = std::min<std::size_t>(mProductVersion.size(), kMaxVersionLength);
+  head[h++] = static_cast<std::uint8_t>(versionLength & 0xFF);
+  head[h++] = static_cast<std::uint8_t>(versionLength >> 8);
+  std::memcpy(head + h, mProductVersion.data(), versionLength);
+  h += versionLength;
+  // No marker yet: the block holds a count of 0.
+  static const std::uint8_t kNoMarkers[4] = {0, 0, 0, 0};
+  const bool anyMarker = mMarkerBlock.GetDataLen() > 0;
+  const std::uint8_t* markers = anyMarker ? mMarkerBlock.GetDataPtr() : kNoMarkers;
+  const std::size_t markerBytes = anyMarker ? static_cast<std::size_t>(mMarkerBlock.GetDataLen()) : 4;
+  put32(head + h, static_cast<std::uint32_t>(markerBytes));
+  h += 4;
+  std::uint8_t length[4];
+  put32(length, static_cast<std::uint32_t>(mUpdateCount));
+
+  // The stream's whole bytes as they are; its last partial byte and the escape record(s)
+  // up to the current update are packed into a tail of their own.
+  const int bits = mBuffer.GetWriteBitPos();
+  const std::size_t whole = static_cast<std::size_t>(bits / 8);
+  std::uint8_t tail[256] = {};
+  int tailBits = bits % 8;
+  if (tailBits != 0) tail[0] = mBuffer.GetDataPtr()[whole];
+  auto pack = [&](int value, int count) {
+    for (int i = 0; i < count; ++i, ++tailBits)
+      if ((value >> i) & 1) tail[tailBits / 8] |= static_cast<std::uint8_t>(1u << (tailBits % 8));
+  };
+  int delta = std::max(mUpdateCount - mLastStamp, 0);
+  // A gap too long for the tail (half a minute without input) is left without its escape:
+  // the file's update count still says where the recording ended.
+  if (delta / kMaxStamp < static_cast<int>(sizeof tail * 8 / kCommandHeaderBits) - 2) {
+    while (delta > kMaxStamp) {
+      pack(kMaxStamp, kStampBits), pack(0, 1), pack(CMD_ESCAPE, kCodeBits);
+      delta -= kMaxStamp;
+    }
+    pack(delta, kStampBits), pack(0, 1), pack(CMD_ESCAPE, kCodeBits);
+  }
+  const plat::FilePiece pieces[] = {
+      {reinterpret_cast<const char*>(head), h},
+      {reinterpret_cast<const char*>(markers), markerBytes},
+      {reinterpret_cast<const char*>(length), 4},
+      {reinterpret_cast<const char*>(mBuffer.GetDataPtr()), whole},
+      {reinterpret_cast<const char*>(tail), static_cast<std::size_t>((tailBits + 7) / 8)},
+  };
+  return plat::WriteFileFromSignal(mFileName.c_str(), pieces, 5);
 }
 
 void Demo::RecordWheel(int wheelDelta) {

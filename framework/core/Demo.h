@@ -114,7 +114,7 @@ class Demo {
   int GetJumpTarget() const { return mJumpTarget; }
   void SetJumpTarget(int target) { mJumpTarget = target; }
   const std::vector<DemoMarker>& GetMarkers() const { return mMarkers; }
-  void AddMarker(const std::string& name, int time) { mMarkers.push_back({name, time}); }
+  void AddMarker(const std::string& name, int time);
   Buffer& GetBuffer() { return mBuffer; }
   // True once playback has run out of records (or met a record it cannot use).
   bool PlaybackEnded() const { return mEnded; }
@@ -141,6 +141,10 @@ class Demo {
   void RecordHttpResult(int transferId, int result, const std::string& content);
   // The escape record the crash catcher writes before saving the demo.
   void RecordEscape();
+  // The crash handler's WriteDemoFile: an escape record up to the current update and the
+  // whole file, written without allocating (async-signal-safe). False when not recording
+  // or when the file cannot be written.
+  bool WriteDemoFileFromSignal() const;
 
   // ---- Playback ----
   // Replays every record due at the current update count (called between updates).
@@ -225,6 +229,7 @@ class Demo {
   int mRefreshRate = 0;
   bool mRecordedWindowed = true;
   std::vector<DemoMarker> mMarkers;
+  Buffer mMarkerBlock;  // the markers as the file stores them, kept up to date
   bool mEnded = false;
   int mReplayDepth = 0;
   DemoReplayTarget* mTarget = nullptr;

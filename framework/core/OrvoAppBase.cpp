@@ -351,6 +351,8 @@ void OrvoAppBase::Init() {
   // 20.
   InitDoneHook();
   mInitialised = true;
+  // The crash report's facts, and the symbols of the libraries the window brought in.
+  CrashCatcher::Get().RefreshFacts(true);
 }
 
 void OrvoAppBase::NotifyRunningInstance() {
@@ -490,14 +492,14 @@ void OrvoAppBase::DialogButtonReleased(int dialogId, int buttonId) {
 }
 
 std::string OrvoAppBase::GetCrashInfoText() {
+  const DWORD seconds = (plat::GetTickCount() - mConstructionTime) / 1000;
   std::string text;
   text += "Product: " + mProductName + "\r\n";
   text += "Version: " + mProductVersion + "\r\n";
-  text += FormatString("Windowed: %d\r\n", mIsWindowedNow ? 1 : 0);
-  text += FormatString("Update Count: %d\r\n", mUpdateCount.load());
-  text += FormatString("Draw Count: %d\r\n", mDrawCount.load());
-  if (mPlayingDemo) text += "Playing demo: " + mDemoFileName + "\r\n";
-  if (mRecordingDemo) text += "Recording demo: " + mDemoFileName + "\r\n";
+  text += FormatString("Time Loaded: %02d:%02d:%02d", static_cast<int>(seconds / 3600),
+                       static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+  text += std::string("\r\nFullscreen: ") + (mWindowed ? "No" : "Yes");
+  text += FormatString("\r\nPrimary ThreadId: %X\r\n", static_cast<unsigned>(mMainThreadId));
   return text;
 }
 

@@ -123,7 +123,6 @@ TEST(CrashCatcher, TheReportUploadArrivesAsOneMultipartPost) {
   catcher.mUserText = "it broke";
   catcher.mAttachDemo = true;
   catcher.mDemoAttachmentName = (dir / "rec.dmo").string();
-  EXPECT_EQ(catcher.CrashWindowButtons(), std::vector<std::string>{"Close Now"});  // no application
 
   ASSERT_TRUE(catcher.UploadReport());
   for (int i = 0; i < 500 && catcher.mReportTransfer.GetResult() == Orvo::HTTPTransfer::RESULT_NOT_COMPLETED; ++i)

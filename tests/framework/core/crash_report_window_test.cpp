@@ -1,0 +1,115 @@
+// The report window of the crash report's second stage, driven headless through its
+// window's input as a user would: "Send Report", a typed description, "Continue", and the
+// report arrives at a loopback server with that description while the progress page waits.
+#include "framework/core/CrashReportWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "framework/core/CrashCatcher.h"
+#include "platform/Messages.h"
+#include "platform/Window.h"
+#include "tests/framework/core/AppSandbox.h"
+#include "tests/framework/core/LoopbackServer.h"
+
+namespace {
+
+using Orvo::CrashCatcher;
+using Orvo::CrashReportWindow;
+
+// The window with a script of input posted to it, update by update.
+class ScriptedReportWindow : public CrashReportWindow {
+ public:
+  explicit ScriptedReportWindow(CrashCatcher& catcher) : CrashReportWindow(catcher) {}
+
+  std::vector<std::string> mPages;     // the pages shown, in turn
+  std::vector<std::string> mProgress;  // progress texts seen
+  bool mSendEnabledShown = false;
+
+  void UpdateApp() override {
+    CrashReportWindow::UpdateApp();
+    ++mTicks;
+    if (mProgress.empty() || mProgress.back() != GetProgressText()) mProgress.push_back(GetProgressText());
+    const std::string page = std::to_string(GetPage());
+    if (mPages.empty() || mPages.back() != page) mPages.push_back(page);
+    if (mTicks % 10 != 0 || mQuit) return;
+    switch (mStep++) {
+      case 0:
+        Click(ID_SEND_REPORT);
+        break;
+      case 1:
+        for (char c : std::string("It froze\rtwix\bce")) Post(plat::WM_CHAR, static_cast<unsigned char>(c), 0, 0);
+        break;
+      case 2:
+        Click(ID_CONTINUE);
+        break;
+      default:
+        if (mTicks > 3000) Shutdown();  // the server never answered
+        break;
+    }
+  }
+
+ private:
+  void Post(plat::UINT message, plat::WPARAM wParam, int x, int y) {
+    plat::PostMessageA(mHWnd, message, wParam, plat::MAKELPARAM(x, y));
+  }
+  void Click(int id) {
+    int x = 0, y = 0;
+    ASSERT_TRUE(FindButton(id, &x, &y)) << id;
+    Post(plat::WM_MOUSEMOVE, 0, x, y);
+    Post(plat::WM_LBUTTONDOWN, plat::MK_LBUTTON, x, y);
+    Post(plat::WM_LBUTTONUP, 0, x, y);
+  }
+  int mTicks = 0;
+  int mStep = 0;
+};
+
+}  // namespace
+
+TEST(CrashReportWindowTest, TheTypedDescriptionIsSentWithTheReport) {
+  AppSandbox sandbox;
+  testing_http::LoopbackServer server({{"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"}});
+  CrashCatcher& catcher = CrashCatcher::Get();
+  catcher.mReportHost = "127.0.0.1:" + std::to_string(server.Port());
+  catcher.mHadApplication = true;
+  catcher.mCopyToClipboard = false;
+  catcher.mProductName = "Quorvane";
+  catcher.mProductVersion = "1.0";
+  catcher.mErrorTitle = "Exception at 000F:00042D37";
+  catcher.mErrorText = "Exception: Access Violation (code 0xc0000005)\r\n";
+  catcher.mAttachDemo = false;
+  {
+    ScriptedReportWindow window(catcher);
+    window.Init();
+    window.Start();
+    EXPECT_EQ(window.mPages, (std::vector<std::string>{"0", "1", "2"}));
+    EXPECT_EQ(window.mProgress.front(), "");
+    EXPECT_NE(std::find(window.mProgress.begin(), window.mProgress.end(), "Please Wait"), window.mProgress.end());
+  }
+  EXPECT_EQ(catcher.mUserText, "It froze\r\ntwice");
+  const std::string request = server.Request();
+  EXPECT_EQ(request.rfind("POST /error_report.php HTTP/1.1\r\n", 0), 0u) << request;
+  EXPECT_NE(request.find("name=\"usertext\"\r\n\r\nIt froze\r\ntwice\r\n"), std::string::npos) << request;
+  EXPECT_NE(request.find("name=\"errortitle\"\r\n\r\nException at 000F:00042D37\r\n"), std::string::npos) << request;
+  EXPECT_NE(request.find("name=\"prod\"\r\n\r\nQuorvane\r\n"), std::string::npos) << request;
+  EXPECT_EQ(catcher.mReportTransfer.GetResult(), Orvo::HTTPTransfer::RESULT_DONE);
+}
+
+// Without a report host only "Close Now" is offered, across the whole window; without the
+// crashed application's facts "Send Report" is there but cannot be pressed.
+TEST(CrashReportWindowTest, ButtonsFollowTheHostAndTheApplication) {
+  CrashCatcher& catcher = CrashCatcher::Get();
+  catcher.mReportHost.clear();
+  EXPECT_EQ(catcher.CrashWindowButtons(), std::vector<std::string>{"Close Now"});
+  catcher.mReportHost = "reports.example:8080";
+  EXPECT_EQ(catcher.CrashWindowButtons(), (std::vector<std::string>{"Send Report", "Close Now"}));
+  catcher.mUploadAllowed = false;
+  EXPECT_EQ(catcher.CrashWindowButtons(), std::vector<std::string>{"Close Now"});
+  catcher.mUploadAllowed = true;
+  catcher.mHadApplication = false;
+  EXPECT_FALSE(catcher.SendEnabled());
+  catcher.mReportHost.clear();
+}
