@@ -38,6 +38,11 @@ void DiscardScratch(const std::string& diskName) {
   if (fs::symlink_status(scratch, error).type() == fs::file_type::regular) fs::remove(scratch, error);
 }
 
+// The game's files are a few bytes long; a save that would hold more than this (a write at
+// an absurd position, or a huge file under a game file's name) is refused rather than
+// copied into memory.
+constexpr std::size_t kMaxSavedSize = 16u << 20;
+
 bool FolderExists(const std::string& diskName) {
   const fs::path folder = fs::path(diskName).parent_path();
   std::error_code error;
@@ -112,8 +117,9 @@ bool GameFile::BeginImage(bool empty) {
     if (position < 0 || PakSeek(mHandle, 0, SEEK_SET) != 0) return false;
     std::uint8_t chunk[4096];
     std::size_t n = 0;
-    while ((n = PakRead(chunk, 1, sizeof(chunk), mHandle)) > 0) mImage.insert(mImage.end(), chunk, chunk + n);
-    if (std::ferror(mHandle->diskStream)) return false;
+    while ((n = PakRead(chunk, 1, sizeof(chunk), mHandle)) > 0 && mImage.size() <= kMaxSavedSize)
+      mImage.insert(mImage.end(), chunk, chunk + n);
+    if (std::ferror(mHandle->diskStream) || mImage.size() > kMaxSavedSize) return false;
     mImagePosition = static_cast<std::size_t>(position);
   }
   CloseHandle();
@@ -219,12 +225,16 @@ bool GameFile::WriteRaw(const std::uint8_t* buffer, std::size_t count, std::int3
   if (!IsOpen()) return false;
   if (!mImageActive && !BeginImage(false)) {
     FailSave(mHandle != nullptr && mHandle->diskStream == nullptr ? "an archive entry cannot be written"
-                                                                  : "the file could not be read");
+                                                                  : "the file could not be read whole");
     return false;
   }
   if (!SeekTo(position)) return false;
   // Appending mode writes at the end whatever the position.
   if (mMode != kModeReadWrite) mImagePosition = mImage.size();
+  if (mImagePosition > kMaxSavedSize || count > kMaxSavedSize - mImagePosition) {
+    FailSave("the file would be too large");
+    return false;
+  }
   if (mImagePosition + count > mImage.size()) mImage.resize(mImagePosition + count, 0);
   std::copy_n(buffer, count, mImage.begin() + static_cast<std::ptrdiff_t>(mImagePosition));
   mImagePosition += count;

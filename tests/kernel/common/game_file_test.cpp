@@ -169,6 +169,15 @@ TEST_F(GameFileTest, FailedSavesKeepTheOldFileAndSayWhy) {
     EXPECT_FALSE(fs::exists(fresh));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);  // no scratch file
   }
+  // A write far past the end is refused instead of making a file of gigabytes.
+  {
+    GameFile f(Make("options.opt", old));
+    ASSERT_TRUE(f.Open(GameFile::kModeReadWrite));
+    EXPECT_FALSE(f.WriteU8(1, 0x7FFFFFFF));
+    EXPECT_FALSE(f.Close());
+    EXPECT_EQ(f.GetSaveError(), "the file would be too large");
+    EXPECT_EQ(Bytes(f.GetPath()), old);
+  }
   // Without the fault the same save goes through, and the error is forgotten.
   std::string error = "stale";
   EXPECT_TRUE(Save(Make("options.opt", old), 0x01020304, &error));
