@@ -127,4 +127,55 @@ TEST(GameProgram, PlayThenExitThroughTheQuestionSavesOptionsAndPlayers) {
             (std::vector<unsigned char>{1, 'T', 'e', 's', 's', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 25, 1}));
 }
 
+// A game that only starts and is closed at once, headless: what it loaded and saved is
+// what a test looks at.
+class StartAndCloseGame : public GameImpl {
+ public:
+  void Start() override {
+    GameImpl::Start();
+    greeting = GetStartScreen()->GetNameText()->GetText();
+    plat::PostMessageA(KernelLibrary::GetMainApp()->mHWnd, plat::WM_CLOSE, 0, 0);
+  }
+  std::string greeting;
+};
+
+// Broken player and option files and scratch files left by a killed save: the game starts
+// with the good player, ends normally, and every player file it could not read is still
+// there as it was.
+TEST(GameProgram, BrokenAndLeftoverSaveFilesNeitherStopTheGameNorGetLost) {
+  AppSandbox sandbox;
+  const fs::path folder = sandbox.root / "game";
+  fs::create_directories(folder / "save");
+  for (const char* name : {"data.pak", "main.pak"}) fs::copy_file(fs::path(QUORVANE_RUN_DIR) / name, folder / name);
+  const std::vector<unsigned char> tess{1, 'T', 'e', 's', 's', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0};
+  const std::vector<unsigned char> garbage{0x00, 0x00, 0xFF, 0x13, 0x80};
+  const auto write = [&](const char* name, const std::vector<unsigned char>& bytes) {
+    game_test::ScratchFolder::Write((folder / name).string(), bytes);
+  };
+  write("save/Tess.usr", tess);
+  write("save/Empty.usr", {});
+  write("save/Garbage.usr", garbage);
+  write("save/Tess.usr.tmp", {1, 'T'});
+  write("save/Newbie.usr.tmp", {});
+  write("options.opt", {0x00, 0x3C});  // cut short: the rest keeps its defaults
+  write("options.opt.tmp", {0xFF});
+  write("resolution.opt", {});
+  plat::SetCommandLineArgs({"/opt/q/quorvane", "-changedir=" + folder.string()});
+
+  StartAndCloseGame game;
+  ASSERT_TRUE(KernelLibrary::KernelStart(nullptr, &game));
+  EXPECT_EQ(game.greeting, "Tess!");
+  KernelLibrary::KernelStop();
+
+  const auto read = [&](const char* name) { return game_test::ScratchFolder::Read((folder / name).string()); };
+  EXPECT_EQ(read("save/Tess.usr"), tess);
+  EXPECT_TRUE(read("save/Empty.usr").empty());
+  EXPECT_TRUE(fs::exists(folder / "save" / "Empty.usr"));
+  EXPECT_EQ(read("save/Garbage.usr"), garbage);
+  EXPECT_EQ(read("options.opt"), (std::vector<unsigned char>{0x00, 0x3C, 0x00, 0x28, 0x00, 0x03}));
+  EXPECT_EQ(read("resolution.opt"), (std::vector<unsigned char>{0x00, 0x00, 0x00}));
+  for (const char* name : {"save/Tess.usr.tmp", "save/Newbie.usr.tmp", "options.opt.tmp"})
+    EXPECT_FALSE(fs::exists(folder / name)) << name;
+}
+
 }  // namespace
