@@ -2,7 +2,9 @@
 // case-blind, attributes and folders, read-only mappings and named blocks.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <sys/stat.h>
 #include <filesystem>
 #include <fstream>
@@ -163,6 +165,28 @@ TEST_F(FilesTest, WholeFileReadsTakePlainFilesOfBoundedSizeOnly) {
     EXPECT_EQ(why, c.why) << c.name;
   }
   for (const char* name : {"Images", "pipe", "none"}) EXPECT_EQ(plat::OpenFileStream(P(name).c_str(), "rb"), nullptr) << name;
+}
+
+// Whole-file writes keep the replaced file's permissions, clear a stale scratch entry of any
+// kind, take the name in any case, and refuse a name that is not a regular file.
+TEST_F(FilesTest, WholeFileWritesReplaceOnlyRegularFilesAndKeepTheirPermissions) {
+  Write("Images/save.usr", "old");
+  fs::permissions(root_ / "Images" / "save.usr", fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_symlink(root_ / "maps.txt", root_ / "Images" / "save.usr.tmp");  // stale scratch entry
+  const plat::FilePiece pieces[] = {{"ne", 2}, {"", 0}, {"w!", 2}};
+  ASSERT_TRUE(plat::WriteFileWhole(P("IMAGES\\Save.usr"), pieces, 3));
+  std::ifstream in(root_ / "Images" / "save.usr", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new!");
+  EXPECT_EQ(fs::status(root_ / "Images" / "save.usr").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_FALSE(fs::exists(root_ / "Images" / "save.usr.tmp"));
+  EXPECT_TRUE(fs::exists(root_ / "maps.txt"));
+
+  errno = 0;
+  EXPECT_FALSE(plat::WriteFileWhole(P("Images/Dialog"), pieces, 3));
+  EXPECT_EQ(errno, EISDIR);
+  EXPECT_TRUE(fs::is_directory(root_ / "Images" / "Dialog"));
+  EXPECT_FALSE(plat::WriteFileWhole(P("missing/file.usr"), pieces, 3));
+  EXPECT_EQ(errno, ENOENT);
 }
 
 TEST(NamedBlockTest, SameNameGivesTheSameZeroedBlock) {
