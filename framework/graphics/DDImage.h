@@ -96,10 +96,19 @@ class DDImage : public MemoryImage {
                          bool additive);
   void BltOnSurface(Image* src, int x, int y, const Rect& srcRect, const Color& color, bool additive,
                     bool mirror);
+  // The stretched and rotated members of the surface blitters (DDImageTransform.cpp).
   // Nearest-pixel stretch of the source's premultiplied display-layout pixels into `area`
-  // of the destination rectangle; rows run right to left when mirrored.
+  // of the destination rectangle, tinted and in the draw mode; rows run right to left when
+  // mirrored.
   void StretchNearestOnSurface(MemoryImage* source, const Rect& destRect, const Rect& srcRect, const Rect& area,
-                               bool mirror);
+                               const Color& color, bool additive, bool mirror);
+  // Filtered stretch: into a transparent image of the visible size, then blitted in the
+  // draw mode.
+  void StretchFilteredOnSurface(MemoryImage* source, const Rect& destRect, const Rect& srcRect, const Rect& area,
+                                const Color& color, int drawMode, bool mirror);
+  // Bilinear rotation straight into the surface, in its own pixel format.
+  void RotateOnSurface(MemoryImage* source, float x, float y, const Rect& srcRect, const Rect& clipRect,
+                       const Color& color, bool additive, double angle, float centerX, float centerY);
 };
 
 }  // namespace Orvo

@@ -9,6 +9,7 @@
 #include "framework/graphics/BlendSimd.h"
 #include "framework/graphics/DrawCoords.h"
 #include "framework/graphics/MemoryImage.h"
+#include "framework/graphics/RotationWalk.h"
 #include "framework/graphics/TriangleRasterizer.h"
 
 namespace Orvo {
@@ -380,32 +381,6 @@ void MemoryImage::BltF(Image* src, float x, float y, const Rect& srcRect, const 
   BltRotated(src, x, y, srcRect, clipRect, color, drawMode, 0.0, 0.0f, 0.0f);
 }
 
-namespace {
-
-// Narrows the columns [first, last] of a row so that every sample's 2 x 2 neighbourhood lies
-// inside 0..size-1; false when the row draws nothing.
-bool NarrowAxis(std::int64_t start, std::int64_t step, int size, int& first, int& last) {
-  const std::int64_t one = 65536;
-  if (step > 0) {
-    if ((start >> 16) >= size - 1) return false;
-    // The first column whose sample is not left of the source: ceil(-start / step).
-    std::int64_t f = start < 0 ? (-start + step - 1) / step : 0;
-    if (f > first) first = static_cast<int>(std::min<std::int64_t>(f, last + 1));
-    std::int64_t l = ((size * one - start) - 0x17FFF) / step;
-    if (l < last) last = static_cast<int>(std::max<std::int64_t>(l, -1));
-  } else if (step < 0) {
-    if (start < 0) return false;
-    std::int64_t f = ((size * one - start) - 0x27FFF) / step;
-    if (f >= 0 && f > first) first = static_cast<int>(std::min<std::int64_t>(f, last + 1));
-    std::int64_t l = (0x7FFF - start) / step;
-    if (l < last) last = static_cast<int>(std::max<std::int64_t>(l, -1));
-  } else {
-    if (start < 0 || start >= (size - 1) * one) return false;
-  }
-  return first <= last;
-}
-
-}  // namespace
 
 void MemoryImage::BltRotated(Image* srcImage, float x, float y, const Rect& srcRect, const Rect& clipRect,
                              const Color& color, int drawMode, double angle, float centerX, float centerY) {
@@ -417,25 +392,8 @@ void MemoryImage::BltRotated(Image* srcImage, float x, float y, const Rect& srcR
   Rect sr = ClipToImage(srcRect, src->mWidth, src->mHeight);
   // A source rectangle reaching outside the image is refused rather than read past it.
   if (sr != srcRect || sr.mWidth <= 0 || sr.mHeight <= 0) return;
-  double c = std::cos(angle);
-  double s = std::sin(angle);
-  double minX = 10000000, minY = 10000000, maxX = -10000000, maxY = -10000000;
-  const double cornersX[4] = {0, double(sr.mWidth), 0, double(sr.mWidth)};
-  const double cornersY[4] = {0, 0, double(sr.mHeight), double(sr.mHeight)};
-  for (int i = 0; i < 4; ++i) {
-    double px = cornersX[i] - centerX;
-    double py = cornersY[i] - centerY;
-    double X = x + centerX + c * px + s * py;
-    double Y = y + centerY - s * px + c * py;
-    minX = std::min(minX, X);
-    maxX = std::max(maxX, X);
-    minY = std::min(minY, Y);
-    maxY = std::max(maxY, Y);
-  }
   Rect clip = clipRect.Intersection(Rect(0, 0, mWidth, mHeight));
-  FRect box = FRect(minX, minY, maxX - minX, maxY - minY)
-                  .Intersection(FRect(clip.mX, clip.mY, clip.mWidth, clip.mHeight));
-  if (box.mWidth <= 0 || box.mHeight <= 0) return;
+  if (clip.mWidth <= 0 || clip.mHeight <= 0) return;
   src->CommitBits();
   SourcePixels sp = ReadSource(src);
   std::uint32_t* dbits = GetBits();
@@ -445,26 +403,16 @@ void MemoryImage::BltRotated(Image* srcImage, float x, float y, const Rect& srcR
   Rgb tint = Channels(color);
   bool additive = drawMode == 1;
   std::uint32_t addR = tint.r * tint.a / 255, addG = tint.g * tint.a / 255, addB = tint.b * tint.a / 255;
-  int X0 = static_cast<int>(box.mX);
-  int Y0 = static_cast<int>(box.mY);
-  int lastCol = static_cast<int>(box.mWidth - 1.0);
-  std::int64_t du = static_cast<std::int64_t>(c * 65536);
-  std::int64_t dv = static_cast<std::int64_t>(s * 65536);
   OpacityKeeper keeper(this);
-  for (int r = 0; r < box.mHeight; ++r) {
-    int destY = Y0 + r;
-    if (destY < 0 || destY >= mHeight) continue;
-    float px = static_cast<float>(X0) - centerX - x;
-    float py = static_cast<float>(destY) - centerY - y;
-    std::int64_t u = static_cast<std::int64_t>((c * px - s * py + centerX) * 65536);
-    std::int64_t v = static_cast<std::int64_t>((s * px + c * py + centerY) * 65536);
-    int first = 0;
-    int last = lastCol;
-    if (!NarrowAxis(u, du, sr.mWidth, first, last)) continue;
-    if (!NarrowAxis(v, dv, sr.mHeight, first, last)) continue;
+  const bool drew = WalkRotated(sr, x, y, angle, centerX, centerY, clip, [&](const RotatedSpan& span) {
+    const int destY = span.destY;
+    if (destY < 0 || destY >= mHeight) return;
+    const int X0 = span.destX;
+    const int first = 0, last = span.count - 1;
+    const std::int64_t du = span.du, dv = span.dv;
     std::uint32_t* drow = dbits + static_cast<std::size_t>(destY) * mWidth;
-    std::int64_t cu = u + first * du;
-    std::int64_t cv = v + first * dv;
+    std::int64_t cu = span.u;
+    std::int64_t cv = span.v;
     if (white && !additive && sp.bits != nullptr) {
       // The common case, untinted and normal from plain pixels: red and blue are weighed
       // together (each product stays below 16 bits), and the source rows are read directly.
@@ -503,7 +451,7 @@ void MemoryImage::BltRotated(Image* srcImage, float x, float y, const Rect& srcR
         };
         d = Pack(255 - cover, ch(R(d), r8), ch(G(d), g8), ch(B(d), b8));
       }
-      continue;
+      return;
     }
     for (int k = first; k <= last; ++k, cu += du, cv += dv) {
       int destX = X0 + k;
@@ -559,8 +507,8 @@ void MemoryImage::BltRotated(Image* srcImage, float x, float y, const Rect& srcR
       };
       d = Pack(255 - cover, ch(R(d), sr8), ch(G(d), sg8), ch(B(d), sb8));
     }
-  }
-  keeper.Done();
+  });
+  if (drew) keeper.Done();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 // clamp tables. Random images reach every alpha and every run length.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <vector>
@@ -144,6 +145,132 @@ TEST(SurfaceBlend, PartlyTransparentBlitsMatchTheSurfaceArithmeticOnEveryFormat)
                           << got << " want " << want;
         }
       EXPECT_EQ(wrong, 0) << f.name;
+    }
+  }
+}
+
+// Per channel of a surface value.
+u32 Field(const Format& f, u32 v, int c) { return (v & f.mask[c]) >> f.shift[c]; }
+u32 Max(const Format& f, int c) { return f.mask[c] >> f.shift[c]; }
+
+// A premultiplied source pixel s over (or, additive, added to) d by the nearest-stretch
+// member: tinted by (t, ca), d' = s' + the destination weighed by 256 - alpha'.
+u32 ExpectedStretch(const Format& f, u32 d, u32 s, const Color& tint, bool additive) {
+  const u32 alpha = s >> 24;
+  if (alpha == 0) return d;
+  const u32 t[3] = {static_cast<u32>(tint.mRed), static_cast<u32>(tint.mGreen), static_cast<u32>(tint.mBlue)};
+  const u32 ca = static_cast<u32>(tint.mAlpha);
+  const bool white = tint == Color::White;
+  const u32 a = white ? alpha : alpha * ca / 255;
+  u32 out = 0;
+  for (int c = 0; c < 3; ++c) {
+    const u32 sc = white ? Field(f, s, c) : (Field(f, s, c) * (t[c] * ca / 255)) >> 8;
+    const u32 dc = Field(f, d, c);
+    const u32 v = additive ? std::min(dc + sc, Max(f, c)) : sc + ((dc * (256 - a)) >> 8);
+    out |= v << f.shift[c];
+  }
+  return out;
+}
+
+TEST(SurfaceBlend, NearestStretchesInEveryModeAndTintOnEveryFormat) {
+  std::mt19937 rng(5);
+  const int sw = 9, sh = 5, dw = 22, dh = 13;
+  const std::vector<u32> sprite = RandomSprite(rng, sw * sh);
+  std::vector<u32> ground(static_cast<std::size_t>(dw) * dh);
+  for (u32& p : ground) p = 0xFF000000u | (rng() & 0xFFFFFF);
+  struct Case {
+    Color tint;
+    int mode;
+    bool mirror;
+  } cases[] = {{Color::White, 1, false}, {Color(200, 100, 50, 255), 1, true}, {Color(255, 128, 0, 160), 0, false},
+               {Color(90, 90, 90, 255), 0, true}, {Color::White, 0, false}};
+  for (const Format& f : kFormats)
+    for (const Case& c : cases) {
+      Display d(f);
+      MemoryImage source(nullptr);
+      source.SetBits(sprite.data(), sw, sh);
+      DDImage* dest = d.Image(dw, dh, ground);
+      const Rect to(1, 2, 20, 10), clip(0, 0, 17, 13);
+      if (c.mirror)
+        dest->StretchBltMirror(&source, to, Rect(0, 0, sw, sh), clip, c.tint, c.mode, true);
+      else
+        dest->StretchBlt(&source, to, Rect(0, 0, sw, sh), clip, c.tint, c.mode, true);
+      int wrong = 0;
+      for (int y = 0; y < dh; ++y)
+        for (int x = 0; x < dw; ++x) {
+          u32 want = OnSurface(f, ground[static_cast<std::size_t>(y) * dw + x]);
+          if (Rect(to).Intersection(clip).Contains(x, y)) {
+            int col = x - to.mX;
+            if (c.mirror) col = to.mWidth - 1 - col;
+            const int sx = static_cast<int>((col * ((sw << 16) / to.mWidth)) >> 16);
+            const int sy = static_cast<int>(((y - to.mY) * ((sh << 16) / to.mHeight)) >> 16);
+            want = ExpectedStretch(f, want, Native(f, sprite[static_cast<std::size_t>(sy) * sw + sx]), c.tint, c.mode == 1);
+          }
+          const u32 got = dest->GetSurface()->PixelAt(x, y) & (f.bits == 32 ? 0xFFFFFFu : 0xFFFFu);
+          if (got != want && ++wrong <= 3)
+            ADD_FAILURE() << f.name << " mode " << c.mode << " at " << x << "," << y << ": got " << std::hex << got
+                          << " want " << want;
+        }
+      EXPECT_EQ(wrong, 0) << f.name;
+    }
+}
+
+// The surface value of 8-bit channels (r, g, b) cut to the format's widths.
+u32 FromChannels(const Format& f, const u32 (&c8)[3]) {
+  u32 out = 0;
+  for (int c = 0; c < 3; ++c) out |= (c8[c] >> (8 - f.size[c])) << f.shift[c];
+  return out;
+}
+
+// Filtered stretches go through a transparent image of the visible size and are then
+// blitted in the draw mode and tint; rotations blend their premultiplied colour by its
+// coverage. A uniform opaque source shows the arithmetic in the middle of the picture.
+TEST(SurfaceBlend, FilteredStretchesAndRotationsInEveryModeOnEveryFormat) {
+  const u32 ground = 0xFF808080, colour = 0xFF404040;
+  for (const Format& f : kFormats) {
+    const u32 base = OnSurface(f, ground);
+    // The filtered stretch of 0x40 onto transparent pixels keeps 0x40 x 255 >> 8 = 0x3F.
+    const u32 stretched = Native(f, 0xFF3F3F3F);
+    // A rotation by 0 at a whole position weighs the one neighbour it sits on by 254.
+    const u32 rotated8[3] = {0x40 * 254 >> 8, 0x40 * 254 >> 8, 0x40 * 254 >> 8};
+    auto add = [&](u32 d, u32 s) {
+      u32 out = 0;
+      for (int c = 0; c < 3; ++c) out |= std::min(Field(f, d, c) + Field(f, s, c), Max(f, c)) << f.shift[c];
+      return out;
+    };
+    auto scaled = [&](u32 s, const u32 (&mult)[3]) {
+      u32 out = 0;
+      for (int c = 0; c < 3; ++c) out |= ((Field(f, s, c) * mult[c]) >> 8) << f.shift[c];
+      return out;
+    };
+    struct Case {
+      const char* name;
+      void (*draw)(DDImage* dest, MemoryImage* source);
+      u32 want;
+    } cases[] = {
+        {"additive filtered stretch",
+         [](DDImage* d, MemoryImage* s) { d->StretchBlt(s, Rect(0, 0, 12, 12), Rect(0, 0, 4, 4), Rect(0, 0, 12, 12), Color::White, 1, false); },
+         add(base, stretched)},
+        {"additive mirrored filtered stretch",
+         [](DDImage* d, MemoryImage* s) { d->StretchBltMirror(s, Rect(0, 0, 12, 12), Rect(0, 0, 4, 4), Rect(0, 0, 12, 12), Color::White, 1, false); },
+         add(base, stretched)},
+        {"tinted filtered stretch",
+         [](DDImage* d, MemoryImage* s) { d->StretchBlt(s, Rect(0, 0, 12, 12), Rect(0, 0, 4, 4), Rect(0, 0, 12, 12), Color(255, 128, 0), 0, false); },
+         scaled(stretched, {255, 128, 0})},
+        {"additive rotation",
+         [](DDImage* d, MemoryImage* s) { d->BltRotated(s, 2, 2, Rect(0, 0, 4, 4), Rect(0, 0, 12, 12), Color::White, 1, 0.0, 2, 2); },
+         add(base, FromChannels(f, rotated8))},
+    };
+    for (const Case& c : cases) {
+      Display d(f);
+      MemoryImage source(nullptr);
+      std::vector<u32> px(16, colour);
+      source.SetBits(px.data(), 4, 4);
+      DDImage* dest = d.Image(14, 14, std::vector<u32>(196, ground));
+      c.draw(dest, &source);
+      const u32 got = dest->GetSurface()->PixelAt(3, 3) & (f.bits == 32 ? 0xFFFFFFu : 0xFFFFu);
+      EXPECT_EQ(got, c.want) << f.name << ", " << c.name << std::hex << ": got " << got << " want " << c.want;
+      EXPECT_EQ(dest->GetSurface()->PixelAt(13, 13) & 0xFFFFFFu, base) << f.name << ", " << c.name;
     }
   }
 }
