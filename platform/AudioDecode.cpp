@@ -6,7 +6,9 @@
 #include <xmp.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <cstring>
 #include <mutex>
 
@@ -119,6 +121,24 @@ namespace {
 
 bool ReadExactly(SoundFile& f, void* buffer, std::size_t bytes) { return f.Read(buffer, bytes) == bytes; }
 
+// Without a check of its own, a "dep " chunk is current when the file it names has on disk
+// the time it records (as a FILETIME: 100 ns steps since 1601), or is not on disk and it
+// records 0.
+bool DependencyOnDisk(const std::string& name, std::uint32_t low, std::uint32_t high) {
+  std::uint64_t ticks = 0;
+  std::error_code ec;
+  std::filesystem::path file(ResolveFileName(name));
+  if (!name.empty() && std::filesystem::is_regular_file(file, ec)) {
+    auto written = std::filesystem::last_write_time(file, ec);
+    if (!ec) {
+      auto since1970 = std::chrono::file_clock::to_sys(written).time_since_epoch();
+      ticks = static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(since1970).count() / 100 +
+                                         11644473600LL * 10000000LL);
+    }
+  }
+  return static_cast<std::uint32_t>(ticks) == low && static_cast<std::uint32_t>(ticks >> 32) == high;
+}
+
 bool LooksLikeChunkName(SoundFile& f, std::int64_t at) {
   std::uint8_t id[4];
   if (!f.Seek(at, SEEK_SET) || !ReadExactly(f, id, 4)) return false;
@@ -153,7 +173,9 @@ bool ParseWav(SoundFile& f, WavFormat& out, const WavDependencyCheck& dependency
       char name[256];
       std::uint8_t time[8];
       if (!ReadExactly(f, name, n) || !ReadExactly(f, time, 8)) return false;
-      if (dependency && !dependency(std::string(name, n), Le32(time), Le32(time + 4))) return false;
+      const std::string source(name, n);
+      if (!(dependency ? dependency(source, Le32(time), Le32(time + 4)) : DependencyOnDisk(source, Le32(time), Le32(time + 4))))
+        return false;
     } else if (std::memcmp(chunk, "xor ", 4) == 0) {
       if (!ReadExactly(f, &w.key, 1)) return false;
     } else if (std::memcmp(chunk, "data", 4) == 0) {

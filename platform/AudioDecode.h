@@ -48,7 +48,8 @@ struct WavFormat {
   std::uint32_t dataSize = 0;
 };
 // Asked about each "dep " chunk (the name of the file it was made from and that file's time);
-// false makes the file stale, and it is refused.
+// false makes the file stale, and it is refused. Without one, the time must be the named
+// file's last-write time on disk as a FILETIME (0 when it is not on disk).
 using WavDependencyCheck = std::function<bool(const std::string& name, std::uint32_t low, std::uint32_t high)>;
 // The one WAV reader's rules, shared by the sound manager and the music libraries: "RIFF",
 // "WAVE", then chunks: "fmt " (PCM only; without it 16-bit mono 22050 Hz), "dep ", "xor ",

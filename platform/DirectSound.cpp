@@ -58,6 +58,7 @@ HRESULT IDirectSoundBuffer::GetFrequency(DWORD* frequency) {
 
 HRESULT IDirectSoundBuffer::SetFrequency(DWORD frequency) {
   if (!mVoice) return DSERR_INVALIDCALL;
+  if (frequency == DSBFREQUENCY_ORIGINAL) frequency = mFormat.nSamplesPerSec;
   if (frequency < DSBFREQUENCY_MIN || frequency > DSBFREQUENCY_MAX) return DSERR_INVALIDPARAM;
   std::lock_guard<std::recursive_mutex> lock(AudioMixer::Get().Lock());
   mVoice->frequency = frequency;

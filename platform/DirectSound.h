@@ -38,6 +38,7 @@ constexpr DWORD DSBSTATUS_PLAYING = 0x1;
 constexpr DWORD DSBSTATUS_LOOPING = 0x4;
 constexpr DWORD DSBSIZE_MIN = 4;
 constexpr DWORD DSBSIZE_MAX = 0x0FFFFFFF;
+constexpr DWORD DSBFREQUENCY_ORIGINAL = 0;  // SetFrequency: back to the buffer's own rate
 constexpr DWORD DSBFREQUENCY_MIN = 100;
 constexpr DWORD DSBFREQUENCY_MAX = 100000;
 constexpr LONG DSBVOLUME_MIN = -10000;

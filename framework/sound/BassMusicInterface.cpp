@@ -10,30 +10,11 @@
 #include "framework/resources/PakInterface.h"
 #include "framework/sound/DSoundManager.h"
 #include "framework/sound/MusicLibraries.h"
+#include "framework/sound/PakSoundFile.h"
+#include "framework/sound/SoundMath.h"
 #include "platform/AudioDecode.h"
 
 namespace Orvo {
-
-namespace {
-
-// A file opened through the pak archives (or the disk), for the music libraries' decoders.
-class PakSoundFile : public plat::SoundFile {
- public:
-  explicit PakSoundFile(PakHandle* handle) : mHandle(handle) {}
-  ~PakSoundFile() override { PakClose(mHandle); }
-  PakSoundFile(const PakSoundFile&) = delete;
-  PakSoundFile& operator=(const PakSoundFile&) = delete;
-  std::size_t Read(void* buffer, std::size_t bytes) override { return PakRead(buffer, 1, bytes, mHandle); }
-  bool Seek(std::int64_t offset, int origin) override {
-    return offset >= INT32_MIN && offset <= INT32_MAX && PakSeek(mHandle, static_cast<std::int32_t>(offset), origin) == 0;
-  }
-  std::int64_t Tell() override { return PakTell(mHandle); }
-
- private:
-  PakHandle* mHandle;
-};
-
-}  // namespace
 
 void InstallPakSoundFileReader() {
   plat::SetSoundFileOpener([](const std::string& name) -> std::unique_ptr<plat::SoundFile> {
@@ -83,7 +64,9 @@ const BassMusicInfo* BassMusicInterface::FindSong(int songId) {
 }
 
 void BassMusicInterface::ApplyVolume(const BassMusicInfo& info) {
-  gBassInstance->BASS_ChannelSetAttributes(info.GetHandle(), -1, static_cast<int>(info.mVolume * 100), -101);
+  // Volumes the library cannot take (below 0, above 1, NaN) are held to its 0..100.
+  gBassInstance->BASS_ChannelSetAttributes(info.GetHandle(), -1,
+                                           static_cast<int>(TruncateInRange(info.mVolume * 100, 0, 100, 0)), -101);
 }
 
 bool BassMusicInterface::LoadMusic(int songId, const std::string& fileName) {
@@ -271,11 +254,11 @@ void BassMusicInterface::SetVolume(double volume) {
   Guard lock(mMutex);
   BASS_INSTANCE& bass = *gBassInstance;
   if (bass.mVersion2) {
-    auto w = static_cast<plat::DWORD>(volume * 100);
+    auto w = static_cast<plat::DWORD>(TruncateInRange(volume * 100, 0, 100, 0));
     bass.BASS_SetConfig(plat::BASS_CONFIG_GVOL_MUSIC, w);
     bass.BASS_SetConfig(plat::BASS_CONFIG_GVOL_STREAM, w);
   } else {
-    auto v = static_cast<int>(mMaxVolume * volume);
+    auto v = static_cast<int>(TruncateInRange(mMaxVolume * volume, 0, mMaxVolume, 0));
     if (bass.BASS_SetGlobalVolumes != nullptr) bass.BASS_SetGlobalVolumes(v, v, v);
   }
 }
@@ -283,7 +266,8 @@ void BassMusicInterface::SetVolume(double volume) {
 void BassMusicInterface::SetMusicAttribute(int songId, double value) {
   Guard lock(mMutex);
   if (BassMusicInfo* info = Find(songId))
-    gBassInstance->BASS_MusicSetAttribute(info->GetHandle(), 0, static_cast<plat::DWORD>(value * 100));
+    gBassInstance->BASS_MusicSetAttribute(info->GetHandle(), 0,
+                                          static_cast<plat::DWORD>(TruncateInRange(value * 100, 0, 100, 0)));
 }
 
 }  // namespace Orvo

@@ -1,18 +1,24 @@
 // Sound instances on duplicated DirectSound buffers, and the volume-to-decibel conversion.
 #include "framework/sound/DSoundInstance.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <mutex>
 
 #include "framework/sound/DSoundManager.h"
+#include "framework/sound/SoundMath.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
 
 namespace Orvo {
 
 std::int32_t VolumeToDSoundDB(double volume) {
-  auto db = static_cast<std::int32_t>((std::log10(volume * 9.0 + 1.0) - 1.0) * 2333.0);
-  return db < -2000 ? -10000 : db;
+  // No volume above 0 (NaN included) has a logarithm: silence. Volumes above 1 give positive
+  // values, which buffers refuse; they are held where no integer overflows.
+  if (!(volume > 0.0)) return -10000;
+  auto db = TruncateInRange((std::log10(volume * 9.0 + 1.0) - 1.0) * 2333.0, -10000, 10000, -10000);
+  return db < -2000 ? -10000 : static_cast<std::int32_t>(db);
 }
 
 namespace {
@@ -63,7 +69,10 @@ void DSoundInstance::ApplyVolume() {
 }
 
 void DSoundInstance::ApplyPan() {
-  if (mBuffer != nullptr) mBuffer->SetPan(mPan + mBasePan);
+  // Summed without overflow; a sum outside the buffer's range is refused by it, as any
+  // out-of-range pan is.
+  std::int64_t pan = static_cast<std::int64_t>(mPan) + mBasePan;
+  if (mBuffer != nullptr) mBuffer->SetPan(static_cast<plat::LONG>(std::clamp<std::int64_t>(pan, INT32_MIN, INT32_MAX)));
 }
 
 void DSoundInstance::Release() {
@@ -87,10 +96,9 @@ void DSoundInstance::SetBasePan(int pan) {
 void DSoundInstance::AdjustPitch(double semitones) {
   auto lock = Guard();
   if (mBuffer == nullptr) return;
+  if (std::isnan(semitones)) semitones = 0.0;  // no pitch change
   double frequency = std::pow(1.0594630943592953, semitones) * static_cast<double>(mDefaultFrequency);
-  if (frequency < 100) frequency = 100;
-  if (frequency > 100000) frequency = 100000;
-  mBuffer->SetFrequency(static_cast<plat::DWORD>(frequency));
+  mBuffer->SetFrequency(static_cast<plat::DWORD>(TruncateInRange(frequency, 100, 100000, 100)));
 }
 
 void DSoundInstance::SetVolume(double volume) {

@@ -5,6 +5,7 @@
 
 #include "framework/sound/DSoundInstance.h"
 #include "framework/sound/MusicLibraries.h"
+#include "framework/sound/SoundMath.h"
 #include "platform/Module.h"
 #include "platform/Time.h"
 #include "platform/WaveOutMixer.h"
@@ -195,8 +196,9 @@ void DSoundManager::ReleaseChannels() {
 double DSoundManager::GetMasterVolume() { return ReadWaveOutVolume() / 65535.0; }
 
 void DSoundManager::SetMasterVolume(double volume) {
-  // Held to 0..1: the control takes 0..65535, and a negative value has no unsigned meaning.
-  WriteWaveOutVolume(static_cast<plat::DWORD>(std::clamp(volume, 0.0, 1.0) * 65535));
+  // Held to 0..1 (NaN as 0): the control takes 0..65535, and a negative value has no
+  // unsigned meaning.
+  WriteWaveOutVolume(static_cast<plat::DWORD>(TruncateInRange(volume * 65535, 0, 65535, 0)));
 }
 
 void DSoundManager::SetCooperativeWindow(plat::HWND window, bool) {

@@ -9,6 +9,7 @@
 #include "framework/core/Common.h"
 #include "framework/sound/BassMusicInterface.h"
 #include "framework/sound/MusicLibraries.h"
+#include "framework/sound/SoundMath.h"
 #include "platform/Files.h"
 
 namespace Orvo {
@@ -90,10 +91,13 @@ std::string FModMusicInterface::CachePath(const std::string& name) {
 
 void FModMusicInterface::ApplyVolume(int songId, const FModMusicInfo& info) {
   FMOD_INSTANCE& fmod = *gFModInstance;
+  // Held to the library's 0..100 (NaN as 0) before the conversion.
   if (info.mHMusic != nullptr)
-    fmod.FMUSIC_SetMasterVolume(info.mHMusic, static_cast<int>(info.mVolume * mGlobalVolume * mModuleVolumeScale));
+    fmod.FMUSIC_SetMasterVolume(info.mHMusic, static_cast<int>(TruncateInRange(
+                                                  info.mVolume * mGlobalVolume * mModuleVolumeScale, 0, 100, 0)));
   else
-    fmod.FSOUND_SetVolume(songId, static_cast<int>(mGlobalVolume * info.mVolume * mSampleVolumeScale));
+    fmod.FSOUND_SetVolume(songId, static_cast<int>(TruncateInRange(mGlobalVolume * info.mVolume * mSampleVolumeScale,
+                                                                   0, 100, 0)));
 }
 
 bool FModMusicInterface::LoadMusic(int songId, const std::string& fileName) {

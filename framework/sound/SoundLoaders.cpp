@@ -14,6 +14,7 @@
 #include "framework/resources/PakInterface.h"
 #include "framework/sound/DSoundManager.h"
 #include "framework/sound/MusicLibraries.h"
+#include "framework/sound/PakSoundFile.h"
 #include "platform/Files.h"
 
 namespace Orvo {
@@ -199,63 +200,27 @@ bool DSoundManager::LoadSoundAt(int id, const std::string& name) {
   return false;
 }
 
+// The WAV rules are the platform's, which the music libraries read by too, so both accept and
+// refuse the same files; a "dep " chunk here also checks that the cache is not stale.
 bool DSoundManager::LoadWAVFile(int id, const std::string& path) {
-  PakFile file(path);
-  if (file.handle == nullptr) return false;
-  char tag[4];
-  std::uint32_t riffSize;
-  if (!file.Read(tag, 4) || std::memcmp(tag, "RIFF", 4) != 0 || !file.ReadU32(riffSize) || !file.Read(tag, 4) ||
-      std::memcmp(tag, "WAVE", 4) != 0)
-    return false;
-
-  std::uint16_t bits = 16, channels = 1;
-  std::uint32_t rate = 22050;
-  std::uint8_t key = 0;
-  std::int64_t position = 12;
-  for (;;) {
-    std::uint32_t chunkSize;
-    if (!file.Read(tag, 4)) return false;  // end of file before any "data"
-    if (!file.ReadU32(chunkSize)) return false;
-    std::int64_t body = position + 8;
-    if (std::memcmp(tag, "fmt ", 4) == 0) {
-      std::uint16_t formatTag, blockAlign;
-      std::uint32_t bytesPerSec;
-      if (!file.ReadU16(formatTag) || !file.ReadU16(channels) || !file.ReadU32(rate) || !file.ReadU32(bytesPerSec) ||
-          !file.ReadU16(blockAlign) || !file.ReadU16(bits))
-        return false;
-      if (formatTag != 1) return false;
-    } else if (std::memcmp(tag, "dep ", 4) == 0) {
-      std::uint16_t length;
-      if (!file.ReadU16(length)) return false;
-      if (length > 255) length = 255;
-      char name[256] = {};
-      std::uint32_t storedLow, storedHigh;
-      if (!file.Read(name, length) || !file.ReadU32(storedLow) || !file.ReadU32(storedHigh)) return false;
-      plat::FILETIME now;
-      GetFileWriteTime(std::string(name, length), now);
-      if (now.dwLowDateTime != storedLow || now.dwHighDateTime != storedHigh) return false;  // stale
-    } else if (std::memcmp(tag, "xor ", 4) == 0) {
-      if (!file.Read(&key, 1)) return false;
-    } else if (std::memcmp(tag, "data", 4) == 0) {
-      mSourceDataSizes[static_cast<std::size_t>(id)] = chunkSize;
-      // Samples the file cannot hold could never be read in full: refused before a buffer
-      // of the declared size is made.
-      if (PakSeek(file.handle, 0, SEEK_END) != 0 || PakTell(file.handle) - body < chunkSize ||
-          PakSeek(file.handle, static_cast<std::int32_t>(body), SEEK_SET) != 0)
-        return false;
-      if (!CreateBuffer(id, channels, static_cast<int>(rate), bits, chunkSize)) return false;
-      BufferLock lock(mSourceSounds[static_cast<std::size_t>(id)], chunkSize);
-      if (!lock.ok) return false;
-      std::size_t got = PakRead(lock.data, 1, chunkSize, file.handle);
-      auto* bytes = static_cast<std::uint8_t*>(lock.data);
-      for (std::size_t i = 0; i < got; ++i) bytes[i] ^= key;
-      return lock.Unlock() && got == chunkSize;
-    }
-    // Every chunk moves the walk forward; a size that would leave the file's 32-bit range ends it.
-    std::int64_t next = body + chunkSize;
-    if (next > INT32_MAX || PakSeek(file.handle, static_cast<std::int32_t>(next), SEEK_SET) != 0) return false;
-    position = next;
-  }
+  PakHandle* handle = PakOpen(path.c_str(), "rb");
+  if (handle == nullptr) return false;
+  PakSoundFile file(handle);
+  plat::WavFormat format;
+  auto current = [](const std::string& source, std::uint32_t low, std::uint32_t high) {
+    plat::FILETIME now;
+    GetFileWriteTime(source, now);
+    return now.dwLowDateTime == low && now.dwHighDateTime == high;
+  };
+  if (!plat::ParseWav(file, format, current)) return false;
+  mSourceDataSizes[static_cast<std::size_t>(id)] = format.dataSize;
+  if (!CreateBuffer(id, format.channels, format.rate, format.bits, format.dataSize)) return false;
+  BufferLock lock(mSourceSounds[static_cast<std::size_t>(id)], format.dataSize);
+  if (!lock.ok) return false;
+  std::size_t got = file.Read(lock.data, format.dataSize);
+  auto* bytes = static_cast<std::uint8_t*>(lock.data);
+  for (std::size_t i = 0; i < got; ++i) bytes[i] ^= format.key;
+  return lock.Unlock() && got == format.dataSize;
 }
 
 bool DSoundManager::LoadOGGFile(int id, const std::string& path) {

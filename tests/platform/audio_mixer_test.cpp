@@ -17,6 +17,7 @@
 #include "platform/DirectSound.h"
 #include "platform/Module.h"
 #include "platform/WaveOutMixer.h"
+#include "tests/framework/sound/SoundFixtures.h"
 
 using namespace plat;
 
@@ -150,6 +151,9 @@ TEST_F(MixerTest, FrequencyStepsThroughTheSamplesAndInterpolatesBetweenThem) {
   std::vector<Frame> fast = Pull(6);
   EXPECT_NEAR(fast[4].left, 900, 5);  // filtered against aliasing, so close to the ramp
   EXPECT_NEAR(fast[5].left, 1100, 5);
+  EXPECT_EQ(b->SetFrequency(DSBFREQUENCY_ORIGINAL), DS_OK);  // 0: back to the buffer's own rate
+  b->GetFrequency(&freq);
+  EXPECT_EQ(freq, 22050u);
 }
 
 // Power of one frequency in a run of samples (Goertzel), after a Hann window.
@@ -404,62 +408,18 @@ TEST_F(MixerTest, LongStreamsPlayEveryFrameInOrderLoopSeamlesslyAndEnd) {
   EXPECT_TRUE(bass.release(h));
 }
 
-// A file whose reads wait while its gate is shut, telling when one has begun.
-struct Gate {
-  std::mutex m;
-  std::condition_variable cv;
-  bool open = true, waiting = false;
-  void Pass() {
-    std::unique_lock<std::mutex> lock(m);
-    waiting = true;
-    cv.notify_all();
-    cv.wait_for(lock, std::chrono::seconds(20), [&] { return open; });
-    waiting = false;
-  }
-  bool AwaitWaiter() {
-    std::unique_lock<std::mutex> lock(m);
-    return cv.wait_for(lock, std::chrono::seconds(20), [&] { return waiting; });
-  }
-  void Set(bool value) {
-    std::lock_guard<std::mutex> lock(m);
-    open = value;
-    cv.notify_all();
-  }
-};
-
-class GatedFile : public SoundFile {
- public:
-  GatedFile(const std::vector<std::uint8_t>& bytes, Gate& gate) : mInner(MemorySoundFile(bytes.data(), bytes.size())), mGate(gate) {}
-  std::size_t Read(void* buffer, std::size_t bytes) override {
-    mGate.Pass();
-    return mInner->Read(buffer, bytes);
-  }
-  bool Seek(std::int64_t offset, int origin) override { return mInner->Seek(offset, origin); }
-  std::int64_t Tell() override { return mInner->Tell(); }
-
- private:
-  std::unique_ptr<SoundFile> mInner;
-  Gate& mGate;
-};
-
-// True when `call` returns on another thread while the gate holds a file read.
-template <typename Fn>
-bool ReturnsWhileReading(Fn call) {
-  return std::async(std::launch::async, call).wait_for(std::chrono::seconds(10)) == std::future_status::ready;
-}
-
 TEST_F(MixerTest, NoLockIsHeldWhileStreamsReadOrDecode) {
   BassCalls bass;
   std::vector<std::uint8_t> file = LongWav();
-  Gate gate;
-  SetSoundFileOpener([&](const std::string&) { return std::make_unique<GatedFile>(file, gate); });
+  soundtest::Gate gate;
+  SetSoundFileOpener([&](const std::string&) { return std::make_unique<soundtest::GatedFile>(file, gate); });
 
   // Loading: another thread asks about channels and the mixer while the file is being read.
   gate.Set(false);
   DWORD h = 0;
   std::thread loader([&] { h = bass.create(FALSE, "long.wav", 0, 0, 0); });
   ASSERT_TRUE(gate.AwaitWaiter());
-  EXPECT_TRUE(ReturnsWhileReading([&] { return bass.active(12345) + AudioMixer::Get().VoiceCount(); }));
+  EXPECT_TRUE(soundtest::ReturnsWhileReading([&] { return bass.active(12345) + AudioMixer::Get().VoiceCount(); }));
   gate.Set(true);
   loader.join();
   ASSERT_NE(h, 0u);
@@ -469,7 +429,7 @@ TEST_F(MixerTest, NoLockIsHeldWhileStreamsReadOrDecode) {
   gate.Set(false);
   std::thread mixer([] { Pull(4096); });
   ASSERT_TRUE(gate.AwaitWaiter());
-  EXPECT_TRUE(ReturnsWhileReading([&] { return bass.active(h); }));
+  EXPECT_TRUE(soundtest::ReturnsWhileReading([&] { return bass.active(h); }));
   gate.Set(true);
   mixer.join();
   EXPECT_EQ(bass.active(h), BASS_ACTIVE_PLAYING);

@@ -2,12 +2,19 @@
 // folder that goes away with the test.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <memory>
+#include <mutex>
 #include <random>
 #include <string>
 #include <vector>
+
+#include "platform/AudioDecode.h"
 
 namespace soundtest {
 
@@ -156,6 +163,50 @@ struct ScratchFolder {
   std::string operator/(const std::string& relative) const { return (path / relative).string(); }
   std::filesystem::path path;
 };
+
+// A file whose reads wait while its gate is shut, telling when one has begun.
+struct Gate {
+  std::mutex m;
+  std::condition_variable cv;
+  bool open = true, waiting = false;
+  void Pass() {
+    std::unique_lock<std::mutex> lock(m);
+    waiting = true;
+    cv.notify_all();
+    cv.wait_for(lock, std::chrono::seconds(20), [&] { return open; });
+    waiting = false;
+  }
+  bool AwaitWaiter() {
+    std::unique_lock<std::mutex> lock(m);
+    return cv.wait_for(lock, std::chrono::seconds(20), [&] { return waiting; });
+  }
+  void Set(bool value) {
+    std::lock_guard<std::mutex> lock(m);
+    open = value;
+    cv.notify_all();
+  }
+};
+
+class GatedFile : public plat::SoundFile {
+ public:
+  GatedFile(const std::vector<std::uint8_t>& bytes, Gate& gate) : mInner(plat::MemorySoundFile(bytes.data(), bytes.size())), mGate(gate) {}
+  std::size_t Read(void* buffer, std::size_t bytes) override {
+    mGate.Pass();
+    return mInner->Read(buffer, bytes);
+  }
+  bool Seek(std::int64_t offset, int origin) override { return mInner->Seek(offset, origin); }
+  std::int64_t Tell() override { return mInner->Tell(); }
+
+ private:
+  std::unique_ptr<plat::SoundFile> mInner;
+  Gate& mGate;
+};
+
+// True when `call` returns on another thread while the gate holds a file read.
+template <typename Fn>
+bool ReturnsWhileReading(Fn call) {
+  return std::async(std::launch::async, call).wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+}
 
 inline std::vector<std::uint8_t> ReadAll(const std::string& file) {
   std::ifstream in(file, std::ios::binary);

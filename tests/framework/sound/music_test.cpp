@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "framework/sound/DSoundManager.h"
 #include "framework/sound/FModMusicInterface.h"
 #include "framework/sound/MusicLibraries.h"
+#include "platform/AudioDecode.h"
 #include "platform/AudioMixer.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
@@ -149,6 +151,8 @@ class MusicTest : public ::testing::Test {
     });
     plat::SetExitProcessHook([](plat::UINT code) { throw Ended("exit " + std::to_string(code)); });
     gCalls.clear();
+    gActive.clear();
+    gNextHandle = 100;
   }
   void TearDown() override {
     plat::SetMessageBoxHook(nullptr);
@@ -307,7 +311,31 @@ TEST_F(MusicTest, OlderBassInterfaceUsesItsOwnCallsAndScale) {
   EXPECT_EQ(Calls(), std::vector<std::string>{"init -1 44100"});
   music.SetVolume(0.5);
   music.SetVolume(0.0);
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"global 20 20 20", "global 0 0 0"}));
+  music.SetVolume(std::nan(""));
+  music.SetVolume(7.0);
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"global 20 20 20", "global 0 0 0", "global 0 0 0", "global 40 40 40"}));
+}
+
+TEST_F(MusicTest, VolumesNoIntegerHoldsReachTheLibraryHeldToItsRange) {
+  plat::RegisterModule("bass.dll", FakeBass(true));
+  BassMusicInterface music(nullptr);
+  ASSERT_TRUE(music.LoadMusic(1, "a.wav"));
+  Calls();
+  const struct {
+    double value;
+    const char* attr;
+    const char* config;
+  } cases[] = {{0.5, "attr 100 -1 50 -101", "config 6 50"}, {-0.5, "attr 100 -1 0 -101", "config 6 0"},
+               {std::nan(""), "attr 100 -1 0 -101", "config 6 0"}, {1e30, "attr 100 -1 100 -101", "config 6 100"},
+               {-INFINITY, "attr 100 -1 0 -101", "config 6 0"}};
+  for (const auto& c : cases) {
+    music.SetSongVolume(1, c.value);
+    music.SetVolume(c.value);
+    std::vector<std::string> calls = Calls();
+    ASSERT_EQ(calls.size(), 3u) << c.value;
+    EXPECT_EQ(calls[0], c.attr) << c.value;
+    EXPECT_EQ(calls[1], c.config) << c.value;
+  }
 }
 
 std::int16_t PullOne() {
@@ -481,6 +509,26 @@ TEST_F(MusicTest, Mp3SongsPlayThroughBassAndLoadAsSoundsThroughFMod) {
   DSoundManager sounds(reinterpret_cast<plat::HWND>(1), true);
   ASSERT_TRUE(sounds.LoadSoundAt(3, folder / "snd/tone"));
   EXPECT_GT(sounds.GetSampleSize(3), 2u * 11025u);  // more than half a second of 16-bit mono
+}
+
+TEST_F(MusicTest, OtherThreadsDoNotWaitWhileASongLoads) {
+  for (const Backend& backend : kBackends) {
+    std::unique_ptr<MusicInterface> music = backend.make();
+    std::vector<std::uint8_t> song = soundtest::Mod({64});
+    std::string path = folder.Write("song.mod", song);
+    soundtest::Gate gate;
+    plat::SetSoundFileOpener([&](const std::string&) { return std::make_unique<soundtest::GatedFile>(song, gate); });
+    gate.Set(false);
+    bool loaded = false;
+    std::thread loader([&] { loaded = music->LoadMusic(2, path); });
+    EXPECT_TRUE(gate.AwaitWaiter()) << backend.name;
+    // The timing thread's question, while the file is still being read.
+    EXPECT_TRUE(soundtest::ReturnsWhileReading([&] { return music->IsPlaying(1); })) << backend.name;
+    gate.Set(true);
+    loader.join();
+    EXPECT_TRUE(loaded) << backend.name;
+    InstallPakSoundFileReader();
+  }
 }
 
 TEST_F(MusicTest, BrokenModulesMp3sAndOggsAreRefusedWholly) {

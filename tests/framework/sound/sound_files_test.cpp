@@ -13,6 +13,7 @@
 #include "framework/resources/PakInterface.h"
 #include "framework/sound/BassMusicInterface.h"
 #include "framework/sound/DSoundManager.h"
+#include "platform/AudioDecode.h"
 #include "platform/AudioMixer.h"
 #include "tests/framework/resources/PakTestSupport.h"
 #include "tests/framework/sound/SoundFixtures.h"
@@ -84,6 +85,16 @@ TEST_F(SoundFilesTest, ReadersAcceptGoodFilesAndRefuseBrokenOnesCleanly) {
   Bytes stale = soundtest::WavHead();
   stale.Tag("dep ").Le(17, 4).Le(7, 2).Raw({'g', 'o', 'n', 'e', '.', 'a', 'u'}).Le(1, 4).Le(1, 4);
   soundtest::Data(stale, tone);
+  Bytes padded = soundtest::WavHead();  // RIFF pads an odd chunk to an even length
+  padded.Tag("LIST").Le(3, 4).Raw({1, 2, 3, 0});
+  soundtest::Fmt(padded, 1, 1, 11025, 16);
+  soundtest::Data(padded, tone);
+  Bytes threeChannels = soundtest::WavHead();
+  soundtest::Fmt(threeChannels, 1, 3, 11025, 16);
+  soundtest::Data(threeChannels, Le16({1, 2, 3}));
+  Bytes tiny = soundtest::WavHead();
+  soundtest::Fmt(tiny, 1, 1, 11025, 16);
+  soundtest::Data(tiny, Le16({1}));
   Bytes eightBitWav = soundtest::WavHead();
   soundtest::Fmt(eightBitWav, 1, 2, 8000, 8);
   soundtest::Data(eightBitWav, {0x80, 0x90, 0x70, 0x80});
@@ -101,6 +112,9 @@ TEST_F(SoundFilesTest, ReadersAcceptGoodFilesAndRefuseBrokenOnesCleanly) {
       {"8-bit stereo wav", {{".wav", eightBitWav.b}}, true, 2, 8000, 8, {0x80, 0x90, 0x70, 0x80}},
       {"wav without fmt plays as 16-bit mono 22050", {{".wav", noFmt.b}}, true, 1, 22050, 16, tone},
       {"xor key is undone", {{".wav", scrambled.b}}, true, 1, 11025, 16, tone},
+      {"odd chunk with its padding byte", {{".wav", padded.b}}, true, 1, 11025, 16, tone},
+      {"three channels", {{".wav", threeChannels.b}}, false, 0, 0, 0, {}},
+      {"fewer than 4 bytes of samples", {{".wav", tiny.b}}, false, 0, 0, 0, {}},
       {"float wav refused, au next", {{".wav", fmtThenData(3)}, {".au", soundtest::Au(2, {1, 2, 3, 4})}}, true, 1, 8000,
        8, {0x81, 0x82, 0x83, 0x84}},
       {"float wav alone", {{".wav", fmtThenData(3)}}, false, 0, 0, 0, {}},
@@ -128,6 +142,14 @@ TEST_F(SoundFilesTest, ReadersAcceptGoodFilesAndRefuseBrokenOnesCleanly) {
     for (const auto& [extension, bytes] : c.files) folder.Write(std::filesystem::path(base + extension).filename(), bytes);
     EXPECT_EQ(manager.LoadSoundAt(7, base), c.loads) << c.what;
     Loaded l = Read(manager, 7);
+    if (c.files.size() == 1 && c.files.count(".wav") == 1) {
+      // The music libraries read WAV files by the same rules.
+      plat::DecodedSound decoded;
+      EXPECT_EQ(plat::DecodeSoundFile(c.files.at(".wav"), decoded), c.loads) << c.what << ", music decoder";
+      if (c.loads && decoded.block) {
+        EXPECT_EQ(decoded.block->bytes, c.samples) << c.what << ", music decoder";
+      }
+    }
     if (!c.loads) {
       EXPECT_EQ(manager.GetSourceBuffer(7), nullptr) << c.what;
       continue;

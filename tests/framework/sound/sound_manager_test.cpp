@@ -2,6 +2,9 @@
 // read back from the DirectSound buffers the instances play.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
+
 #include <atomic>
 #include <filesystem>
 #include <thread>
@@ -62,7 +65,9 @@ class SoundManagerTest : public ::testing::Test {
 TEST(VolumeToDSoundDBTest, FollowsTheLogCurveAndCutsToSilence) {
   const std::pair<double, int> cases[] = {{1.0, 0},       {0.85, -146},   {0.5, -605},  {0.25, -1138},
                                           {0.1, -1682},   {0.05, -1956},  {0.044, -1994}, {0.0431, -2000},
-                                          {0.04, -10000}, {0.0, -10000}};
+                                          {0.04, -10000}, {0.0, -10000}, {-0.5, -10000},
+                                          {std::nan(""), -10000}, {-INFINITY, -10000}, {1e300, 10000},
+                                          {INFINITY, 10000}};
   for (auto [volume, db] : cases) EXPECT_EQ(VolumeToDSoundDB(volume), db) << volume;
 }
 
@@ -77,6 +82,8 @@ TEST_F(SoundManagerTest, InstancesApplyVolumePanAndPitchToTheirBuffer) {
   ASSERT_NE(slow, nullptr);
 
   slow->SetPan(-100);
+  EXPECT_EQ(BufferPan(slow), -50);
+  slow->SetPan(INT_MAX);  // the sum is out of range, and refused: the pan stays
   EXPECT_EQ(BufferPan(slow), -50);
   slow->SetVolume(0.05);
   EXPECT_EQ(BufferVolume(slow), -1956);
@@ -93,7 +100,8 @@ TEST_F(SoundManagerTest, InstancesApplyVolumePanAndPitchToTheirBuffer) {
     SoundInstance* s;
     double semitones;
     plat::DWORD hz;
-  } pitches[] = {{slow, 12, 44100}, {slow, -120, 100}, {fast, 48, 100000}, {fast, -12, 22049}, {slow, 0, 22050}};
+  } pitches[] = {{slow, 12, 44100},          {slow, -120, 100},       {fast, 48, 100000}, {fast, -12, 22049},
+                 {slow, 0, 22050},           {slow, std::nan(""), 22050}, {slow, 1e9, 100000}, {slow, -INFINITY, 100}};
   for (auto p : pitches) {
     p.s->AdjustPitch(p.semitones);  // each call starts again from the sound's own rate
     EXPECT_EQ(BufferFrequency(p.s), p.hz) << p.semitones;
