@@ -134,18 +134,13 @@ class IDirect3DDevice7 : public DirectDrawObject {
   // Counts of calls, so tests can tell what reached the device.
   int drawCalls = 0;
   int textureStageCalls = 0;
+  // Quads drawn as whole rows (screen-aligned, texels one to one on pixels).
+  int alignedQuads = 0;
 
  private:
   friend class IDirect3D7;
   IDirect3DDevice7(IDirectDrawSurface7* target);
   ~IDirect3DDevice7() override;
-  // What one DrawPrimitive call draws with: the locked target and texture and their layouts,
-  // the filter and the blend factors, worked out once for all its pixels.
-  struct Context;
-  void DrawTriangle(const D3DTLVERTEX7& a, const D3DTLVERTEX7& b, const D3DTLVERTEX7& c, const Context& ctx);
-  void DrawLine(const D3DTLVERTEX7& a, const D3DTLVERTEX7& b, const Context& ctx);
-  static void ShadePixel(const Context& ctx, int x, int y, DWORD diffuse, float u, float v);
-
   IDirectDrawSurface7* mTarget;
   IDirectDrawSurface7* mTexture = nullptr;
   bool mInScene = false;
@@ -197,6 +192,9 @@ struct Direct3DBehaviour {
   DWORD textureFormats = 1 | 2 | 4 | 8;
   // Blending that ignores the blend factors and writes the source: a faulty driver.
   bool brokenBlending = false;
+  // Triangles shaded pixel by pixel, without the row path: the reference the fast paths
+  // are compared with.
+  bool referenceRasterizer = false;
 };
 Direct3DBehaviour& Direct3DTestBehaviour();
 void ResetDirect3DBehaviour();
