@@ -145,6 +145,8 @@ LRESULT OrvoAppBase::HandleWindowMessage(plat::HWND hwnd, UINT message, WPARAM w
 
   if (IsQueuedMessage(message)) {
     if (mFocusLostInputBlock) return plat::DefWindowProcA(hwnd, message, wParam, lParam);
+    // An open demo window takes the live input itself, as a modal dialog would.
+    if (hwnd == mHWnd && RouteToDemoWindow(message, wParam, lParam)) return 0;
 
     const int key = static_cast<int>(wParam);
     if (message == plat::WM_KEYDOWN || message == plat::WM_SYSKEYDOWN) {
@@ -432,6 +434,8 @@ void OrvoAppBase::HandlePlaybackKey(int ch) {
     case '4': case '5': case '6': case '7': case '8': case '9':
       mDemoJumpTarget = length - kJumpBackMs[ch - '4'] / mUpdatePeriod;
       break;
+    case 'J': case 'j': ShowJumpToTime(); break;
+    case 'L': case 'l': ShowMarkerList(); break;
     case 'M': case 'm':
       // Fast-forward to the first marker after the current update.
       if (mDemo) {

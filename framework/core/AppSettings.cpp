@@ -40,6 +40,37 @@ std::string ShownOptionName(const std::string& name) {
 
 // ---- Registry ----
 
+std::string OrvoAppBase::ReadDemoJumpTime() {
+  if (mRegKey.empty()) return "";
+  std::string keyPath, valueName;
+  SplitRegistryPath(mRegKey, "DemoJumpTime", &keyPath, &valueName);
+  std::string text;
+  plat::HKEY key = nullptr;
+  if (plat::RegOpenKeyExA(plat::HKEY_CURRENT_USER, keyPath.c_str(), 0, plat::KEY_READ, &key) == plat::ERROR_SUCCESS) {
+    char buffer[1000] = {};
+    DWORD type = 0, size = sizeof buffer;
+    if (plat::RegQueryValueExA(key, valueName.c_str(), nullptr, &type, reinterpret_cast<plat::BYTE*>(buffer), &size) ==
+            plat::ERROR_SUCCESS &&
+        type == plat::REG_SZ)
+      text.assign(buffer, strnlen(buffer, std::min<std::size_t>(size, sizeof buffer)));
+    plat::RegCloseKey(key);
+  }
+  return text;
+}
+
+void OrvoAppBase::WriteDemoJumpTime(const std::string& text) {
+  if (mRegKey.empty()) return;
+  std::string keyPath, valueName;
+  SplitRegistryPath(mRegKey, "DemoJumpTime", &keyPath, &valueName);
+  plat::HKEY key = nullptr;
+  if (plat::RegCreateKeyExA(plat::HKEY_CURRENT_USER, keyPath.c_str(), 0, "Key", plat::REG_OPTION_NON_VOLATILE,
+                            plat::KEY_ALL_ACCESS, nullptr, &key, nullptr) != plat::ERROR_SUCCESS)
+    return;
+  plat::RegSetValueExA(key, valueName.c_str(), 0, plat::REG_SZ, reinterpret_cast<const plat::BYTE*>(text.c_str()),
+                       static_cast<DWORD>(text.size() + 1));
+  plat::RegCloseKey(key);
+}
+
 bool OrvoAppBase::RegWriteValue(const std::string& name, DWORD type, const void* data, DWORD size) {
   if (mRegKey.empty()) return false;
   // Demo: a playback writes nothing and answers with the recorded result.

@@ -44,6 +44,7 @@ using plat::WPARAM;
 class DDImage;
 class DDInterface;
 class Demo;
+class DemoWindow;
 class DemoReplayTarget;
 class Dialog;
 class Font;
@@ -413,6 +414,19 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   void UpdateActiveState();
   // Acts on one playback key (WM_CHAR while a demo plays).
   void HandlePlaybackKey(int ch);
+
+  // ---- The demo player's windows ----
+  // Modal: they return when closed, having run their own message loop meanwhile (no update
+  // runs), and reset the frame clock so that the time spent is not caught up. The result
+  // is the button that closed the window (DemoWindow::ID_OK or ID_CANCEL).
+  int ShowJumpToTime();
+  int ShowMarkerList();
+  // The demo window open now (null when none).
+  DemoWindow* GetDemoWindow() const { return mDemoWindow; }
+  // "DemoJumpTime" under the registry key, read and written directly (a playback's registry
+  // records belong to the program, not to its player).
+  std::string ReadDemoJumpTime();
+  void WriteDemoJumpTime(const std::string& text);
   // The screensaver's input filter: true when it took the message (result in *result).
   bool FilterScreenSaverMessage(plat::HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
   // Writes one input record into the demo being recorded.
@@ -473,6 +487,11 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   DDImage* CopyImage(Image* source);
 
  protected:
+  int RunDemoWindow(DemoWindow* window);
+  // Live input for the open demo window; true when the message was its.
+  bool RouteToDemoWindow(UINT message, WPARAM wParam, LPARAM lParam);
+  DemoWindow* mDemoWindow = nullptr;
+
   // Creates the display (DDInterface) when there is none yet.
   void CreateDisplayIfMissing();
   // Presents the frame; false when the present was lost.

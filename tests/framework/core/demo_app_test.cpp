@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "framework/core/Demo.h"
+#include "framework/core/DemoWindows.h"
 #include "framework/core/HTTPTransfer.h"
 #include "framework/core/OrvoAppBase.h"
 #include "framework/graphics/DDImage.h"
@@ -87,7 +88,9 @@ class LogWidget : public Orvo::Widget {
 
 class SessionApp : public Orvo::OrvoAppBase {
  public:
-  SessionApp(bool recording, int crashAt) : mRecordingRun(recording), mCrashAt(crashAt) {
+  // `playbackKey`: 'j' or 'l' opens that demo window at update 10 of a playback.
+  SessionApp(bool recording, int crashAt, char playbackKey = 0)
+      : mRecordingRun(recording), mCrashAt(crashAt), mPlaybackKey(playbackKey) {
     mProductName = "QuorvaneDemoTest";
     mRegKey = "Quorvane\\DemoTest";
     mSingleInstance = false;  // sessions of tests running side by side must not refuse each other
@@ -147,6 +150,14 @@ class SessionApp : public Orvo::OrvoAppBase {
       }
     }
     if (mRecordingRun) Script(u);
+    if (mRecordingRun && (u == 50 || u == 100)) mDemo->AddMarker(u == 50 ? "fifty" : "hundred", u);
+    if (!mRecordingRun && u == 10 && mPlaybackKey == 'j') {
+      // "Jump To Time": the window's field takes the text typed next, Enter confirms it.
+      Post(plat::WM_CHAR, 'j', 0, 0);
+      for (char c : std::string("0:00")) Post(plat::WM_CHAR, static_cast<unsigned char>(c), 0, 0);
+      Post(plat::WM_KEYDOWN, plat::VK_RETURN, 0, 0);
+    }
+    if (!mRecordingRun && u == 10 && mPlaybackKey == 'l') Post(plat::WM_CHAR, 'L', 0, 0);
     if (mRecordingRun && u == mCrashAt) {
       WriteLog();
       FaultDuringUpdate();
@@ -176,6 +187,21 @@ class SessionApp : public Orvo::OrvoAppBase {
   }
 
   void Log(const std::string& text) { mLog.push_back(std::to_string(mUpdateCount) + " " + text); }
+
+  // The marker list is open: a double click on its second entry, as a user would.
+  void ModalOpenHook() override {
+    auto* list = dynamic_cast<Orvo::MarkerListWindow*>(GetDemoWindow());
+    if (list == nullptr) return;
+    mListed.clear();
+    for (const auto& entry : list->GetEntries()) mListed.push_back(entry.text);
+    int x = 0, y = 0;
+    if (!list->FindEntry(1, &x, &y)) return;
+    Post(plat::WM_LBUTTONDOWN, plat::MK_LBUTTON, x, y);
+    Post(plat::WM_LBUTTONUP, 0, x, y);
+    Post(plat::WM_LBUTTONDBLCLK, plat::MK_LBUTTON, x, y);
+    Post(plat::WM_LBUTTONUP, 0, x, y);
+  }
+  std::vector<std::string> mListed;  // the marker list's entries when it opened
 
  private:
   void Post(plat::UINT message, plat::WPARAM wParam, int x, int y) {
@@ -239,6 +265,7 @@ class SessionApp : public Orvo::OrvoAppBase {
 
   bool mRecordingRun;
   int mCrashAt;
+  char mPlaybackKey;
   LogWidget* mWidget = nullptr;
   testing_http::LoopbackServer* mServer = nullptr;
   Orvo::HTTPTransfer mTransfer;
@@ -250,9 +277,11 @@ void LogWidget::Log(const std::string& text) {
   MarkDirty();
 }
 
+std::string KeyName(char key) { return key != 0 ? std::string(1, key) : std::string(); }
+
 // Runs one phase in this (child) process and writes what it saw to a file. With crashAt
 // the recording faults at that update.
-[[noreturn]] void RunSession(bool recording, int crashAt = 0) {
+[[noreturn]] void RunSession(bool recording, int crashAt = 0, char playbackKey = 0) {
   const auto dir = SessionDir();
   setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
   setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
@@ -260,11 +289,17 @@ void LogWidget::Log(const std::string& text) {
   const std::string demo = (dir / "session.dmo").string();
   plat::SetCommandLineArgs({"demo_app_test", "-demofile=" + demo, recording ? "-record" : "-play"});
   {
-    SessionApp app(recording, crashAt);
-    app.mLogFile = dir / (recording ? "recorded.txt" : "replayed.txt");
+    SessionApp app(recording, crashAt, playbackKey);
+    app.mLogFile = dir / (recording ? "recorded.txt" : "replayed" + KeyName(playbackKey) + ".txt");
     app.Init();
     app.Start();
     app.WriteLog();
+    std::ofstream(dir / ("extra" + KeyName(playbackKey) + ".txt"))
+        << "jumptime=" << app.ReadDemoJumpTime() << "\n" << [&] {
+             std::string listed;
+             for (const std::string& entry : app.mListed) listed += "listed=" + entry + "\n";
+             return listed;
+           }();
   }
   std::exit(0);
 }
@@ -366,5 +401,57 @@ TEST(DemoAppDeathTest, ACrashWhileRecordingLeavesADemoThatPlaysUpToTheCrash) {
   ASSERT_TRUE(Contains(recorded.log, "down 60,70 -1,1"));
   ASSERT_GE(replayed.log.size(), recorded.log.size());
   EXPECT_EQ(std::vector<std::string>(replayed.log.begin(), replayed.log.begin() + recorded.log.size()), recorded.log);
+  std::filesystem::remove_all(dir);
+}
+
+// The demo player's windows, opened with J and L through the window's input during a
+// playback: "Jump To Time" with 0:00 fast-forwards to one second before the end, the
+// marker list jumps to the marker chosen with a double click. Every input still arrives,
+// and the frames after the jump are those of a playback straight through.
+TEST(DemoAppDeathTest, JumpToTimeAndMarkerListReachTheFramesOfAStraightPlayback) {
+  GTEST_FLAG_SET(death_test_style, "fast");
+  const auto dir = SessionDir();
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+
+  EXPECT_EXIT(RunSession(true), testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(RunSession(false), testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(RunSession(false, 0, 'j'), testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(RunSession(false, 0, 'l'), testing::ExitedWithCode(0), "");
+  const Session straight = ReadSession(dir / "replayed.txt");
+  const std::string extraJ = [&] {
+    std::ifstream in(dir / "extraj.txt");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }();
+  const std::string extraL = [&] {
+    std::ifstream in(dir / "extral.txt");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }();
+  EXPECT_NE(extraJ.find("jumptime=0:00\n"), std::string::npos) << extraJ;
+  EXPECT_NE(extraL.find("listed=fifty (00:00:0"), std::string::npos) << extraL;
+  EXPECT_NE(extraL.find("listed=hundred (00:00:0"), std::string::npos) << extraL;
+
+  for (const char* name : {"replayedj.txt", "replayedl.txt"}) {
+    const Session jumped = ReadSession(dir / name);
+    EXPECT_EQ(jumped.log, straight.log) << name;
+    ASSERT_FALSE(jumped.frames.empty()) << name;
+    // Nothing is drawn while fast-forwarding: the first frame after the window is at the
+    // jump target or later.
+    const auto after = jumped.frames.upper_bound(10);
+    ASSERT_NE(after, jumped.frames.end()) << name;
+    EXPECT_GE(after->first, name[8] == 'l' ? 100 : straight.frames.rbegin()->first - 101) << name;
+    // Frames are drawn when time allows, so the runs share only some updates; those must match.
+    for (auto it = after; it != jumped.frames.end(); ++it) {
+      auto same = straight.frames.find(it->first);
+      if (same != straight.frames.end()) {
+        EXPECT_EQ(same->second, it->second) << name << " frame of update " << it->first;
+      }
+    }
+    EXPECT_EQ(jumped.frames.rbegin()->second, straight.frames.rbegin()->second) << name << " last frame";
+  }
   std::filesystem::remove_all(dir);
 }
