@@ -1,6 +1,7 @@
 // The software blitters against what a user would pick instead: SDL2's surface blits
-// (SDL_BlitSurface, SDL_BlitScaled, SDL_SoftStretchLinear) and its software renderer's
-// SDL_RenderGeometry, with memcpy of the destination's bytes as the bandwidth ceiling.
+// (SDL_BlitSurface, SDL_BlitScaled, SDL_SoftStretchLinear), its software renderer's
+// SDL_RenderGeometry and pixman's compositing (additive, nearest and bilinear stretches),
+// with memcpy of the destination's bytes as the bandwidth ceiling.
 // Every row draws the same sprite onto the same opaque destination at 64x64, 256x256 and
 // 1024x768.
 #include <SDL.h>
@@ -13,6 +14,10 @@
 #include <vector>
 
 #include "framework/graphics/MemoryImage.h"
+
+#if defined(QUORVANE_HAVE_PIXMAN)
+#include <pixman.h>
+#endif
 
 using namespace Orvo;
 
@@ -189,6 +194,53 @@ void BM_SdlRenderGeometry(benchmark::State& state) {
   SetLabel(state);
 }
 
+#if defined(QUORVANE_HAVE_PIXMAN)
+// pixman works on premultiplied pixels: the sprite is premultiplied once, outside the timing.
+struct Pixman {
+  std::vector<std::uint32_t> destPixels, srcPixels;
+  pixman_image_t* dest = nullptr;
+  pixman_image_t* src = nullptr;
+  Pixman(int w, int h, int sw, int sh) : destPixels(static_cast<std::size_t>(w) * h, 0xFF203040), srcPixels(Sprite(sw, sh)) {
+    for (std::uint32_t& p : srcPixels) {
+      std::uint32_t a = p >> 24;
+      auto ch = [&](int shift) { return (((p >> shift) & 0xFF) * a + 127) / 255 << shift; };
+      p = a << 24 | ch(16) | ch(8) | ch(0);
+    }
+    dest = pixman_image_create_bits(PIXMAN_a8r8g8b8, w, h, destPixels.data(), w * 4);
+    src = pixman_image_create_bits(PIXMAN_a8r8g8b8, sw, sh, srcPixels.data(), sw * 4);
+  }
+  ~Pixman() {
+    pixman_image_unref(src);
+    pixman_image_unref(dest);
+  }
+  // The source scaled to w x h with the filter.
+  void Scale(int w, int h, int sw, int sh, pixman_filter_t filter) {
+    pixman_transform_t t;
+    pixman_transform_init_scale(&t, pixman_int_to_fixed(sw) / w, pixman_int_to_fixed(sh) / h);
+    pixman_image_set_transform(src, &t);
+    pixman_image_set_filter(src, filter, nullptr, 0);
+  }
+};
+
+void BM_PixmanAdditiveBlit(benchmark::State& state) {
+  int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  Pixman p(w, h, w, h);
+  for (auto _ : state) pixman_image_composite32(PIXMAN_OP_ADD, p.src, nullptr, p.dest, 0, 0, 0, 0, 0, 0, w, h);
+  SetLabel(state);
+}
+
+void PixmanStretch(benchmark::State& state, pixman_filter_t filter) {
+  int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  Pixman p(w, h, w * 2 / 3, h * 2 / 3);
+  p.Scale(w, h, w * 2 / 3, h * 2 / 3, filter);
+  for (auto _ : state) pixman_image_composite32(PIXMAN_OP_OVER, p.src, nullptr, p.dest, 0, 0, 0, 0, 0, 0, w, h);
+  SetLabel(state);
+}
+
+void BM_PixmanStretchNearest(benchmark::State& state) { PixmanStretch(state, PIXMAN_FILTER_NEAREST); }
+void BM_PixmanStretchBilinear(benchmark::State& state) { PixmanStretch(state, PIXMAN_FILTER_BILINEAR); }
+#endif
+
 void Sizes(benchmark::internal::Benchmark* b) {
   b->Args({64, 64})->Args({256, 256})->Args({1024, 768});
 }
@@ -200,10 +252,19 @@ BENCHMARK(BM_OursAlphaBlit)->Apply(Sizes);
 BENCHMARK(BM_SdlAlphaBlit)->Apply(Sizes);
 BENCHMARK(BM_OursAdditiveBlit)->Apply(Sizes);
 BENCHMARK(BM_SdlAdditiveBlit)->Apply(Sizes);
+#if defined(QUORVANE_HAVE_PIXMAN)
+BENCHMARK(BM_PixmanAdditiveBlit)->Apply(Sizes);
+#endif
 BENCHMARK(BM_OursStretchNearest)->Apply(Sizes);
 BENCHMARK(BM_SdlBlitScaled)->Apply(Sizes);
+#if defined(QUORVANE_HAVE_PIXMAN)
+BENCHMARK(BM_PixmanStretchNearest)->Apply(Sizes);
+#endif
 BENCHMARK(BM_OursStretchFiltered)->Apply(Sizes);
 BENCHMARK(BM_SdlSoftStretchLinear)->Apply(Sizes);
+#if defined(QUORVANE_HAVE_PIXMAN)
+BENCHMARK(BM_PixmanStretchBilinear)->Apply(Sizes);
+#endif
 BENCHMARK(BM_OursRotated)->Apply(Sizes);
 BENCHMARK(BM_OursMatrixTriangles)->Apply(Sizes);
 BENCHMARK(BM_SdlRenderGeometry)->Apply(Sizes);

@@ -17,6 +17,9 @@ namespace Orvo::blend {
 // Eight pixels at a time where the processor has AVX2; returns how many pixels it did.
 int OpaqueOverRunAvx2(std::uint32_t* dest, const std::uint32_t* src, int n);
 int PremulOverRun8888Avx2(std::uint32_t* dest, const std::uint32_t* src, int n, std::uint32_t ca, std::uint32_t m);
+int AddSaturatedRunAvx2(std::uint32_t* dest, const std::uint32_t* add, int n);
+int AdditiveRunAvx2(std::uint32_t* dest, const std::uint32_t* src, int n, bool tinted, std::uint32_t tr, std::uint32_t tg,
+                    std::uint32_t tb, bool weighted);
 bool HasAvx2();
 #endif
 
@@ -58,6 +61,9 @@ inline void OpaqueOverRun(std::uint32_t* dest, const std::uint32_t* src, int n) 
 inline void AdditiveRun(std::uint32_t* dest, const std::uint32_t* src, int n, bool tinted, std::uint32_t tr,
                         std::uint32_t tg, std::uint32_t tb, bool weighted) {
   int i = 0;
+#if defined(ORVO_BLEND_AVX2)
+  if (n >= 8 && UseAvx2()) i = AdditiveRunAvx2(dest, src, n, tinted, tr, tg, tb, weighted);
+#endif
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
   const __m128i colourMask = _mm_set1_epi32(0x00FFFFFF);
@@ -72,8 +78,11 @@ inline void AdditiveRun(std::uint32_t* dest, const std::uint32_t* src, int n, bo
     }
     return c;
   };
+  const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
   for (; i + 4 <= n; i += 4) {
     __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    // Weighted by alpha, four transparent pixels add nothing.
+    if (weighted && _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alphaMask), zero)) == 0xFFFF) continue;
     __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i));
     __m128i c = s;
     if (tinted || weighted)
@@ -195,6 +204,25 @@ inline void PremulOverRun16(std::uint16_t* dest, const std::uint32_t* src, int n
   }
 #endif
   for (; i < n; ++i) dest[i] = PremulOver16(dest[i], src[i], spread);
+}
+
+// dest[i] gains the colour channels of add[i] (top byte 0), each clamped at 255; the
+// destination's alpha is kept.
+inline void AddSaturatedRun(std::uint32_t* dest, const std::uint32_t* add, int n) {
+  int i = 0;
+#if defined(ORVO_BLEND_AVX2)
+  if (n >= 8 && UseAvx2()) i = AddSaturatedRunAvx2(dest, add, n);
+#endif
+#if defined(__SSE2__)
+  for (; i + 4 <= n; i += 4)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i),
+                     _mm_adds_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i)),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(add + i))));
+#endif
+  for (; i < n; ++i) {
+    const std::uint32_t d = dest[i], s = add[i];
+    dest[i] = (d & 0xFF000000u) | (AddClamp(R(d), R(s)) << 16) | (AddClamp(G(d), G(s)) << 8) | AddClamp(B(d), B(s));
+  }
 }
 
 // Copies the colour bits of n premultiplied pixels (their top byte cleared).

@@ -165,6 +165,8 @@ void DDImage::DeleteAllNonSurfaceData() {
   mRLAlphaData = nullptr;
   delete[] mRLAdditiveData;
   mRLAdditiveData = nullptr;
+  delete[] mAdditiveData;
+  mAdditiveData = nullptr;
   FreePalette();
 }
 

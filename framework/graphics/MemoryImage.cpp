@@ -153,6 +153,7 @@ MemoryImage::~MemoryImage() {
   delete[] mNativeAlphaData;
   delete[] mRLAlphaData;
   delete[] mRLAdditiveData;
+  delete[] mAdditiveData;
   FreePalette();
 }
 
@@ -173,6 +174,7 @@ void MemoryImage::BitsChanged() {
   FreeArray(mNativeAlphaData);
   FreeArray(mRLAlphaData);
   FreeArray(mRLAdditiveData);
+  FreeArray(mAdditiveData);
 }
 
 void MemoryImage::CommitBits() {
@@ -309,6 +311,22 @@ std::uint8_t* MemoryImage::GetRLAlphaData() {
   return mRLAlphaData;
 }
 
+std::uint32_t* MemoryImage::GetAdditiveData() {
+  if (mAdditiveData != nullptr) return mAdditiveData;
+  CommitBits();
+  const std::uint32_t* bits = GetBits();
+  if (bits == nullptr) return nullptr;
+  std::size_t n = PixelCount(mWidth, mHeight);
+  mAdditiveData = AllocArray<std::uint32_t>(n);
+  if (mAdditiveData == nullptr) return nullptr;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint32_t p = bits[i];
+    const std::uint32_t a = p >> 24;
+    mAdditiveData[i] = ((((p >> 16) & 0xFF) * a) >> 8) << 16 | ((((p >> 8) & 0xFF) * a) >> 8) << 8 | ((p & 0xFF) * a) >> 8;
+  }
+  return mAdditiveData;
+}
+
 std::uint8_t* MemoryImage::GetRLAdditiveData(NativeDisplay* display) {
   if (mRLAdditiveData != nullptr) return mRLAdditiveData;
   std::uint32_t* native = GetNativeAlphaData(display);
@@ -344,6 +362,7 @@ void MemoryImage::DeleteSWBuffers() {
   FreeArray(mNativeAlphaData);
   FreeArray(mRLAdditiveData);
   FreeArray(mRLAlphaData);
+  FreeArray(mAdditiveData);
 }
 
 void MemoryImage::Delete3DBuffers() { imageapp::Remove3DData(mApp, this); }

@@ -38,6 +38,9 @@ class MemoryImage : public Image {
   std::uint32_t* mNativeAlphaData = nullptr;
   std::uint8_t* mRLAlphaData = nullptr;
   std::uint8_t* mRLAdditiveData = nullptr;
+  // Each pixel's colour weighed by its alpha (c x a >> 8 per channel): what an untinted
+  // additive blit adds. Built on demand, dropped with the other caches.
+  std::uint32_t* mAdditiveData = nullptr;
   bool mBitsChanged = false;
   OrvoAppBase* mApp = nullptr;
   // The colour layout the native data was built for (so the pixels can be rebuilt from it).
@@ -84,6 +87,7 @@ class MemoryImage : public Image {
   virtual std::uint32_t* GetNativeAlphaData(NativeDisplay* display);
   virtual std::uint8_t* GetRLAlphaData();
   virtual std::uint8_t* GetRLAdditiveData(NativeDisplay* display);
+  std::uint32_t* GetAdditiveData();
   virtual void PurgeBits();
   virtual void DeleteSWBuffers();
   virtual void Delete3DBuffers();

@@ -298,6 +298,15 @@ void BlitAdditive(MemoryImage* dest, std::uint32_t* dbits, MemoryImage* src, con
   bool partial = src->mHasAlpha;
   Rgb c = Channels(color);
   std::uint32_t tr = c.r * c.a / 255, tg = c.g * c.a / 255, tb = c.b * c.a / 255;
+  if (!mirror && sp.bits != nullptr && white && partial) {
+    // The source's colours weighed by alpha once, kept: each row is then a saturating add.
+    if (const std::uint32_t* weighed = src->GetAdditiveData()) {
+      for (int row = 0; row < sr.mHeight; ++row)
+        AddSaturatedRun(dbits + static_cast<std::size_t>(y + row) * dw + x,
+                        weighed + static_cast<std::size_t>(sr.mY + row) * sp.width + sr.mX, sr.mWidth);
+      return;
+    }
+  }
   if (!mirror && sp.bits != nullptr) {
     for (int row = 0; row < sr.mHeight; ++row)
       AdditiveRun(dbits + static_cast<std::size_t>(y + row) * dw + x,

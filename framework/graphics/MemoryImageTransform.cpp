@@ -32,6 +32,27 @@ void StretchNearest(MemoryImage* dest, std::uint32_t* dbits, const SourcePixels&
   std::vector<int> cols(clipped.mWidth);
   for (int i = 0; i < clipped.mWidth; ++i)
     cols[i] = std::clamp(static_cast<int>(sx + i * scaleX), area.mX, lastCol);
+  if (white && DestOpaque(dest)) {
+    // Over an opaque destination every sample is OpaqueOver (a transparent one leaves the
+    // pixel as it is): each source row is gathered once and blended a run at a time.
+    std::vector<std::uint32_t> gathered(static_cast<std::size_t>(clipped.mWidth));
+    int gatheredRow = -1;
+    for (int j = 0; j < clipped.mHeight; ++j) {
+      int srow = std::clamp(static_cast<int>(sy + j * scaleY), area.mY, lastRow);
+      if (srow != gatheredRow) {
+        if (sp.bits != nullptr) {
+          const std::uint32_t* line = sp.bits + static_cast<std::size_t>(srow) * sp.width;
+          for (int i = 0; i < clipped.mWidth; ++i) gathered[i] = line[cols[i]];
+        } else {
+          for (int i = 0; i < clipped.mWidth; ++i) gathered[i] = sp.At(cols[i], srow);
+        }
+        gatheredRow = srow;
+      }
+      OpaqueOverRun(dbits + static_cast<std::size_t>(clipped.mY + j) * dest->mWidth + clipped.mX, gathered.data(),
+                    clipped.mWidth);
+    }
+    return;
+  }
   for (int j = 0; j < clipped.mHeight; ++j) {
     int srow = std::clamp(static_cast<int>(sy + j * scaleY), area.mY, lastRow);
     std::uint32_t* drow = dbits + static_cast<std::size_t>(clipped.mY + j) * dest->mWidth + clipped.mX;
@@ -350,6 +371,7 @@ void MemoryImage::StretchBlt(Image* srcImage, const Rect& destRect, const Rect& 
   SourcePixels sp = ReadSource(src);
   std::uint32_t* dbits = GetBits();
   if (!sp.Valid() || dbits == nullptr) return;
+  CommitDest(this);
   OpacityKeeper keeper(this);
   if (fastStretch) {
     Rect area = ClipToImage(srcRect, src->mWidth, src->mHeight);
