@@ -63,6 +63,42 @@ __attribute__((target("avx2"))) int PremulOverRun8888Avx2(std::uint32_t* dest, c
   return i;
 }
 
+__attribute__((target("avx2"))) int FilteredRowAvx2(std::uint32_t* drow, const std::uint16_t* h0,
+                                                     const std::uint16_t* h1, int n, std::uint32_t wy,
+                                                     bool opaqueDest) {
+  const __m256i w0 = _mm256_set1_epi16(static_cast<short>(wy));
+  const __m256i w1 = _mm256_set1_epi16(static_cast<short>(256 - wy));
+  const __m256i k255 = _mm256_set1_epi16(255), k256 = _mm256_set1_epi16(256), one = _mm256_set1_epi16(1);
+  const __m256i alphaLanes = _mm256_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0, -1, 0, 0, 0, -1, 0, 0, 0);
+  const __m256i bias = _mm256_set1_epi16(static_cast<short>(0x8000));
+  int i = 0;
+  for (; i + 4 <= n; i += 4) {
+    // (h0 * wy + h1 * (256 - wy)) >> 16: the high halves of the products, plus one where
+    // the low halves carry.
+    __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(h0 + 4 * i));
+    __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(h1 + 4 * i));
+    __m256i lo0 = _mm256_mullo_epi16(a0, w0), lo1 = _mm256_mullo_epi16(a1, w1);
+    __m256i lowSum = _mm256_add_epi16(lo0, lo1);
+    __m256i carry = _mm256_cmpgt_epi16(_mm256_xor_si256(lo0, bias), _mm256_xor_si256(lowSum, bias));
+    __m256i c = _mm256_sub_epi16(_mm256_add_epi16(_mm256_mulhi_epu16(a0, w0), _mm256_mulhi_epu16(a1, w1)), carry);
+    __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(c, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+    __m256i d = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(drow + i)));
+    __m256i colour = _mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(c, a), 8),
+                                      _mm256_srli_epi16(_mm256_mullo_epi16(d, _mm256_sub_epi16(k256, a)), 8));
+    // Alpha: da + ((255 - da) * a) / 255, the division as (x + 1 + (x >> 8)) >> 8; 255 over
+    // an opaque destination.
+    __m256i alpha = k255;
+    if (!opaqueDest) {
+      __m256i x = _mm256_mullo_epi16(_mm256_sub_epi16(k255, d), a);
+      alpha = _mm256_add_epi16(d, _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(x, one), _mm256_srli_epi16(x, 8)), 8));
+    }
+    __m256i out = _mm256_or_si256(_mm256_and_si256(alphaLanes, alpha), _mm256_andnot_si256(alphaLanes, colour));
+    __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(out, out), _MM_SHUFFLE(0, 0, 2, 0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(drow + i), _mm256_castsi256_si128(packed));
+  }
+  return i;
+}
+
 __attribute__((target("avx2"))) int AddSaturatedRunAvx2(std::uint32_t* dest, const std::uint32_t* add, int n) {
   int i = 0;
   for (; i + 8 <= n; i += 8)

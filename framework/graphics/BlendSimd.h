@@ -18,6 +18,10 @@ namespace Orvo::blend {
 int OpaqueOverRunAvx2(std::uint32_t* dest, const std::uint32_t* src, int n);
 int PremulOverRun8888Avx2(std::uint32_t* dest, const std::uint32_t* src, int n, std::uint32_t ca, std::uint32_t m);
 int AddSaturatedRunAvx2(std::uint32_t* dest, const std::uint32_t* add, int n);
+// One destination row of the enlarging filtered stretch from the horizontal sums of its two
+// source rows, four pixels at a time (see MemoryImageTransform.cpp).
+int FilteredRowAvx2(std::uint32_t* drow, const std::uint16_t* h0, const std::uint16_t* h1, int n, std::uint32_t wy,
+                    bool opaqueDest);
 int AdditiveRunAvx2(std::uint32_t* dest, const std::uint32_t* src, int n, bool tinted, std::uint32_t tr, std::uint32_t tg,
                     std::uint32_t tb, bool weighted);
 bool HasAvx2();

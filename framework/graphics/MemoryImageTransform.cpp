@@ -127,6 +127,7 @@ void StretchFilteredEnlarge(MemoryImage* dest, std::uint32_t* dbits, const Sourc
 #endif
   }
   // Horizontal sums of one source row, four channels (blue, green, red, alpha) per column.
+  const bool opaqueDest = DestOpaque(dest);
   std::vector<std::uint16_t> rows[2] = {std::vector<std::uint16_t>(4 * static_cast<std::size_t>(dw) + 8),
                                         std::vector<std::uint16_t>(4 * static_cast<std::size_t>(dw) + 8)};
   int rowOf[2] = {-1, -1};
@@ -135,7 +136,24 @@ void StretchFilteredEnlarge(MemoryImage* dest, std::uint32_t* dbits, const Sourc
     rowOf[slot] = r;
     std::uint16_t* out = rows[slot].data();
     const std::uint32_t* line = sp.bits != nullptr ? sp.bits + static_cast<std::size_t>(ay + r) * sp.width : nullptr;
-    for (int i = 0; i < dw; ++i) {
+    int i = 0;
+#if defined(__SSE2__)
+    if (line != nullptr) {
+      // Two columns at a time: their four pixels in one register.
+      const __m128i zero = _mm_setzero_si128();
+      for (; i + 2 <= dw; i += 2) {
+        const Column& a = cols[i];
+        const Column& b = cols[i + 1];
+        __m128i px = _mm_set_epi32(static_cast<int>(line[b.x1]), static_cast<int>(line[b.x0]),
+                                   static_cast<int>(line[a.x1]), static_cast<int>(line[a.x0]));
+        __m128i lo = _mm_mullo_epi16(_mm_unpacklo_epi8(px, zero), a.weights);
+        __m128i hi = _mm_mullo_epi16(_mm_unpackhi_epi8(px, zero), b.weights);
+        __m128i sum = _mm_unpacklo_epi64(_mm_add_epi16(lo, _mm_srli_si128(lo, 8)), _mm_add_epi16(hi, _mm_srli_si128(hi, 8)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), sum);
+      }
+    }
+#endif
+    for (; i < dw; ++i) {
       const Column& c = cols[i];
       std::uint32_t p0 = line != nullptr ? line[c.x0] : sp.At(c.x0, ay + r);
       std::uint32_t p1 = line != nullptr ? line[c.x1] : sp.At(c.x1, ay + r);
@@ -171,6 +189,9 @@ void StretchFilteredEnlarge(MemoryImage* dest, std::uint32_t* dbits, const Sourc
     const std::uint16_t* h1 = rows[1].data();
     std::uint32_t* drow = dbits + static_cast<std::size_t>(clipped.mY + j) * dest->mWidth + clipped.mX;
     int i = 0;
+#if defined(ORVO_BLEND_AVX2)
+    if (dw >= 4 && UseAvx2()) i = FilteredRowAvx2(drow, h0, h1, dw, wy, opaqueDest);
+#endif
 #if defined(__SSE2__)
     const __m128i w0 = _mm_set1_epi16(static_cast<short>(wy)), w1 = _mm_set1_epi16(static_cast<short>(256 - wy));
     const __m128i zero = _mm_setzero_si128(), k255 = _mm_set1_epi16(255), k256 = _mm_set1_epi16(256);
