@@ -14,6 +14,8 @@ const char kMarkedImage[] = "images/cell_g.png";
 const char kWrongImage[] = "images/cell_r.png";
 constexpr std::uint16_t kPictureLayer = 500;
 constexpr std::uint16_t kTextLayer = 550;
+// Amber: a digit in flight crosses the dark field, where black would vanish.
+constexpr ControlLibrary::VOColor kFlyingDigitColor{255, 200, 80};
 // The factory reports the left button as -1; as a 16-bit value that is 0xFFFF.
 constexpr std::uint16_t kLeftButton16 = 0xFFFF;
 
@@ -37,7 +39,7 @@ CellVO::CellVO(IFieldMgr* owner, std::uint16_t column, std::uint16_t row)
   const struct {
     ControlLibrary::IStringVO* text;
     ControlLibrary::VOColor color;
-  } texts[] = {{mDigitText, {255, 255, 255}}, {mFlyingText, {0, 0, 0}}};
+  } texts[] = {{mDigitText, {255, 255, 255}}, {mFlyingText, kFlyingDigitColor}};
   for (const auto& t : texts) {
     if (t.text == nullptr) continue;
     t.text->SetFont(font);

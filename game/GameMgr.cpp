@@ -97,7 +97,7 @@ void GameMgr::Init() {
 
   background = factory->CreateImageVO();
   background->SetImage("images/game_fon/fon.png", true);
-  background->SetAlignment(kAlignCenter, kAlignCenter);
+  background->SetAlignment(kAlignLeftTop, kAlignLeftTop);
   background->SetLayer(kBackgroundLayer);
 
   TimeLibrary::ITimeSystem* time = TimeLibrary::GetTimeSystem();
@@ -125,10 +125,10 @@ void GameMgr::Init() {
 }
 
 void GameMgr::PlaceControls() {
-  int w = 0;
-  int h = 0;
-  GetResolutionSize(w, h);
-  background->SetPosition(w / 2, h / 2);
+  // The field, the numbers column, the panel, these buttons and the level dialogs stand at
+  // the same points on both screen sizes, so the picture behind them (as big as the larger
+  // screen) lies from the top-left corner too; the larger screen shows more of its sky.
+  background->SetPosition(0, 0);
   restartButton->SetPosition(450, 10);
   menuButton->SetPosition(590, 10);
   optionsButton->SetPosition(730, 10);

@@ -83,6 +83,7 @@ class GameMgr : public GameModule,
   FinishDlg* GetFinishDialog() const { return finishDialog; }
   LevelSelectDlg* GetLevelSelectDialog() const { return levelSelectDialog; }
   HelpDlg* GetHelpDialog() const { return helpDialog; }
+  ControlLibrary::IImageVO* GetBackground() const { return background; }
   ControlLibrary::IButtonVO* GetMenuButton() const { return menuButton; }
   ControlLibrary::IButtonVO* GetOptionsButton() const { return optionsButton; }
   ControlLibrary::IButtonVO* GetRestartButton() const { return restartButton; }

@@ -13,7 +13,9 @@ using namespace ControlLibrary;
 
 namespace {
 constexpr int kKeyEnter = 13;
-const VOColor kTabTextColors[5] = {{203, 203, 192}, {252, 133, 133}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+// Unselected tabs carry black captions like every other button on this face (light grey on
+// it read as disabled); the selected tab is the disabled one.
+const VOColor kTabTextColors[5] = {{0, 0, 0}, {252, 133, 133}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
 const VOColor kPlayTextColors[5] = {{0, 128, 0}, {55, 200, 55}, {203, 203, 192}, {203, 203, 192}, {0, 0, 0}};
 const VOColor kProfilesTextColors[5] = {{0, 0, 0}, {255, 255, 255}, {203, 203, 192}, {203, 203, 192}, {0, 0, 0}};
 const char* const kTabNames[4] = {"All", "Easy", "Medium", "Hard"};

@@ -48,9 +48,11 @@ ListVO::ListVO() {
   if (factory == nullptr) return;
   mClickSound = factory->CreateSound();
   if (mClickSound != nullptr) mClickSound->Load("sounds/click.wav");
-  const ControlLibrary::VORect upRects[4] = {{4, 53, 190, 39}, {4, 5, 190, 39}, {4, 53, 190, 39}, {4, 5, 190, 39}};
+  // Normal, hover, pressed, disabled: a disabled arrow has a muted face of its own, so that
+  // it does not look like a hovered one.
+  const ControlLibrary::VORect upRects[4] = {{4, 53, 190, 39}, {4, 5, 190, 39}, {4, 53, 190, 39}, {200, 53, 190, 39}};
   const ControlLibrary::VORect downRects[4] = {
-      {5, 103, 190, 39}, {5, 152, 190, 39}, {5, 103, 190, 39}, {5, 152, 190, 39}};
+      {5, 103, 190, 39}, {5, 152, 190, 39}, {5, 103, 190, 39}, {201, 103, 190, 39}};
   upButton = MakeArrow(factory, this, mClickSound, 816, 57, upRects);
   downButton = MakeArrow(factory, this, mClickSound, 816, 713, downRects);
 }

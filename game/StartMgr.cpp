@@ -138,7 +138,13 @@ void StartMgr::Show() {
   playButton->SetVisible(true);
   playerButton->SetVisible(true);
   moreGamesButton->SetVisible(true);
-  moreGamesButton->SetPosition(512, 664);
+  // Centred under the play button: (512, 664) on the 1024 x 768 screen, and at the same
+  // place of the centred picture on the larger one.
+  int w = 0;
+  int h = 0;
+  GetResolutionSize(w, h);
+  moreGamesButton->SetPosition(static_cast<int>(static_cast<unsigned>(w) / 2),
+                               static_cast<int>(static_cast<unsigned>(h) / 2) + 280);
   welcomeText->SetVisible(true);
   nameText->SetVisible(true);
   versionText->SetVisible(true);

@@ -19,16 +19,21 @@ inline constexpr Rgba kAmberDeep{190, 104, 18};
 inline constexpr Rgba kWhite{255, 255, 255};
 inline constexpr Rgba kShadow{0, 0, 0, 90};
 
-// Button faces: steel blue at rest, deeper on hover, darkest pressed, cream when disabled
-// (a disabled tab is the selected one and carries black text).
+// Button faces: steel blue at rest, deeper on hover (light hover captions) or lighter for
+// picture-only buttons, darkest pressed, and a flat slate grey when disabled: a muted face
+// on which the light grey of disabled captions is low in contrast while the black of a
+// selected tab (a disabled one) still reads.
 inline constexpr Rgba kFaceTop{128, 158, 194};
 inline constexpr Rgba kFaceBottom{84, 110, 148};
 inline constexpr Rgba kHoverTop{70, 88, 124};
 inline constexpr Rgba kHoverBottom{46, 60, 92};
+inline constexpr Rgba kBrightHoverTop{184, 212, 242};
+inline constexpr Rgba kBrightHoverBottom{132, 166, 210};
 inline constexpr Rgba kPressedTop{30, 38, 58};
 inline constexpr Rgba kPressedBottom{44, 56, 82};
-inline constexpr Rgba kDisabledTop{238, 222, 170};
-inline constexpr Rgba kDisabledBottom{214, 190, 130};
+inline constexpr Rgba kDisabledTop{112, 118, 128};
+inline constexpr Rgba kDisabledBottom{104, 110, 120};
+inline constexpr Rgba kDisabledEdge{78, 84, 94};
 
 // Cells. White digits sit on all four; each state also has its own mark.
 inline constexpr Rgba kCell{58, 86, 134};        // normal: slate blue

@@ -62,8 +62,10 @@ const std::vector<Picture>& PictureTable()
     // Rectangles are (x, y, w, h) in the order normal, hover, pressed, disabled, as the game
     // crops them. Where states share a picture the game names the same rectangle twice.
     static const std::vector<Picture> table = {
-        {"images/game_fon/fon.png", 1024, 768, {}},
-        {"images/fon_start.png", 1024, 768, {}},
+        // The screens' pictures cover the larger screen size: the puzzle screen's lies from
+        // the top-left corner, the start screen's is centred.
+        {"images/game_fon/fon.png", 1280, 800, {}},
+        {"images/fon_start.png", 1280, 800, {}},
         {"images/play.png", 440, 176, {{"play.normal", 10, 8, 426, 46}, {"play.hover", 12, 68, 426, 46},
                                        {"play.pressed", 13, 128, 426, 46}, {"play.disabled", 13, 128, 426, 46}}},
         {"images/btn_more_games.png", 200, 136, States("more", 5, 188, 32, 7, 38, 71, 102)},
@@ -90,13 +92,12 @@ const std::vector<Picture>& PictureTable()
           {"previous.normal", 9, 381, 70, 54}, {"previous.hover", 100, 381, 70, 54},
           {"previous.pressed", 181, 382, 70, 54}, {"previous.disabled", 181, 382, 70, 54}}},
         {"images/btn_clear.png", 45, 150, States("clear", 0, 45, 50, 0, 50, 100, 100)},
-        // The numbers column's arrows: normal = pressed and hover = disabled, as the list sets them.
-        // The shared picture is drawn as the disabled look (listed first), since an arrow at the
-        // end of the list is disabled far more often than it is hovered.
-        {"images/up_down.png", 196, 192,
-         {{"up.normal", 4, 53, 190, 39}, {"up.disabled", 4, 5, 190, 39}, {"up.pressed", 4, 53, 190, 39},
-          {"up.hover", 4, 5, 190, 39}, {"down.normal", 5, 103, 190, 39}, {"down.disabled", 5, 152, 190, 39},
-          {"down.pressed", 5, 103, 190, 39}, {"down.hover", 5, 152, 190, 39}}},
+        // The numbers column's arrows: normal = pressed; hover and disabled have faces of their
+        // own (a hovered arrow is bright, a disabled one muted).
+        {"images/up_down.png", 392, 192,
+         {{"up.normal", 4, 53, 190, 39}, {"up.hover", 4, 5, 190, 39}, {"up.pressed", 4, 53, 190, 39},
+          {"up.disabled", 200, 53, 190, 39}, {"down.normal", 5, 103, 190, 39}, {"down.hover", 5, 152, 190, 39},
+          {"down.pressed", 5, 103, 190, 39}, {"down.disabled", 201, 103, 190, 39}}},
         {"images/up_down_1.png", 428, 180,
          Join({States("up", 10, 201, 40, 2, 92, 47, 138), States("down", 226, 201, 40, 2, 92, 47, 138)})},
         {"images/cell.png", 34, 34, {}},
@@ -205,14 +206,20 @@ Rgba CaptionColour(State s)
     switch (s) {
     case State::Hover: return {255, 255, 128};
     case State::Pressed: return {203, 203, 192};
-    case State::Disabled: return {60, 48, 30};
+    case State::Disabled: return {150, 154, 162};
     default: return pal::kWhite;
     }
 }
 
+// How a sheet's faces look when hovered: the darker face with an amber rim carries light
+// captions (the game's hover texts are pink and yellow); picture-only buttons such as the
+// arrows light up instead.
+enum class HoverLook { Deep, Bright };
+
 // A rounded button face. Hover has a bright amber rim, pressed is dark and sunk by a pixel,
-// disabled (also a selected tab) is flat cream: the states differ in brightness, not only hue.
-void DrawFace(Canvas& c, Box b, State s, float radius)
+// disabled (also a selected tab) is flat, grey and low in contrast, without shadow or gloss:
+// the states differ in brightness, not only hue.
+void DrawFace(Canvas& c, Box b, State s, float radius, HoverLook hoverLook = HoverLook::Deep)
 {
     if (s == State::Pressed) {
         b.y += 1;
@@ -222,7 +229,11 @@ void DrawFace(Canvas& c, Box b, State s, float radius)
         Fill(c, RoundRectShape(b.x, b.y + 1.5f, b.w, b.h, radius), Solid(pal::kShadow), b);
     }
     Rgba top = pal::kFaceTop, bottom = pal::kFaceBottom, edge{36, 50, 78};
-    if (s == State::Hover) {
+    if (s == State::Hover && hoverLook == HoverLook::Bright) {
+        top = pal::kBrightHoverTop;
+        bottom = pal::kBrightHoverBottom;
+        edge = pal::kAmber;
+    } else if (s == State::Hover) {
         top = pal::kHoverTop;
         bottom = pal::kHoverBottom;
         edge = pal::kAmber;
@@ -233,7 +244,7 @@ void DrawFace(Canvas& c, Box b, State s, float radius)
     } else if (s == State::Disabled) {
         top = pal::kDisabledTop;
         bottom = pal::kDisabledBottom;
-        edge = pal::kFrame;
+        edge = pal::kDisabledEdge;
     }
     const Distance shape = RoundRectShape(b.x, b.y, b.w, b.h, radius);
     Fill(c, shape, VerticalGradient(b.y, top, b.y + b.h, bottom), b);
@@ -263,18 +274,20 @@ Distance Arrow(float cx, float cy, float size, int dx, int dy)
     return PolygonShape({{cx, cy + dy * s}, {cx - s, cy - dy * s}, {cx + s, cy - dy * s}});
 }
 
-void IconArrow(Canvas& c, const Box& b, int dx, int dy, float size, State s, float shiftY = 0)
+void IconArrow(Canvas& c, const Box& b, int dx, int dy, float size, State s, float shiftY = 0,
+               HoverLook hoverLook = HoverLook::Deep)
 {
     const float cx = b.x + b.w / 2, cy = b.y + b.h / 2 + shiftY + (s == State::Pressed ? 1.0f : 0.0f);
-    const Rgba colour = CaptionColour(s);
-    if (s != State::Disabled)
+    const bool bright = s == State::Hover && hoverLook == HoverLook::Bright;
+    const Rgba colour = bright ? pal::kNightTop : CaptionColour(s);
+    if (s != State::Disabled && !bright)
         Fill(c, Arrow(cx + 1, cy + 1, size, dx, dy), Solid({0, 0, 0, 120}), b);
     Fill(c, Arrow(cx, cy, size, dx, dy), Solid(colour), b);
 }
 
 // Draws every state of every button of a sheet with the given face and decoration.
 template <class Decorate>
-void DrawSheet(Canvas& c, const Picture& picture, Decorate decorate)
+void DrawSheet(Canvas& c, const Picture& picture, Decorate decorate, HoverLook hoverLook = HoverLook::Deep)
 {
     const std::map<std::string, Box> insets = FaceInsets(picture);
     std::vector<std::pair<int, int>> drawn; // rectangles already drawn (a state named twice is drawn once)
@@ -284,7 +297,7 @@ void DrawSheet(Canvas& c, const Picture& picture, Decorate decorate)
         drawn.push_back({s.x, s.y});
         const Box b = Inner(s, insets.at(GroupOf(s.name)));
         const State state = StateOf(s.name);
-        DrawFace(c, b, state, std::min(8.0f, b.h / 3));
+        DrawFace(c, b, state, std::min(8.0f, b.h / 3), hoverLook);
         decorate(c, GroupOf(s.name), b, state);
     }
 }
@@ -337,12 +350,17 @@ void Logo(Canvas& c, Fonts& f, float cx, float cy)
 
 Canvas PuzzleBackground(Fonts& f)
 {
-    Canvas c(1024, 768);
+    // 1280 x 800, laid out from the top-left corner like the game's controls: the 1024 x 768
+    // screen shows the part up to (1024, 768), the larger one more of the sky beside it.
+    Canvas c(1280, 800);
     Night(c);
-    Starfield(c, 7u, 260);
+    Starfield(c, 7u, 330);
     // Header band with the name; the four top buttons sit on it at x 384-949, y 10-40.
-    c.Fill(RoundRectShape(-20, -20, 1064, 70, 16), VerticalGradient(0, {10, 20, 36, 230}, 50, {16, 30, 50, 230}), 0, 0, 1024, 52);
-    c.FillRect(0, 49, 1024, 2, WithAlpha(pal::kFrameLight, 160));
+    c.Fill(RoundRectShape(-20, -20, 1320, 70, 16), VerticalGradient(0, {10, 20, 36, 230}, 50, {16, 30, 50, 230}), 0, 0, 1280, 52);
+    c.FillRect(0, 49, 1280, 2, WithAlpha(pal::kFrameLight, 160));
+    // Beside the column on the larger screen: the game's tiles as a faint ornament.
+    TileMotif(c, 1070, 150, {"##.", ".#.", ".##", "..#", ".##"}, 36, WithAlpha(pal::kCell, 90));
+    TileMotif(c, 1070, 520, {".#.", "###", ".#."}, 36, WithAlpha(pal::kAmberDeep, 70));
     c.Text(f.heading, 24, 34, "Quorvane", pal::kAmber);
     // The board: the field is centred at (410, 395) and at most 700 x 630.
     const Box board{48, 62, 724, 664};
@@ -376,8 +394,17 @@ Canvas PuzzleBackground(Fonts& f)
 
 Canvas StartBackground(Fonts& f)
 {
+    // 1280 x 800 and centred on the screen: the 1024 x 768 screen shows its middle, from
+    // (128, 16), where every text and button stands; the design below is drawn in the
+    // coordinates of that middle part and then put in place.
+    Canvas full(1280, 800);
+    full.Fill([](float, float) { return -1.0f; }, VerticalGradient(16, {252, 246, 230}, 784, {226, 214, 186}), 0, 0, 1280, 800);
+    // Bottom band behind the more-games button and the version.
+    full.Fill([](float, float) { return -1.0f; }, VerticalGradient(716, {120, 86, 48, 0}, 784, {120, 86, 48, 70}), 0, 716, 1280, 84);
+    TileMotif(full, 20, 40, {"#.", "##", ".#"}, 30, WithAlpha(pal::kCell, 45));
+    TileMotif(full, 1200, 40, {".#", "##", "#."}, 30, WithAlpha(pal::kCell, 45));
+
     Canvas c(1024, 768);
-    c.Fill([](float, float) { return -1.0f; }, VerticalGradient(0, {252, 246, 230}, 768, {226, 214, 186}), 0, 0, 1024, 768);
     // Ornament: cell tiles in the corners, kept clear of the texts and buttons in the middle.
     const Rgba tile = WithAlpha(pal::kCell, 60), accent = WithAlpha(pal::kAmberDeep, 70);
     TileMotif(c, 30, 200, {"##..", "#...", "###.", "..#.", "..##"}, 36, tile);
@@ -393,9 +420,8 @@ Canvas StartBackground(Fonts& f)
     c.Stroke(cardShape, 2, Solid(WithAlpha(pal::kFrameLight, 200)), 256, 156, 512, 190);
     // A soft glow under the play button (centre (532, 414)).
     Fill(c, RoundRectShape(309, 385, 446, 58, 26), Solid({190, 104, 18, 40}), {309, 385, 446, 58}, 6);
-    // Bottom band behind the more-games button (512, 664) and the version (1008, 756).
-    c.Fill([](float, float) { return -1.0f; }, VerticalGradient(700, {120, 86, 48, 0}, 768, {120, 86, 48, 70}), 0, 700, 1024, 68);
-    return c;
+    full.Draw(c, 128, 16);
+    return full;
 }
 
 // ---- Dialogs --------------------------------------------------------------------------------
@@ -488,7 +514,8 @@ Canvas MoreGamesDialog(Fonts& f)
 Canvas LevelDialog(Fonts& f)
 {
     Canvas c = DialogCard(600, 600);
-    c.TextCentred(f.heading, 110, 42, "Levels", pal::kFrame);
+    // The heading sits above the list's up arrow, which the game places over y 42 to 82.
+    c.TextCentred(f.heading, 110, 25, "Levels", pal::kFrame);
     Inset(c, {40, 74, 140, 402}, {255, 252, 242, 170}, 10);        // the list of 10 rows at (110, 95 + 40 r)
     for (int r = 0; r < 10; ++r)
         c.FillRect(52, 95 + 40 * r + 18, 116, 1, {120, 86, 48, 60});
@@ -612,11 +639,12 @@ Canvas ButtonsSheet(Fonts& f)
     return c;
 }
 
-Canvas SimpleSheet(const std::string& path, const std::function<void(Canvas&, const std::string&, const Box&, State)>& decorate)
+Canvas SimpleSheet(const std::string& path, const std::function<void(Canvas&, const std::string&, const Box&, State)>& decorate,
+                   HoverLook hoverLook = HoverLook::Deep)
 {
     const Picture& p = FindPicture(path);
     Canvas c(p.width, p.height);
-    DrawSheet(c, p, decorate);
+    DrawSheet(c, p, decorate, hoverLook);
     return c;
 }
 
@@ -706,12 +734,11 @@ void GeneratePictures(const std::filesystem::path& outDir)
             const Distance cross = Union(SegmentShape(cx - 9, cy - 9, cx + 9, cy + 9, 2.6f), SegmentShape(cx - 9, cy + 9, cx + 9, cy - 9, 2.6f));
             Fill(c, cross, Solid(CaptionColour(s)), b);
         }));
-    put("images/up_down.png", SimpleSheet("images/up_down.png", [](Canvas& c, const std::string& g, const Box& b, State s) {
-            IconArrow(c, b, 0, g == "up" ? -1 : 1, 18, s);
-        }));
-    put("images/up_down_1.png", SimpleSheet("images/up_down_1.png", [](Canvas& c, const std::string& g, const Box& b, State s) {
-            IconArrow(c, b, 0, g == "up" ? -1 : 1, 18, s);
-        }));
+    const auto scrollArrow = [](Canvas& c, const std::string& g, const Box& b, State s) {
+        IconArrow(c, b, 0, g == "up" ? -1 : 1, 18, s, 0, HoverLook::Bright);
+    };
+    put("images/up_down.png", SimpleSheet("images/up_down.png", scrollArrow, HoverLook::Bright));
+    put("images/up_down_1.png", SimpleSheet("images/up_down_1.png", scrollArrow, HoverLook::Bright));
     put("images/cell.png", Cell(CellKind::Normal));
     put("images/cell_h.png", Cell(CellKind::Selected));
     put("images/cell_g.png", Cell(CellKind::Fixed));

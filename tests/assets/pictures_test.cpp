@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <cmath>
 #include <filesystem>
 #include <unistd.h>
@@ -169,6 +171,44 @@ TEST_F(PicturesTest, ButtonStatesDifferInBrightness)
     // Black captions (normal) and the light grey of pressed both read on their faces.
     EXPECT_GE((Luminance(Mean(sheet, 613, 11, 114, 43)) + 0.05) / 0.05, 3.0);
     EXPECT_GE((Luminance({203, 203, 192}) + 0.05) / (Luminance(Mean(sheet, 613, 63, 114, 43)) + 0.05), 3.0);
+}
+
+TEST_F(PicturesTest, HoveredArrowsLightUpAndDisabledFacesAreMuted)
+{
+    auto contrast = [](double a, double b) { return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05); };
+    // The scroll arrows: a hovered arrow is brighter than an idle one, a disabled one has its
+    // own face, darker and with its arrow barely set off.
+    for (const char* path : {"images/up_down.png", "images/up_down_1.png"}) {
+        const assets::Canvas sheet = Read(path);
+        std::map<std::string, const assets::Sprite*> faces;
+        for (const assets::Sprite& s : assets::FindPicture(path).sprites)
+            faces[s.name] = &s;
+        for (const char* group : {"up", "down"}) {
+            const std::string g = group;
+            auto mean = [&](const std::string& state) {
+                const assets::Sprite& s = *faces.at(g + "." + state);
+                return Luminance(Mean(sheet, s.x, s.y, s.w, s.h));
+            };
+            EXPECT_GT(mean("hover"), mean("normal") * 1.3) << path << " " << g;
+            EXPECT_LT(mean("disabled"), mean("normal")) << path << " " << g;
+            const assets::Sprite& d = *faces.at(g + ".disabled");
+            const assets::Sprite& h = *faces.at(g + ".hover");
+            EXPECT_FALSE(d.x == h.x && d.y == h.y) << path << " " << g << ": disabled looks hovered";
+            // Arrow (the middle) against the face (a strip near the edge).
+            auto arrowContrast = [&](const assets::Sprite& s) {
+                return contrast(Luminance(Mean(sheet, s.x + s.w / 2 - 3, s.y + s.h / 2 - 2, 6, 4)),
+                                Luminance(Mean(sheet, s.x + 12, s.y + s.h / 2 - 2, 20, 4)));
+            };
+            EXPECT_LT(arrowContrast(d), arrowContrast(*faces.at(g + ".normal"))) << path << " " << g;
+        }
+    }
+    // Dialog buttons: the light grey caption of a disabled button stands out less from its face
+    // than the black caption of an enabled one.
+    const assets::Canvas def = Read("images/btn_def.png");
+    const double normal = Luminance(Mean(def, 613, 11, 114, 43));
+    const double disabled = Luminance(Mean(def, 613, 170, 114, 43));
+    EXPECT_LT(contrast(Luminance({203, 203, 192}), disabled), contrast(0.0, normal));
+    EXPECT_GE(contrast(0.0, disabled), 3.0); // the black caption of the selected tab still reads
 }
 
 } // namespace

@@ -93,9 +93,10 @@ class DrivenGame : public Doduderor::GameImpl,
     problems.push_back(problem);
     Stop();
   }
-  // Ends the run: the window is closed (headless, the game quits at once).
+  // Ends the run: the quit is confirmed, then the window closed.
   void Stop() {
     done = true;
+    OnQuitRequest();
     plat::PostMessageA(Window(), plat::WM_CLOSE, 0, 0);
   }
   // Lets the program run frames for a while before the next move (for a screenshot).

@@ -2,6 +2,8 @@
 // clock of a level through restarts and pauses, and the two ways the tutorial ends.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "game/FinishDlg.h"
@@ -11,6 +13,7 @@
 #include "game/MapList.h"
 #include "game/Player.h"
 #include "kernel/controls/IDialogVO.h"
+#include "kernel/kernel/ScreenOptions.h"
 #include "tests/game/GameSandbox.h"
 #include "tests/game/ScreenFixture.h"
 
@@ -152,6 +155,22 @@ TEST_F(GameScreenTest, ButtonsReachTheGameObject) {
   EXPECT_EQ(log.options, 1);
   ClickOn(screen->GetMenuButton());
   EXPECT_TRUE(Shown(screen->GetLevelSelectDialog()));
+}
+
+TEST_F(GameScreenTest, TheLayoutStandsAtTheSamePointsOnBothScreenSizes) {
+  // The field, the column and the level dialogs stand at fixed points, so the picture behind
+  // them lies from the top-left corner on both sizes and covers the larger one.
+  for (std::uint8_t resolution : {1, 0}) {
+    const std::filesystem::path folder = sandbox.root / ("size" + std::to_string(resolution));
+    std::filesystem::create_directories(folder);
+    game_test::ScratchFolder::Write((folder / "resolution.opt").string(), {0, resolution, 0});
+    KernelLibrary::LoadResolution(folder.string() + "/");
+    screen->PlaceControls();
+    EXPECT_EQ(screen->GetBackground()->GetScreenRect(), (ControlLibrary::VORect{0, 0, 1280, 800}));
+    const ControlLibrary::VORect restart = screen->GetRestartButton()->GetScreenRect();
+    EXPECT_EQ(restart.x + restart.width / 2, 450);
+    EXPECT_EQ(restart.y, 10);
+  }
 }
 
 TEST_F(GameScreenTest, ClosingTheTutorialWindowEndsTheTutorialLikeFillingTheField) {

@@ -2,6 +2,8 @@
 // profiles dialog opening by itself, and play by click, space or Enter.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "game/Player.h"
@@ -9,6 +11,8 @@
 #include "game/StartMgr.h"
 #include "kernel/controls/IDialogVO.h"
 #include "kernel/controls/IFactory.h"
+#include "kernel/kernel/ScreenOptions.h"
+#include "tests/game/GameSandbox.h"
 #include "tests/game/ScreenFixture.h"
 
 using namespace Doduderor;
@@ -97,22 +101,39 @@ TEST_F(StartScreenTest, PlayByClickSpaceOrEnterOnlyWhileTheScreenIsShown) {
   EXPECT_EQ(log.finished.size(), 3u);
 }
 
+// Both screen sizes: every control keeps its place relative to the centred picture (the
+// more-games button too, which the 1024 x 768 screen puts at (512, 664)).
 TEST_F(StartScreenTest, ControlsArePlacedFromTheScreenCentre) {
   AddNamedPlayer("Ann");
+  const struct {
+    std::uint8_t resolution;
+    int dx, dy;  // the centre's offset from (512, 384)
+  } sizes[] = {{1, 128, 16}, {0, 0, 0}};
   screen.Init();
-  screen.Show();
-  struct Case {
-    ControlLibrary::IVisibleObject* vo;
-    int x, y;
-  };
-  const Case cases[] = {
-      {screen.GetPlayButton(), 532, 414}, {screen.GetWelcomeText(), 512, 189}, {screen.GetNameText(), 512, 254},
-      {screen.GetVersionText(), 1008, 756}, {screen.GetMoreGamesButton(), 512, 664}, {screen.GetBackground(), 512, 384},
-  };
-  for (const Case& c : cases) {
-    const ControlLibrary::VORect r = c.vo->GetScreenRect();
-    EXPECT_EQ(r.x + r.width / 2, c.x);
-    EXPECT_EQ(r.y + r.height / 2, c.y);
+  for (const auto& size : sizes) {
+    const std::filesystem::path folder = sandbox.root / ("size" + std::to_string(size.resolution));
+    std::filesystem::create_directories(folder);
+    game_test::ScratchFolder::Write((folder / "resolution.opt").string(), {0, size.resolution, 0});
+    KernelLibrary::LoadResolution(folder.string() + "/");
+    screen.PlaceControls();
+    screen.Show();
+    struct Case {
+      ControlLibrary::IVisibleObject* vo;
+      int x, y;
+    };
+    const Case cases[] = {
+        {screen.GetPlayButton(), 532, 414},       {screen.GetWelcomeText(), 512, 189},
+        {screen.GetNameText(), 512, 254},         {screen.GetVersionText(), 1008, 756},
+        {screen.GetMoreGamesButton(), 512, 664}, {screen.GetBackground(), 512, 384},
+    };
+    for (const Case& c : cases) {
+      const ControlLibrary::VORect r = c.vo->GetScreenRect();
+      EXPECT_EQ(r.x + r.width / 2, c.x + size.dx) << "size " << int(size.resolution);
+      EXPECT_EQ(r.y + r.height / 2, c.y + size.dy) << "size " << int(size.resolution);
+    }
+    // The picture covers the larger screen.
+    EXPECT_EQ(screen.GetBackground()->GetSize(), (ControlLibrary::VOSize{1280, 800}));
+    screen.Hide();
   }
 }
 
