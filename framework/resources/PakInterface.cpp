@@ -49,14 +49,14 @@ std::uint32_t ReadLe32(const std::uint8_t* p) {
 std::size_t AvailableBytes(const PakHandle* handle) {
   const PakEntry* e = handle->entry;
   if (handle->position >= e->size) return 0;
-  const std::size_t viewSize = e->archive != nullptr && e->archive->mapping ? e->archive->mapping->Size() : 0;
+  const std::size_t viewSize = e->archive != nullptr ? e->archive->size : 0;
   const std::size_t offset = static_cast<std::size_t>(e->start) + static_cast<std::size_t>(handle->position);
   if (offset >= viewSize) return 0;
   return std::min(static_cast<std::size_t>(e->size - handle->position), viewSize - offset);
 }
 
 const std::uint8_t* EntryBytes(const PakHandle* handle) {
-  return handle->entry->archive->mapping->Data() + handle->entry->start + handle->position;
+  return handle->entry->archive->data + handle->entry->start + handle->position;
 }
 
 // Copies n bytes out of the view, undoing the key: eight bytes at a time, then the rest.
@@ -265,15 +265,30 @@ PakEntry* PakInterface::NewEntry(const std::string& key) {
 }
 
 bool PakInterface::AddPakFile(const std::string& fileName) {
+  if (NormalizePath(fileName.c_str()).empty()) return false;
+  PakArchive archive;
+  archive.mapping = std::make_unique<plat::MappedFile>();
+  if (!archive.mapping->Open(fileName)) return false;
+  archive.data = archive.mapping->Data();
+  archive.size = archive.mapping->Size();
+  return AddArchive(fileName, std::move(archive));
+}
+
+bool PakInterface::AddPakBuffer(const std::string& name, const std::uint8_t* data, std::size_t size) {
+  PakArchive archive;
+  archive.data = size > 0 ? data : nullptr;
+  archive.size = archive.data != nullptr ? size : 0;
+  return AddArchive(name, std::move(archive));
+}
+
+bool PakInterface::AddArchive(const std::string& fileName, PakArchive newArchive) {
   const std::string selfKey = NormalizePath(fileName.c_str());
   if (selfKey.empty()) return false;
-  auto mapping = std::make_unique<plat::MappedFile>();
-  if (!mapping->Open(fileName)) return false;
-  const std::size_t fileSize = mapping->Size();
+  const std::size_t fileSize = newArchive.size;
   // Entry offsets and sizes are signed 32-bit numbers: larger archives cannot be addressed.
   if (fileSize > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return false;
 
-  archives_.push_back(PakArchive{std::move(mapping)});
+  archives_.push_back(std::move(newArchive));
   PakArchive* archive = &archives_.back();
 
   // The archive's own entry, so that its table is read through the calls that undo the XOR.

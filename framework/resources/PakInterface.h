@@ -23,7 +23,9 @@ constexpr std::uint32_t PAK_VERSION = 0;
 constexpr std::uint8_t PAK_FLAG_END_OF_TABLE = 0x80;
 
 struct PakArchive {
-  std::unique_ptr<plat::MappedFile> mapping;  // the whole archive file, mapped read-only
+  std::unique_ptr<plat::MappedFile> mapping;  // the whole archive file, mapped read-only; null for a buffer
+  const std::uint8_t* data = nullptr;         // the archive's bytes: the mapping's view or the caller's buffer
+  std::size_t size = 0;
 };
 
 struct PakEntry {
@@ -93,6 +95,9 @@ class PakInterface : public PakInterfaceBase {
   // Maps an archive and adds its entries; a name already held is replaced by the new
   // archive's entry. False when the file cannot be opened or is not an archive.
   bool AddPakFile(const std::string& fileName);
+  // The same for an archive already in memory (scrambled as on disk), known by `name`. The
+  // bytes are not copied: the caller keeps them alive while this instance lives.
+  bool AddPakBuffer(const std::string& name, const std::uint8_t* data, std::size_t size);
 
   // The key an entry is stored and looked up under: '\' separators, no doubled separators,
   // ".." folded, upper-case ASCII, drive-absolute names inside the working directory made
@@ -105,6 +110,7 @@ class PakInterface : public PakInterfaceBase {
 
  private:
   bool NextArchiveMatch(PakSearch* search, plat::WIN32_FIND_DATA* data);
+  bool AddArchive(const std::string& name, PakArchive archive);
 
   // Makes a new entry under `key`, which replaces whatever the key held.
   PakEntry* NewEntry(const std::string& key);

@@ -14,11 +14,18 @@
 namespace Orvo {
 
 // Built at compile time (constinit), so that they already hold their texts for code that
-// runs while other files are still being initialised.
-constinit std::string DIALOG_YES_STRING = "YES";
-constinit std::string DIALOG_NO_STRING = "NO";
-constinit std::string DIALOG_OK_STRING = "OK";
-constinit std::string DIALOG_CANCEL_STRING = "CANCEL";
+// runs while other files are still being initialised. clang 14 (the fuzz build) cannot run
+// libstdc++ 12's string constructor at compile time; there they are initialised as usual.
+#if defined(__clang__) && __clang_major__ < 15
+#define DIALOG_STRING_INIT
+#else
+#define DIALOG_STRING_INIT constinit
+#endif
+DIALOG_STRING_INIT std::string DIALOG_YES_STRING = "YES";
+DIALOG_STRING_INIT std::string DIALOG_NO_STRING = "NO";
+DIALOG_STRING_INIT std::string DIALOG_OK_STRING = "OK";
+DIALOG_STRING_INIT std::string DIALOG_CANCEL_STRING = "CANCEL";
+#undef DIALOG_STRING_INIT
 
 namespace {
 

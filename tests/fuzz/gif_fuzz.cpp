@@ -2,9 +2,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "tests/fuzz/image_fuzz_support.h"
+#include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  CheckDecoded(ImageLib::GetGIFImage(WriteFuzzInput(data, size, ".gif")));
+  CheckDecoded(ImageLib::GetGIFImage(ServeFromMemory("fuzz.gif", data, size)));
   return 0;
 }

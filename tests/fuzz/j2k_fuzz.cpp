@@ -2,11 +2,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "tests/fuzz/image_fuzz_support.h"
+#include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static bool loaded = (ImageLib::InitJPEG2000(), true);
   (void)loaded;
-  CheckDecoded(ImageLib::GetJPEG2000Image(WriteFuzzInput(data, size, ".j2k")));
+  CheckDecoded(ImageLib::GetJPEG2000Image(ServeFromMemory("fuzz.j2k", data, size)));
   return 0;
 }

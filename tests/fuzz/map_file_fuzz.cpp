@@ -3,22 +3,13 @@
 // untouched whatever was read.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "game/MapList.h"
+#include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string path = [] {
-    auto d = std::filesystem::temp_directory_path() / "quorvane_map_fuzz";
-    std::filesystem::create_directories(d);
-    return (d / "fuzz.map").string();
-  }();
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  const std::string path = WriteScratchFile("fuzz.map", data, size);
 
   Doduderor::MapList list;
   list.ReadMap(path);

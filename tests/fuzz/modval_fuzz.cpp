@@ -7,21 +7,11 @@
 #include <cstdio>
 #include <string>
 
-#include "framework/core/OrvoAppBase.h"
 #include "framework/core/Tuning.h"
-#include "platform/MessageBox.h"
-
-// The re-parser reports through the application when there is one; here there is none,
-// and its boxes are silenced by the reporter below, so the box call is never reached.
-Orvo::OrvoAppBase* Orvo::gOrvoAppBase = nullptr;
-int plat::MessageBoxA(plat::HWND, const char*, const char*, plat::UINT) { return 1; }
+#include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string file = "/tmp/quorvane-modval-fuzz-" + std::to_string(getpid()) + ".cpp";
-  std::FILE* f = std::fopen(file.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  const std::string file = WriteScratchFile("modval.cpp", data, size);
 
   Orvo::ModValRegistry registry;
   registry.SetReporter([](const std::string&, const std::string&) {});

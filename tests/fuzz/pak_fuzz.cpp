@@ -1,6 +1,6 @@
-// libFuzzer target: arbitrary bytes as a pak archive (unscrambled first, so the fuzzer works on
-// the format rather than the key). Every entry is read every way the layer offers, and no
-// entry may reach past the end of the mapped file.
+// libFuzzer target: arbitrary bytes as a pak archive held in memory (unscrambled first, so the
+// fuzzer works on the format rather than the key). Every entry is read every way the layer
+// offers, and no entry may reach past the end of the archive.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,16 +11,11 @@
 #include "platform/Files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string path = "/tmp/quorvane-pak-fuzz-" + std::to_string(plat::CurrentProcessId()) + ".pak";
   std::vector<std::uint8_t> scrambled(data, data + size);
   for (std::uint8_t& b : scrambled) b ^= Orvo::PAK_KEY;
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return 0;
-  std::fwrite(scrambled.data(), 1, scrambled.size(), f);
-  std::fclose(f);
 
   Orvo::PakInterface pak;
-  pak.AddPakFile(path);
+  pak.AddPakBuffer("fuzz.pak", scrambled.data(), scrambled.size());
   for (const auto& [key, entry] : pak.Entries()) {
     if (entry->start < 0 || entry->size < 0 ||
         static_cast<std::size_t>(entry->start) + static_cast<std::size_t>(entry->size) > size) {

@@ -3,26 +3,23 @@
 // the list never holds an empty or repeated name.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <set>
 #include <string>
 
 #include "game/Player.h"
+#include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::filesystem::path dir = [] {
-    auto d = std::filesystem::temp_directory_path() / "quorvane_player_fuzz";
-    std::filesystem::create_directories(d / "save");
-    std::filesystem::current_path(d);
-    return d;
+  // The player list reads "save/" under the working folder: the scratch folder.
+  static const bool ready = [] {
+    std::filesystem::create_directories(ScratchFolder() + "/save");
+    std::filesystem::current_path(ScratchFolder());
+    return true;
   }();
-  for (const char* name : {"save/a.usr", "save/b.usr"}) {
-    std::FILE* f = std::fopen(name, "wb");
-    if (f == nullptr) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-  }
+  (void)ready;
+  WriteScratchFile("save/a.usr", data, size);
+  WriteScratchFile("save/b.usr", data, size);
   Doduderor::Player player;
   if (Doduderor::ReadPlayerFile(&player, "save/a.usr") && player.name.size() > Doduderor::kPlayerNameWidth)
     __builtin_trap();

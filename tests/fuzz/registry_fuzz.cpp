@@ -8,9 +8,10 @@
 #include <string>
 
 #include "platform/Registry.h"
+#include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string folder = "/tmp/quorvane-registry-fuzz-" + std::to_string(getpid());
+  static const std::string folder = ScratchFolder() + "/registry";
   static bool ready = [] {
     plat::SetRegistryFolder(folder);
     return true;

@@ -13,6 +13,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
 #include "platform/Module.h"
+#include "tests/fuzz/fuzz_support.h"
 
 namespace plat {
 // Only DirectSound is needed here, and no file may end the process or ask the user.
@@ -22,15 +23,11 @@ int MessageBoxA(HWND, const char*, const char*, UINT) { __builtin_trap(); }
 }  // namespace plat
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string path = "/tmp/quorvane-sound-fuzz-" + std::to_string(plat::CurrentProcessId());
   static Orvo::DSoundManager* manager = [] {
     plat::AudioMixer::Get().SetManualPull(true);
     return new Orvo::DSoundManager(reinterpret_cast<plat::HWND>(1), false);
   }();
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  const std::string path = ServeFromMemory("fuzz.snd", data, size);
 
   for (int reader = 0; reader < 2; ++reader) {
     bool ok = reader == 0 ? manager->LoadWAVFile(1, path) : manager->LoadAUFile(1, path);
