@@ -197,11 +197,23 @@ void HTTPTransfer::Run() {
   mBusy = false;
 }
 
-// Reads the status line, the headers and the body. The result becomes RESULT_DONE only
-// after a 200 status and a whole body: the Content-Length reached, the zero-size chunk
-// seen, or the server closing when it gave no length. A connection that closes before
-// that is a failure (RESULT_CONNECT_FAIL), never a success.
 void HTTPTransfer::ReceiveResponse() {
+  const int result = ReadResponse([this](char* block, int size) {
+    for (;;) {
+      if (!WaitSocket(true, false) || mDone) return -1;
+      const int n = plat::recv(mSocket, block, size);
+      if (n < 0 && plat::WSAGetLastError() == plat::WSAEWOULDBLOCK) continue;
+      return n < 0 ? 0 : n;  // a broken connection ends the response as a close does
+    }
+  });
+  if (!mDone) SetResult(result);
+}
+
+// The result becomes RESULT_DONE only after a 200 status and a whole body: the
+// Content-Length reached, the zero-size chunk seen, or the server closing when it gave no
+// length. A connection that closes before that is a failure (RESULT_CONNECT_FAIL), never a
+// success.
+int HTTPTransfer::ReadResponse(const std::function<int(char* block, int size)>& receive) {
   std::string received;
   std::size_t pos = 0;
   bool inHeaders = true;
@@ -213,13 +225,12 @@ void HTTPTransfer::ReceiveResponse() {
   bool chunkTrailerDue = false;
   bool consumedLastPass = false;
 
-  while (!mDone) {
+  for (;;) {
     if (!consumedLastPass) {
-      if (!WaitSocket(true, false) || mDone) break;
       char block[256];
-      const int n = plat::recv(mSocket, block, sizeof block);
-      if (n < 0 && plat::WSAGetLastError() == plat::WSAEWOULDBLOCK) continue;
-      if (n <= 0) {
+      const int n = receive(block, static_cast<int>(sizeof block));
+      if (n < 0) return RESULT_ABORTED;
+      if (n == 0) {
         // The server closed: a body without a length ends here.
         if (!inHeaders && statusOk && !chunked && mContentLength <= 0) complete = true;
         break;
@@ -236,9 +247,9 @@ void HTTPTransfer::ReceiveResponse() {
         if (StartsWith(line, "HTTP/1.")) {
           const std::string status = line.size() >= 12 ? line.substr(9, 3) : std::string();
           if (status == "404") {
-            SetResult(RESULT_NOT_FOUND);
+            return RESULT_NOT_FOUND;
           } else if (status != "200") {
-            SetResult(RESULT_HTTP_ERROR);
+            return RESULT_HTTP_ERROR;
           } else {
             statusOk = true;
           }
@@ -302,7 +313,7 @@ void HTTPTransfer::ReceiveResponse() {
     consumedLastPass = pos != before;
   }
 
-  if (!mDone) SetResult(complete ? RESULT_DONE : RESULT_CONNECT_FAIL);
+  return complete ? RESULT_DONE : RESULT_CONNECT_FAIL;
 }
 
 void HTTPTransfer::Poll() {

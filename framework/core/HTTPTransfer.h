@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -50,6 +51,12 @@ class HTTPTransfer {
   const std::string& GetHost() const { return mHost; }
   int GetPort() const { return mPort; }
   const std::string& GetPath() const { return mPath; }
+
+  // Reads a response (status line, headers, body) the way the worker reads it from the
+  // socket: `receive` fills a block and returns its length, 0 when the peer has closed, or
+  // -1 when reading was given up (then RESULT_ABORTED). Leaves the body in GetContent() and
+  // returns the result. Separate from the socket so that any byte stream can be parsed.
+  int ReadResponse(const std::function<int(char* block, int size)>& receive);
 
  private:
   void PrepareURL(const std::string& url);

@@ -11,6 +11,15 @@
 #include <vector>
 
 #include "framework/resources/PakInterface.h"
+#include "platform/Crash.h"
+
+// Programs that link the crash catcher install its fault handler before main; it would take
+// the faults libFuzzer and the sanitizers must see (and report them as a crash report), so
+// it is taken out before libFuzzer installs its own handlers.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  plat::SetUnhandledExceptionFilter(nullptr);
+  return 0;
+}
 
 namespace {
 
