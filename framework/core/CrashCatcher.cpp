@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "framework/core/Common.h"
 #include "framework/core/CrashReportWindow.h"
@@ -63,9 +65,8 @@ struct GlobalsBeforeEntry {
   GlobalsBeforeEntry() { EnsureFrameworkGlobals(); }
 } gGlobalsBeforeEntry;
 
-std::string FormField(const std::string& name, const std::string& value) {
-  return std::string("--") + CrashCatcher::kBoundary + "\r\nContent-Disposition: form-data; name=\"" + name +
-         "\"\r\n\r\n" + value + "\r\n";
+std::string FormField(const std::string& boundary, const std::string& name, const std::string& value) {
+  return "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
 }
 
 // ---- Memory the signal handler writes from, reserved before any crash ----
@@ -376,27 +377,42 @@ std::vector<std::string> CrashCatcher::CrashWindowButtons() const {
 }
 
 std::string CrashCatcher::BuildUploadRequest() const {
-  std::string body;
-  for (const auto& [name, value] : mExtraFields) body += FormField(name, value);
-  body += FormField("prod", mProductName);
-  body += FormField("version", mProductVersion);
-  body += FormField("usertext", mUserText);
-  body += FormField("errortitle", mErrorTitle);
-  body += FormField("errortext", mErrorText);
+  std::vector<std::pair<std::string, std::string>> fields(mExtraFields.begin(), mExtraFields.end());
+  fields.insert(fields.end(), {{"prod", mProductName},
+                               {"version", mProductVersion},
+                               {"usertext", mUserText},
+                               {"errortitle", mErrorTitle},
+                               {"errortext", mErrorText}});
+  Buffer demo;
   if (mAttachDemo) {
     Demo reader;
-    Buffer file;
-    reader.ReadBufferFromFile(mDemoAttachmentName, file, true);
-    body += std::string("--") + kBoundary +
-            "\r\nContent-Disposition: form-data; name=\"demofile\"; filename=\"zendro.dmo\"\r\n"
-            "Content-Type: application/octet-stream\r\n\r\n";
-    if (file.GetDataLen() > 0) body.append(reinterpret_cast<const char*>(file.GetDataPtr()), file.GetDataLen());
-    body += "\r\n";
+    reader.ReadBufferFromFile(mDemoAttachmentName, demo, true);
   }
-  body += std::string("--") + kBoundary + "--\r\n";
+  const std::string demoBytes =
+      demo.GetDataLen() > 0 ? std::string(reinterpret_cast<const char*>(demo.GetDataPtr()), demo.GetDataLen()) : "";
 
-  std::string request = std::string("POST /error_report.php HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=") +
-                        kBoundary + "\r\nUser-Agent: Mozilla/4.0 (compatible; zendro)\r\n";
+  // The boundary must occur in no value (the user's text and the demo are anything at all),
+  // or the form would end early: the usual one gets a number added until none holds it.
+  std::string boundary = kBoundary;
+  for (int n = 0;; ++n) {
+    bool used = demoBytes.find(boundary) != std::string::npos;
+    for (const auto& field : fields) used = used || field.second.find(boundary) != std::string::npos;
+    if (!used) break;
+    boundary = kBoundary + std::to_string(n);
+  }
+
+  std::string body;
+  for (const auto& [name, value] : fields) body += FormField(boundary, name, value);
+  if (mAttachDemo) {
+    body += "--" + boundary +
+            "\r\nContent-Disposition: form-data; name=\"demofile\"; filename=\"zendro.dmo\"\r\n"
+            "Content-Type: application/octet-stream\r\n\r\n" +
+            demoBytes + "\r\n";
+  }
+  body += "--" + boundary + "--\r\n";
+
+  std::string request = "POST /error_report.php HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=" + boundary +
+                        "\r\nUser-Agent: Mozilla/4.0 (compatible; zendro)\r\n";
   request += "Host: " + mReportHost + "\r\n";
   request += FormatString("Content-Length: %d\r\n", static_cast<int>(body.size()));
   request += "Connection: close\r\n\r\n";

@@ -144,6 +144,19 @@ TEST(CrashCatcher, TheReportUploadArrivesAsOneMultipartPost) {
                               body;
   EXPECT_EQ(server.Request(), request);
 
+  // A description or demo holding the boundary gets a boundary of its own, so that neither
+  // ends the form early.
+  catcher.mUserText = "x\r\n--" + b + "--\r\n";
+  {
+    std::ofstream(dir / "rec.dmo", std::ios::binary) << b + "0" + b;
+  }
+  const std::string withBoundaries = catcher.BuildUploadRequest();
+  const std::string chosen = b + "1";
+  EXPECT_NE(withBoundaries.find("boundary=" + chosen + "\r\n"), std::string::npos);
+  EXPECT_NE(withBoundaries.find("name=\"usertext\"\r\n\r\n" + catcher.mUserText + "\r\n--" + chosen + "\r\n"),
+            std::string::npos);
+  EXPECT_NE(withBoundaries.find("\r\n\r\n" + b + "0" + b + "\r\n--" + chosen + "--\r\n"), std::string::npos);
+
   catcher.mReportTransfer.Reset();
   catcher.mAttachDemo = false;
   catcher.mReportHost.clear();  // no host: nothing is sent anywhere
