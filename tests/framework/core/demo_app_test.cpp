@@ -28,6 +28,7 @@
 #include "platform/Messages.h"
 #include "platform/Process.h"
 #include "platform/Random.h"
+#include "platform/Time.h"
 #include "platform/Window.h"
 #include "tests/framework/core/LoopbackServer.h"
 
@@ -288,6 +289,10 @@ std::string KeyName(char key) { return key != 0 ? std::string(1, key) : std::str
   std::filesystem::current_path(dir);
   const std::string demo = (dir / "session.dmo").string();
   plat::SetCommandLineArgs({"demo_app_test", "-demofile=" + demo, recording ? "-record" : "-play"});
+  // The loop runs on a simulated clock, so that which updates get drawn follows the session
+  // rather than how busy the machine is.
+  static plat::SimulatedClock clock(100000);
+  plat::SetClockSource(&clock);
   {
     SessionApp app(recording, crashAt, playbackKey);
     app.mLogFile = dir / (recording ? "recorded.txt" : "replayed" + KeyName(playbackKey) + ".txt");
