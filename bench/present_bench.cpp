@@ -93,7 +93,7 @@ void BM_SDL_UploadCopyPresent(benchmark::State& state) {
 }
 
 // A full-screen image drawn into the draw buffer by the software surface blitter.
-void SoftwareBlit(benchmark::State& state, std::uint32_t alpha, int depth = 32) {
+void SoftwareBlit(benchmark::State& state, std::uint32_t alpha, int depth = 32, int drawMode = 0) {
   auto dd = OpenDisplay(depth == 32, true, depth);
   if (!dd) {
     state.SkipWithError("display did not open");
@@ -103,7 +103,7 @@ void SoftwareBlit(benchmark::State& state, std::uint32_t alpha, int depth = 32) 
   MemoryImage source(nullptr);
   source.SetBits(px.data(), kWidth, kHeight);
   DDImage* screen = dd->GetScreenImage();
-  for (auto _ : state) screen->Blt(&source, 0, 0, Rect(0, 0, kWidth, kHeight), Color::White, 0);
+  for (auto _ : state) screen->Blt(&source, 0, 0, Rect(0, 0, kWidth, kHeight), Color::White, drawMode);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kWidth * kHeight * 4);
 }
 
@@ -112,6 +112,9 @@ void BM_Display_SoftwareBlit_HalfAlpha(benchmark::State& state) { SoftwareBlit(s
 // The same into a 16-bit (5-6-5) full-screen draw buffer.
 void BM_Display_SoftwareBlit_Opaque565(benchmark::State& state) { SoftwareBlit(state, 255, 16); }
 void BM_Display_SoftwareBlit_HalfAlpha565(benchmark::State& state) { SoftwareBlit(state, 128, 16); }
+// Half-transparent pixels added onto the draw buffer (draw mode 1).
+void BM_Display_SoftwareBlit_Additive(benchmark::State& state) { SoftwareBlit(state, 128, 32, 1); }
+void BM_Display_SoftwareBlit_Additive565(benchmark::State& state) { SoftwareBlit(state, 128, 16, 1); }
 
 // SDL2 alone: the same image blitted onto an X8R8G8B8 surface, copied and blended.
 void SdlBlit(benchmark::State& state, std::uint32_t alpha, SDL_BlendMode mode) {
@@ -128,6 +131,7 @@ void SdlBlit(benchmark::State& state, std::uint32_t alpha, SDL_BlendMode mode) {
 
 void BM_SDL_Blit_Opaque(benchmark::State& state) { SdlBlit(state, 255, SDL_BLENDMODE_NONE); }
 void BM_SDL_Blit_HalfAlpha(benchmark::State& state) { SdlBlit(state, 128, SDL_BLENDMODE_BLEND); }
+void BM_SDL_Blit_Additive(benchmark::State& state) { SdlBlit(state, 128, SDL_BLENDMODE_ADD); }
 
 void BM_Memcpy_Frame(benchmark::State& state) {
   std::vector<std::uint32_t> from = Frame(255);
@@ -152,6 +156,9 @@ BENCHMARK(BM_Display_SoftwareBlit_HalfAlpha)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SDL_Blit_HalfAlpha)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Display_SoftwareBlit_Opaque565)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Display_SoftwareBlit_HalfAlpha565)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Display_SoftwareBlit_Additive)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SDL_Blit_Additive)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Display_SoftwareBlit_Additive565)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Memcpy_Frame)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -2,6 +2,7 @@
 // BlendMath.h (all products fit 16 bits and are shifted the same way). Scalar elsewhere.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "framework/graphics/BlendMath.h"
@@ -226,6 +227,79 @@ inline void AddSaturatedRun(std::uint32_t* dest, const std::uint32_t* add, int n
   for (; i < n; ++i) {
     const std::uint32_t d = dest[i], s = add[i];
     dest[i] = (d & 0xFF000000u) | (AddClamp(R(d), R(s)) << 16) | (AddClamp(G(d), G(s)) << 8) | AddClamp(B(d), B(s));
+  }
+}
+
+// Additive blits of premultiplied display-layout pixels: each channel of the destination
+// gains the source's, scaled by the tint's multiplier (c x m >> 8) when tinted, and is
+// clamped at its maximum.
+inline void AddNativeRun8888(std::uint32_t* dest, const std::uint32_t* src, int n, bool tinted, std::uint32_t mr,
+                             std::uint32_t mg, std::uint32_t mb) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
+  const __m128i tint = _mm_set_epi16(0, static_cast<short>(mr), static_cast<short>(mg), static_cast<short>(mb), 0,
+                                     static_cast<short>(mr), static_cast<short>(mg), static_cast<short>(mb));
+  for (; i + 4 <= n; i += 4) {
+    __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    if (tinted)
+      s = _mm_packus_epi16(_mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), tint), 8),
+                           _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), tint), 8));
+    __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), _mm_and_si128(_mm_adds_epu8(d, s), colour));
+  }
+#endif
+  for (; i < n; ++i) {
+    const std::uint32_t s = src[i], d = dest[i];
+    std::uint32_t r = R(s), g = G(s), b = B(s);
+    if (tinted) {
+      r = (r * mr) >> 8;
+      g = (g * mg) >> 8;
+      b = (b * mb) >> 8;
+    }
+    dest[i] = (AddClamp(R(d), r) << 16) | (AddClamp(G(d), g) << 8) | AddClamp(B(d), b);
+  }
+}
+
+inline void AddNativeRun16(std::uint16_t* dest, const std::uint32_t* src, int n, bool is565, bool tinted,
+                           std::uint32_t mr, std::uint32_t mg, std::uint32_t mb) {
+  const int redShift = is565 ? 11 : 10;
+  const std::uint32_t greenMax = is565 ? 0x3F : 0x1F;
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i gMax = _mm_set1_epi16(static_cast<short>(greenMax));
+  const __m128i five = _mm_set1_epi16(0x1F);
+  const __m128i tr = _mm_set1_epi16(static_cast<short>(mr)), tg = _mm_set1_epi16(static_cast<short>(mg)),
+                tb = _mm_set1_epi16(static_cast<short>(mb));
+  auto low16 = [](__m128i v) { return _mm_srai_epi32(_mm_slli_epi32(v, 16), 16); };
+  for (; i + 8 <= n; i += 8) {
+    __m128i p = _mm_packs_epi32(low16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i))),
+                                low16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 4))));
+    __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i));
+    auto channel = [&](__m128i dc, __m128i pc, __m128i max, __m128i mult) {
+      if (tinted) pc = _mm_srli_epi16(_mm_mullo_epi16(pc, mult), 8);
+      return _mm_min_epi16(_mm_add_epi16(dc, pc), max);
+    };
+    __m128i r = channel(_mm_srli_epi16(d, redShift), _mm_srli_epi16(p, redShift), five, tr);
+    __m128i g = channel(_mm_and_si128(_mm_srli_epi16(d, 5), gMax), _mm_and_si128(_mm_srli_epi16(p, 5), gMax), gMax, tg);
+    __m128i b = channel(_mm_and_si128(d, five), _mm_and_si128(p, five), five, tb);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i),
+                     _mm_or_si128(_mm_or_si128(_mm_slli_epi16(r, redShift), _mm_slli_epi16(g, 5)), b));
+  }
+#endif
+  for (; i < n; ++i) {
+    const std::uint32_t s = src[i], d = dest[i];
+    std::uint32_t c[3] = {(s >> redShift) & 0x1F, (s >> 5) & greenMax, s & 0x1F};
+    if (tinted) {
+      c[0] = (c[0] * mr) >> 8;
+      c[1] = (c[1] * mg) >> 8;
+      c[2] = (c[2] * mb) >> 8;
+    }
+    const std::uint32_t r = std::min<std::uint32_t>(((d >> redShift) & 0x1F) + c[0], 0x1F);
+    const std::uint32_t g = std::min<std::uint32_t>(((d >> 5) & greenMax) + c[1], greenMax);
+    const std::uint32_t b = std::min<std::uint32_t>((d & 0x1F) + c[2], 0x1F);
+    dest[i] = static_cast<std::uint16_t>(r << redShift | g << 5 | b);
   }
 }
 

@@ -724,6 +724,39 @@ void DDImage::BltOnSurface(Image* src, int x, int y, const Rect& srcRect, const 
                           s.mask[1] == 0xFF00 && s.mask[2] == 0xFF && tint[0] == tint[1] && tint[1] == tint[2];
   const u32 m = static_cast<u32>((static_cast<std::uint64_t>(tint[0] * ca) * 0x80808081u) >> 39);
 
+  // Additive blits onto the fast formats walk the source's run-length additive table: runs
+  // whose colour is 0 add nothing, the others are added a run at a time.
+  const bool is8888 = s.bitCount == 32 && s.mask[0] == 0xFF0000 && s.mask[1] == 0xFF00 && s.mask[2] == 0xFF;
+  const std::uint8_t* addRuns = additive && !palette && !mirror && (is8888 || s.Is565() || s.Is555())
+                                    ? source->GetRLAdditiveData(mDDInterface)
+                                    : nullptr;
+  if (addRuns != nullptr) {
+    const int left = x + (from.mX - srcRect.mX);
+    const int colStart = std::max(0, -left);
+    const int colEnd = std::min(from.mWidth, s.width - left);
+    for (int row = 0; row < from.mHeight && colStart < colEnd; ++row) {
+      const int dy = y + (from.mY - srcRect.mY) + row;
+      if (dy < 0 || dy >= s.height) continue;
+      const std::size_t first = static_cast<std::size_t>(from.mY + row) * source->mWidth + from.mX;
+      const u32* src = native + first;
+      std::uint8_t* dstRow = s.bits + static_cast<std::ptrdiff_t>(dy) * s.pitch;
+      for (int c = colStart; c < colEnd;) {
+        const int length = std::min<int>(addRuns[first + c], colEnd - c);
+        if ((src[c] & 0xFFFFFFu) != 0) {
+          if (is8888)
+            blend::AddNativeRun8888(reinterpret_cast<u32*>(dstRow) + left + c, src + c, length, !white, mult[0],
+                                    mult[1], mult[2]);
+          else
+            blend::AddNativeRun16(reinterpret_cast<u16*>(dstRow) + left + c, src + c, length, s.Is565(), !white,
+                                  mult[0], mult[1], mult[2]);
+        }
+        c += length;
+      }
+    }
+    UnlockSurface();
+    return;
+  }
+
   // The common cases, unmirrored from per-pixel data: each row is walked by the source's
   // run-length alpha table, transparent runs skipped, the rest copied or blended a run at a
   // time.

@@ -275,4 +275,34 @@ TEST(SurfaceBlend, FilteredStretchesAndRotationsInEveryModeOnEveryFormat) {
   }
 }
 
+// Additive blits walk the run-length additive table: every channel gains the (tinted)
+// premultiplied source channel and stops at its maximum.
+TEST(SurfaceBlend, AdditiveBlitsOnEveryFormat) {
+  std::mt19937 rng(21);
+  const int w = 37, h = 6;
+  for (const Format& f : kFormats)
+    for (const Color& tint : {Color::White, Color(255, 128, 40, 200)}) {
+      const std::vector<u32> sprite = RandomSprite(rng, w * h);
+      std::vector<u32> ground(static_cast<std::size_t>(w + 4) * (h + 2));
+      for (u32& p : ground) p = 0xFF000000u | (rng() & 0xFFFFFF);
+      Display d(f);
+      MemoryImage source(nullptr);
+      source.SetBits(sprite.data(), w, h);
+      DDImage* dest = d.Image(w + 4, h + 2, ground);
+      dest->Blt(&source, 6, 1, Rect(0, 0, w, h), tint, 1);
+      int wrong = 0;
+      for (int y = 0; y < h + 2; ++y)
+        for (int x = 0; x < w + 4; ++x) {
+          u32 want = OnSurface(f, ground[static_cast<std::size_t>(y) * (w + 4) + x]);
+          const int sx = x - 6, sy = y - 1;
+          if (sx >= 0 && sx < w && sy >= 0 && sy < h)
+            want = ExpectedStretch(f, want, Native(f, sprite[static_cast<std::size_t>(sy) * w + sx]), tint, true);
+          const u32 got = dest->GetSurface()->PixelAt(x, y) & (f.bits == 32 ? 0xFFFFFFu : 0xFFFFu);
+          if (got != want && ++wrong <= 3)
+            ADD_FAILURE() << f.name << " at " << x << "," << y << ": got " << std::hex << got << " want " << want;
+        }
+      EXPECT_EQ(wrong, 0) << f.name;
+    }
+}
+
 }  // namespace
