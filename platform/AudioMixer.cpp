@@ -494,8 +494,8 @@ void AudioMixer::MixBlock(std::int16_t* out, int frames) {
   }
   const float master = static_cast<float>(mMasterLevel) / 65535.0f;
   for (std::size_t i = 0; i < mAccumulator.size(); ++i) {
-    float s = std::nearbyint(mAccumulator[i] * master);
-    out[i] = static_cast<std::int16_t>(std::clamp(s, -32768.0f, 32767.0f));
+    float s = std::clamp(mAccumulator[i] * master, -32768.0f, 32767.0f);
+    out[i] = static_cast<std::int16_t>(s < 0.0f ? s - 0.5f : s + 0.5f);  // to the nearest
   }
 }
 

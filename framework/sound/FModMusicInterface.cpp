@@ -113,13 +113,14 @@ bool FModMusicInterface::LoadMusic(int songId, const std::string& fileName) {
   return true;
 }
 
+// Sample songs are decoded and cached without the song table's lock; only the insertion takes it.
 bool FModMusicInterface::LoadCachedSample(int songId, const std::string& name, bool loop) {
-  Guard lock(mMutex);
   plat::FSOUND_SAMPLE* sample = CacheOggAsWav(name);
   if (sample == nullptr) return false;
   FModMusicInfo info;
   info.mHSample = sample;
   info.mRepeats = loop;
+  Guard lock(mMutex);
   // An id that already holds a song keeps it; the new sample is given back.
   if (!mMusicMap.emplace(songId, info).second) gFModInstance->FSOUND_Sample_Free(sample);
   return true;
@@ -145,7 +146,6 @@ plat::FSOUND_SAMPLE* FModMusicInterface::CacheOggAsWav(const std::string& name) 
 
 bool FModMusicInterface::LoadSampleSong(int songId, const std::string& introName, const std::string& loopName,
                                         bool loop) {
-  Guard lock(mMutex);
   FMOD_INSTANCE& fmod = *gFModInstance;
   plat::FSOUND_SAMPLE* a = CacheOggAsWav(introName);
   plat::FSOUND_SAMPLE* b = CacheOggAsWav(loopName);
@@ -191,6 +191,7 @@ bool FModMusicInterface::LoadSampleSong(int songId, const std::string& introName
   FModMusicInfo info;
   info.mHSample = c;
   info.mRepeats = loop;
+  Guard lock(mMutex);
   if (!mMusicMap.emplace(songId, info).second) fmod.FSOUND_Sample_Free(c);
   return true;
 }

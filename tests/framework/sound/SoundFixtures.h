@@ -113,9 +113,8 @@ inline std::vector<std::uint8_t> Mod(const std::vector<int>& volumes) {
 
 // A 2-channel FastTracker 2 module with one-row patterns.
 inline std::vector<std::uint8_t> Xm(const std::vector<int>& volumes) {
-  Bytes x;
-  const char id[] = "Extended Module: ";
-  x.b.insert(x.b.end(), id, id + 17);
+  const std::string id = "Extended Module: ";
+  Bytes x{std::vector<std::uint8_t>(id.begin(), id.end())};
   x.b.resize(x.b.size() + 20, 'x');  // name
   x.b.push_back(0x1A);
   x.b.resize(x.b.size() + 20, ' ');  // tracker
