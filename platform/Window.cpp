@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -341,6 +342,10 @@ bool InitVideo() {
   auto& s = State();
   if (s.videoTried) return s.videoOk;
   s.videoTried = true;
+  // A windowed program does not hold the system screensaver off, as on Windows: the
+  // program's own idle check notices when it would run (SDL_VIDEO_ALLOW_SCREENSAVER=0 in
+  // the environment keeps SDL's way).
+  SDL_SetHintWithPriority(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1", SDL_HINT_DEFAULT);
   s.videoOk = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
   if (s.videoOk) SetDisplayWindowResolver([](HWND hwnd) { return GetSDLWindow(hwnd); });
   return s.videoOk;
@@ -806,6 +811,12 @@ int GetSystemMetrics(int index) {
   }
 }
 
+namespace {
+std::atomic<int> gScreenSaverTimeout{600};
+}  // namespace
+
+void SetScreenSaverTimeout(int seconds) { gScreenSaverTimeout = seconds; }
+
 BOOL SystemParametersInfoA(UINT action, UINT, void* out, UINT) {
   switch (action) {
     case SPI_GETWORKAREA: {
@@ -822,12 +833,15 @@ BOOL SystemParametersInfoA(UINT action, UINT, void* out, UINT) {
       return TRUE;
     }
     case SPI_GETSCREENSAVETIMEOUT:
-      if (out) *static_cast<int*>(out) = 0;
+      if (out) *static_cast<int*>(out) = gScreenSaverTimeout.load();
       return TRUE;
     case SPI_GETSCREENSAVEACTIVE:
-    case SPI_GETSCREENSAVERRUNNING:
-      if (out) *static_cast<BOOL*>(out) = FALSE;
+      // Active when the video system lets the screensaver run while our windows are up.
+      if (out) *static_cast<BOOL*>(out) = InitVideo() && SDL_IsScreenSaverEnabled() ? TRUE : FALSE;
       return TRUE;
+    case SPI_GETSCREENSAVERRUNNING:
+      // Whether it runs cannot be asked here: the question fails, as the caller allows.
+      return FALSE;
     case SPI_SCREENSAVERRUNNING:
       return TRUE;
     default:

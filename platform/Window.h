@@ -144,9 +144,13 @@ constexpr UINT SPI_GETSCREENSAVEACTIVE = 0x0010;
 constexpr UINT SPI_GETWORKAREA = 0x0030;
 constexpr UINT SPI_SCREENSAVERRUNNING = 0x0061;
 constexpr UINT SPI_GETSCREENSAVERRUNNING = 0x0072;
-// SPI_GETWORKAREA fills a RECT; the screensaver queries fill an int / BOOL (no system
-// screensaver is visible to a program here: time-out 0, not active, not running).
+// SPI_GETWORKAREA fills a RECT; the screensaver queries fill an int / BOOL: the time-out
+// (SetScreenSaverTimeout, 600 s unless set), whether the screensaver may run while the
+// program's windows are up (the video system's own state), and SPI_GETSCREENSAVERRUNNING
+// fails (the system does not say).
 BOOL SystemParametersInfoA(UINT action, UINT param, void* out, UINT winIni);
+// The screensaver time-out in seconds that SPI_GETSCREENSAVETIMEOUT reports.
+void SetScreenSaverTimeout(int seconds);
 
 // For tests: the desktop size reported when no real display exists (default 1920 x 1080).
 void SetHeadlessDesktopSize(int width, int height);

@@ -10,6 +10,7 @@
 #include "framework/core/Demo.h"
 #include "framework/core/OrvoAppBase.h"
 #include "framework/core/Profiler.h"
+#include "framework/graphics/DDInterface.h"
 #include "framework/sound/MusicInterface.h"
 #include "framework/sound/SoundManager.h"
 #include "framework/widgets/WidgetManager.h"
@@ -168,6 +169,15 @@ bool OrvoAppBase::EndFrame(double frameTime, bool allowSleep, int* slept) {
   if (mUpdatedSinceDraw) {
     DrawFrame();
     return true;
+  }
+  // Blanked for the screensaver nothing updates or draws, so the idle check that ends the
+  // blank runs from here.
+  if (sScreenSaverBlank) {
+    const DWORD now = plat::timeGetTime();
+    if (now - mLastScreenSaverCheck >= 1000) {
+      mLastScreenSaverCheck = now;
+      CheckScreenSaverIdle();
+    }
   }
   // The frame is due once the debt reaches the frame time. The clock counts whole
   // milliseconds, so the wait is rounded up to one: a wait rounded down (a fractional frame
@@ -488,6 +498,11 @@ void OrvoAppBase::WaitForLoader() {
   mLoaderThread.Join();
 }
 
+bool CursorMoveIsDue(DWORD now, DWORD lastPresentEnd, int refreshRate) {
+  const DWORD interval = refreshRate > 0 ? 1000u / static_cast<DWORD>(refreshRate) : 0u;
+  return now - lastPresentEnd > interval + 5;
+}
+
 void OrvoAppBase::StartCursorPoller() {
   if (mCursorThread.Joinable()) return;
   plat::SetThreadPriority(plat::THREAD_PRIORITY_ABOVE_NORMAL);
@@ -498,6 +513,7 @@ void OrvoAppBase::StartCursorPoller() {
 void OrvoAppBase::CursorPollerLoop() {
   plat::SetThreadPriority(plat::THREAD_PRIORITY_ABOVE_NORMAL);
   int lastX = -1, lastY = -1;
+  bool readBack = false;
   while (!mQuit) {
     int x, y;
     if (mPlayingDemo) {
@@ -510,10 +526,22 @@ void OrvoAppBase::CursorPollerLoop() {
       x = p.x;
       y = p.y;
     }
+    // Once a frame was drawn, the display knows where its cursor is.
+    if (!readBack && mDrawCount > 0 && mDDInterface != nullptr) {
+      readBack = true;
+      lastX = mDDInterface->mCursorX;
+      lastY = mDDInterface->mCursorY;
+    }
     if (x != lastX || y != lastY) {
-      MoveDisplayCursor(x, y);
-      lastX = x;
-      lastY = y;
+      // Right after a present the next one is near: it draws the cursor at the pending
+      // position, and moving it now would only draw it twice.
+      if (CursorMoveIsDue(plat::timeGetTime(), mLastPresentEnd, mRefreshRate)) {
+        MoveDisplayCursor(x, y, true);
+        lastX = x;
+        lastY = y;
+      } else {
+        MoveDisplayCursor(x, y, false);
+      }
     }
     plat::Sleep(kCursorPollInterval);
   }

@@ -96,12 +96,17 @@ int OrvoAppBase::DisplayRefreshRate() {
   return mDDInterface != nullptr ? static_cast<int>(mDDInterface->mRefreshRate) : 60;
 }
 
-void OrvoAppBase::MoveDisplayCursor(int x, int y) {
+void OrvoAppBase::MoveDisplayCursor(int x, int y, bool now) {
   if (mDDInterface == nullptr) return;
   // In full screen the frame is scaled to fit the screen: the cursor lives in frame pixels.
   plat::POINT p{x, y};
   if (!mIsWindowedNow) p = plat::DisplayWindowToFrame(mHWnd, p);
-  mDDInterface->SetCursorPos(p.x, p.y);
+  if (now) {
+    mDDInterface->SetCursorPos(p.x, p.y);
+  } else {
+    mDDInterface->mCursorX = p.x;
+    mDDInterface->mCursorY = p.y;
+  }
 }
 
 bool OrvoAppBase::Is3DAccelerated() { return mDDInterface != nullptr && mDDInterface->mIs3D; }

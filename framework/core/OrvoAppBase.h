@@ -90,6 +90,10 @@ enum CursorKind {
 constexpr int DIALOG_BUTTON_YES = 1000;
 constexpr int DIALOG_BUTTON_NO = 1001;
 
+// The cursor poller's rule: a moved cursor is drawn at once only when more than the display's
+// frame interval + 5 ms have passed since the last present; else the next present draws it.
+bool CursorMoveIsDue(DWORD now, DWORD lastPresentEnd, int refreshRate);
+
 class OrvoAppBase : public ButtonListener, public DialogListener {
  public:
   // ---- Identity and settings (a derived application may change them before Init) ----
@@ -499,7 +503,8 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   // The display's refresh rate (Hz) once it is open.
   int DisplayRefreshRate();
   // The cursor poller's new mouse position (client coordinates) for the display's cursor.
-  void MoveDisplayCursor(int x, int y);
+  // Moves the display's cursor now, or only sets where the next present draws it.
+  void MoveDisplayCursor(int x, int y, bool now = true);
   void DeleteDisplay();
   // Frees what the shared-image cache and the dialogs hold (destructor).
   void ReleaseImagesAndDialogs();

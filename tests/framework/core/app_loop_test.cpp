@@ -264,3 +264,22 @@ TEST_F(AppLoopTest, ScreenModeSwitchesWhileTheCursorThreadRuns) {
   EXPECT_TRUE(app->mWindowed);
   EXPECT_TRUE(plat::IsWindow(app->mHWnd));
 }
+
+// The cursor poller draws a moved cursor at once only when more than a frame interval and
+// 5 ms have passed since the last present; sooner, the next present draws it.
+TEST(CursorPollerRule, AMoveIsDrawnAtOnceOnlyAFrameAndFiveMillisecondsAfterThePresent) {
+  const struct {
+    DWORD sincePresent;
+    int refreshRate;
+    bool due;
+  } cases[] = {
+      {21, 60, false}, {22, 60, true},   // 16 ms frames
+      {15, 100, false}, {16, 100, true},  // 10 ms frames
+      {5, 0, false},   {6, 0, true},      // no refresh rate known: 5 ms
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Orvo::CursorMoveIsDue(1000 + c.sincePresent, 1000, c.refreshRate), c.due) << c.sincePresent;
+    // The millisecond clock wraps at 32 bits.
+    EXPECT_EQ(Orvo::CursorMoveIsDue(c.sincePresent - 8, 0xFFFFFFF8u, c.refreshRate), c.due) << c.sincePresent;
+  }
+}
