@@ -6,6 +6,7 @@
 #include <openjpeg.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -101,6 +102,29 @@ int Fail(int code) {
   return code;
 }
 
+std::uint32_t Be32(const unsigned char* p) {
+  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+}
+
+// Every tile of a codestream has at least one tile-part (an SOT segment of 12 bytes and an
+// SOD marker), so a grid of more tiles than the bytes could hold is not a picture: the codec
+// would set up every declared tile before finding that out. True when the first image and
+// tile size segment (SIZ) asks for no more tiles than that.
+bool TileCountFits(const std::vector<unsigned char>& data) {
+  static const unsigned char kSiz[4] = {0xFF, 0x4F, 0xFF, 0x51};
+  const auto at = std::search(data.begin(), data.end(), kSiz, kSiz + 4);
+  if (at == data.end()) return true;  // the codec reports what is missing
+  const std::size_t siz = static_cast<std::size_t>(at - data.begin()) + 4;
+  if (data.size() - siz < 38) return true;
+  const unsigned char* p = data.data() + siz + 4;  // past the segment length and capabilities
+  const std::uint64_t width = Be32(p), height = Be32(p + 4), tileWidth = Be32(p + 16), tileHeight = Be32(p + 20),
+                      tileLeft = Be32(p + 24), tileTop = Be32(p + 28);
+  if (tileWidth == 0 || tileHeight == 0 || width <= tileLeft || height <= tileTop) return true;
+  const std::uint64_t tiles = ((width - tileLeft + tileWidth - 1) / tileWidth) * ((height - tileTop + tileHeight - 1) / tileHeight);
+  return tiles * 14 <= data.size() - siz;
+}
+
 // Reads the header of the compressed bytes in h->data; false (and the last error) on failure.
 bool OpenHeader(Handle* h) {
   static const unsigned char kJp2Signature[12] = {0, 0, 0, 0x0C, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
@@ -114,6 +138,7 @@ bool OpenHeader(Handle* h) {
     Fail(J2K_ERR_FORMAT);
     return false;
   }
+  if (!TileCountFits(h->data)) return Fail(J2K_ERR_TOO_LARGE), false;
   h->memory = MemoryStream{&h->data, 0};
   h->stream = opj_stream_create(64 * 1024, OPJ_TRUE);
   if (h->stream == nullptr) return Fail(J2K_ERR_READ), false;

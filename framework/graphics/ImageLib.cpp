@@ -21,14 +21,14 @@ std::uint32_t AlphaImageColor = 0x00FFFFFF;
 
 namespace detail {
 
-bool ImageBuilder::Allocate(int width, int height) {
+bool ImageBuilder::Allocate(int width, int height, bool cleared) {
   if (!SizeAllowed(width, height)) return false;
   image_ = new (std::nothrow) Image();
   if (image_ == nullptr) return false;
   std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   image_->mBits = new (std::nothrow) std::uint32_t[n];
   if (image_->mBits == nullptr) return false;
-  std::memset(image_->mBits, 0, n * sizeof(std::uint32_t));
+  if (cleared) std::memset(image_->mBits, 0, n * sizeof(std::uint32_t));
   image_->mWidth = width;
   image_->mHeight = height;
   return true;
@@ -137,10 +137,12 @@ Image* GetTGAImage(const std::string& fileName) {
       !file.ReadU8(bitsPerPixel) || !file.ReadU8(descriptor))
     return nullptr;
   if (bitsPerPixel != 32 || descriptor != 0x28) return nullptr;
-  ImageBuilder out;
-  if (!out.Allocate(width, height)) return nullptr;
   std::size_t bytes = static_cast<std::size_t>(width) * height * 4;
-  // A file that ends before its last pixel is refused rather than shown half-read.
+  // A file that ends before its last pixel is refused rather than shown half-read, and
+  // before any memory is asked for its size.
+  if (file.Remaining() < bytes) return nullptr;
+  ImageBuilder out;
+  if (!out.Allocate(width, height, false)) return nullptr;
   std::vector<std::uint8_t> raw(bytes);
   if (!file.ReadExact(raw.data(), bytes)) return nullptr;
   for (std::size_t i = 0; i < bytes / 4; ++i)
@@ -153,6 +155,15 @@ Image* GetTGAImage(const std::string& fileName) {
 // GIF: the first image of the file, LZW-decoded with fixed tables.
 
 namespace {
+
+// The most pixels `bytes` of LZW data can give: each code takes at least minCodeSize + 1
+// bits, and the k-th code since a clear stands for at most k + 1 pixels (never more than the
+// 4097 a chain of the table can hold).
+std::int64_t MostGifPixels(std::size_t bytes, int minCodeSize) {
+  const std::int64_t codes = static_cast<std::int64_t>(bytes) * 8 / (minCodeSize + 1);
+  const std::int64_t growing = std::min<std::int64_t>(codes, 4096);
+  return growing * (growing + 3) / 2 + (codes - growing) * 4097;
+}
 
 class GifDecoder {
  public:
@@ -340,6 +351,9 @@ Image* GifDecoder::Decode() {
     suffix_[i] = static_cast<std::uint8_t>(i);
   }
 
+  // A picture larger than the rest of the file could ever fill is refused before memory is
+  // asked for it; one cut short keeps what was decoded.
+  if (MostGifPixels(file_.Remaining(), minCodeSize_) < static_cast<std::int64_t>(width) * height) return nullptr;
   ImageBuilder out;
   if (!out.Allocate(width, height)) return nullptr;
   static const int passStart[4] = {0, 4, 2, 1};
@@ -460,6 +474,7 @@ Image* GetJPEG2000Image(const std::string& fileName) {
       return nullptr;
     }
   }
+  const std::size_t fileBytes = file.Remaining();
   J2KStreamCallbacks callbacks{StreamSeek, StreamRead, StreamClose};
   void* handle = c.openCustom(file.Handle(), &callbacks);
   if (handle == nullptr) {
@@ -472,8 +487,12 @@ Image* GetJPEG2000Image(const std::string& fileName) {
     return nullptr;
   }
   c.getResolutionDimensions(handle, 0, &width, &height);
+  // The codec decodes every declared pixel however little the file holds: a picture of more
+  // than 16384 pixels per byte of its file (far beyond what real pictures compress to) is
+  // refused rather than decoded from next to nothing.
   ImageBuilder out;
-  if (!out.Allocate(width, height)) {
+  if (static_cast<std::int64_t>(width) * height > 16384 * static_cast<std::int64_t>(fileBytes) ||
+      !out.Allocate(width, height, false)) {
     c.close(handle);
     return nullptr;
   }

@@ -37,6 +37,14 @@ class PakFile {
   std::size_t Read(void* buffer, std::size_t bytes) { return Orvo::PakRead(buffer, 1, bytes, handle_); }
   bool ReadExact(void* buffer, std::size_t bytes) { return Read(buffer, bytes) == bytes; }
   bool ReadU8(std::uint8_t& v) { return ReadExact(&v, 1); }
+  // Bytes from the position to the end of the file (0 when it cannot be told).
+  std::size_t Remaining() {
+    const std::int32_t here = Orvo::PakTell(handle_);
+    if (here < 0 || Orvo::PakSeek(handle_, 0, SEEK_END) != 0) return 0;
+    const std::int32_t end = Orvo::PakTell(handle_);
+    Orvo::PakSeek(handle_, here, SEEK_SET);
+    return end > here ? static_cast<std::size_t>(end - here) : 0;
+  }
   bool ReadU16(std::uint16_t& v) {
     std::uint8_t b[2];
     if (!ReadExact(b, 2)) return false;
@@ -52,8 +60,10 @@ class PakFile {
 class ImageBuilder {
  public:
   ~ImageBuilder() { delete image_; }
-  // False when the size is refused or the memory cannot be had.
-  bool Allocate(int width, int height);
+  // False when the size is refused or the memory cannot be had. Readers that write every
+  // pixel before they succeed ask for memory that is not cleared first: pages the decoder
+  // never reaches (a file that ends early) then cost nothing.
+  bool Allocate(int width, int height, bool cleared = true);
   Image* Get() const { return image_; }
   std::uint32_t* Bits() const { return image_->mBits; }
   Image* Release() {

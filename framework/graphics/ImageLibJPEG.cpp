@@ -39,7 +39,6 @@ struct PakSource {
   PakFile* file;
   JOCTET* buffer;
   bool startOfFile;
-  bool truncated;
 };
 
 void InitSource(j_decompress_ptr cinfo) { reinterpret_cast<PakSource*>(cinfo->src)->startOfFile = true; }
@@ -47,14 +46,9 @@ void InitSource(j_decompress_ptr cinfo) { reinterpret_cast<PakSource*>(cinfo->sr
 boolean FillInputBuffer(j_decompress_ptr cinfo) {
   auto* src = reinterpret_cast<PakSource*>(cinfo->src);
   std::size_t n = src->file->Read(src->buffer, kInputBufferSize);
-  if (n == 0) {
-    if (src->startOfFile) ERREXIT(cinfo, JERR_INPUT_EMPTY);
-    WARNMS(cinfo, JWRN_JPEG_EOF);
-    src->truncated = true;
-    src->buffer[0] = 0xFF;
-    src->buffer[1] = JPEG_EOI;
-    n = 2;
-  }
+  // A file that ends before its picture does is refused; it stops here rather than being
+  // decoded to the end as grey, which costs the whole declared picture whatever the file holds.
+  if (n == 0) ERREXIT(cinfo, src->startOfFile ? JERR_INPUT_EMPTY : JERR_INPUT_EOF);
   src->pub.next_input_byte = src->buffer;
   src->pub.bytes_in_buffer = n;
   src->startOfFile = false;
@@ -93,7 +87,6 @@ bool DecodeJpeg(PakFile& file, JpegRead& r) {
   src->buffer = static_cast<JOCTET*>(
       (*r.cinfo.mem->alloc_small)(reinterpret_cast<j_common_ptr>(&r.cinfo), JPOOL_PERMANENT, kInputBufferSize));
   src->file = &file;
-  src->truncated = false;
   src->pub.init_source = InitSource;
   src->pub.fill_input_buffer = FillInputBuffer;
   src->pub.skip_input_data = SkipInputData;
@@ -103,14 +96,21 @@ bool DecodeJpeg(PakFile& file, JpegRead& r) {
   src->pub.next_input_byte = nullptr;
   r.cinfo.src = &src->pub;
 
+  const std::size_t fileBytes = file.Remaining();
   jpeg_read_header(&r.cinfo, TRUE);
   if (!detail::SizeAllowed(r.cinfo.image_width, r.cinfo.image_height)) return false;
+  // Data that ends early is decoded as grey to the end of the declared picture. A picture
+  // of more than 1024 pixels per byte of its file is refused before it costs its size:
+  // Huffman coding spends at least a bit on every 8 x 8 block, so no such file comes near.
+  if (static_cast<std::int64_t>(r.cinfo.image_width) * r.cinfo.image_height >
+      1024 * static_cast<std::int64_t>(fileBytes))
+    return false;
   jpeg_start_decompress(&r.cinfo);
   int components = r.cinfo.output_components;
   // Only grey and colour pictures are read (CMYK is refused).
   if (components != 1 && components != 3) return false;
   int width = static_cast<int>(r.cinfo.output_width);
-  if (!r.out.Allocate(width, static_cast<int>(r.cinfo.output_height))) return false;
+  if (!r.out.Allocate(width, static_cast<int>(r.cinfo.output_height), false)) return false;
   JSAMPARRAY line = (*r.cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&r.cinfo), JPOOL_IMAGE,
                                                   static_cast<JDIMENSION>(width * components), 1);
   while (r.cinfo.output_scanline < r.cinfo.output_height) {
@@ -128,8 +128,7 @@ bool DecodeJpeg(PakFile& file, JpegRead& r) {
     }
   }
   jpeg_finish_decompress(&r.cinfo);
-  // A file that ended before its picture did is refused, not shown half grey.
-  return !src->truncated;
+  return true;
 }
 
 }  // namespace

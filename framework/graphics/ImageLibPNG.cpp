@@ -52,7 +52,8 @@ bool DecodePng(PakFile& file, PngRead& r) {
   png_set_interlace_handling(r.png);
   png_read_update_info(r.png, r.info);
   if (png_get_rowbytes(r.png, r.info) != static_cast<png_size_t>(width) * 4) return false;
-  if (!r.out.Allocate(static_cast<int>(width), static_cast<int>(height))) return false;
+  // Rows are written as they are decoded; a file that ends early fails before the rest is touched.
+  if (!r.out.Allocate(static_cast<int>(width), static_cast<int>(height), false)) return false;
   r.rows.resize(height);
   for (png_uint_32 y = 0; y < height; ++y) r.rows[y] = reinterpret_cast<png_bytep>(r.out.Bits() + static_cast<std::size_t>(y) * width);
   png_read_image(r.png, r.rows.data());

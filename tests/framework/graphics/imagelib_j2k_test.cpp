@@ -60,5 +60,23 @@ TEST(ImageLibJPEG2000, DecodesCodestreamsAndJp2Files) {
   for (std::size_t i = 60; i < garbled.size(); i += 3) garbled[i] ^= 0x5A;
   fixtures::WriteBytes(dir.File("garbled.j2k"), garbled);
   ImagePtr survived(ImageLib::GetImage(dir.File("garbled.j2k"), false));  // refused or decoded, never a crash
+
+  // The same few hundred bytes declaring 8000 x 8000 (image and tile size in the SIZ
+  // segment): refused rather than decoded from next to nothing.
+  std::vector<std::uint8_t> huge = bytes;
+  for (std::size_t at : {std::size_t{8}, std::size_t{12}, std::size_t{24}, std::size_t{28}}) {
+    huge[at] = 0;
+    huge[at + 1] = 0;
+    huge[at + 2] = 0x1F;
+    huge[at + 3] = 0x40;
+  }
+  fixtures::WriteBytes(dir.File("huge.j2k"), huge);
+  EXPECT_FALSE(ImagePtr(ImageLib::GetImage(dir.File("huge.j2k"), false)));
+  // The real 8 x 6 picture cut into 1 x 1 tiles: 48 tiles cannot fit in so few bytes.
+  std::vector<std::uint8_t> tiny = bytes;
+  tiny[27] = tiny[31] = 1;
+  tiny[26] = tiny[30] = 0;
+  fixtures::WriteBytes(dir.File("tiles.j2k"), tiny);
+  EXPECT_FALSE(ImagePtr(ImageLib::GetImage(dir.File("tiles.j2k"), false)));
   ImageLib::CloseJPEG2000();
 }

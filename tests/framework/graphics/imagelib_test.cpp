@@ -347,6 +347,37 @@ TEST(ImageLibBroken, EveryReaderRefusesBrokenFiles) {
   EXPECT_EQ(OpenFileCount(), openBefore);  // every reader closed its file on every way out
 }
 
+// A small file that declares a picture far larger than its data could fill is refused before
+// memory is asked for the picture; a GIF merely cut short still keeps what was decoded (above).
+TEST(ImageLibBroken, SmallFilesDeclaringHugePicturesAreRefused) {
+  ScratchDir dir("huge");
+  ImageLib::Image src;
+  src.mWidth = 16;
+  src.mHeight = 16;
+  src.mBits = new std::uint32_t[256]();
+  ASSERT_TRUE(ImageLib::WriteJPEGImage(dir.File("src.jpg"), &src));
+  std::vector<std::uint8_t> jpeg = ReadBytes(dir.File("src.jpg"));
+  // Height and width follow the frame marker's length and precision.
+  for (std::size_t i = 0; i + 8 < jpeg.size(); ++i) {
+    if (jpeg[i] != 0xFF || jpeg[i + 1] != 0xC0) continue;
+    jpeg[i + 5] = jpeg[i + 7] = 0x1F;
+    jpeg[i + 6] = jpeg[i + 8] = 0x40;
+    break;
+  }
+  std::vector<std::uint8_t> tga = MakeTga(4, 4, std::vector<std::uint32_t>(16, 0xFF336699));
+  tga[12] = tga[14] = 0x40;
+  tga[13] = tga[15] = 0x1F;
+  const std::pair<const char*, std::vector<std::uint8_t>> files[] = {
+      {"huge.gif", MakeGif({.width = 8000, .height = 8000, .globalColors = {1, 2, 3, 4}, .indices = std::vector<int>(64, 2)})},
+      {"huge.jpg", jpeg},
+      {"huge.tga", tga},
+  };
+  for (const auto& [name, bytes] : files) {
+    WriteBytes(dir.File(name), bytes);
+    EXPECT_FALSE(ImagePtr(ImageLib::GetImage(dir.File(name), false))) << name;
+  }
+}
+
 // Images are read through the pak-aware file layer: a picture and its alpha image that exist
 // only inside a mounted archive are found and merged.
 TEST(ImageLibPak, ReadsImagesFromAMountedArchive) {
