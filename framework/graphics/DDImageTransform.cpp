@@ -5,6 +5,7 @@
 // blend their premultiplied colour by its coverage.
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 #include <vector>
 
 #include "framework/graphics/BlendMath.h"
@@ -130,31 +131,47 @@ void DDImage::StretchNearestOnSurface(MemoryImage* source, const Rect& destRect,
     const int sx = srcRect.mX + static_cast<int>((col * stepX) >> 16);
     columns[static_cast<std::size_t>(i)] = sx >= 0 && sx < source->mWidth ? sx : -1;
   }
-  for (int dy = r.mY; dy < r.mY + r.mHeight; ++dy) {
-    const int sy = srcRect.mY + static_cast<int>(((dy - destRect.mY) * stepY) >> 16);
-    if (sy < 0 || sy >= source->mHeight) continue;
-    const std::size_t rowStart = static_cast<std::size_t>(sy) * source->mWidth;
-    for (int i = 0; i < r.mWidth; ++i) {
-      const int sx = columns[static_cast<std::size_t>(i)];
-      if (sx < 0) continue;
-      const std::size_t k = rowStart + static_cast<std::size_t>(sx);
-      const u32 p = palette ? native[source->mColorIndices[k]] : native[k];
-      const u32 alpha = p >> 24;
-      if (alpha == 0) continue;
-      const int dx = r.mX + i;
-      const u32 d = s.Get(dx, dy);
-      const u32 scaled = tint.Scale(s, p & colorBits);
-      if (additive) {
-        s.Put(dx, dy, AddThroughTables(s, mDDInterface, d, scaled));
-        continue;
+  // One expansion of the pixel loop per layout, draw mode and tint.
+  auto draw = [&](auto px, auto add, auto plain) {
+    using Px = decltype(px);
+    constexpr bool kAdditive = decltype(add)::value;
+    constexpr bool kWhite = decltype(plain)::value;
+    for (int dy = r.mY; dy < r.mY + r.mHeight; ++dy) {
+      const int sy = srcRect.mY + static_cast<int>(((dy - destRect.mY) * stepY) >> 16);
+      if (sy < 0 || sy >= source->mHeight) continue;
+      const std::size_t rowStart = static_cast<std::size_t>(sy) * source->mWidth;
+      for (int i = 0; i < r.mWidth; ++i) {
+        const int sx = columns[static_cast<std::size_t>(i)];
+        if (sx < 0) continue;
+        const std::size_t k = rowStart + static_cast<std::size_t>(sx);
+        const u32 p = palette ? native[source->mColorIndices[k]] : native[k];
+        const u32 alpha = p >> 24;
+        if (alpha == 0) continue;
+        const int dx = r.mX + i;
+        const u32 d = Px::Get(s, dx, dy);
+        const u32 scaled = kWhite ? p & colorBits : tint.Scale(s, p & colorBits);
+        if constexpr (kAdditive) {
+          Px::Put(s, dx, dy, AddThroughTables(s, mDDInterface, d, scaled));
+        } else {
+          // d' = s + the destination weighed by what the (tinted) alpha leaves.
+          const u32 a = kWhite ? alpha : (alpha * tint.alpha * 0x8081u) >> 23;
+          u32 out = scaled;
+          for (int m = 0; m < 3; ++m) out += (((d & s.mask[m]) * (256 - a)) >> 8) & s.mask[m];
+          Px::Put(s, dx, dy, out);
+        }
       }
-      // d' = s + the destination weighed by what the (tinted) alpha leaves.
-      const u32 a = tint.white ? alpha : (alpha * tint.alpha * 0x8081u) >> 23;
-      u32 out = scaled;
-      for (int m = 0; m < 3; ++m) out += (((d & s.mask[m]) * (256 - a)) >> 8) & s.mask[m];
-      s.Put(dx, dy, out);
     }
-  }
+  };
+  WithLayout(s, [&](auto px) {
+    if (additive && tint.white)
+      draw(px, std::true_type{}, std::true_type{});
+    else if (additive)
+      draw(px, std::true_type{}, std::false_type{});
+    else if (tint.white)
+      draw(px, std::false_type{}, std::true_type{});
+    else
+      draw(px, std::false_type{}, std::false_type{});
+  });
   UnlockSurface();
 }
 
@@ -218,36 +235,50 @@ void DDImage::RotateOnSurface(MemoryImage* source, float x, float y, const Rect&
   u32 scale[3];
   for (int k = 0; k < 3; ++k) scale[k] = additive ? tint[k] * tint.alpha / 255 : tint[k] + 1;
   auto toSurface = [&](u32 c8, int k) { return ((c8 >> (8 - s.size[k])) << s.shift[k]) & s.mask[k]; };
-  WalkRotated(sr, x, y, angle, centerX, centerY, clip, [&](const RotatedSpan& span) {
-    std::int64_t cu = span.u, cv = span.v;
-    for (int k = 0; k < span.count; ++k, cu += span.du, cv += span.dv) {
-      const int destX = span.destX + k;
-      const int ix = static_cast<int>(cu >> 16);
-      const int iy = static_cast<int>(cv >> 16);
-      if (ix < 0 || iy < 0 || ix + 1 >= sr.mWidth || iy + 1 >= sr.mHeight) continue;
-      const u32 fx = static_cast<u32>(cu & 0xFFFE) + 1;
-      const u32 fy = static_cast<u32>(cv & 0xFFFE) + 1;
-      const u32 gx = 65536 - fx, gy = 65536 - fy;
-      const u32 q[4] = {sp.At(sr.mX + ix, sr.mY + iy), sp.At(sr.mX + ix + 1, sr.mY + iy),
-                        sp.At(sr.mX + ix, sr.mY + iy + 1), sp.At(sr.mX + ix + 1, sr.mY + iy + 1)};
-      const u32 prod[4] = {(gx * gy) >> 16, (fx * gy) >> 16, (gx * fy) >> 16, (fx * fy) >> 16};
-      u32 total = 0, rb = 0, g = 0;
-      for (int n = 0; n < 4; ++n) {
-        u32 w = (prod[n] * (q[n] >> 24)) >> 16;
-        if (!additive && !white) w = (w * tint.alpha) >> 8;
-        total += w;
-        rb += (q[n] & 0xFF00FFu) * w;
-        g += (q[n] & 0xFF00u) * w;
+  // One expansion of the pixel loop per layout and draw mode.
+  auto draw = [&](auto px, auto add) {
+    using Px = decltype(px);
+    constexpr bool kAdditive = decltype(add)::value;
+    WalkRotated(sr, x, y, angle, centerX, centerY, clip, [&](const RotatedSpan& span) {
+      std::int64_t cu = span.u, cv = span.v;
+      for (int k = 0; k < span.count; ++k, cu += span.du, cv += span.dv) {
+        const int destX = span.destX + k;
+        const int ix = static_cast<int>(cu >> 16);
+        const int iy = static_cast<int>(cv >> 16);
+        if (ix < 0 || iy < 0 || ix + 1 >= sr.mWidth || iy + 1 >= sr.mHeight) continue;
+        const u32 fx = static_cast<u32>(cu & 0xFFFE) + 1;
+        const u32 fy = static_cast<u32>(cv & 0xFFFE) + 1;
+        const u32 gx = 65536 - fx, gy = 65536 - fy;
+        const u32 q[4] = {sp.At(sr.mX + ix, sr.mY + iy), sp.At(sr.mX + ix + 1, sr.mY + iy),
+                          sp.At(sr.mX + ix, sr.mY + iy + 1), sp.At(sr.mX + ix + 1, sr.mY + iy + 1)};
+        const u32 prod[4] = {(gx * gy) >> 16, (fx * gy) >> 16, (gx * fy) >> 16, (fx * fy) >> 16};
+        u32 total = 0, rb = 0, g = 0;
+        for (int n = 0; n < 4; ++n) {
+          u32 w = (prod[n] * (q[n] >> 24)) >> 16;
+          if (!kAdditive && !white) w = (w * tint.alpha) >> 8;
+          total += w;
+          rb += (q[n] & 0xFF00FFu) * w;
+          g += (q[n] & 0xFF00u) * w;
+        }
+        if (total == 0) continue;
+        // The premultiplied colour: red and blue were weighed together, green alone.
+        u32 c8[3] = {(rb >> 24) & 0xFF, (g >> 16) & 0xFF, (rb & 0xFFFF) >> 8};
+        if (!white)
+          for (int n = 0; n < 3; ++n) c8[n] = (c8[n] * scale[n]) >> 8;
+        const u32 p = toSurface(c8[0], 0) | toSurface(c8[1], 1) | toSurface(c8[2], 2);
+        const u32 d = Px::Get(s, destX, span.destY);
+        if constexpr (kAdditive)
+          Px::Put(s, destX, span.destY, AddThroughTables(s, mDDInterface, d, p));
+        else
+          Px::Put(s, destX, span.destY, Px::Cover(s, d, p, total));
       }
-      if (total == 0) continue;
-      // The premultiplied colour: red and blue were weighed together, green alone.
-      u32 c8[3] = {(rb >> 24) & 0xFF, (g >> 16) & 0xFF, (rb & 0xFFFF) >> 8};
-      if (!white)
-        for (int n = 0; n < 3; ++n) c8[n] = (c8[n] * scale[n]) >> 8;
-      const u32 p = toSurface(c8[0], 0) | toSurface(c8[1], 1) | toSurface(c8[2], 2);
-      const u32 d = s.Get(destX, span.destY);
-      s.Put(destX, span.destY, additive ? AddThroughTables(s, mDDInterface, d, p) : BlendCoverage(s, d, p, total));
-    }
+    });
+  };
+  WithLayout(s, [&](auto px) {
+    if (additive)
+      draw(px, std::true_type{});
+    else
+      draw(px, std::false_type{});
   });
   UnlockSurface();
 }

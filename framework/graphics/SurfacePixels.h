@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <type_traits>
 
 #include "framework/graphics/Color.h"
 #include "framework/graphics/DDInterface.h"
@@ -121,6 +122,55 @@ inline u32 AddThroughTables(const Surface& s, const DDInterface* display, u32 d,
     out |= (v << s.shift[i]) & m;
   }
   return out;
+}
+
+// The pixel layouts the surface drawers expand their pixel loops for, so that no format
+// test runs inside a loop: X8R8G8B8, 5-6-5, 5-5-5, and any other 16- or 32-bit layout
+// handled by its masks.
+enum class Layout { k8888, k565, k555, kOther16, kOther32 };
+
+inline Layout LayoutOf(const Surface& s) {
+  if (s.bitCount == 32)
+    return s.mask[0] == 0xFF0000 && s.mask[1] == 0xFF00 && s.mask[2] == 0xFF ? Layout::k8888 : Layout::kOther32;
+  return s.Is565() ? Layout::k565 : (s.Is555() ? Layout::k555 : Layout::kOther16);
+}
+
+template <Layout L>
+struct LayoutPixels {
+  static constexpr bool kWide = L == Layout::k8888 || L == Layout::kOther32;
+  using Pixel = std::conditional_t<kWide, u32, u16>;
+  static u32 Get(const Surface& s, int x, int y) {
+    return reinterpret_cast<const Pixel*>(s.bits + static_cast<std::ptrdiff_t>(y) * s.pitch)[x];
+  }
+  static void Put(const Surface& s, int x, int y, u32 v) {
+    reinterpret_cast<Pixel*>(s.bits + static_cast<std::ptrdiff_t>(y) * s.pitch)[x] = static_cast<Pixel>(v);
+  }
+  // BlendCoverage for this layout.
+  static u32 Cover(const Surface& s, u32 d, u32 p, u32 w) {
+    if constexpr (L == Layout::k8888) {
+      return ((((d & 0x00FF00FFu) * (256 - w)) >> 8) & 0x00FF00FFu) + ((((d & 0x0000FF00u) * (256 - w)) >> 8) & 0x0000FF00u) + p;
+    } else if constexpr (L == Layout::k565 || L == Layout::k555) {
+      constexpr u32 spread = L == Layout::k565 ? 0x07E0F81Fu : 0x03E07C1Fu;
+      const u32 ds = ((d << 16) | d) & spread;
+      const u32 ps = ((p << 16) | p) & spread;
+      const u32 r = ((((ds * ((256 - w) >> 3)) >> 5) & spread) + ps) & spread;
+      return ((r >> 16) | r) & 0xFFFF;
+    } else {
+      return BlendCoverage(s, d, p, w);
+    }
+  }
+};
+
+// Calls fn(LayoutPixels<L>{}) for the surface's layout.
+template <typename Fn>
+void WithLayout(const Surface& s, Fn fn) {
+  switch (LayoutOf(s)) {
+    case Layout::k8888: fn(LayoutPixels<Layout::k8888>{}); break;
+    case Layout::k565: fn(LayoutPixels<Layout::k565>{}); break;
+    case Layout::k555: fn(LayoutPixels<Layout::k555>{}); break;
+    case Layout::kOther16: fn(LayoutPixels<Layout::kOther16>{}); break;
+    case Layout::kOther32: fn(LayoutPixels<Layout::kOther32>{}); break;
+  }
 }
 
 }  // namespace Orvo::surface
