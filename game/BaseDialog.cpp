@@ -38,14 +38,9 @@ BaseDialog::BaseDialog(DialogMessageObserver* owner) {
 BaseDialog::~BaseDialog() {
   IFactory* factory = GetControlFactory();
   if (factory == nullptr) return;
-  // A dialog deleted while shown would leave its controls on the screen with their parent
-  // gone; they are hidden first (the dialog's own reference keeps them alive until here).
-  if (dialog != nullptr && dialog->IsVisible())
-    for (IVisibleObject* child : children) child->SetVisible(false);
+  // Deleting the dialog hides it and gives back its references on the controls.
   if (dialog != nullptr) factory->DeleteVO(dialog);
   dialog = nullptr;
-  for (ISound* sound : loadedSounds) factory->ReleaseSound(sound);
-  loadedSounds.clear();
 }
 
 void BaseDialog::Show(bool visible) {
@@ -87,11 +82,8 @@ void BaseDialog::DropFont(IFont* font) {
 }
 
 void BaseDialog::DropSound(ISound* sound) {
-  // The factory's sound release deletes the handle whatever its count, and the buttons
-  // still play it: only this holder's count is given back now, the handle at the end.
-  if (sound == nullptr) return;
-  if (sound->refCount > 1) --sound->refCount;
-  loadedSounds.push_back(sound);
+  // The buttons that play it hold their own references.
+  if (sound != nullptr) GetControlFactory()->ReleaseSound(sound);
 }
 
 IButtonVO* BaseDialog::MakeButton(IFont* font, ISound* click, const VOColor textColors[5], int width, int height,

@@ -58,9 +58,8 @@ class BaseDialog : public ControlLibrary::MouseMessageObserver, public ControlLi
   static ControlLibrary::ISound* LoadSound(const std::string& name);
   // Hands back the constructor's own reference once the controls hold theirs.
   static void DropFont(ControlLibrary::IFont* font);
-  // The same for a sound the dialog's buttons play. Buttons never give their sounds back,
-  // so the dialog releases it when it goes.
-  void DropSound(ControlLibrary::ISound* sound);
+  // The same for a sound the dialog's buttons play.
+  static void DropSound(ControlLibrary::ISound* sound);
 
   // A centre-anchored button, child of the dialog, with this dialog as its mouse observer,
   // the click sound on mouse down, the font for every state and the given text colours.
@@ -81,7 +80,6 @@ class BaseDialog : public ControlLibrary::MouseMessageObserver, public ControlLi
  private:
   std::uint32_t firstChildId = 0;
   bool hasFirstChild = false;
-  std::vector<ControlLibrary::ISound*> loadedSounds;
   std::vector<ControlLibrary::IVisibleObject*> children;
 };
 

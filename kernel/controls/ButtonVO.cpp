@@ -13,6 +13,7 @@ ClickableVO_impl::~ClickableVO_impl() {
   for (int& id : mImages)
     if (id >= 0) factory->ReleaseImage(&id);
   for (IFont* font : mFonts) factory->Release(font);
+  for (ISound* sound : {mHoverSound, mPressSound, mReleaseSound}) factory->ReleaseSound(sound);
 }
 
 void ClickableVO_impl::PlayOnce(ISound* sound) {
@@ -20,11 +21,10 @@ void ClickableVO_impl::PlayOnce(ISound* sound) {
 }
 
 void ClickableVO_impl::SetSounds(ISound* hover, ISound* press, ISound* release) {
-  mHoverSound = hover;
-  mPressSound = press;
-  mReleaseSound = release;
-  for (ISound* s : {hover, press, release})
-    if (s != nullptr) ++s->refCount;
+  // Each slot holds one reference; the sound held before is given back.
+  ReplaceHandle(mHoverSound, hover);
+  ReplaceHandle(mPressSound, press);
+  ReplaceHandle(mReleaseSound, release);
 }
 
 void ClickableVO_impl::SetStateColors(const VOColor colors[5]) {
@@ -44,7 +44,7 @@ void ClickableVO_impl::SetStateFonts(IFont* const fonts[4]) {
   IFont* chosen[4];
   for (int i = 0; i < 4; ++i) {
     chosen[i] = i > 0 && fonts[i] == nullptr ? fonts[0] : fonts[i];
-    if (chosen[i] != nullptr) ++chosen[i]->refCount;
+    if (chosen[i] != nullptr) chosen[i]->AddRef();
   }
   // The fonts held before are given back, so each state holds exactly one reference.
   for (int i = 0; i < 4; ++i) {

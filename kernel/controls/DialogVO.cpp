@@ -17,22 +17,39 @@ DialogVO_impl::~DialogVO_impl() {
 
 void DialogVO_impl::SetVisible(bool visible) {
   Factory_impl* factory = GetFactoryImpl();
-  const bool wasVisible = mVisible;
-  const bool modal = mModeless == 0;
   if (visible) {
     // A dialog shown again is raised again, but disables the screen only once, so that
     // each modal group is given back by exactly one hide.
-    if (modal && !wasVisible && factory != nullptr) factory->DisableForModal();
+    if (mModeless == 0 && factory != nullptr && !factory->HasModalGroup(mId)) factory->DisableForModal(mId);
     if (factory != nullptr) SetLayer(static_cast<std::uint16_t>(factory->TopLayer() + 100));
     VisibleObject_impl::SetVisible(true);
     for (std::size_t i = 0; i < mChildren.size(); ++i)
       if (mChildren[i]->GetShowWithParent()) mChildren[i]->SetVisible(true);
   } else {
-    for (std::size_t i = 0; i < mChildren.size(); ++i) mChildren[i]->SetVisible(false);
-    VisibleObject_impl::SetVisible(false);
-    if (modal && wasVisible && factory != nullptr) factory->RestoreAfterModal();
+    Hide();
   }
   for (std::size_t i = 0; i < mObservers.size(); ++i) mObservers[i]->OnDialogShowHide(mId, visible);
+}
+
+void DialogVO_impl::Hide() {
+  for (std::size_t i = 0; i < mChildren.size(); ++i) mChildren[i]->SetVisible(false);
+  VisibleObject_impl::SetVisible(false);
+  // The group this dialog disabled, also when it was made modeless while shown.
+  if (Factory_impl* factory = GetFactoryImpl()) factory->RestoreAfterModal(mId);
+}
+
+void DialogVO_impl::BeforeDelete() {
+  Factory_impl* factory = GetFactoryImpl();
+  if (mVisible || (factory != nullptr && factory->HasModalGroup(mId))) Hide();
+  std::vector<IVisibleObject*> children;
+  children.swap(mChildren);
+  for (IVisibleObject* child : children) {
+    child->SetParent(nullptr);
+    if (factory == nullptr) continue;
+    // The reference AddChild took; the child goes now unless the game still holds it.
+    IBridgeToVO* handle = factory->FindVO(child->GetId());
+    if (handle != nullptr) factory->DeleteObject(handle);
+  }
 }
 
 void DialogVO_impl::Update(std::vector<VORect>& fillList) {

@@ -17,6 +17,10 @@ class DialogVO_impl : public VisibleObject_impl {
   explicit DialogVO_impl(std::uint32_t id);
   ~DialogVO_impl() override;
   void SetVisible(bool visible) override;
+  // Hides the dialog with its children, gives back its modal group and its references on the
+  // children, whose parent it no longer is. Its observers are not told: they may be the
+  // objects deleting it.
+  void BeforeDelete() override;
   void Update(std::vector<VORect>& fillList) override;
   void Draw() override;
   void AddDialogObserver(DialogMessageObserver* observer) { mObservers.push_back(observer); }
@@ -27,6 +31,8 @@ class DialogVO_impl : public VisibleObject_impl {
   void AddChild(IVisibleObject* child, IVisibleObject* self);
 
  private:
+  void Hide();
+
   std::vector<DialogMessageObserver*> mObservers;
   std::uint32_t mModeless = 0;
   int mBackground = -1;

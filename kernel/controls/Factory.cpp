@@ -48,6 +48,14 @@ void DestroyControlFactory() {
 }
 
 Factory_impl* GetFactoryImpl() { return gFactory; }
+
+ObjectsLock::ObjectsLock() : mCallbacks(TimeLibrary::GetTimeSystem()), mFactory(gFactory) {
+  if (mFactory != nullptr) mFactory->Lock().lock();
+}
+
+ObjectsLock::~ObjectsLock() {
+  if (mFactory != nullptr) mFactory->Lock().unlock();
+}
 IFactory* GetControlFactory() { return gFactory; }
 
 Factory_impl::Factory_impl(Orvo::OrvoAppBase* app)
@@ -105,37 +113,29 @@ Factory_impl::~Factory_impl() {
 
 IFont* Factory_impl::CreateFont() { return new Font_impl(); }
 
-void Factory_impl::Release(IFont* font) {
-  if (font == nullptr) return;
-  if (--font->refCount <= 0) delete font;
+void Factory_impl::ReleaseHandle(CommonLibrary::RefObj* handle) {
+  if (handle == nullptr || handle->Release() > 0) return;
+  if (mActiveToolTip == handle) mActiveToolTip = nullptr;
+  if (mDefaultCursor == handle) mDefaultCursor = nullptr;
+  if (mActiveCursor == handle) SetActiveCursor(nullptr);
+  if (auto* sound = dynamic_cast<ISound*>(handle)) mSoundIds.GiveBack(sound->GetId());
+  delete handle;
 }
+
+void Factory_impl::Release(IFont* font) { ReleaseHandle(font); }
 
 IToolTip* Factory_impl::CreateToolTip() { return new ToolTip_impl(); }
 
-void Factory_impl::Release(IToolTip* toolTip) {
-  if (toolTip == nullptr) return;
-  if (--toolTip->refCount > 0) return;
-  if (mActiveToolTip == toolTip) mActiveToolTip = nullptr;
-  delete toolTip;
-}
+void Factory_impl::Release(IToolTip* toolTip) { ReleaseHandle(toolTip); }
 
 ICursor* Factory_impl::CreateCursor() { return new Cursor_impl(); }
 
-void Factory_impl::Release(ICursor* cursor) {
-  if (cursor == nullptr) return;
-  if (--cursor->refCount > 0) return;
-  if (mDefaultCursor == cursor) mDefaultCursor = nullptr;
-  if (mActiveCursor == cursor) SetActiveCursor(nullptr);
-  delete cursor;
-}
+void Factory_impl::Release(ICursor* cursor) { ReleaseHandle(cursor); }
 
 ISound* Factory_impl::CreateSound() { return new Sound_impl(mSoundIds.Take()); }
 
-void Factory_impl::ReleaseSound(ISound* sound) {
-  if (sound == nullptr) return;
-  mSoundIds.GiveBack(sound->GetId());
-  delete sound;
-}
+// Counts down like the other handles: buttons that still hold the sound keep it playable.
+void Factory_impl::ReleaseSound(ISound* sound) { ReleaseHandle(sound); }
 
 // ---- Visual objects ----
 
@@ -171,6 +171,9 @@ IDialogVO* Factory_impl::CreateDialogVO() { return MakeVO<DialogVO_bridge>(); }
 
 void Factory_impl::DeleteHandle(IBridgeToVO* handle) {
   if (handle == nullptr || handle->Release() > 0) return;
+  // Hidden the ordinary way (its area repainted, hover left, a dialog's children and modal
+  // group given back) while it is still registered.
+  handle->GetImpl()->BeforeDelete();
   HideVO(handle);
   const std::uint32_t id = handle->GetId();
   if (id >= static_cast<std::uint32_t>(kMaxObjects) || mObjects[id] != handle) return;
@@ -203,6 +206,11 @@ IBridgeToVO* Factory_impl::FindVO(std::uint32_t id) {
 void Factory_impl::ForgetVO(VisibleObject_impl* vo) {
   if (mHovered == vo) mHovered = nullptr;
   if (mFocused == vo) mFocused = nullptr;
+  for (ModalGroup& group : mModalStack) {
+    auto& list = group.disabled;
+    list.erase(std::remove_if(list.begin(), list.end(), [&](IBridgeToVO* h) { return h->GetImpl() == vo; }),
+               list.end());
+  }
 }
 
 int Factory_impl::ShownIndexOf(IBridgeToVO* handle) const {
@@ -234,9 +242,20 @@ void Factory_impl::SetVOVisible(std::uint32_t id, bool visible) {
     ShowVO(handle);
     return;
   }
-  std::lock_guard<std::recursive_mutex> guard(mLock);
-  handle->Update(mFillList);
-  HideVO(handle);
+  {
+    std::lock_guard<std::recursive_mutex> guard(mLock);
+    handle->Update(mFillList);
+    HideVO(handle);
+    // The area it leaves must be painted over, even when nothing else changes.
+    mRedrawRequest = true;
+  }
+  // A hidden object is no longer under the mouse: it gets its leave now and no further
+  // press or click.
+  VisibleObject_impl* vo = handle->GetImpl();
+  if (mHovered == vo) {
+    mHovered = nullptr;
+    vo->OnMouseLeave();
+  }
 }
 
 void Factory_impl::ResortVO(std::uint32_t id) {
@@ -293,7 +312,7 @@ void Factory_impl::SetDefaultCursor(ICursor* cursor) {
   if (cursor != nullptr && mActiveCursor == nullptr) SetActiveCursor(nullptr);
 }
 
-void Factory_impl::DisableForModal() {
+void Factory_impl::DisableForModal(std::uint32_t owner) {
   std::vector<IBridgeToVO*> disabled;
   {
     std::lock_guard<std::recursive_mutex> guard(mLock);
@@ -302,25 +321,34 @@ void Factory_impl::DisableForModal() {
       if (vo->IsEnabled() && vo->IsVisible() && !vo->IsModalExempt()) disabled.push_back(h);
     }
   }
-  for (IBridgeToVO* h : disabled) {
-    h->AddRef();
-    h->GetImpl()->SetEnabled(false);
-  }
-  mModalStack.push_back(std::move(disabled));
+  // The group takes no reference: an object deleted meanwhile leaves its group (ForgetVO)
+  // and goes at once, off the screen, instead of living on until the dialog is hidden.
+  for (IBridgeToVO* h : disabled) h->GetImpl()->SetEnabled(false);
+  mModalStack.push_back({owner, std::move(disabled)});
 }
 
-void Factory_impl::RestoreAfterModal() {
-  if (mModalStack.empty()) return;
-  std::vector<IBridgeToVO*> list = std::move(mModalStack.back());
-  mModalStack.pop_back();
-  for (IBridgeToVO* h : list) {
-    h->GetImpl()->SetEnabled(true);
-    // A handle whose owner deleted it meanwhile goes now, with the last reference.
-    if (h->Release() <= 0 && FindVO(h->GetId()) == h) {
-      h->AddRef();
-      DeleteHandle(h);
+bool Factory_impl::HasModalGroup(std::uint32_t owner) const {
+  return std::any_of(mModalStack.begin(), mModalStack.end(), [&](const ModalGroup& g) { return g.owner == owner; });
+}
+
+void Factory_impl::RestoreAfterModal(std::uint32_t owner) {
+  auto group = mModalStack.end();
+  for (auto it = mModalStack.rbegin(); it != mModalStack.rend(); ++it) {
+    if (owner == 0 || it->owner == owner) {
+      group = std::prev(it.base());
+      break;
     }
   }
+  if (group == mModalStack.end()) return;
+  std::vector<IBridgeToVO*> list = std::move(group->disabled);
+  const bool top = std::next(group) == mModalStack.end();
+  group = mModalStack.erase(group);
+  if (!top) {
+    // A dialog above this one is still shown: its group keeps these disabled.
+    group->disabled.insert(group->disabled.end(), list.begin(), list.end());
+    return;
+  }
+  for (IBridgeToVO* h : list) h->GetImpl()->SetEnabled(true);
 }
 
 void Factory_impl::AddPakFile(const std::string& directory, const std::string& pakName) {

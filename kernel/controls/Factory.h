@@ -71,6 +71,11 @@ class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObser
   std::string GetAppDataFolder() override;
   void AddKeybdSysObserver(KeybdSysMessageObserver* observer) override;
 
+  // Gives one reference of a handle back: the count goes down, and with the last reference
+  // the factory forgets the handle (active tool tip or cursor, default cursor) and deletes it.
+  // Every holder gives its references back through here, so one rule counts them all.
+  void ReleaseHandle(CommonLibrary::RefObj* handle);
+
   // ---- Shown list, focus, hover, modal state (used by the visual objects) ----
   bool ShowVO(IBridgeToVO* handle);
   bool HideVO(IBridgeToVO* handle);
@@ -80,10 +85,18 @@ class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObser
   void SetFocusedVO(VisibleObject_impl* vo);
   void SetActiveToolTip(IToolTip* toolTip);
   void SetActiveCursor(ICursor* cursor);
-  void DisableForModal();
-  void RestoreAfterModal();
+  // A modal dialog shown: every shown object that takes input is disabled and kept as the
+  // dialog's group. Its hide (or deletion) gives that group back, wherever it lies on the
+  // stack: a group below the top passes its objects to the group above, which keeps them
+  // disabled until it goes itself. Owner 0 stands for the top group.
+  void DisableForModal(std::uint32_t owner = 0);
+  void RestoreAfterModal(std::uint32_t owner = 0);
+  bool HasModalGroup(std::uint32_t owner) const;
+  int ModalDepth() const { return static_cast<int>(mModalStack.size()); }
   // Drops every pointer the factory keeps to an implementation that is going away.
   void ForgetVO(VisibleObject_impl* vo);
+  // Gives back one reference of a visual object, as DeleteVO does for its kind.
+  void DeleteObject(IBridgeToVO* handle) { DeleteHandle(handle); }
   // The registered handle with this id, or null.
   IBridgeToVO* FindVO(std::uint32_t id);
   int ShownCount();
@@ -138,6 +151,7 @@ class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObser
   void OnKeyUp(int key);
 
   Orvo::OrvoAppBase* GetApp() const { return mApp; }
+  std::recursive_mutex& Lock() { return mLock; }
 
  private:
   struct ImageRecord {
@@ -156,6 +170,9 @@ class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObser
   bool RegisterVO(IBridgeToVO* handle);
   void DeleteHandle(IBridgeToVO* handle);
   int ShownIndexOf(IBridgeToVO* handle) const;
+  // Makes the top object under (x, y) the hovered one, with leave and enter; with
+  // `reportMove` the object already hovered gets the move. Caller holds the objects' lock.
+  void HoverAt(int x, int y, bool reportMove);
   Orvo::Image* ImageAt(int id) const;
   // Keeps an object alive while input is delivered to it (a callback may delete it).
   class DispatchGuard;
@@ -175,7 +192,11 @@ class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObser
   ICursor* mDefaultCursor = nullptr;
   VisibleObject_impl* mHovered = nullptr;
   VisibleObject_impl* mFocused = nullptr;
-  std::vector<std::vector<IBridgeToVO*>> mModalStack;
+  struct ModalGroup {
+    std::uint32_t owner = 0;
+    std::vector<IBridgeToVO*> disabled;
+  };
+  std::vector<ModalGroup> mModalStack;
   CommonLibrary::IdPool mVOIds;
   CommonLibrary::IdPool mSoundIds;
   std::vector<KeybdSysMessageObserver*> mKeyObservers;
@@ -193,5 +214,31 @@ class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObser
 void CreateControlFactory(Orvo::OrvoAppBase* app);
 void DestroyControlFactory();
 Factory_impl* GetFactoryImpl();
+
+// Held by the main thread while it works on the visual objects outside the timing thread's
+// callbacks (drawing, input, the game's start and stop): the time system's callback lock,
+// then the factory's, the order in which the timing thread takes them too.
+class ObjectsLock {
+ public:
+  ObjectsLock();
+  ~ObjectsLock();
+  ObjectsLock(const ObjectsLock&) = delete;
+  ObjectsLock& operator=(const ObjectsLock&) = delete;
+
+ private:
+  TimeLibrary::CallbackLock mCallbacks;
+  Factory_impl* mFactory;
+};
+
+// A holder's slot for a handle takes a new one: a reference on the new handle is taken and
+// the one on the handle held before is given back (which deletes it when it was the last).
+template <class Handle>
+void ReplaceHandle(Handle*& held, Handle* replacement) {
+  if (replacement != nullptr) replacement->AddRef();
+  Handle* old = held;
+  held = replacement;
+  if (old == nullptr) return;
+  if (Factory_impl* factory = GetFactoryImpl()) factory->ReleaseHandle(old);
+}
 
 }  // namespace ControlLibrary

@@ -46,7 +46,7 @@ class Factory_impl::DispatchGuard {
 // ---- Drawing ----
 
 void Factory_impl::DrawAll(Orvo::Graphics* g) {
-  std::lock_guard<std::recursive_mutex> guard(mLock);
+  ObjectsLock hold;
   mGraphics = g;
   for (IBridgeToVO* h : mShown) h->Update(mFillList);
   for (const VORect& r : mFillList) FillRectColour(r, VOColor{0, 0, 0});
@@ -152,17 +152,19 @@ void Factory_impl::OnTimerTick(std::uint32_t id) {
 // ---- Input ----
 
 void Factory_impl::OnMouseMove(int x, int y) {
+  ObjectsLock hold;
   DispatchGuard dispatch(this);
+  HoverAt(x, y, true);
+}
+
+void Factory_impl::HoverAt(int x, int y, bool reportMove) {
   IBridgeToVO* hit = nullptr;
-  {
-    std::lock_guard<std::recursive_mutex> guard(mLock);
-    if (mShown.empty()) return;
-    for (auto it = mShown.rbegin(); it != mShown.rend(); ++it) {
-      const VORect r = (*it)->GetImpl()->GetScreenRect();
-      if (x >= r.x && x <= r.x + r.width && y >= r.y && y <= r.y + r.height) {
-        hit = *it;
-        break;
-      }
+  if (mShown.empty()) return;
+  for (auto it = mShown.rbegin(); it != mShown.rend(); ++it) {
+    const VORect r = (*it)->GetImpl()->GetScreenRect();
+    if (x >= r.x && x <= r.x + r.width && y >= r.y && y <= r.y + r.height) {
+      hit = *it;
+      break;
     }
   }
   if (hit == nullptr) {
@@ -181,13 +183,17 @@ void Factory_impl::OnMouseMove(int x, int y) {
     mHovered->OnMouseLeave();
     mHovered = vo;
     vo->OnMouseEnter();
-  } else {
+  } else if (reportMove) {
     mHovered->OnMouseMove(x, y);
   }
 }
 
 void Factory_impl::OnMouseDown(int x, int y, int button, int clicks) {
+  ObjectsLock hold;
   DispatchGuard dispatch(this);
+  // The press goes to what is under the mouse now: what was hovered may have been hidden,
+  // moved or covered since the last move.
+  HoverAt(x, y, false);
   VisibleObject_impl* vo = mHovered;
   if (vo == nullptr) return;
   vo->OnMouseDown(x, y, button, clicks);
@@ -199,16 +205,20 @@ void Factory_impl::OnMouseDown(int x, int y, int button, int clicks) {
 }
 
 void Factory_impl::OnMouseUp(int x, int y, int button, int clicks) {
+  ObjectsLock hold;
   DispatchGuard dispatch(this);
+  HoverAt(x, y, false);
   if (mHovered != nullptr) mHovered->OnMouseUp(x, y, button, clicks);
 }
 
 void Factory_impl::OnKeyChar(char c) {
+  ObjectsLock hold;
   DispatchGuard dispatch(this);
   if (mFocused != nullptr) mFocused->OnKeyChar(c);
 }
 
 void Factory_impl::OnKeyDown(int key) {
+  ObjectsLock hold;
   DispatchGuard dispatch(this);
   mKeyWanted.clear();
   for (std::size_t i = 0; i < mKeyObservers.size(); ++i) mKeyWanted.push_back(mKeyObservers[i]->WantsKeys());
@@ -218,6 +228,7 @@ void Factory_impl::OnKeyDown(int key) {
 }
 
 void Factory_impl::OnKeyUp(int key) {
+  ObjectsLock hold;
   DispatchGuard dispatch(this);
   for (std::size_t i = 0; i < mKeyWanted.size() && i < mKeyObservers.size(); ++i)
     if (mKeyWanted[i]) mKeyObservers[i]->OnKeyUp(key);

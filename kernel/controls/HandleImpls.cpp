@@ -115,9 +115,7 @@ ToolTip_impl::~ToolTip_impl() {
 }
 
 void ToolTip_impl::SetFont(IFont* font) {
-  if (mFont != nullptr) --mFont->refCount;
-  mFont = font;
-  if (mFont != nullptr) ++mFont->refCount;
+  ReplaceHandle(mFont, font);
 }
 
 void ToolTip_impl::Set(const std::string& text, IFont* font, const VOColor& color) {

@@ -61,9 +61,7 @@ TextVOBase::~TextVOBase() {
 }
 
 void TextVOBase::HoldFont(IFont* font) {
-  if (mFont != nullptr) --mFont->refCount;
-  mFont = font;
-  if (mFont != nullptr) ++mFont->refCount;
+  ReplaceHandle(mFont, font);
 }
 
 VORect TextVOBase::CurrentAreaPlusOne(const VOSize& extent) {

@@ -38,11 +38,8 @@ void EditBoxVO_impl::AddEditObserver(IEditBoxMsgObserver* observer) {
 }
 
 void EditBoxVO_impl::SetFont(IFont* font) {
-  if (mFont != nullptr) --mFont->refCount;
-  mFont = font;
-  if (mFont == nullptr) return;
-  ++mFont->refCount;
-  MarkChanged(false);
+  ReplaceHandle(mFont, font);
+  if (mFont != nullptr) MarkChanged(false);
 }
 
 void EditBoxVO_impl::SetText(const std::string& text) {
@@ -158,7 +155,7 @@ TextBoxVO_impl::~TextBoxVO_impl() { Clear(); }
 
 void TextBoxVO_impl::AddLine(const std::string& text, IFont* font, std::uint32_t alignment, const VOColor& color) {
   if (font == nullptr) return;
-  ++font->refCount;
+  font->AddRef();
   mParagraphs.push_back({text, alignment, font, color});
   Layout();
 }

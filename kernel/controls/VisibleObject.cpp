@@ -147,6 +147,10 @@ void VisibleObject_impl::SetVisible(bool visible) {
   if (Factory_impl* factory = GetFactoryImpl()) factory->SetVOVisible(mId, visible);
 }
 
+void VisibleObject_impl::BeforeDelete() {
+  if (mVisible) VisibleObject_impl::SetVisible(false);
+}
+
 void VisibleObject_impl::SetEnabled(bool enabled) {
   if (enabled == mEnabled) return;
   mEnabled = enabled;
@@ -184,16 +188,12 @@ void VisibleObject_impl::MarkChanged(bool requeue) {
 
 void VisibleObject_impl::SetCursor(ICursor* cursor) {
   if (cursor == nullptr) return;  // a cursor, once set, is only replaced
-  if (mCursor != nullptr) --mCursor->refCount;
-  mCursor = cursor;
-  ++mCursor->refCount;
+  ReplaceHandle(mCursor, cursor);
 }
 
 void VisibleObject_impl::SetToolTip(IToolTip* toolTip) {
   if (toolTip == nullptr) return;
-  if (mToolTip != nullptr) --mToolTip->refCount;
-  mToolTip = toolTip;
-  ++mToolTip->refCount;
+  ReplaceHandle(mToolTip, toolTip);
 }
 
 void VisibleObject_impl::OnMouseEnter() {

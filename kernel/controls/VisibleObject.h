@@ -42,6 +42,10 @@ class VisibleObject_impl {
   virtual void OnKeyChar(char c);
   virtual void OnKeyDown(int key);
   virtual void OnKeyUp(int key);
+  // Called by the factory when the last reference is gone, while the object is still
+  // registered: a shown object hides itself as by SetVisible(false), without telling anyone
+  // who may be going away too.
+  virtual void BeforeDelete();
 
   // The text kinds' size setter: an unchanged size still records an area one pixel larger,
   // so the old text is cleared all the same.

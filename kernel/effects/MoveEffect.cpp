@@ -24,6 +24,8 @@ State2MoveEffectImpl::~State2MoveEffectImpl() {
 
 void State2MoveEffectImpl::SetDuration(std::int32_t ms) {
   mTimer->SetLimit(ms);
+  // A run in speed mode made the timer endless; in time mode it must end at the limit.
+  mTimer->SetEndless(false);
   mSpeed = 0;
 }
 

@@ -1,12 +1,9 @@
 // The bridge widget between the framework's widget layer and the game's control factory.
 #include "kernel/kernel/GameBridge.h"
 
-#include <mutex>
-
 #include "framework/core/OrvoAppBase.h"
 #include "framework/widgets/WidgetManager.h"
 #include "kernel/controls/Factory.h"
-#include "kernel/time/TimeSystem_impl.h"
 
 namespace KernelLibrary {
 
@@ -18,6 +15,8 @@ void IGameBridge::AttachedToManager(Orvo::WidgetManager* manager) {
   Orvo::Widget::AttachedToManager(manager);
   if (manager != nullptr) manager->SetFocus(this);
   if (mGame != nullptr) {
+    // The game builds and shows its screens while timers may already run.
+    ControlLibrary::ObjectsLock hold;
     mGame->Init();
     mGame->Start();
   }
@@ -27,12 +26,9 @@ void IGameBridge::AttachedToManager(Orvo::WidgetManager* manager) {
 void IGameBridge::DetachedFromManager(Orvo::WidgetManager* manager) {
   Orvo::Widget::DetachedFromManager(manager);
   if (mGame == nullptr) return;
-  // The game's timers and effects call it on the timing thread. Hold the ticks while it stops
-  // and shuts down, so that no callback reaches objects being hidden or deleted. The tick takes
-  // this lock before the factory's, as the game's calls here do, so the order stays one way.
-  std::unique_lock<std::recursive_mutex> holdTicks;
-  if (auto* time = static_cast<TimeLibrary::TimeSystem_impl*>(TimeLibrary::GetTimeSystem()))
-    holdTicks = std::unique_lock<std::recursive_mutex>(time->TickLock());
+  // The game's timers and effects call it on the timing thread. Hold them off while it stops
+  // and shuts down, so that no callback reaches objects being hidden or deleted.
+  ControlLibrary::ObjectsLock hold;
   mGame->Stop();
   mGame->Shutdown();
 }

@@ -3,6 +3,7 @@
 #include "kernel/kernel/MainApp.h"
 
 #include "framework/widgets/WidgetManager.h"
+#include "kernel/controls/Factory.h"
 #include "kernel/kernel/ScreenOptions.h"
 #include "platform/Messages.h"
 #include "platform/Threads.h"
@@ -87,6 +88,7 @@ void MainApp::Shutdown() {
     return;
   }
   if (!mQuitting) {
+    ControlLibrary::ObjectsLock hold;  // the game shows its question while timers run
     mGame->OnCloseRequest();
     return;
   }

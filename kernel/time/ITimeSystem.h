@@ -49,6 +49,28 @@ class ITimeSystem {
                                         std::int32_t periodMs) = 0;
   // Null and objects this system does not hold are ignored.
   virtual void DestroyTimeObject(ITimeObject* object) = 0;
+  // Every timer callback runs while the time system's lock is held. A thread that holds it
+  // keeps them out: the main thread does while it draws, dispatches input or starts and
+  // stops the game, so what callbacks change never races with it. The lock may be taken
+  // again by its holder. Lock order: this lock first, then the control factory's.
+  virtual void LockCallbacks() = 0;
+  virtual void UnlockCallbacks() = 0;
+};
+
+// Holds the time system's callback lock for a scope (nothing without a time system).
+class CallbackLock {
+ public:
+  explicit CallbackLock(ITimeSystem* system) : mSystem(system) {
+    if (mSystem != nullptr) mSystem->LockCallbacks();
+  }
+  ~CallbackLock() {
+    if (mSystem != nullptr) mSystem->UnlockCallbacks();
+  }
+  CallbackLock(const CallbackLock&) = delete;
+  CallbackLock& operator=(const CallbackLock&) = delete;
+
+ private:
+  ITimeSystem* mSystem;
 };
 
 // The one time system of the process.

@@ -9,9 +9,9 @@ namespace TimeLibrary {
 
 // ---- time objects ----
 
-TimeObject_impl::TimeObject_impl(std::uint32_t id, TimeObjectMessageObserver* observer, std::int32_t limitMs,
-                                 std::int32_t periodMs)
-    : mId(id), mObserver(observer), mPeriod(periodMs), mLimit(limitMs) {}
+TimeObject_impl::TimeObject_impl(std::recursive_mutex& lock, std::uint32_t id, TimeObjectMessageObserver* observer,
+                                 std::int32_t limitMs, std::int32_t periodMs)
+    : mLock(lock), mId(id), mObserver(observer), mPeriod(periodMs), mLimit(limitMs) {}
 
 void TimeObject_impl::SetTimes(std::int32_t limitMs, std::int32_t periodMs) {
   mLimit = limitMs;
@@ -19,11 +19,23 @@ void TimeObject_impl::SetTimes(std::int32_t limitMs, std::int32_t periodMs) {
 }
 
 bool TimeObject_impl::Start(bool paused, std::uint16_t delayMs) {
-  std::lock_guard<std::recursive_mutex> guard(mLock);
+  std::unique_lock<std::recursive_mutex> guard(mLock);
   if (mRunning || mPeriod < 1 || (mLimit < 1 && !mEndless)) return false;
   mElapsed = 0;
   mTotal = -1;
-  if (!paused && mObserver != nullptr) mObserver->OnTimerStarted(mId);
+  if (!paused && mObserver != nullptr) {
+    mReportingStart = true;
+    mObserver->OnTimerStarted(mId);
+    mReportingStart = false;
+    if (mDestroyed) {
+      // The observer destroyed this timer: it has left the table, and nothing of it may be
+      // touched after the lock is given back.
+      const bool deleteNow = mDeleteAfterStart;
+      guard.unlock();
+      if (deleteNow) delete this;
+      return true;
+    }
+  }
   mStartDelay = delayMs;
   mPaused = paused;
   mRunning = true;
@@ -98,7 +110,7 @@ ITimeObject* TimeSystem_impl::CreateTimeObject(TimeObjectMessageObserver* observ
   std::lock_guard<std::recursive_mutex> guard(mSystemLock);
   for (std::uint32_t id = 1; id < kSlots; ++id) {
     if (mTable[id] != nullptr) continue;
-    auto* object = new (std::nothrow) TimeObject_impl(id, observer, limitMs, periodMs);
+    auto* object = new (std::nothrow) TimeObject_impl(mSystemLock, id, observer, limitMs, periodMs);
     mTable[id] = object;
     return object;
   }
@@ -110,9 +122,15 @@ void TimeSystem_impl::Discard(std::uint32_t slot) {
   mTable[slot] = nullptr;
   if (object == mAdvancing) {
     // Deleting it now would pull the object out from under its own running step.
-    object->MarkDestroyed();
+    object->MarkDestroyed(false);
     object->Stop();
     mDeferredDelete = object;
+    return;
+  }
+  if (object->IsReportingStart()) {
+    // Destroyed from its own OnTimerStarted inside Start: Start deletes it on its way out.
+    object->MarkDestroyed(true);
+    object->Stop();
     return;
   }
   delete object;

@@ -15,8 +15,9 @@ namespace TimeLibrary {
 
 class TimeObject_impl : public ITimeObject {
  public:
-  TimeObject_impl(std::uint32_t id, TimeObjectMessageObserver* observer, std::int32_t limitMs,
-                  std::int32_t periodMs);
+  // `lock` is the time system's lock, which guards the object's counters and its callbacks.
+  TimeObject_impl(std::recursive_mutex& lock, std::uint32_t id, TimeObjectMessageObserver* observer,
+                  std::int32_t limitMs, std::int32_t periodMs);
 
   std::uint32_t GetId() override { return mId; }
   void SetTimes(std::int32_t limitMs, std::int32_t periodMs) override;
@@ -35,17 +36,25 @@ class TimeObject_impl : public ITimeObject {
   // One 5 ms step of timer time (timing thread, system lock held).
   void Advance();
   // Set when the object is destroyed from inside one of its own callbacks: the step that
-  // is running then calls nothing more, and the system deletes the object afterwards.
-  void MarkDestroyed() { mDestroyed = true; }
+  // is running then calls nothing more and the object is deleted once it has returned, by
+  // the system's walk, or with `startDeletes` by the Start that reported the start.
+  void MarkDestroyed(bool startDeletes) {
+    mDeleteAfterStart = startDeletes;
+    mDestroyed = true;
+  }
+  // Whether Start is reporting the start to the observer right now.
+  bool IsReportingStart() const { return mReportingStart; }
 
  private:
-  std::recursive_mutex mLock;
+  std::recursive_mutex& mLock;
   const std::uint32_t mId;
   TimeObjectMessageObserver* const mObserver;
   std::atomic<bool> mRunning{false};
   std::atomic<bool> mPaused{false};
   std::atomic<bool> mEndless{false};
   std::atomic<bool> mDestroyed{false};
+  bool mReportingStart = false;    // mLock
+  bool mDeleteAfterStart = false;  // mLock
   std::int32_t mElapsed = 0;  // in the current period; guarded by mLock
   std::atomic<std::int32_t> mPeriod;
   std::int32_t mTotal = -1;  // -1 until the first counted step after a start; mLock
@@ -79,6 +88,8 @@ class TimeSystem_impl : public ITimeSystem {
                                 std::int32_t periodMs) override;
   void DestroyTimeObject(ITimeObject* object) override;
   void DeleteAllTimeObjects();
+  void LockCallbacks() override { mSystemLock.lock(); }
+  void UnlockCallbacks() override { mSystemLock.unlock(); }
 
   // False when the thread runs already or the performance counter is unavailable.
   bool StartTimerThread();
@@ -89,9 +100,6 @@ class TimeSystem_impl : public ITimeSystem {
 
   // One period: advances every running, unpaused object by 5 ms, then the counter.
   void TickTimeObjects();
-  // Held by every tick while it runs the callbacks. A thread that holds it keeps the timing
-  // thread from ticking, e.g. while the game tears down the objects its callbacks use.
-  std::recursive_mutex& TickLock() { return mSystemLock; }
 
  private:
   void TimerThreadProc();
@@ -100,7 +108,7 @@ class TimeSystem_impl : public ITimeSystem {
   std::atomic<bool> mRunning{false};
   std::atomic<std::uint64_t> mMs{0};
   std::array<TimeObject_impl*, kSlots> mTable{};
-  std::recursive_mutex mSystemLock;
+  std::recursive_mutex mSystemLock;  // the table, every object's counters and every callback
   std::recursive_mutex mGlobalLock;  // held by the timing thread for its whole life
   plat::Thread mThread;
   PeriodConstants mConstants;

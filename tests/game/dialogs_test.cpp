@@ -70,12 +70,14 @@ TEST_F(BaseDialogTest, ShowingTwiceLaysOutAgainAndStaysShown) {
 }
 
 TEST_F(BaseDialogTest, ADialogDeletedWhileShownLeavesNoControlsOnTheScreen) {
+  const int shownBefore = factory->ShownCount();
   auto first = std::make_unique<MoreGamesDialog>(nullptr);
   ControlLibrary::IButtonVO* close = first->GetCloseButton();
   first->Show(true);
   ASSERT_TRUE(close->IsVisible());
   first.reset();
-  EXPECT_FALSE(close->IsVisible());  // still held by the factory until it goes
+  EXPECT_EQ(factory->ShownCount(), shownBefore);  // the dialog took its controls with it
+  EXPECT_EQ(factory->ModalDepth(), 0);
   MoreGamesDialog second(nullptr);
   second.Show(true);  // raising it walks the shown objects
   EXPECT_TRUE(second.IsShown());

@@ -77,6 +77,62 @@ TEST_F(DialogTest, NestedModalDialogsRestoreInReverseOrderAndModelessDisablesNot
   EXPECT_TRUE(backdrop->IsEnabled());
 }
 
+// Deleting a shown dialog takes it and its children off the screen, gives back its modal
+// group and its references on the children, and leaves no child pointing at it.
+TEST_F(DialogTest, DeletingAShownDialogHidesAndReleasesItsChildren) {
+  for (const std::uint32_t modeless : {0u, 1u}) {
+    IRectVO* backdrop = factory->CreateRectVO();
+    backdrop->SetSize(200, 150);
+    backdrop->SetVisible(true);
+    IDialogVO* dialog = factory->CreateDialogVO();
+    dialog->SetModeless(modeless);
+    dialog->SetPosition(20, 20);
+    IButtonVO* kept = factory->CreateButtonVO();  // the game still holds this one
+    IRectVO* given = factory->CreateRectVO();     // and gives this one back first
+    dialog->AddChild(kept);
+    dialog->AddChild(given);
+    factory->DeleteVO(given);
+    ShowHideLog observer;
+    dialog->AddDialogObserver(&observer);
+    dialog->SetVisible(true);
+    Frame();
+    const std::uint32_t givenId = given->GetId();
+
+    factory->DeleteVO(dialog);
+    EXPECT_TRUE(backdrop->IsEnabled()) << modeless;
+    EXPECT_EQ(factory->ModalDepth(), 0) << modeless;
+    EXPECT_EQ(factory->FindVO(givenId), nullptr) << modeless;  // its last reference went
+    EXPECT_FALSE(kept->IsVisible()) << modeless;
+    EXPECT_EQ(dynamic_cast<IBridgeToVO*>(kept)->GetImpl()->GetParent(), nullptr) << modeless;
+    EXPECT_EQ(factory->ShownCount(), 1) << modeless;
+    EXPECT_TRUE(factory->IsRedrawRequested()) << modeless;
+    EXPECT_EQ(observer.log.size(), 1u) << modeless;  // told of the show, not of the deletion
+    Frame();  // nothing left that reaches the deleted dialog
+    kept->SetPosition(5, 5);
+    factory->DeleteVO(kept);
+    factory->DeleteVO(backdrop);
+    EXPECT_EQ(factory->ShownCount(), 0);
+  }
+}
+
+// A modal dialog deleted below another one that is still shown: what it disabled stays
+// disabled until the upper one goes, and nothing stays disabled after that.
+TEST_F(DialogTest, ModalGroupsOfDialogsDeletedOutOfOrder) {
+  IRectVO* backdrop = factory->CreateRectVO();
+  backdrop->SetVisible(true);
+  IDialogVO* lower = factory->CreateDialogVO();
+  IDialogVO* upper = factory->CreateDialogVO();
+  lower->SetVisible(true);
+  upper->SetVisible(true);
+  factory->DeleteVO(lower);
+  EXPECT_FALSE(backdrop->IsEnabled());
+  EXPECT_EQ(factory->ModalDepth(), 1);
+  upper->SetModeless(1);  // made modeless while shown: its hide still gives its group back
+  upper->SetVisible(false);
+  EXPECT_TRUE(backdrop->IsEnabled());
+  EXPECT_EQ(factory->ModalDepth(), 0);
+}
+
 TEST_F(DialogTest, DefaultPanelIsBrownWithAGreenBorder) {
   IDialogVO* dialog = factory->CreateDialogVO();
   dialog->SetPosition(10, 10);

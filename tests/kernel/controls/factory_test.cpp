@@ -157,13 +157,14 @@ TEST_F(FactoryTest, ModalStackDisablesShownObjectsAndRestoresThem) {
   EXPECT_TRUE(plain->IsEnabled());
   EXPECT_EQ(Handle(plain)->GetRefCount(), 1);
 
-  // Deleted while a modal group holds it: it goes when the group is given back.
+  // Deleted while in a modal group: it goes at once and leaves the group.
   factory->DisableForModal();
   const std::uint32_t id = plain->GetId();
   factory->DeleteVO(plain);
-  EXPECT_EQ(factory->FindVO(id), Handle(plain));
-  factory->RestoreAfterModal();
   EXPECT_EQ(factory->FindVO(id), nullptr);
+  EXPECT_EQ(factory->ShownCount(), 1);
+  factory->RestoreAfterModal();
+  EXPECT_EQ(factory->ModalDepth(), 0);
 }
 
 TEST_F(FactoryTest, DrawingPassClearsOldAreasBlackAndDrawsByLayer) {
@@ -259,6 +260,28 @@ TEST_F(DispatchTest, PressFocusesOnlyObjectsThatCanTakeIt) {
   factory->OnKeyChar('x');  // keys go to the focused object
   EXPECT_EQ(rec.log.back(), "char " + Id(a) + " " + std::to_string('x'));
   EXPECT_EQ(rec.log[rec.log.size() - 2], "click " + Id(b) + " 1");
+}
+
+// Closing a dialog with a key while the mouse rests on its button: the hidden button gets
+// its leave at once, and a click without moving goes to what is under the mouse now.
+TEST_F(DispatchTest, AHiddenHoveredObjectGetsNoPressOrClick) {
+  IRectVO* below = Shown(0, 0, 100, 100);
+  IRectVO* button = Shown(10, 10, 20, 20);
+  factory->OnMouseMove(15, 15);
+  Frame();
+  factory->TakeRedrawRequest();
+  button->SetVisible(false);
+  EXPECT_EQ(factory->GetHoveredVO(), nullptr);
+  EXPECT_TRUE(factory->IsRedrawRequested());  // the hole it leaves is painted over
+  factory->OnMouseDown(15, 15, kMouseLeft, 1);
+  factory->OnMouseUp(15, 15, kMouseLeft, 1);
+  EXPECT_EQ(rec.log, (std::vector<std::string>{"enter " + Id(button), "leave " + Id(button), "enter " + Id(below),
+                                               "down " + Id(below) + " -1", "click " + Id(below) + " -1"}));
+  // An object moved under a resting mouse is found by the press as well.
+  rec.log.clear();
+  button->SetVisible(true);
+  factory->OnMouseDown(15, 15, kMouseLeft, 1);
+  EXPECT_EQ(rec.log, (std::vector<std::string>{"leave " + Id(below), "enter " + Id(button), "down " + Id(button) + " -1"}));
 }
 
 TEST_F(DispatchTest, KeyObserverThatDidNotWantTheDownGetsNoUp) {

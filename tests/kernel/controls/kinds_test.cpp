@@ -128,7 +128,7 @@ TEST_F(KindsTest, StateFontsAndImagesFallBackToTheFirst) {
   IFont* fonts[4] = {font, nullptr, nullptr, nullptr};
   IButtonVO* button = factory->CreateButtonVO();
   button->SetStateFonts(fonts);
-  EXPECT_EQ(font->refCount, 5);  // the creator's reference and one for each state
+  EXPECT_EQ(font->GetRefCount(), 5);  // the creator's reference and one for each state
 
   ImageLib::Image picture;
   picture.mWidth = 1;
@@ -146,7 +146,7 @@ TEST_F(KindsTest, StateFontsAndImagesFallBackToTheFirst) {
   EXPECT_LE(gtest_util::ChannelDiff(Pixel(70, 70), 0x00FF00u), 2);  // the disabled, unchecked state shows image 0 too
 
   factory->DeleteVO(button);
-  EXPECT_EQ(font->refCount, 1);
+  EXPECT_EQ(font->GetRefCount(), 1);
   factory->Release(font);
 }
 
@@ -206,7 +206,7 @@ TEST_F(TextKindsTest, LabelSizesFromFontAndText) {
   EXPECT_EQ(static_cast<Font_impl*>(again)->GetFontId(), static_cast<Font_impl*>(font)->GetFontId());
   factory->Release(again);
   factory->DeleteVO(label);
-  EXPECT_EQ(font->refCount, 1);
+  EXPECT_EQ(font->GetRefCount(), 1);
 }
 
 TEST_F(TextKindsTest, TextOnlyCheckBoxCaptionStartsFourPixelsRight) {

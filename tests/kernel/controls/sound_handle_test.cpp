@@ -117,4 +117,26 @@ TEST_F(SoundHandleTest, MusicLoadedSoundsStayWithTheMusicInterface) {
   EXPECT_TRUE(sounds.instances.empty());  // the manager was never asked for a music id
 }
 
+// Every holder counts: the creator's release leaves the sound to the button that plays it,
+// and the button gives its reference back when it goes, which unloads the sound.
+TEST_F(SoundHandleTest, ReleasedSoundPlaysOnWhileAButtonHoldsIt) {
+  ISound* click = factory->CreateSound();
+  const int id = click->Load("click.wav");
+  ASSERT_GE(id, 2);
+  IButtonVO* button = factory->CreateButtonVO();
+  button->SetSize(20, 20);
+  button->SetVisible(true);
+  button->SetSounds(click, click, nullptr);
+  factory->ReleaseSound(click);
+  EXPECT_EQ(click->GetRefCount(), 2);
+  factory->OnMouseMove(5, 5);  // the hover sound: the handle is still alive
+  factory->OnMouseDown(5, 5, kMouseLeft, 1);
+  EXPECT_EQ(gEvents.size(), 5u);  // play, volume; release of the first instance, play, volume
+  gEvents.clear();
+  button->SetSounds(nullptr, click, nullptr);  // the hover slot's reference goes back
+  EXPECT_EQ(click->GetRefCount(), 1);
+  factory->DeleteVO(button);  // the press slot's goes with the button, and the sound with it
+  EXPECT_EQ(gEvents, (std::vector<std::string>{"release 1", "unload sound " + std::to_string(id)}));
+}
+
 }  // namespace

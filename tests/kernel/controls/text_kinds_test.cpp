@@ -86,7 +86,7 @@ std::vector<std::string> LayOut(Factory_impl* factory, const std::string& text, 
   ITextBoxVO* box = factory->CreateTextBoxVO();
   auto* impl = static_cast<TextBoxVO_impl*>(dynamic_cast<IBridgeToVO*>(box)->GetImpl());
   UnitFont font;
-  font.refCount = 1000;  // the stand-in lives on the stack: never released to zero
+  // The stand-in lives on the stack; this test's own reference keeps it from reaching zero.
   box->SetSize(width, height);
   box->AddLine(text, &font, 0, {});
   std::vector<std::string> lines;
@@ -116,7 +116,6 @@ TEST_F(TextBoxTest, WrapsAtSpacesCutsLongWordsAndKeepsLineFeeds) {
 
 TEST_F(TextBoxTest, PagesAndNullFonts) {
   UnitFont font;
-  font.refCount = 1000;
   ITextBoxVO* box = factory->CreateTextBoxVO();
   box->AddLine("ignored", nullptr, 0, {});
   box->AddLine("first", &font, 0, {});  // laid out once the box has a size
@@ -131,7 +130,7 @@ TEST_F(TextBoxTest, PagesAndNullFonts) {
   EXPECT_TRUE(box->ScrollUp());
   EXPECT_FALSE(box->CanScrollUp());
   box->Clear();
-  EXPECT_EQ(font.refCount, 1000);  // every paragraph gave its reference back
+  EXPECT_EQ(font.GetRefCount(), 1);  // every paragraph gave its reference back
   factory->DeleteVO(box);
 }
 

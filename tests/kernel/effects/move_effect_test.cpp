@@ -91,6 +91,21 @@ TEST_F(MoveEffectTest, TimeModeRunsToTheLimitAndHides) {
   EXPECT_TRUE(e->HasMoved());
 }
 
+TEST_F(MoveEffectTest, TimeModeAfterSpeedModeFinishesAtItsLimit) {
+  State2MoveEffectImpl* e = Make(1000, {0, 0}, {100, 0});
+  e->SetSpeed(1000);  // 100 px at 1,000 px/s: done in about 100 ms
+  ASSERT_TRUE(e->Start(false, 0));
+  Ticks(40);
+  ASSERT_EQ(log.events, (std::vector<std::string>{"started", "finished"}));
+  log.events.clear();
+  e->SetDuration(200);
+  ASSERT_TRUE(e->Start(false, 0));
+  Ticks(60);
+  EXPECT_EQ(log.events, (std::vector<std::string>{"started", "finished"}));
+  EXPECT_FALSE(e->IsRunning());
+  EXPECT_EQ(vo.pos.x, 100);
+}
+
 TEST_F(MoveEffectTest, RefusedStarts) {
   State2MoveEffectImpl* e = Make(500, {10, 10}, {10, 10});
   EXPECT_FALSE(e->Start(false, 0));

@@ -167,6 +167,25 @@ TEST(TimeSystem, CallbacksMayDestroyTheirOwnTimer) {
   EXPECT_EQ(obs.finishes, 0);  // gone before its finish could be sent
   ASSERT_NE(obs.created, nullptr);
   EXPECT_EQ(obs.created->GetId(), 2u);
+
+  // Destroyed from the start report that Start itself sends: Start touches it no more (the
+  // address sanitizer build sees any write or unlock of the freed object).
+  struct StartDestroyer : TimeObjectMessageObserver {
+    TimeSystem_impl* sys = nullptr;
+    ITimeObject* mine = nullptr;
+    int starts = 0;
+    void OnTimerStarted(std::uint32_t) override {
+      ++starts;
+      sys->DestroyTimeObject(mine);
+    }
+  } starter;
+  starter.sys = &sys;
+  starter.mine = sys.CreateTimeObject(&starter, 50, 5);
+  const std::uint32_t id = starter.mine->GetId();
+  EXPECT_TRUE(starter.mine->Start(false, 0));
+  EXPECT_EQ(starter.starts, 1);
+  Ticks(sys, 3);
+  EXPECT_EQ(sys.CreateTimeObject(nullptr, 10, 5)->GetId(), id);  // its slot is free again
 }
 
 TEST(TimerThreadPeriods, LatenessPayBack) {
