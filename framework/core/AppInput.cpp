@@ -244,7 +244,9 @@ bool OrvoAppBase::ProcessQueuedMessages(bool oneOnly) {
       // Demo: live input is ignored during playback; only a close request counts.
       if (msg == plat::WM_CLOSE && (onMain || m.mHWnd == mInvisHWnd)) {
         mClosing = true;
+        mUserCloseRequest = true;
         Shutdown();
+        mUserCloseRequest = false;
       }
     } else if (msg == plat::WM_KEYDOWN || msg == plat::WM_SYSKEYDOWN) {
       const int key = static_cast<int>(m.mWParam);
@@ -357,7 +359,9 @@ bool OrvoAppBase::ProcessQueuedMessages(bool oneOnly) {
     } else if (msg == plat::WM_CLOSE) {
       if (onMain || m.mHWnd == mInvisHWnd) {
         mClosing = true;
+        mUserCloseRequest = true;
         Shutdown();
+        mUserCloseRequest = false;
       }
     }
 

@@ -255,6 +255,10 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   DWORD mTimerGapStart = 0;
   bool mDebugKeysEnabled = false;
   bool mClosing = false;
+  // Set while the Shutdown that a close request of the user (the close box, Alt+F4, a
+  // close in a played demo) runs; every other Shutdown comes from the program or the system
+  // (log-off, a fatal display error, another thread, a link opened with quit) and must end.
+  bool mUserCloseRequest = false;
   bool mURLPending = false;
   bool mURLQuitAfter = false;
   std::string mPendingURL;

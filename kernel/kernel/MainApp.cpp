@@ -87,11 +87,14 @@ void MainApp::Shutdown() {
     OrvoAppBase::Shutdown();
     return;
   }
-  if (!mQuitting) {
+  // The user's close asks the game, which confirms through Quit. A shutdown the user did not
+  // ask for (log-off, a fatal error, a request from another thread) ends the program now.
+  if (!mQuitting && mUserCloseRequest && !mShutdownDone) {
     ControlLibrary::ObjectsLock hold;  // the game shows its question while timers run
     mGame->OnCloseRequest();
     return;
   }
+  mQuitting = true;
   RemoveBridge();
   OrvoAppBase::Shutdown();
 }

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <random>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -136,6 +138,46 @@ TEST(KernelApp, ClickReachesTheGameAndTheCloseIsConfirmedByQuit) {
   EXPECT_EQ(GetControlFactory(), nullptr);
   EXPECT_EQ(TimeLibrary::GetTimeSystem(), nullptr);
   KernelLibrary::KernelStop();  // without an application: nothing
+}
+
+// A game that asks for nothing: once started, something other than the user ends the
+// program. It must end without the exit question.
+struct EndedGame : KernelLibrary::IGame {
+  explicit EndedGame(std::function<void(KernelLibrary::MainApp*)> end) : endRequest(std::move(end)) {}
+  void SetSysApp(KernelLibrary::ISysApp*) override {}
+  void Init() override { log.push_back("init"); }
+  void Start() override {
+    log.push_back("start");
+    endRequest(KernelLibrary::GetMainApp());
+  }
+  void Stop() override { log.push_back("stop"); }
+  void Shutdown() override { log.push_back("shutdown"); }
+  void GetTitle(std::string& out) override { out = title; }
+  void GetVersion(std::string& out) override { out = "1.0"; }
+  void OnCloseRequest() override { log.push_back("close request"); }
+
+  std::function<void(KernelLibrary::MainApp*)> endRequest;
+  std::string title = "KernelEndTest" + std::to_string(std::random_device{}());
+  std::vector<std::string> log;
+};
+
+void ExpectEndedWithoutAsking(std::function<void(KernelLibrary::MainApp*)> end) {
+  AppSandbox sandbox;
+  EndedGame game(std::move(end));
+  ASSERT_TRUE(KernelLibrary::KernelStart(reinterpret_cast<plat::HINSTANCE>(1), &game));
+  EXPECT_EQ(game.log, (std::vector<std::string>{"init", "start", "stop", "shutdown"}));
+  EXPECT_TRUE(KernelLibrary::GetMainApp()->mShutdownDone);
+  KernelLibrary::KernelStop();
+}
+
+TEST(KernelAppEnds, WhenTheDesktopLogsOff) {
+  ExpectEndedWithoutAsking([](KernelLibrary::MainApp* app) {
+    plat::PostMessageA(app->mHWnd, plat::WM_ENDSESSION, 1, 0);
+  });
+}
+
+TEST(KernelAppEnds, WhenAnotherThreadAsks) {
+  ExpectEndedWithoutAsking([](KernelLibrary::MainApp* app) { std::thread([app] { app->Shutdown(); }).join(); });
 }
 
 }  // namespace

@@ -64,8 +64,10 @@ TEST(MainAppAlone, GameSeesTheApplicationThroughSysApp) {
   EXPECT_TRUE(sys->SetWindowed(false));
   sys->SetSize(800, 600);
   EXPECT_EQ(sys->GetSize(), (std::pair<int, int>{800, 600}));
-  // A close request before Quit only asks the game.
+  // A close request of the user before Quit only asks the game.
+  app.mUserCloseRequest = true;
   app.Shutdown();
+  app.mUserCloseRequest = false;
   EXPECT_EQ(game.log, std::vector<std::string>{"close request"});
   EXPECT_FALSE(app.mShutdownDone);
 }
