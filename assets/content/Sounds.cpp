@@ -213,6 +213,16 @@ std::vector<int16_t> GameOver()
     return ToPcm(b, 0.8);
 }
 
+std::vector<int16_t> MenuCommand()
+{
+    // The developer keys' chime: two quick high bells, E6 then A6.
+    Buffer b = Silence(0.32);
+    AddBell(b, 0.0, Note(19), 0.7, 0.05, 0.2);
+    AddBell(b, 0.07, Note(24), 0.8, 0.07, 0.25);
+    FadeEnds(b, 0.004);
+    return ToPcm(b, 0.5);
+}
+
 void Put16(std::vector<uint8_t>& out, uint16_t v)
 {
     out.push_back(static_cast<uint8_t>(v & 0xFF));
@@ -239,7 +249,7 @@ const std::vector<SoundRecipe>& SoundRecipes()
         {"sounds/click.wav", false, Click},     {"sounds/game_start.wav", false, GameStart},
         {"sounds/back.wav", true, Back},        {"sounds/wind.wav", false, Wind},
         {"sounds/slide.wav", false, Slide},     {"sounds/help.wav", false, Help},
-        {"sounds/game_over.wav", false, GameOver},
+        {"sounds/game_over.wav", false, GameOver}, {"sounds/menu_command.wav", false, MenuCommand},
     };
     return recipes;
 }

@@ -1,4 +1,4 @@
-// The game's seven sounds, synthesised (tones with envelopes, filtered noise) and written as
+// The game's seven sounds and the developer keys' chime, synthesised (tones with envelopes, filtered noise) and written as
 // 16-bit PCM mono WAV files.
 #pragma once
 
@@ -17,7 +17,7 @@ struct SoundRecipe {
     std::vector<int16_t> (*synthesise)();
 };
 
-/// The seven sounds the game names.
+/// The seven sounds the game names, and the chime the framework's developer keys play.
 const std::vector<SoundRecipe>& SoundRecipes();
 
 /// A RIFF/WAVE file: "fmt " (PCM, mono, 16-bit, kSoundRate) and "data".

@@ -259,8 +259,10 @@ bool OrvoAppBase::ProcessQueuedMessages(bool oneOnly) {
           mCtrlDown = mAltDown = false;
         }
       } else if (mWidgetManager) {
-        if (key == 'D' && mWidgetManager->IsKeyDown(plat::VK_CONTROL) && mWidgetManager->IsKeyDown(plat::VK_MENU))
+        if (key == 'D' && mWidgetManager->IsKeyDown(plat::VK_CONTROL) && mWidgetManager->IsKeyDown(plat::VK_MENU)) {
+          PlayMenuCommandSound();
           mDebugKeysEnabled = !mDebugKeysEnabled;
+        }
         if (!(mDebugKeysEnabled && HandleDebugKey(key))) mWidgetManager->OnKeyDown(key);
       }
     } else if (msg == plat::WM_KEYUP || msg == plat::WM_SYSKEYUP) {

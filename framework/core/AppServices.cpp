@@ -212,6 +212,12 @@ void OrvoAppBase::PlaySoundById(int id) {
   if (SoundInstance* instance = mSoundManager->GetSoundInstance(id)) instance->Play(false, true);
 }
 
+void OrvoAppBase::PlayMenuCommandSound() {
+  if (mSoundManager == nullptr || mMenuCommandSound.empty()) return;
+  if (mMenuCommandSoundId < 0) mMenuCommandSoundId = mSoundManager->LoadSound(mMenuCommandSound);
+  if (mMenuCommandSoundId >= 0) PlaySoundById(mMenuCommandSoundId);
+}
+
 void OrvoAppBase::PlaySoundById(int id, int pan) {
   if (mSoundManager == nullptr) return;
   if (SoundInstance* instance = mSoundManager->GetSoundInstance(id)) {

@@ -146,8 +146,9 @@ bool OrvoAppBase::HandleDebugKey(int key) {
 
     case 'R':
       if (!alt) return false;
-      // The system's menu-command chime is not available here; success is silent.
-      if (!ReparseAll() && mWidgetManager != nullptr) {
+      if (ReparseAll()) {
+        PlayMenuCommandSound();
+      } else if (mWidgetManager != nullptr) {
         // The message box took the key-up events: no modifier may stay pressed.
         std::memset(mWidgetManager->mKeyDown, 0, sizeof(mWidgetManager->mKeyDown));
       }

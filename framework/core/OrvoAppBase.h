@@ -143,6 +143,9 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   bool mPageFlippingAllowed = true;
   std::string mDemoBaseName = "orvoapp";
   std::string mDemoFileName = "orvoapp.dmo";
+  // The developer keys' chime, loaded into the sound manager on first use (-1: not yet).
+  std::string mMenuCommandSound = "sounds/menu_command";  // ".wav" (or ".ogg") added by the loader
+  int mMenuCommandSoundId = -1;
   bool mRecordingDemo = false;
   bool mPlayingDemo = false;
   bool mCrashRequested = false;  // "-crash": fault on purpose once loading completed
@@ -349,6 +352,8 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   virtual bool ChangeDirHook(const std::string& folder) { return false; }
   virtual void PlaySoundById(int id, int pan);
   virtual void PlaySoundById(int id);
+  // The short chime of the developer keys (switched on or off, tuned values re-read).
+  void PlayMenuCommandSound();
   virtual double GetMasterVolume();
   virtual double GetMusicVolume();
   virtual double GetSfxVolume();

@@ -82,7 +82,7 @@ TEST_F(SoundsTest, EverySoundIsPcmMono16BitOfFittingLength)
         {"sounds/click.wav", {0.01, 0.1}},     {"sounds/game_start.wav", {0.3, 2.0}},
         {"sounds/back.wav", {8.0, 40.0}},      {"sounds/wind.wav", {2.0, 10.0}},
         {"sounds/slide.wav", {0.05, 0.5}},     {"sounds/help.wav", {0.2, 1.5}},
-        {"sounds/game_over.wav", {0.8, 3.0}},
+        {"sounds/game_over.wav", {0.8, 3.0}},  {"sounds/menu_command.wav", {0.1, 0.5}},
     };
     ASSERT_EQ(assets::SoundRecipes().size(), lengths.size());
     for (const auto& [path, range] : lengths) {

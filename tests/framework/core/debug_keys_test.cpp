@@ -19,6 +19,7 @@
 #include "framework/graphics/Graphics.h"
 #include "framework/graphics/ImageLib.h"
 #include "framework/graphics/MemoryImage.h"
+#include "framework/sound/SoundManager.h"
 #include "framework/widgets/WidgetManager.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
@@ -155,6 +156,8 @@ TEST_F(DebugKeysTest, QueuedKeysReachTheDebugKeysOnlyOnceCtrlAltDTurnedThemOn) {
     key(plat::WM_KEYUP, vk);
   };
   ASSERT_FALSE(app->mDebugKeysEnabled);
+  // The chime the switch plays, from the run folder's sounds.
+  app->mMenuCommandSound = (fs::path(QUORVANE_RUN_DIR) / "sounds" / "menu_command").string();
   tap(plat::VK_F3);
   EXPECT_FALSE(app->mShowDebugOverlays);  // an ordinary key while debug keys are off
 
@@ -164,6 +167,8 @@ TEST_F(DebugKeysTest, QueuedKeysReachTheDebugKeysOnlyOnceCtrlAltDTurnedThemOn) {
   key(plat::WM_KEYUP, plat::VK_MENU);
   key(plat::WM_KEYUP, plat::VK_CONTROL);
   ASSERT_TRUE(app->mDebugKeysEnabled);
+  ASSERT_GE(app->mMenuCommandSoundId, 0) << "the switch played its chime";
+  EXPECT_EQ(app->mSoundManager->LoadSound(app->mMenuCommandSound), app->mMenuCommandSoundId);
   tap(plat::VK_F3);
   EXPECT_TRUE(app->mShowDebugOverlays);
   key(plat::WM_KEYDOWN, plat::VK_CONTROL);
