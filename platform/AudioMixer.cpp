@@ -396,6 +396,11 @@ struct VoiceOutput {
   Voice& v;
   float peakL = 0.0f, peakR = 0.0f;
   void Add(int i, float l, float r) {
+    if (v.slideFrames > 0) {  // gains move a step toward where a slide ends
+      v.gainLeft += (v.slideLeft - v.gainLeft) / static_cast<float>(v.slideFrames);
+      v.gainRight += (v.slideRight - v.gainRight) / static_cast<float>(v.slideFrames);
+      --v.slideFrames;
+    }
     l *= v.gainLeft;
     r *= v.gainRight;
     acc[2 * i] += l;

@@ -105,6 +105,9 @@ struct Voice {
   std::size_t loopEnd = 0;
   // Peak levels of the last mix, 0..32768.
   std::uint32_t peakLeft = 0, peakRight = 0;
+  // A slide of the gains: they reach these values after this many more frames are played.
+  float slideLeft = 1.0f, slideRight = 1.0f;
+  std::uint32_t slideFrames = 0;
 
   // Moves the play position to a frame (a stream: to a frame or order of its source).
   void SetFrame(std::uint64_t frame);

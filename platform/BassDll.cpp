@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/AudioDecode.h"
@@ -75,7 +76,8 @@ T Error(int code, T result) {
   return result;
 }
 
-void ApplyGains(Channel& c) {
+// The gains a channel's volume, pan and the global volumes give, left and right.
+std::pair<float, float> GainsOf(const Channel& c) {
   Library& lib = Lib();
   const DWORD global = c.module ? lib.musicVolume : lib.streamVolume;
   float gain = static_cast<float>(c.volume) / 100.0f * static_cast<float>(global) / 100.0f *
@@ -84,8 +86,15 @@ void ApplyGains(Channel& c) {
   float left = gain, right = gain;
   if (c.pan > 0) left *= static_cast<float>(100 - c.pan) / 100.0f;
   if (c.pan < 0) right *= static_cast<float>(100 + c.pan) / 100.0f;
-  c.voice->gainLeft = left;
-  c.voice->gainRight = right;
+  return {left, right};
+}
+
+// Sets the gains at once; a slide under way ends where it was going.
+void ApplyGains(Channel& c) {
+  auto [left, right] = GainsOf(c);
+  c.voice->gainLeft = c.voice->slideLeft = left;
+  c.voice->gainRight = c.voice->slideRight = right;
+  c.voice->slideFrames = 0;
 }
 
 void ApplyAllGains() {
@@ -250,14 +259,18 @@ BOOL ChannelPause(DWORD handle) {
 
 // A frequency of -1 (or 0: the sound's own rate), a volume of -1 and a pan of -101 leave that
 // attribute unchanged.
+void SetAttributes(Channel& c, int freq, int volume, int pan) {
+  if (freq == 0) c.voice->frequency = static_cast<std::uint32_t>(c.rate);
+  if (freq >= 100 && freq <= 100000) c.voice->frequency = static_cast<std::uint32_t>(freq);
+  if (volume >= 0) c.volume = std::min(volume, 100);
+  if (pan != -101) c.pan = std::clamp(pan, -100, 100);
+}
+
 BOOL ChannelSetAttributes(DWORD handle, int freq, int volume, int pan) {
   Guard lock(Mutex());
   Channel* c = Find(handle);
   if (c == nullptr) return FALSE;
-  if (freq == 0) c->voice->frequency = static_cast<std::uint32_t>(c->rate);
-  if (freq >= 100 && freq <= 100000) c->voice->frequency = static_cast<std::uint32_t>(freq);
-  if (volume >= 0) c->volume = std::min(volume, 100);
-  if (pan != -101) c->pan = std::clamp(pan, -100, 100);
+  SetAttributes(*c, freq, volume, pan);
   ApplyGains(*c);
   return TRUE;
 }
@@ -313,6 +326,28 @@ QWORD ChannelGetLength(DWORD handle) {
   if (c->module) return c->voice->stream->Length();
   QWORD frames = c->voice->stream ? c->voice->stream->Length() : c->voice->block->frames();
   return frames * c->frameBytes;
+}
+
+// Volume and pan glide to their new values over `milliseconds` of playing (-1 and -101 leave
+// them); a frequency other than -1 is set at once.
+BOOL ChannelSlideAttributes(DWORD handle, int freq, int volume, int pan, DWORD milliseconds) {
+  Guard lock(Mutex());
+  Channel* c = Find(handle);
+  if (c == nullptr) return FALSE;
+  SetAttributes(*c, freq, volume, pan);
+  auto [left, right] = GainsOf(*c);
+  c->voice->slideLeft = left;
+  c->voice->slideRight = right;
+  c->voice->slideFrames = static_cast<std::uint32_t>(
+      std::min<std::uint64_t>(static_cast<std::uint64_t>(milliseconds) * AudioMixer::kOutputRate / 1000, 0xFFFFFFFFu));
+  if (c->voice->slideFrames == 0) ApplyGains(*c);
+  return TRUE;
+}
+
+BOOL ChannelIsSliding(DWORD handle) {
+  Guard lock(Mutex());
+  Channel* c = Find(handle);
+  return c != nullptr && c->voice->slideFrames > 0;
 }
 
 DWORD ChannelIsActive(DWORD handle) {
@@ -569,7 +604,7 @@ int ErrorGetCode() {
   return Lib().lastError;
 }
 
-// What this library does not offer (effects, syncs, slides, sample data, plug-ins) answers
+// What this library does not offer (effects, syncs, sample data, plug-ins) answers
 // failure with "not available", never success.
 DWORD NotAvailable() {
   Guard lock(Mutex());
@@ -604,6 +639,8 @@ void RegisterBassModule() {
       {"BASS_ChannelGetPosition", Export(&ChannelGetPosition)},
       {"BASS_ChannelGetLength", Export(&ChannelGetLength)},
       {"BASS_ChannelIsActive", Export(&ChannelIsActive)},
+      {"BASS_ChannelSlideAttributes", Export(&ChannelSlideAttributes)},
+      {"BASS_ChannelIsSliding", Export(&ChannelIsSliding)},
       {"BASS_ChannelSetFlags", Export(&ChannelSetFlags)},
       {"BASS_ChannelGetLevel", Export(&ChannelGetLevel)},
       {"BASS_ChannelPreBuf", Export(&ChannelPreBuf)},
@@ -623,7 +660,7 @@ void RegisterBassModule() {
       {"BASS_SampleSetInfo", Export(&SampleSetInfo)},
       {"BASS_ErrorGetCode", Export(&ErrorGetCode)},
   };
-  for (const char* name : {"BASS_ChannelSlideAttributes", "BASS_ChannelIsSliding", "BASS_ChannelSetSync",
+  for (const char* name : {"BASS_ChannelSetSync",
                            "BASS_ChannelRemoveSync", "BASS_ChannelGetData", "BASS_FXSetParameters",
                            "BASS_FXGetParameters", "BASS_ChannelSetFX", "BASS_ChannelRemoveFX", "BASS_PluginLoad"})
     exports[name] = Export(&NotAvailable);

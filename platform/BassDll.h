@@ -58,6 +58,7 @@ using BASS_GetVersion_Fn = DWORD (*)();
 using BASS_ChannelGetAttributes_Fn = BOOL (*)(DWORD handle, DWORD* freq, DWORD* volume, int* pan);
 using BASS_ChannelGetPosition_Fn = QWORD (*)(DWORD handle);
 using BASS_ChannelGetLevel_Fn = DWORD (*)(DWORD handle);
+using BASS_ChannelSlideAttributes_Fn = BOOL (*)(DWORD handle, int freq, int volume, int pan, DWORD milliseconds);
 using BASS_MusicGetAttribute_Fn = DWORD (*)(DWORD handle, DWORD attrib);
 using BASS_MusicGetOrders_Fn = DWORD (*)(DWORD handle);
 using BASS_SampleLoad_Fn = DWORD (*)(BOOL mem, const void* file, QWORD offset, DWORD length, DWORD max, DWORD flags);

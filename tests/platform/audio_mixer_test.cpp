@@ -338,6 +338,38 @@ TEST_F(MixerTest, BassStreamsPlayPauseEndAndFollowTheGlobalVolume) {
   FreeLibrary(bass);
 }
 
+struct BassCalls {
+  HMODULE bass = LoadLibrary("bass.dll");
+  BASS_StreamCreateFile_Fn create = ProcAs<BASS_StreamCreateFile_Fn>(GetProcAddress(bass, "BASS_StreamCreateFile"));
+  BASS_ChannelPlay_Fn play = ProcAs<BASS_ChannelPlay_Fn>(GetProcAddress(bass, "BASS_ChannelPlay"));
+  BASS_ChannelIsActive_Fn active = ProcAs<BASS_ChannelIsActive_Fn>(GetProcAddress(bass, "BASS_ChannelIsActive"));
+  BASS_ChannelSetFlags_Fn flags = ProcAs<BASS_ChannelSetFlags_Fn>(GetProcAddress(bass, "BASS_ChannelSetFlags"));
+  BASS_StreamFree_Fn release = ProcAs<BASS_StreamFree_Fn>(GetProcAddress(bass, "BASS_StreamFree"));
+  BASS_ChannelSlideAttributes_Fn slide =
+      ProcAs<BASS_ChannelSlideAttributes_Fn>(GetProcAddress(bass, "BASS_ChannelSlideAttributes"));
+  BASS_Channel_Fn sliding = ProcAs<BASS_Channel_Fn>(GetProcAddress(bass, "BASS_ChannelIsSliding"));
+  ~BassCalls() { FreeLibrary(bass); }
+};
+
+TEST_F(MixerTest, BassVolumeSlidesGlideOverTheirTimeAsTheMixPlays) {
+  BassCalls bass;
+  std::vector<std::uint8_t> file = Wav(20000, 8000, false);
+  DWORD h = bass.create(TRUE, file.data(), 0, file.size(), BASS_SAMPLE_LOOP);
+  ASSERT_NE(h, 0u);
+  bass.play(h, TRUE);
+  EXPECT_TRUE(bass.slide(h, -1, 0, -101, 100));  // to silence over 100 ms: 4410 frames
+  EXPECT_TRUE(bass.sliding(h));
+  std::vector<Frame> first = Pull(2205);
+  EXPECT_NEAR(first[0].left, 8000, 5);
+  EXPECT_NEAR(first.back().left, 4000, 10);
+  Pull(2205);
+  EXPECT_FALSE(bass.sliding(h));
+  EXPECT_EQ(Pull(1)[0].left, 0);
+  EXPECT_TRUE(bass.slide(h, -1, 50, -101, 0));  // no time: at once
+  EXPECT_NEAR(Pull(1)[0].left, 4000, 1);
+  EXPECT_TRUE(bass.release(h));
+}
+
 // ---- Streams ----
 
 // A stereo 16-bit WAV at 44100 Hz of a counting pattern; over the size decoded whole.
@@ -368,15 +400,6 @@ std::vector<std::uint8_t> LongWav() {
   return w;
 }
 
-struct BassCalls {
-  HMODULE bass = LoadLibrary("bass.dll");
-  BASS_StreamCreateFile_Fn create = ProcAs<BASS_StreamCreateFile_Fn>(GetProcAddress(bass, "BASS_StreamCreateFile"));
-  BASS_ChannelPlay_Fn play = ProcAs<BASS_ChannelPlay_Fn>(GetProcAddress(bass, "BASS_ChannelPlay"));
-  BASS_ChannelIsActive_Fn active = ProcAs<BASS_ChannelIsActive_Fn>(GetProcAddress(bass, "BASS_ChannelIsActive"));
-  BASS_ChannelSetFlags_Fn flags = ProcAs<BASS_ChannelSetFlags_Fn>(GetProcAddress(bass, "BASS_ChannelSetFlags"));
-  BASS_StreamFree_Fn release = ProcAs<BASS_StreamFree_Fn>(GetProcAddress(bass, "BASS_StreamFree"));
-  ~BassCalls() { FreeLibrary(bass); }
-};
 
 TEST_F(MixerTest, LongStreamsPlayEveryFrameInOrderLoopSeamlesslyAndEnd) {
   BassCalls bass;
