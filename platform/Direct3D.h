@@ -188,8 +188,11 @@ struct Direct3DBehaviour {
   DWORD maxTextureHeight = 2048;
   DWORD maxTextureAspectRatio = 0;
   // Pixel-format codes enumerated: 1 A8R8G8B8, 2 A4R4G4B4, 4 R5G6B5, 8 palettized with an
-  // alpha palette (which also sets D3DPTEXTURECAPS_ALPHAPALETTE).
-  DWORD textureFormats = 1 | 2 | 4 | 8;
+  // alpha palette (which also sets D3DPTEXTURECAPS_ALPHAPALETTE). The device offers no
+  // R5G6B5 of its own accord: opaque images then stay A8R8G8B8, uploaded as a plain copy,
+  // read without conversion, and lit and blended from their full 8-bit colours, as the 2D
+  // path draws them.
+  DWORD textureFormats = 1 | 2 | 8;
   // Blending that ignores the blend factors and writes the source: a faulty driver.
   bool brokenBlending = false;
   // Triangles shaded pixel by pixel, without the row path: the reference the fast paths

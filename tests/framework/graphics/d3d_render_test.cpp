@@ -280,14 +280,22 @@ TEST_F(D3DRenderTest, DeviceLimitsAreTakenFromTheCapsWithTheirCorrections) {
     EXPECT_EQ(D3DInterface::sMinTextureWidth, c.wantMin);
     EXPECT_EQ(D3DInterface::sMaxTextureHeight, c.wantMax);
     EXPECT_EQ(D3DInterface::sMaxTextureAspectRatio, c.wantRatio);
-    EXPECT_EQ(D3DInterface::sSupportedPixelFormats, 15u);  // the unknown X1R5G5B5 format is passed over
+    EXPECT_EQ(D3DInterface::sSupportedPixelFormats, 11u);  // the unknown X1R5G5B5 format is passed over
   }
 }
 
 TEST_F(D3DRenderTest, FormatChoiceAndReadBack) {
+  {
+    // The software device offers no R5G6B5: an opaque image keeps its 32 bits.
+    auto dd = OpenDisplay(true, 32);
+    std::unique_ptr<MemoryImage> opaque(gtest_util::Solid(5, 3, 0xFF123456));
+    ASSERT_TRUE(dd->mD3DInterface->PrepareTexture(opaque.get()));
+    EXPECT_EQ(opaque->mD3DData->mPixelFormat, PixelFormat_A8R8G8B8);
+  }
+  plat::Direct3DTestBehaviour().textureFormats = 1 | 2 | 4 | 8;
   auto dd = OpenDisplay(true, 32);
   D3DInterface* d3d = dd->mD3DInterface;
-  // Opaque: R5G6B5, read back opaque with red 0x1F as 0xF8.
+  // Opaque, on a device that offers it: R5G6B5, read back opaque with red 0x1F as 0xF8.
   std::unique_ptr<MemoryImage> opaque(gtest_util::Solid(5, 3, 0xFFFF0000));
   ASSERT_TRUE(d3d->PrepareTexture(opaque.get()));
   EXPECT_EQ(opaque->mD3DData->mPixelFormat, PixelFormat_R5G6B5);
