@@ -800,6 +800,31 @@ SIZE DesktopSize() {
 }
 }  // namespace
 
+BOOL EnumDisplaySettingsA(const char*, DWORD modeNumber, DEVMODEA* mode) {
+  if (mode == nullptr || modeNumber != ENUM_CURRENT_SETTINGS) return FALSE;
+  const SIZE d = DesktopSize();
+  int bits = 32;
+  SDL_DisplayMode current;
+  if (InitVideo() && !IsHeadless() && SDL_GetDesktopDisplayMode(0, &current) == 0 &&
+      SDL_BITSPERPIXEL(current.format) <= 16)
+    bits = 16;
+  mode->dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
+  mode->dmBitsPerPel = static_cast<DWORD>(bits);
+  mode->dmPelsWidth = static_cast<DWORD>(d.cx);
+  mode->dmPelsHeight = static_cast<DWORD>(d.cy);
+  return TRUE;
+}
+
+LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD) {
+  if (mode == nullptr) return DISP_CHANGE_SUCCESSFUL;
+  DEVMODEA current;
+  if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &current)) return DISP_CHANGE_FAILED;
+  const bool same = (!(mode->dmFields & DM_PELSWIDTH) || mode->dmPelsWidth == current.dmPelsWidth) &&
+                    (!(mode->dmFields & DM_PELSHEIGHT) || mode->dmPelsHeight == current.dmPelsHeight) &&
+                    (!(mode->dmFields & DM_BITSPERPEL) || mode->dmBitsPerPel == current.dmBitsPerPel);
+  return same ? DISP_CHANGE_SUCCESSFUL : DISP_CHANGE_FAILED;
+}
+
 int GetSystemMetrics(int index) {
   SIZE d = DesktopSize();
   switch (index) {

@@ -152,6 +152,28 @@ BOOL SystemParametersInfoA(UINT action, UINT param, void* out, UINT winIni);
 // The screensaver time-out in seconds that SPI_GETSCREENSAVETIMEOUT reports.
 void SetScreenSaverTimeout(int seconds);
 
+// The desktop's display mode, as EnumDisplaySettingsA / ChangeDisplaySettingsA know it.
+struct DEVMODEA {
+  DWORD dmFields = 0;
+  DWORD dmBitsPerPel = 0;
+  DWORD dmPelsWidth = 0;
+  DWORD dmPelsHeight = 0;
+};
+constexpr DWORD DM_BITSPERPEL = 0x00040000;
+constexpr DWORD DM_PELSWIDTH = 0x00080000;
+constexpr DWORD DM_PELSHEIGHT = 0x00100000;
+constexpr DWORD ENUM_CURRENT_SETTINGS = 0xFFFFFFFFu;
+constexpr DWORD CDS_FULLSCREEN = 0x00000004;
+constexpr LONG DISP_CHANGE_SUCCESSFUL = 0;
+constexpr LONG DISP_CHANGE_FAILED = -1;
+// The current mode only (ENUM_CURRENT_SETTINGS): the desktop's size, and 32 bits per pixel
+// (16 for a 16-bit desktop).
+BOOL EnumDisplaySettingsA(const char* device, DWORD modeNumber, DEVMODEA* mode);
+// The video system offers no way to switch the desktop's own mode under a window: a mode
+// equal to the current one, and a null mode (back to the stored one), succeed; any other
+// fails with DISP_CHANGE_FAILED, and the caller takes its fallback (scaled full screen).
+LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD flags);
+
 // For tests: the desktop size reported when no real display exists (default 1920 x 1080).
 void SetHeadlessDesktopSize(int width, int height);
 

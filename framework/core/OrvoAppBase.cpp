@@ -324,10 +324,25 @@ void OrvoAppBase::Init() {
       mFullScreenForced = true;
     }
   } else if (mChangeDesktopMode) {
-    // The desktop's own mode is never switched here; a program that asks for it gets the
-    // scaled full screen of the display instead, as when the switch fails.
-    mChangeDesktopMode = false;
-    mWindowed = false;
+    // The desktop takes the window's size and depth (16 or 32, else 16) when it differs;
+    // where that cannot be done, the window goes full screen on the desktop as it is.
+    const DWORD depth = (mColorDepth == 16 || mColorDepth == 32) ? static_cast<DWORD>(mColorDepth) : 16;
+    plat::DEVMODEA current;
+    if (plat::EnumDisplaySettingsA(nullptr, plat::ENUM_CURRENT_SETTINGS, &current) &&
+        (current.dmPelsWidth != static_cast<DWORD>(mWidth) || current.dmPelsHeight != static_cast<DWORD>(mHeight) ||
+         current.dmBitsPerPel != depth)) {
+      plat::DEVMODEA wanted;
+      wanted.dmFields = plat::DM_BITSPERPEL | plat::DM_PELSWIDTH | plat::DM_PELSHEIGHT;
+      wanted.dmBitsPerPel = depth;
+      wanted.dmPelsWidth = static_cast<DWORD>(mWidth);
+      wanted.dmPelsHeight = static_cast<DWORD>(mHeight);
+      if (plat::ChangeDisplaySettingsA(&wanted, plat::CDS_FULLSCREEN) == plat::DISP_CHANGE_SUCCESSFUL) {
+        mDesktopModeChanged = true;
+      } else {
+        mChangeDesktopMode = false;
+        mWindowed = false;
+      }
+    }
   }
 
   // 15.
@@ -358,6 +373,7 @@ void OrvoAppBase::Init() {
 void OrvoAppBase::NotifyRunningInstance() {
   if (!mSingleInstance) return;
   if (mNotifyMessage != 0) plat::PostMessageA(plat::HWND_BROADCAST, mNotifyMessage, 0, 0);
+  if (mDesktopModeChanged) plat::ChangeDisplaySettingsA(nullptr, 0);
   ExitWithCode(0);
 }
 
@@ -388,6 +404,10 @@ void OrvoAppBase::Shutdown() {
   WaitForLoader();
   if (mMusicInterface) mMusicInterface->StopAllMusic();
   if (mHWnd) plat::ShowWindow(mHWnd, plat::SW_HIDE);
+  if (mDesktopModeChanged) {
+    plat::ChangeDisplaySettingsA(nullptr, 0);
+    mDesktopModeChanged = false;
+  }
   if (mSettingsLoaded) SaveSettings();
   ImageLib::CloseJPEG2000();
 }

@@ -115,6 +115,7 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   bool mWindowed = true;
   std::atomic<bool> mIsWindowedNow{true};  // read by the cursor thread
   bool mChangeDesktopMode = false;
+  bool mDesktopModeChanged = false;  // Init switched the desktop's mode: Shutdown restores it
   bool mFullScreenForced = false;
   bool mFullScreenFailureSeen = false;
   bool mMaximiseBox = false;

@@ -412,6 +412,28 @@ TEST_F(StartupTest, ADesktopNoLargerThanTheWindowForcesFullScreen) {
   plat::SetHeadlessDesktopSize(1920, 1080);
 }
 
+// Asked to give the desktop the window's mode: a desktop already in that mode keeps the
+// request (the window covers it); one in another mode cannot be switched here, so the
+// request is dropped and the window goes full screen on the desktop as it is.
+TEST_F(StartupTest, ChangingTheDesktopModeFallsBackToFullScreenWhenItCannot) {
+  struct Case { int desktopW, desktopH, depth; bool changeKept, windowed; };
+  // The headless desktop has 32 bits per pixel.
+  const Case cases[] = {{640, 480, 32, true, true}, {800, 600, 32, false, false}, {640, 480, 16, false, false}};
+  for (const auto& c : cases) {
+    plat::SetHeadlessDesktopSize(c.desktopW, c.desktopH);
+    auto app = NewApp("");
+    app->mWidth = 640;
+    app->mHeight = 480;
+    app->mColorDepth = c.depth;
+    app->mChangeDesktopMode = true;
+    app->Init();
+    EXPECT_EQ(app->mChangeDesktopMode, c.changeKept) << c.desktopW << "x" << c.desktopH << "x" << c.depth;
+    EXPECT_EQ(app->mWindowed, c.windowed) << c.desktopW << "x" << c.desktopH << "x" << c.depth;
+    EXPECT_FALSE(app->mFullScreenForced);
+  }
+  plat::SetHeadlessDesktopSize(1920, 1080);
+}
+
 TEST_F(StartupTest, AltEnterAndMaximiseSwitchToFullScreenUnlessForced) {
   auto app = NewApp();
   app->Init();
