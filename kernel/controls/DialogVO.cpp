@@ -17,6 +17,8 @@ DialogVO_impl::~DialogVO_impl() {
 
 void DialogVO_impl::SetVisible(bool visible) {
   Factory_impl* factory = GetFactoryImpl();
+  // An observer may delete this dialog (from a timer too, not only from input).
+  Factory_impl::DispatchGuard keepUntilReported(factory);
   if (visible) {
     // A dialog shown again is raised again, but disables the screen only once, so that
     // each modal group is given back by exactly one hide.

@@ -106,6 +106,20 @@ class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObser
   IToolTip* GetActiveToolTip() const { return mActiveToolTip; }
   ICursor* GetActiveCursor() const { return mActiveCursor; }
 
+  // While one lives, objects whose last reference goes are taken out of the tables but
+  // deleted only when the outermost one ends: held around input and around an object's
+  // own reports to its observers, any of which may delete the object that reports.
+  class DispatchGuard {
+   public:
+    explicit DispatchGuard(Factory_impl* factory);
+    ~DispatchGuard();
+    DispatchGuard(const DispatchGuard&) = delete;
+    DispatchGuard& operator=(const DispatchGuard&) = delete;
+
+   private:
+    Factory_impl* mFactory;
+  };
+
   // ---- Images ----
   bool FindOrLoadImage(const std::string& name, int* id);
   bool ReleaseImage(int* id);
@@ -174,8 +188,6 @@ class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObser
   // `reportMove` the object already hovered gets the move. Caller holds the objects' lock.
   void HoverAt(int x, int y, bool reportMove);
   Orvo::Image* ImageAt(int id) const;
-  // Keeps an object alive while input is delivered to it (a callback may delete it).
-  class DispatchGuard;
 
   Orvo::OrvoAppBase* mApp;
   std::vector<IBridgeToVO*> mObjects;  // slot index = id

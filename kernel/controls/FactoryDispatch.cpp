@@ -25,23 +25,16 @@ Orvo::Rect SourceRect(Orvo::Image* image, const VORect& source) {
 
 }  // namespace
 
-// Holds a reference on the object that input is delivered to, and makes deletions of
-// objects during the delivery wait until it has returned.
-class Factory_impl::DispatchGuard {
- public:
-  explicit DispatchGuard(Factory_impl* factory) : mFactory(factory) { ++mFactory->mDispatchDepth; }
-  ~DispatchGuard() {
-    if (--mFactory->mDispatchDepth > 0) return;
-    std::vector<IBridgeToVO*> doomed;
-    doomed.swap(mFactory->mDeferredDeletes);
-    for (IBridgeToVO* h : doomed) delete h;
-  }
-  DispatchGuard(const DispatchGuard&) = delete;
-  DispatchGuard& operator=(const DispatchGuard&) = delete;
+Factory_impl::DispatchGuard::DispatchGuard(Factory_impl* factory) : mFactory(factory) {
+  if (mFactory != nullptr) ++mFactory->mDispatchDepth;
+}
 
- private:
-  Factory_impl* mFactory;
-};
+Factory_impl::DispatchGuard::~DispatchGuard() {
+  if (mFactory == nullptr || --mFactory->mDispatchDepth > 0) return;
+  std::vector<IBridgeToVO*> doomed;
+  doomed.swap(mFactory->mDeferredDeletes);
+  for (IBridgeToVO* h : doomed) delete h;
+}
 
 // ---- Drawing ----
 

@@ -133,6 +133,29 @@ TEST_F(DialogTest, ModalGroupsOfDialogsDeletedOutOfOrder) {
   EXPECT_EQ(factory->ModalDepth(), 0);
 }
 
+// An observer that deletes the dialog when told it was hidden, outside any input (as a
+// timer's callback would): the report ends before the dialog goes.
+TEST_F(DialogTest, AnObserverMayDeleteTheDialogItIsToldAbout) {
+  struct Deleter : DialogMessageObserver {
+    void OnDialogShowHide(std::uint32_t, bool visible) override {
+      if (!visible) factory->DeleteVO(dialog);
+    }
+    Factory_impl* factory = nullptr;
+    IDialogVO* dialog = nullptr;
+  } deleter;
+  ShowHideLog later;  // told after the deleter, from the same list
+  deleter.factory = factory;
+  deleter.dialog = factory->CreateDialogVO();
+  const std::uint32_t id = deleter.dialog->GetId();
+  deleter.dialog->AddDialogObserver(&deleter);
+  deleter.dialog->AddDialogObserver(&later);
+  deleter.dialog->SetVisible(true);
+  deleter.dialog->SetVisible(false);
+  EXPECT_EQ(later.log.back(), std::to_string(id) + " hidden");
+  EXPECT_EQ(factory->FindVO(id), nullptr);
+  EXPECT_EQ(factory->ModalDepth(), 0);
+}
+
 TEST_F(DialogTest, DefaultPanelIsBrownWithAGreenBorder) {
   IDialogVO* dialog = factory->CreateDialogVO();
   dialog->SetPosition(10, 10);
