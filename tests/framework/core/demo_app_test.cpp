@@ -256,11 +256,19 @@ class SessionApp : public Orvo::OrvoAppBase {
         Post(WM_MOUSEMOVE, MK_LBUTTON, -20, -300);
         Post(WM_LBUTTONUP, 0, -20, -300);
         break;
-      case 120:
-        Post(WM_CLOSE, 0, 0, 0);
-        break;
       default:
         break;
+    }
+    // The reply comes from a real thread while updates follow the simulated clock: end only
+    // once it is in, so that the recording holds it however busy the machine is.
+    if (u >= 120 && !mClosePosted) {
+      using Orvo::HTTPTransfer;
+      if (mLastHttpResult == HTTPTransfer::RESULT_NOT_STARTED || mLastHttpResult == HTTPTransfer::RESULT_NOT_COMPLETED) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      } else {
+        Post(WM_CLOSE, 0, 0, 0);
+        mClosePosted = true;
+      }
     }
   }
 
@@ -271,6 +279,7 @@ class SessionApp : public Orvo::OrvoAppBase {
   testing_http::LoopbackServer* mServer = nullptr;
   Orvo::HTTPTransfer mTransfer;
   int mLastHttpResult = Orvo::HTTPTransfer::RESULT_NOT_STARTED;
+  bool mClosePosted = false;
 };
 
 void LogWidget::Log(const std::string& text) {
