@@ -360,7 +360,7 @@ Canvas PuzzleBackground(Fonts& f)
     c.FillRect(0, 49, 1280, 2, WithAlpha(pal::kFrameLight, 160));
     // Beside the column on the larger screen: the game's tiles as a faint ornament.
     TileMotif(c, 1070, 150, {"##.", ".#.", ".##", "..#", ".##"}, 36, WithAlpha(pal::kCell, 90));
-    TileMotif(c, 1070, 520, {".#.", "###", ".#."}, 36, WithAlpha(pal::kAmberDeep, 70));
+    TileMotif(c, 1070, 520, {".#.", "###", ".#."}, 36, WithAlpha(pal::kCell, 70));
     c.Text(f.heading, 24, 34, "Quorvane", pal::kAmber);
     // The board: the field is centred at (410, 395) and at most 700 x 630.
     const Box board{48, 62, 724, 664};
