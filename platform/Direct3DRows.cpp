@@ -8,7 +8,9 @@
 
 #pragma GCC diagnostic ignored "-Wpsabi"
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// No clones under ThreadSanitizer: their resolvers run while the program is loaded, before
+// the sanitizer's runtime is ready, and crash it.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define QV_ROW_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define QV_ROW_CLONES
