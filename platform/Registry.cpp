@@ -21,6 +21,8 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/Files.h"
+
 struct plat::RegistryKeyObject {
   std::string path;  // full path below HKEY_CURRENT_USER, '\'-separated, no outer separators
 };
@@ -229,7 +231,9 @@ bool MakeFolder(const std::string& folder) {
   return true;
 }
 
-// Writes the whole store through a temporary file and a rename.
+// Writes the whole store as one whole-file replacement (scratch file, flush, rename, folder
+// flush). A file that could not be read is first moved aside as "<file>.corrupt", so the new
+// file starts with the default permissions and the unreadable one is kept for a look.
 bool Save(const std::string& file, const Store& store) {
   std::string folder = file.substr(0, file.find_last_of('/'));
   if (!MakeFolder(folder)) return false;
@@ -241,19 +245,9 @@ bool Save(const std::string& file, const Store& store) {
       out << "V\t" << Escape(key.path) << '\t' << Escape(v.name) << '\t' << v.type << '\t' << EncodeHex(v.data) << '\n';
   }
   const std::string text = out.str();
-  const std::string temp = file + ".tmp." + std::to_string(getpid());
-  FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  ok = std::fflush(f) == 0 && ok;
-  ok = fsync(fileno(f)) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (ok) {
-    if (store.corrupt) std::rename(file.c_str(), (file + ".corrupt").c_str());  // keep what could not be read
-    ok = std::rename(temp.c_str(), file.c_str()) == 0;
-  }
-  if (!ok) std::remove(temp.c_str());
-  return ok;
+  if (store.corrupt && std::rename(file.c_str(), (file + ".corrupt").c_str()) != 0) return false;
+  const FilePiece piece{text.data(), text.size()};
+  return WriteFileWhole(file, &piece, 1);
 }
 
 std::string FullPath(HKEY parent, const char* subKey) {

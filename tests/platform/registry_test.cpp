@@ -1,5 +1,6 @@
 // The settings store: values survive a reload, letter case does not matter, sub-keys work,
-// a corrupt or unreadable file reads as empty, and a failed write leaves the old file whole.
+// a corrupt or unreadable file reads as empty and is kept aside, and a failed write leaves
+// the old file whole.
 #include "platform/Registry.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+
+#include "tests/platform/FileFaults.h"
 
 namespace fs = std::filesystem;
 using namespace plat;
@@ -101,13 +104,41 @@ TEST_F(RegistryTest, FailedWriteLeavesTheOldFileWhole) {
   HKEY key = Create("SOFTWARE\\Game");
   DWORD v = 7;
   ASSERT_EQ(RegSetValueExA(key, "Old", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_SUCCESS);
-  std::string before = ReadAll(folder / "game.reg");
-  // A folder where the temporary file must go makes the write fail (even for root).
-  fs::path blocker = folder / ("game.reg.tmp." + std::to_string(getpid()));
-  fs::create_directory(blocker);
-  v = 9;
-  EXPECT_EQ(RegSetValueExA(key, "New", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(ReadAll(folder / "game.reg"), before);
-  fs::remove(blocker);
+  const std::string before = ReadAll(folder / "game.reg");
+  const file_faults::Fault faults[] = {file_faults::DiskFull(),
+                                       file_faults::NoInodes(),
+                                       file_faults::FolderNotWritable(),
+                                       {FileWriteStep::Sync, EIO},
+                                       {FileWriteStep::Rename, EACCES}};
+  for (const auto& fault : faults) {
+    SCOPED_TRACE(static_cast<int>(fault.step));
+    file_faults::Scoped injected(fault);
+    v = 9;
+    EXPECT_EQ(RegSetValueExA(key, "New", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteValueA(key, "Old"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(ReadAll(folder / "game.reg"), before);
+    EXPECT_FALSE(fs::exists(folder / "game.reg.tmp"));
+  }
+  DWORD got = 0, size = 4;
+  EXPECT_EQ(RegQueryValueExA(key, "Old", nullptr, nullptr, reinterpret_cast<BYTE*>(&got), &size), ERROR_SUCCESS);
+  EXPECT_EQ(got, 7u);
+  EXPECT_EQ(RegQueryValueExA(key, "New", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
   RegCloseKey(key);
+}
+
+// A store that could not be read keeps its bytes aside even when the first write after it
+// fails, and the next write that succeeds does not replace what was kept aside.
+TEST_F(RegistryTest, CorruptFileIsKeptAsideWhenTheWriteFails) {
+  fs::create_directories(folder);
+  std::ofstream(folder / "game.reg", std::ios::binary) << "garbage";
+  {
+    file_faults::Scoped injected(file_faults::DiskFull());
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Game", 0, "", 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_ACCESS_DENIED);
+  }
+  HKEY key = Create("SOFTWARE\\Game");
+  RegCloseKey(key);
+  EXPECT_EQ(ReadAll(folder / "game.reg.corrupt"), "garbage");
+  EXPECT_EQ(ReadAll(folder / "game.reg"), "QuorvaneRegistry 1\nK\t\n");
 }

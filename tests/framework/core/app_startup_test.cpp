@@ -21,6 +21,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/Time.h"
 #include "tests/framework/core/AppSandbox.h"
+#include "tests/platform/FileFaults.h"
 
 namespace fs = std::filesystem;
 using namespace Orvo;
@@ -458,14 +459,13 @@ TEST_F(StartupTest, AltEnterAndMaximiseSwitchToFullScreenUnlessForced) {
 TEST_F(StartupTest, AWriteThatCannotBeStoredIsReportedAsFailed) {
   auto app = NewApp();
   ASSERT_TRUE(app->RegWriteNumber("MusicVolume", 50));  // the key exists and opens
-  // The store can no longer be replaced: a folder sits where its temporary file goes.
-  fs::path blocker = RegistryFile().string() + ".tmp." + std::to_string(getpid());
-  fs::create_directory(blocker);
-  EXPECT_FALSE(app->RegWriteNumber("MusicVolume", 60));
+  {
+    file_faults::Scoped full(file_faults::DiskFull());  // the store can no longer be replaced
+    EXPECT_FALSE(app->RegWriteNumber("MusicVolume", 60));
+  }
   int v = 0;
   EXPECT_TRUE(app->RegReadNumber("MusicVolume", &v));
   EXPECT_EQ(v, 50);  // the old value is still there
-  fs::remove(blocker);
   EXPECT_TRUE(app->RegWriteNumber("MusicVolume", 60));
 }
 
