@@ -59,13 +59,39 @@ bool FieldGrid::IsComplete() const {
 
 // ---- Construction, panel and activation ----
 
+namespace {
+
+FieldMgr* gFieldMgr = nullptr;
+
+}  // namespace
+
 FieldMgr* FieldMgr::Instance() {
-  // Kept to the end of the process with the grids it built.
-  static FieldMgr* manager = new FieldMgr;
-  return manager;
+  if (gFieldMgr == nullptr) gFieldMgr = new FieldMgr;
+  return gFieldMgr;
 }
 
-FieldMgr::~FieldMgr() = default;
+void FieldMgr::DestroyInstance() {
+  FieldMgr* going = gFieldMgr;
+  gFieldMgr = nullptr;
+  delete going;
+}
+
+FieldMgr::~FieldMgr() {
+  FreeHistory(mHead);
+  // Each cell gives back its own controls and flight.
+  for (const CachedGrid& cached : mGridCache) {
+    for (const auto& cells : cached.grid->columns) {
+      for (CellVO* cell : cells) delete cell;
+    }
+    delete cached.grid;
+  }
+  ControlLibrary::IFactory* factory = ControlLibrary::GetControlFactory();
+  if (factory == nullptr) return;
+  for (ControlLibrary::IButtonVO* button : {mHelpButton, mNextButton, mPreviousButton, mClearButton})
+    factory->DeleteVO(button);
+  factory->ReleaseSound(mHelpSound);
+  factory->ReleaseSound(mClickSound);
+}
 
 void FieldMgr::SetButtonEnabled(ControlLibrary::IButtonVO* button, bool enabled) {
   if (button != nullptr) button->SetEnabled(enabled);

@@ -61,7 +61,12 @@ class FieldMgr : public EffectLibrary::EffectMessageObserver,
   static constexpr int kCellStep = 35;
   static constexpr int kKeySpace = 32;
 
+  // The one manager, built on first use.
   static FieldMgr* Instance();
+  // Deletes the manager with its grids, history and panel, giving its controls and sounds
+  // back to the factory, which must still be the one they came from; the next Instance()
+  // starts afresh. The game screen calls it when it gives back its own controls.
+  static void DestroyInstance();
 
   ~FieldMgr() override;
   FieldMgr(const FieldMgr&) = delete;

@@ -6,6 +6,7 @@
 #include "game/FinishDlg.h"
 #include "game/HelpDlg.h"
 #include "game/LevelSelectDlg.h"
+#include "game/ListVO.h"
 #include "game/MapList.h"
 #include "game/NumberMgr.h"
 #include "game/Player.h"
@@ -187,6 +188,11 @@ void GameMgr::Release() {
     factory->ReleaseSound(*sound);
     *sound = nullptr;
   }
+  // The field and the numbers column were built for this screen on this factory and go with
+  // its controls; a game started later builds its own.
+  FieldMgr::DestroyInstance();
+  NumberMgr::DestroyInstance();
+  ListVO::DestroyInstance();
 }
 
 void GameMgr::StartLevel() {

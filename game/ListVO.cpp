@@ -35,12 +35,27 @@ void SetEnabled(ControlLibrary::IButtonVO* button, bool enabled) {
   if (button != nullptr) button->SetEnabled(enabled);
 }
 
+ListVO* gList = nullptr;
+
 }  // namespace
 
 ListVO& ListVO::Instance() {
-  // Kept to the end of the process, like the buttons it holds.
-  static ListVO* list = new ListVO;
-  return *list;
+  if (gList == nullptr) gList = new ListVO;
+  return *gList;
+}
+
+void ListVO::DestroyInstance() {
+  ListVO* going = gList;
+  gList = nullptr;
+  delete going;
+}
+
+ListVO::~ListVO() {
+  ControlLibrary::IFactory* factory = ControlLibrary::GetControlFactory();
+  if (factory == nullptr) return;
+  factory->DeleteVO(upButton);
+  factory->DeleteVO(downButton);
+  factory->ReleaseSound(mClickSound);
 }
 
 ListVO::ListVO() {

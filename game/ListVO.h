@@ -21,7 +21,11 @@ class ListVO : public ControlLibrary::MouseMessageObserver {
   static constexpr int kFirstRowY = 115;
   static constexpr int kRowStep = 35;
 
+  // The one list, built with its arrows on first use.
   static ListVO& Instance();
+  // Deletes the list, giving its arrows and sound back to the factory they came from (which
+  // must still live); the next Instance() builds new ones.
+  static void DestroyInstance();
 
   ListVO(const ListVO&) = delete;
   ListVO& operator=(const ListVO&) = delete;
@@ -43,7 +47,7 @@ class ListVO : public ControlLibrary::MouseMessageObserver {
 
  private:
   ListVO();
-  ~ListVO() override = default;
+  ~ListVO() override;
   void HideAllRows();
   void ShowPageFrom(std::size_t first);
   void ScrollDown();

@@ -60,9 +60,34 @@ bool NumberFitsPattern(const std::string& number, const std::string& pattern) {
   return true;
 }
 
+namespace {
+
+NumberMgr* gNumberMgr = nullptr;
+
+}  // namespace
+
 NumberMgr* NumberMgr::Instance() {
-  static NumberMgr* manager = new NumberMgr;
-  return manager;
+  if (gNumberMgr == nullptr) gNumberMgr = new NumberMgr;
+  return gNumberMgr;
+}
+
+void NumberMgr::DestroyInstance() {
+  NumberMgr* going = gNumberMgr;
+  gNumberMgr = nullptr;
+  delete going;
+}
+
+NumberMgr::~NumberMgr() {
+  ControlLibrary::IFactory* factory = ControlLibrary::GetControlFactory();
+  for (NumberItem* item : mItems) {
+    if (factory != nullptr) factory->DeleteVO(item->button);
+    delete item;
+  }
+  if (factory == nullptr) return;
+  for (ControlLibrary::IButtonVO* button : mModeButtons) factory->DeleteVO(button);
+  factory->ReleaseSound(mSlideSound);
+  factory->ReleaseSound(mClickSound);
+  if (mFont != nullptr) factory->Release(mFont);
 }
 
 void NumberMgr::LoadButtonHandles() {

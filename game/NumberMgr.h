@@ -27,7 +27,11 @@ class NumberMgr : public ControlLibrary::MouseMessageObserver {
   // Display modes: every number of the line's length, those not used, those that fit.
   enum : std::uint32_t { kModeAll = 0, kModeUnused = 1, kModeFitting = 2 };
 
+  // The one manager, built on first use.
   static NumberMgr* Instance();
+  // Deletes the manager with its items, buttons, font and sounds, given back to the factory
+  // they came from (which must still live); the next Instance() starts afresh.
+  static void DestroyInstance();
 
   // Builds the three mode buttons and the slide sound, and places them.
   void CreateModeButtons();
@@ -59,6 +63,7 @@ class NumberMgr : public ControlLibrary::MouseMessageObserver {
 
  private:
   NumberMgr() = default;
+  ~NumberMgr() override;
   NumberItem* AcquireItem();
   void LoadButtonHandles();
   // Marks the item used and asks the field to place it; undone when refused.

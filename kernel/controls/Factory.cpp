@@ -363,6 +363,14 @@ void Factory_impl::AddKeybdSysObserver(KeybdSysMessageObserver* observer) {
   if (observer != nullptr) mKeyObservers.push_back(observer);
 }
 
+KeybdSysMessageObserver::~KeybdSysMessageObserver() {
+  if (gFactory != nullptr) gFactory->RemoveKeybdSysObserver(this);
+}
+
+void Factory_impl::RemoveKeybdSysObserver(KeybdSysMessageObserver* observer) {
+  mKeyObservers.erase(std::remove(mKeyObservers.begin(), mKeyObservers.end(), observer), mKeyObservers.end());
+}
+
 // ---- Images ----
 
 bool Factory_impl::FindOrLoadImage(const std::string& name, int* id) {

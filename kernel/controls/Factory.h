@@ -70,6 +70,7 @@ class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObser
   void AddPakFile(const std::string& directory, const std::string& pakName) override;
   std::string GetAppDataFolder() override;
   void AddKeybdSysObserver(KeybdSysMessageObserver* observer) override;
+  void RemoveKeybdSysObserver(KeybdSysMessageObserver* observer) override;
 
   // Gives one reference of a handle back: the count goes down, and with the last reference
   // the factory forgets the handle (active tool tip or cursor, default cursor) and deletes it.

@@ -52,6 +52,8 @@ class IFactory {
   virtual void AddPakFile(const std::string& directory, const std::string& pakName) = 0;
   virtual std::string GetAppDataFolder() = 0;
   virtual void AddKeybdSysObserver(KeybdSysMessageObserver* observer) = 0;
+  // Done by the observer's own destructor.
+  virtual void RemoveKeybdSysObserver(KeybdSysMessageObserver* observer) = 0;
 };
 
 // The process's factory, or null before CreateControlFactory / after DestroyControlFactory.

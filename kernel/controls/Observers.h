@@ -28,10 +28,11 @@ class KeybdMessageObserver {
   virtual void OnKeyUp(std::uint32_t id, int key) {}
 };
 
-// Registered on the control factory; receives every key.
+// Registered on the control factory; receives every key. One that is deleted while the
+// factory lives takes itself off the factory's list.
 class KeybdSysMessageObserver {
  public:
-  virtual ~KeybdSysMessageObserver() = default;
+  virtual ~KeybdSysMessageObserver();
   virtual void OnKeyDown(int key) {}
   virtual void OnKeyUp(int key) {}
   virtual bool WantsKeys() { return true; }

@@ -1,8 +1,7 @@
 // Headless fixture for the game's screens and dialogs: an application that is never
 // started, the time system (ticked by hand, no timing thread) and the control factory,
-// with input fed straight into the factory's dispatch. The field and numbers managers are
-// process-wide and keep the objects of the first factory they were built on, so tests that
-// build the puzzle screen rely on CTest running each test in a process of its own.
+// with input fed straight into the factory's dispatch. A test that builds the puzzle screen
+// gives it back (the game's shutdown) before the fixture destroys the factory.
 #pragma once
 
 #include <gtest/gtest.h>

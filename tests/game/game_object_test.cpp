@@ -9,10 +9,12 @@
 #include "game/GameImpl.h"
 #include "game/GameMgr.h"
 #include "game/LevelSelectDlg.h"
+#include "game/ListVO.h"
 #include "game/NumberMgr.h"
 #include "game/OptionsDialog.h"
 #include "game/Player.h"
 #include "game/StartMgr.h"
+#include "kernel/controls/BaseVOBridge.h"
 #include "kernel/controls/IDialogVO.h"
 #include "tests/game/GameSandbox.h"
 #include "tests/game/ScreenFixture.h"
@@ -45,14 +47,17 @@ class GameObjectTest : public game_test::ScreenTest {
     folder = UseScratchGameFolder();
     game_test::ScratchFolder::Write((folder / "save" / "Max.usr").string(),
                                     {1, 'M', 'a', 'x', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0});
+    StartGame();
+  }
+  ~GameObjectTest() override {
+    if (game != nullptr) Finish();
+  }
+  void StartGame() {
     game = new GameImpl();
     game->SetSysApp(&sysApp);
     game->quitsOnCloseWhenHeadless = false;
     game->Init();
     game->Start();
-  }
-  ~GameObjectTest() override {
-    if (game != nullptr) Finish();
   }
   void Finish() {
     game->Stop();
@@ -81,6 +86,36 @@ TEST_F(GameObjectTest, ScreensAlternateAndTheBlankButtonFollowsTheStartScreen) {
   EXPECT_TRUE(game->GetStartScreen()->IsActive());
   EXPECT_FALSE(game->GetGameScreen()->IsActive());
   EXPECT_TRUE(game->GetBlankButton()->IsVisible());
+}
+
+// A game that shuts down gives back the field, the numbers column and its arrows with its
+// other controls: keys sent afterwards reach no deleted manager, and a second game on a new
+// factory (the kernel started again) builds its own rather than reaching the first one's.
+TEST_F(GameObjectTest, ASecondGameOnANewFactoryBuildsItsOwnFieldAndNumbers) {
+  game->OnModuleFinished(kStartModuleId);
+  game->GetGameScreen()->StartLevel();
+  Finish();
+  PressKey(FieldMgr::kKeySpace);
+  ControlLibrary::DestroyControlFactory();
+  ControlLibrary::CreateControlFactory(app.get());
+  factory = ControlLibrary::GetFactoryImpl();
+  StartGame();
+  game->OnModuleFinished(kStartModuleId);
+  game->GetGameScreen()->StartLevel();
+
+  auto registered = [&](ControlLibrary::IVisibleObject* vo) {
+    return vo != nullptr && factory->FindVO(vo->GetId()) == dynamic_cast<ControlLibrary::IBridgeToVO*>(vo);
+  };
+  FieldMgr* field = FieldMgr::Instance();
+  NumberMgr* numbers = NumberMgr::Instance();
+  ASSERT_NE(field->GetGrid(), nullptr);
+  ASSERT_FALSE(numbers->Items().empty());
+  const std::initializer_list<ControlLibrary::IVisibleObject*> controls = {
+      field->HelpButton(),        field->ClearButton(),          numbers->ModeButton(0),
+      numbers->Items().front()->button, ListVO::Instance().upButton, ListVO::Instance().downButton,
+      field->GetGrid()->columns.front().front()->GetPicture()};
+  for (ControlLibrary::IVisibleObject* vo : controls) EXPECT_TRUE(registered(vo));
+  EXPECT_TRUE(numbers->ModeButton(0)->IsVisible());
 }
 
 TEST_F(GameObjectTest, TheExitQuestionPausesTheClockAndNoResumesIt) {
