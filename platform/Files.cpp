@@ -343,6 +343,17 @@ bool WriteFileWhole(const std::string& name, const FilePiece* pieces, std::size_
   return true;
 }
 
+bool DeleteFileWhole(const std::string& name) {
+  const std::string target = ResolveFileName(name);
+  if (target.empty() || ::unlink(target.c_str()) != 0) {
+    if (target.empty()) errno = ENOENT;
+    return false;
+  }
+  InjectedError(FileWriteStep::SyncFolder, target);
+  SyncFolderOf(target);
+  return true;
+}
+
 DWORD GetCurrentDirectory(DWORD bufferLength, char* buffer) {
   std::vector<char> cwd(4096);
   if (::getcwd(cwd.data(), cwd.size()) == nullptr) return 0;

@@ -76,8 +76,13 @@ struct FilePiece {
 // and errno says why.
 bool WriteFileWhole(const std::string& name, const FilePiece* pieces, std::size_t count);
 
+// Deletes the file `name` and flushes its folder, so that the file does not come back after
+// a power cut. False, with errno set, when the file could not be deleted.
+bool DeleteFileWhole(const std::string& name);
+
 // The steps of WriteFileWhole, in order, for tests that make one fail or stop the process there.
 enum class FileWriteStep { CreateScratch, Write, Sync, Rename, SyncFolder };
+// DeleteFileWhole reports its folder flush as SyncFolder.
 // Called before each step with the target's name; a non-zero result makes that step fail
 // with this errno value (ENOSPC for a full disk or no free inodes, EACCES for a folder the
 // program may not write). nullptr removes the hook.

@@ -184,7 +184,7 @@ bool GameFile::ReopenForWrite() {
 bool GameFile::Delete() {
   if (mPath.empty()) return false;
   mPendingEmpty = false;
-  return plat::DeleteFile(mPath.c_str()) != 0;
+  return plat::DeleteFileWhole(mPath);
 }
 
 bool GameFile::SeekTo(std::int32_t position) {

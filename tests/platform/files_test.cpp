@@ -189,6 +189,27 @@ TEST_F(FilesTest, WholeFileWritesReplaceOnlyRegularFilesAndKeepTheirPermissions)
   EXPECT_EQ(errno, ENOENT);
 }
 
+// A deleted file's folder is flushed (seen through the write hook), so the file does not come
+// back after a power cut; a name that is missing or a folder is refused and nothing is flushed.
+TEST_F(FilesTest, DeletingAFileFlushesItsFolder) {
+  static std::vector<std::string> flushed;
+  flushed.clear();
+  plat::SetFileWriteHook([](plat::FileWriteStep step, const char* name) {
+    if (step == plat::FileWriteStep::SyncFolder) flushed.emplace_back(name);
+    return 0;
+  });
+  Write("Images/old.usr", "x");
+  EXPECT_TRUE(plat::DeleteFileWhole(P("IMAGES\\Old.usr")));
+  EXPECT_FALSE(fs::exists(root_ / "Images" / "old.usr"));
+  errno = 0;
+  EXPECT_FALSE(plat::DeleteFileWhole(P("Images/old.usr")));
+  EXPECT_EQ(errno, ENOENT);
+  EXPECT_FALSE(plat::DeleteFileWhole(P("Images/Dialog")));
+  EXPECT_TRUE(fs::is_directory(root_ / "Images" / "Dialog"));
+  plat::SetFileWriteHook(nullptr);
+  EXPECT_EQ(flushed, std::vector<std::string>{(root_ / "Images" / "old.usr").string()});
+}
+
 TEST(NamedBlockTest, SameNameGivesTheSameZeroedBlock) {
   void* a = plat::MapNamedSharedBlock("files-test-block", 16);
   ASSERT_NE(a, nullptr);
