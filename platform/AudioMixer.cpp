@@ -235,6 +235,7 @@ void Stream::Fill(bool loop) {
 
 void Voice::SetFrame(std::uint64_t frame) {
   wrapped = false;
+  effects.Reset();  // what the effects hold belongs to the sound before the jump
   if (stream) {
     stream->RequestSeek(frame);
     position = 0;
@@ -390,25 +391,41 @@ inline void Sample(const Frames& frames, std::int64_t f, std::uint32_t frac, std
   r = sr;
 }
 
-// A voice's frames into the mix, at its gains, noting its peaks.
+// A voice's frames into the mix: gathered a piece at a time (frames come in order from the
+// first) so that its effects run over them, then scaled by its gains and added, noting peaks.
 struct VoiceOutput {
+  static constexpr int kPiece = 256;
+  VoiceOutput(float* accumulator, Voice& voice) : acc(accumulator), v(voice) {}
   float* acc;
   Voice& v;
   float peakL = 0.0f, peakR = 0.0f;
+  int first = 0, count = 0;
+  float piece[2 * kPiece];
+
   void Add(int i, float l, float r) {
-    if (v.slideFrames > 0) {  // gains move a step toward where a slide ends
-      v.gainLeft += (v.slideLeft - v.gainLeft) / static_cast<float>(v.slideFrames);
-      v.gainRight += (v.slideRight - v.gainRight) / static_cast<float>(v.slideFrames);
-      --v.slideFrames;
+    if (count == 0) first = i;
+    piece[2 * count] = l;
+    piece[2 * count + 1] = r;
+    if (++count == kPiece) Flush();
+  }
+  void Flush() {
+    if (!v.effects.Empty()) v.effects.Process(piece, count);
+    for (int k = 0; k < count; ++k) {
+      if (v.slideFrames > 0) {  // gains move a step toward where a slide ends
+        v.gainLeft += (v.slideLeft - v.gainLeft) / static_cast<float>(v.slideFrames);
+        v.gainRight += (v.slideRight - v.gainRight) / static_cast<float>(v.slideFrames);
+        --v.slideFrames;
+      }
+      const float l = piece[2 * k] * v.gainLeft, r = piece[2 * k + 1] * v.gainRight;
+      acc[2 * (first + k)] += l;
+      acc[2 * (first + k) + 1] += r;
+      peakL = std::max(peakL, std::fabs(l));
+      peakR = std::max(peakR, std::fabs(r));
     }
-    l *= v.gainLeft;
-    r *= v.gainRight;
-    acc[2 * i] += l;
-    acc[2 * i + 1] += r;
-    peakL = std::max(peakL, std::fabs(l));
-    peakR = std::max(peakR, std::fabs(r));
+    count = 0;
   }
   void Finish() {
+    Flush();
     v.peakLeft = static_cast<std::uint32_t>(std::min(peakL, 32768.0f));
     v.peakRight = static_cast<std::uint32_t>(std::min(peakR, 32768.0f));
   }
@@ -466,6 +483,7 @@ void AudioMixer::MixStreamVoice(Voice& v, float* acc, int frames) {
       v.playing = false;
       v.position = 0;
       s.ResetRing(0);  // played again, it starts from the beginning
+      out.Finish();
       return;
     }
     if (frame + kHalf >= s.mEnd && !s.mEnded) break;

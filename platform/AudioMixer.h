@@ -11,6 +11,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/AudioEffects.h"
+
 namespace plat {
 
 // Samples of one sound, shared by every voice that plays it.
@@ -108,6 +110,8 @@ struct Voice {
   // A slide of the gains: they reach these values after this many more frames are played.
   float slideLeft = 1.0f, slideRight = 1.0f;
   std::uint32_t slideFrames = 0;
+  // Effects run over the voice's frames before its gains.
+  EffectChain effects;
 
   // Moves the play position to a frame (a stream: to a frame or order of its source).
   void SetFrame(std::uint64_t frame);

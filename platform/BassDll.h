@@ -1,8 +1,9 @@
 // The stand-in for the music library "bass.dll": WAV, Ogg Vorbis and MP3 streams and tracker
 // modules (files opened through the sound-file opener: the pak archives, then the disk),
 // played through the software mixer with per-channel volume, pan, rate, looping, pause,
-// positions and orders, the global stream and module volumes, and samples played on many
-// channels. Every function is safe from any thread.
+// positions and orders, the global stream and module volumes, samples played on many
+// channels, and effects (echo, chorus, reverb, ...) on any channel. Every function is safe
+// from any thread.
 #pragma once
 
 #include <cstdint>
@@ -64,6 +65,99 @@ using BASS_MusicGetOrders_Fn = DWORD (*)(DWORD handle);
 using BASS_SampleLoad_Fn = DWORD (*)(BOOL mem, const void* file, QWORD offset, DWORD length, DWORD max, DWORD flags);
 using BASS_SampleGetChannel_Fn = DWORD (*)(DWORD sample, BOOL onlyNew);
 using BASS_SampleInfo_Fn = BOOL (*)(DWORD sample, BASS_SAMPLE* info);
+
+// Channel effects: a type given to BASS_ChannelSetFX, and the parameter block of each type that
+// BASS_FXSetParameters takes and BASS_FXGetParameters fills. Ranges are inclusive; the comments
+// give each field's range and the value a new effect starts with.
+enum BassEffectType : DWORD {
+  kBassFxChorus = 0,
+  kBassFxCompressor = 1,
+  kBassFxDistortion = 2,
+  kBassFxEcho = 3,
+  kBassFxFlanger = 4,
+  kBassFxGargle = 5,
+  kBassFxI3DL2Reverb = 6,
+  kBassFxParamEq = 7,
+  kBassFxWavesReverb = 8,
+};
+
+// Modulated delay: the delay swings by `depth` percent of itself at `frequency`.
+struct BassChorusParams {
+  float wetDryMix = 50;   // 0..100, percent of the delayed signal in the output
+  float depth = 10;       // 0..100
+  float feedback = 25;    // -99..99, percent of the delayed signal fed back
+  float frequency = 1.1f; // 0..10 Hz
+  DWORD waveform = 1;     // 0 triangle, 1 sine
+  float delay = 16;       // 0..20 ms
+  DWORD phase = 3;        // right against left: 0 -180, 1 -90, 2 0, 3 90, 4 180 degrees
+};
+struct BassFlangerParams {
+  float wetDryMix = 50;   // 0..100
+  float depth = 100;      // 0..100
+  float feedback = -50;   // -99..99
+  float frequency = 0.25f;  // 0..10 Hz
+  DWORD waveform = 1;     // 0 triangle, 1 sine
+  float delay = 2;        // 0..4 ms
+  DWORD phase = 2;        // as the chorus
+};
+struct BassCompressorParams {
+  float gain = 0;         // -60..60 dB after compression
+  float attack = 10;      // 0.01..500 ms
+  float release = 200;    // 50..3000 ms
+  float threshold = -20;  // -60..0 dB of full scale
+  float ratio = 3;        // 1..100
+  float predelay = 4;     // 0..4 ms the signal lags its level detection
+};
+struct BassDistortionParams {
+  float gain = -18;                  // -60..0 dB
+  float edge = 15;                   // 0..100, strength of the distortion
+  float postEqCenterFrequency = 2400;  // 100..8000 Hz, band the added harmonics are kept in
+  float postEqBandwidth = 2400;      // 100..8000 Hz
+  float preLowpassCutoff = 8000;     // 100..8000 Hz
+};
+struct BassEchoParams {
+  float wetDryMix = 50;   // 0..100
+  float feedback = 50;    // 0..100
+  float leftDelay = 500;  // 1..2000 ms
+  float rightDelay = 500; // 1..2000 ms
+  BOOL panDelay = 0;      // each echo swaps sides
+};
+struct BassGargleParams {
+  DWORD rateHz = 20;      // 1..1000
+  DWORD waveShape = 0;    // 0 triangle, 1 square
+};
+// Room reverberation; levels in hundredths of a decibel.
+struct BassI3DL2ReverbParams {
+  int room = -1000;              // -10000..0, level of the whole room effect
+  int roomHf = -100;             // -10000..0, its level at the high-frequency reference
+  float roomRolloffFactor = 0;   // 0..10, for sources at a distance
+  float decayTime = 1.49f;       // 0.1..20 s
+  float decayHfRatio = 0.83f;    // 0.1..2, high-frequency decay time against decayTime
+  int reflections = -2602;       // -10000..1000, early reflections against room
+  float reflectionsDelay = 0.007f;  // 0..0.3 s
+  int reverb = 200;              // -10000..2000, late reverberation against room
+  float reverbDelay = 0.011f;    // 0..0.1 s after the first reflection
+  float diffusion = 100;         // 0..100 percent
+  float density = 100;           // 0..100 percent
+  float hfReference = 5000;      // 20..20000 Hz
+};
+// A peaking filter: a band around `center` is raised or lowered.
+struct BassParamEqParams {
+  float center = 8000;    // 80..16000 Hz, and at most a third of the output rate
+  float bandwidth = 12;   // 1..36 semitones
+  float gain = 0;         // -15..15 dB
+};
+struct BassWavesReverbParams {
+  float inGain = 0;           // -96..0 dB
+  float reverbMix = 0;        // -96..0 dB
+  float reverbTime = 1000;    // 0.001..3000 ms
+  float highFreqRtRatio = 0.001f;  // 0.001..0.999
+};
+
+using BASS_ChannelSetFX_Fn = DWORD (*)(DWORD handle, DWORD type, int priority);
+using BASS_ChannelRemoveFX_Fn = BOOL (*)(DWORD handle, DWORD fx);
+using BASS_FXSetParameters_Fn = BOOL (*)(DWORD fx, const void* params);
+using BASS_FXGetParameters_Fn = BOOL (*)(DWORD fx, void* params);
 
 constexpr DWORD BASS_ACTIVE_STOPPED = 0;
 constexpr DWORD BASS_ACTIVE_PLAYING = 1;
