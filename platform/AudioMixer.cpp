@@ -411,6 +411,7 @@ struct VoiceOutput {
   void Flush() {
     if (!v.effects.Empty()) v.effects.Process(piece, count);
     for (int k = 0; k < count; ++k) {
+      if (v.history) v.history->Put(piece[2 * k], piece[2 * k + 1]);  // after effects, before gains
       if (v.slideFrames > 0) {  // gains move a step toward where a slide ends
         v.gainLeft += (v.slideLeft - v.gainLeft) / static_cast<float>(v.slideFrames);
         v.gainRight += (v.slideRight - v.gainRight) / static_cast<float>(v.slideFrames);
@@ -447,6 +448,7 @@ void MixBlockVoice(Voice& v, float* acc, int frames) {
   for (int i = 0; i < frames; ++i) {
     std::size_t frame = static_cast<std::size_t>(v.position >> 32);
     if (frame >= end) {
+      ++v.ends;
       if (!v.looping) {
         v.playing = false;
         v.position = 0;
@@ -480,6 +482,7 @@ void AudioMixer::MixStreamVoice(Voice& v, float* acc, int frames) {
   for (int i = 0; i < frames; ++i) {
     const std::uint64_t frame = v.position >> 32;
     if (frame >= s.mEnd && s.mEnded) {
+      ++v.ends;
       v.playing = false;
       v.position = 0;
       s.ResetRing(0);  // played again, it starts from the beginning
@@ -530,6 +533,7 @@ void AudioMixer::Mix(std::int16_t* out, int frames) {
     FillStreams();
     MixBlock(out + 2 * done, n);
     done += n;
+    if (PieceListener listener = mListener.load()) listener(done >= frames);
   }
 }
 

@@ -91,6 +91,18 @@ class Stream {
   std::vector<std::pair<std::uint64_t, std::uint64_t>> mMarks;
 };
 
+// The latest frames a voice played, before its gains, as -32768..32767 floats (stereo).
+struct VoiceHistory {
+  static constexpr std::size_t kFrames = 8192;  // a power of two
+  std::vector<float> samples = std::vector<float>(kFrames * 2, 0.0f);
+  std::uint64_t written = 0;  // frames put in so far
+  void Put(float left, float right) {
+    const std::size_t slot = static_cast<std::size_t>(written++ & (kFrames - 1)) * 2;
+    samples[slot] = left;
+    samples[slot + 1] = right;
+  }
+};
+
 // One playing copy. Its fields are read and written only under the mixer's lock.
 struct Voice {
   std::shared_ptr<SampleBlock> block;
@@ -112,6 +124,11 @@ struct Voice {
   std::uint32_t slideFrames = 0;
   // Effects run over the voice's frames before its gains.
   EffectChain effects;
+  // Times the voice has passed its end: a sound that ends, or a looping sound going round (a
+  // looping stream goes round inside its stream, which is not counted here).
+  std::uint32_t ends = 0;
+  // Set by those who want to read back what the voice plays.
+  std::unique_ptr<VoiceHistory> history;
 
   // Moves the play position to a frame (a stream: to a frame or order of its source).
   void SetFrame(std::uint64_t frame);
@@ -144,6 +161,12 @@ class AudioMixer {
   std::recursive_mutex& Lock() { return mMutex; }
   int VoiceCount();
 
+  // Called on the mixing thread after every mixed piece (at most 1024 frames), without the
+  // mixer's lock; `last` is true for the piece that completes a Mix call. Voices' end counts and
+  // slides can be read there to report events.
+  using PieceListener = void (*)(bool last);
+  void SetPieceListener(PieceListener listener) { mListener.store(listener); }
+
  private:
   AudioMixer() = default;
   ~AudioMixer();
@@ -160,6 +183,7 @@ class AudioMixer {
   bool mManual = false;
   struct Output;
   std::unique_ptr<Output> mOutput;
+  std::atomic<PieceListener> mListener{nullptr};
 };
 
 }  // namespace plat

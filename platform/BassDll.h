@@ -159,6 +159,53 @@ using BASS_ChannelRemoveFX_Fn = BOOL (*)(DWORD handle, DWORD fx);
 using BASS_FXSetParameters_Fn = BOOL (*)(DWORD fx, const void* params);
 using BASS_FXGetParameters_Fn = BOOL (*)(DWORD fx, void* params);
 
+// Syncs: a callback on a channel's event. `data` is 0 but for a slide (the attribute that
+// slid: 2 volume, 3 pan).
+using HSYNC = DWORD;
+using SYNCPROC = void (*)(HSYNC sync, DWORD channel, DWORD data, void* user);
+using BASS_ChannelSetSync_Fn = HSYNC (*)(DWORD handle, DWORD type, QWORD param, SYNCPROC proc, void* user);
+using BASS_ChannelRemoveSync_Fn = BOOL (*)(DWORD handle, HSYNC sync);
+using BASS_ChannelGetData_Fn = DWORD (*)(DWORD handle, void* buffer, DWORD length);
+using HPLUGIN = DWORD;
+using BASS_PluginLoad_Fn = HPLUGIN (*)(const char* file, DWORD flags);
+
+constexpr DWORD BASS_SYNC_POS = 0;       // param: a byte position (a module: order | row << 16)
+constexpr DWORD BASS_SYNC_END = 2;       // the end, and every time a looping channel goes round
+constexpr DWORD BASS_SYNC_SLIDE = 5;     // a slide of an attribute has come to its end
+constexpr DWORD BASS_SYNC_STALL = 6;     // a stream ran out of decoded data (never here: see SetSync)
+constexpr DWORD BASS_SYNC_FREE = 8;      // the channel is freed
+constexpr DWORD BASS_SYNC_MUSICPOS = 10; // modules: param order | row << 16, 0xFFFF in either: any
+constexpr DWORD BASS_SYNC_MIXTIME = 0x40000000;  // flag: called as soon as the event is mixed
+constexpr DWORD BASS_SYNC_ONETIME = 0x80000000;  // flag: removed once it has been called
+
+// BASS_ChannelGetData's length: bytes of sample data (16-bit, or float with the flag), or one
+// of the FFT sizes (magnitudes as floats, FFT size / 2 of them) with the FFT flags.
+constexpr DWORD BASS_DATA_AVAILABLE = 0;
+constexpr DWORD BASS_DATA_FLOAT = 0x40000000;
+constexpr DWORD BASS_DATA_FFT256 = 0x80000000;
+constexpr DWORD BASS_DATA_FFT512 = 0x80000001;
+constexpr DWORD BASS_DATA_FFT1024 = 0x80000002;
+constexpr DWORD BASS_DATA_FFT2048 = 0x80000003;
+constexpr DWORD BASS_DATA_FFT4096 = 0x80000004;
+constexpr DWORD BASS_DATA_FFT8192 = 0x80000005;
+constexpr DWORD BASS_DATA_FFT_INDIVIDUAL = 0x10;  // left and right apart, interleaved
+constexpr DWORD BASS_DATA_FFT_NOWINDOW = 0x20;
+constexpr DWORD BASS_DATA_FFT_REMOVEDC = 0x40;
+constexpr DWORD BASS_DATA_FFT_COMPLEX = 0x80;     // every bin as real and imaginary parts
+
+// Error codes of BASS_ErrorGetCode.
+constexpr int BASS_OK = 0;
+constexpr int BASS_ERROR_FILEOPEN = 2;
+constexpr int BASS_ERROR_HANDLE = 5;
+constexpr int BASS_ERROR_POSITION = 7;
+constexpr int BASS_ERROR_ALREADY = 14;
+constexpr int BASS_ERROR_ILLTYPE = 19;
+constexpr int BASS_ERROR_ILLPARAM = 20;
+constexpr int BASS_ERROR_NOPLAY = 24;
+constexpr int BASS_ERROR_NOTAVAIL = 37;
+constexpr int BASS_ERROR_FILEFORM = 41;
+constexpr int BASS_ERROR_VERSION = 43;
+
 constexpr DWORD BASS_ACTIVE_STOPPED = 0;
 constexpr DWORD BASS_ACTIVE_PLAYING = 1;
 constexpr DWORD BASS_ACTIVE_PAUSED = 3;

@@ -106,4 +106,21 @@ std::string GetModuleFileName(HMODULE module) {
   return n > 0 && !module->exports.empty() ? std::string(self, static_cast<std::size_t>(n)) : std::string();
 }
 
+void* OpenSharedLibrary(const std::string& path, std::string* error) {
+  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr && error != nullptr) {
+    const char* message = dlerror();
+    *error = message != nullptr ? message : "cannot load";
+  }
+  return library;
+}
+
+void* SharedLibrarySymbol(void* library, const char* name) {
+  return library != nullptr && name != nullptr ? dlsym(library, name) : nullptr;
+}
+
+void CloseSharedLibrary(void* library) {
+  if (library != nullptr) dlclose(library);
+}
+
 }  // namespace plat

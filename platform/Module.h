@@ -31,6 +31,14 @@ bool FreeLibrary(HMODULE module);
 // library they are built into); empty for a null or empty module.
 std::string GetModuleFileName(HMODULE module);
 
+// Real shared libraries from files, for plug-ins: opened with their symbols kept to themselves.
+// Open gives null (and the loader's message in `error`) when the file is not a library that
+// loads here. Opening a file that is open already gives the same handle again; every open is
+// matched by one close.
+void* OpenSharedLibrary(const std::string& path, std::string* error);
+void* SharedLibrarySymbol(void* library, const char* name);
+void CloseSharedLibrary(void* library);
+
 // Casts a looked-up export to its real function type.
 template <typename Fn>
 Fn ProcAs(FARPROC proc) { return reinterpret_cast<Fn>(proc); }
