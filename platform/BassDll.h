@@ -2,8 +2,10 @@
 // modules (files opened through the sound-file opener: the pak archives, then the disk),
 // played through the software mixer with per-channel volume, pan, rate, looping, pause,
 // positions and orders, the global stream and module volumes, samples played on many
-// channels, and effects (echo, chorus, reverb, ...) on any channel. Every function is safe
-// from any thread.
+// channels, effects (echo, chorus, reverb, ...) on any channel, syncs (callbacks at a
+// channel's end, positions, slides and free), its latest sample data and spectra, and
+// decoder plug-ins (DecoderPlugin.h) for formats it does not read itself. Every function is
+// safe from any thread.
 #pragma once
 
 #include <cstdint>
