@@ -5,6 +5,8 @@
 // The resampling rows mix N 22050 Hz mono voices up-sampled to 44100 Hz plus two streaming
 // songs (44100 Hz stereo WAV files decoded as they play): ours with its windowed-sinc filter,
 // SDL's with one SDL_AudioStream per voice converting before SDL_MixAudioFormat adds it.
+// The Bass rows mix N channels of the "bass.dll" stand-in, each keeping its latest frames for
+// BASS_ChannelGetData and watched by an end and a position sync, beside OurMixer's bare voices.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
@@ -14,6 +16,8 @@
 
 #include "platform/AudioDecode.h"
 #include "platform/AudioMixer.h"
+#include "platform/BassDll.h"
+#include "platform/Module.h"
 
 namespace {
 
@@ -157,6 +161,65 @@ void SDLAudioStreamResamplingWithTwoStreams(benchmark::State& state) {
 
 }  // namespace
 
+// A one-second 44100 Hz stereo WAV of the bench block's bytes.
+std::vector<std::uint8_t> BlockWav() {
+  std::vector<std::uint8_t> w;
+  auto put = [&](std::uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) w.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  auto tag = [&](const char* t) { w.insert(w.end(), t, t + 4); };
+  const std::shared_ptr<plat::SampleBlock> block = Block();
+  const std::vector<std::uint8_t>& samples = block->bytes;
+  tag("RIFF");
+  put(static_cast<std::uint32_t>(36 + samples.size()), 4);
+  tag("WAVE");
+  tag("fmt ");
+  put(16, 4);
+  put(1, 2);
+  put(2, 2);
+  put(44100, 4);
+  put(176400, 4);
+  put(4, 2);
+  put(16, 2);
+  tag("data");
+  put(static_cast<std::uint32_t>(samples.size()), 4);
+  w.insert(w.end(), samples.begin(), samples.end());
+  return w;
+}
+
+void CountCall(plat::HSYNC, plat::DWORD, plat::DWORD, void* user) { ++*static_cast<int*>(user); }
+
+void BassChannelsWithSyncs(benchmark::State& state) {
+  using namespace plat;
+  AudioMixer& mixer = AudioMixer::Get();
+  mixer.SetManualPull(true);
+  HMODULE bass = LoadLibrary("bass.dll");
+  auto create = ProcAs<BASS_StreamCreateFile_Fn>(GetProcAddress(bass, "BASS_StreamCreateFile"));
+  auto play = ProcAs<BASS_ChannelPlay_Fn>(GetProcAddress(bass, "BASS_ChannelPlay"));
+  auto setSync = ProcAs<BASS_ChannelSetSync_Fn>(GetProcAddress(bass, "BASS_ChannelSetSync"));
+  auto release = ProcAs<BASS_StreamFree_Fn>(GetProcAddress(bass, "BASS_StreamFree"));
+  const std::vector<std::uint8_t> file = BlockWav();
+  std::vector<DWORD> channels;
+  int calls = 0;
+  for (int i = 0; i < state.range(0); ++i) {
+    DWORD h = create(TRUE, file.data(), 0, file.size(), BASS_SAMPLE_LOOP);
+    setSync(h, BASS_SYNC_END, 0, &CountCall, &calls);
+    setSync(h, BASS_SYNC_POS, 4 * 22050, &CountCall, &calls);
+    play(h, TRUE);
+    channels.push_back(h);
+  }
+  std::vector<std::int16_t> out(kFrames * 2);
+  for (auto _ : state) {
+    mixer.Mix(out.data(), kFrames);
+    benchmark::DoNotOptimize(out.data());
+  }
+  for (DWORD h : channels) release(h);
+  FreeLibrary(bass);
+  benchmark::DoNotOptimize(calls);
+  state.SetItemsProcessed(state.iterations() * kFrames * state.range(0));
+}
+
+BENCHMARK(BassChannelsWithSyncs)->Arg(1)->Arg(8)->Arg(32);
 BENCHMARK(OurMixerResamplingWithTwoStreams)->Arg(32);
 BENCHMARK(SDLAudioStreamResamplingWithTwoStreams)->Arg(32);
 BENCHMARK(OurMixer)->Arg(1)->Arg(8)->Arg(32);

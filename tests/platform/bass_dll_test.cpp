@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/AudioDecode.h"
 #include "platform/AudioMixer.h"
 #include "platform/BassDll.h"
 #include "platform/Module.h"
@@ -457,6 +458,18 @@ TEST_F(BassTest, PluginsLoadOnceAndDecodeWhatNothingElseReads) {
   Pull(60000);
   EXPECT_EQ(bass.active(h), BASS_ACTIVE_STOPPED);
   EXPECT_TRUE(bass.release(h));
+
+  // Through the sound-file opener, which in the program looks into the pak archives first.
+  const std::vector<std::uint8_t> packed = Qraw(500);
+  SetSoundFileOpener([&](const std::string& name) -> std::unique_ptr<SoundFile> {
+    return name == "packed/song.qraw" ? MemorySoundFile(packed.data(), packed.size()) : nullptr;
+  });
+  const DWORD p = bass.create(FALSE, "packed/song.qraw", 0, 0, 0);
+  SetSoundFileOpener(nullptr);
+  ASSERT_NE(p, 0u);
+  bass.play(p, TRUE);
+  out = PullSamples(100);
+  EXPECT_EQ(out[2 * 99], 99);
 
   // From memory; a broken header or another format is still refused.
   const std::vector<std::uint8_t> mono = Qraw(100, 1);
