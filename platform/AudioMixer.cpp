@@ -391,10 +391,12 @@ inline void Sample(const Frames& frames, std::int64_t f, std::uint32_t frac, std
   r = sr;
 }
 
-// A voice's frames into the mix: gathered a piece at a time (frames come in order from the
-// first) so that its effects run over them, then scaled by its gains and added, noting peaks.
+// A voice's frames into the mix, scaled by its gains, noting its peaks. With effects, its
+// frames are gathered a piece at a time (they come in order from the first) so that the effects
+// run over them before the gains; the mixing loops are made once for each kind.
+template <bool kEffects>
 struct VoiceOutput {
-  static constexpr int kPiece = 256;
+  static constexpr int kPiece = kEffects ? 256 : 1;
   VoiceOutput(float* accumulator, Voice& voice) : acc(accumulator), v(voice) {}
   float* acc;
   Voice& v;
@@ -403,27 +405,35 @@ struct VoiceOutput {
   float piece[2 * kPiece];
 
   void Add(int i, float l, float r) {
-    if (count == 0) first = i;
-    piece[2 * count] = l;
-    piece[2 * count + 1] = r;
-    if (++count == kPiece) Flush();
+    if constexpr (!kEffects) {
+      Emit(i, l, r);
+    } else {
+      if (count == 0) first = i;
+      piece[2 * count] = l;
+      piece[2 * count + 1] = r;
+      if (++count == kPiece) Flush();
+    }
+  }
+  void Emit(int i, float l, float r) {
+    if (v.history) v.history->Put(l, r);  // after effects, before gains
+    if (v.slideFrames > 0) {  // gains move a step toward where a slide ends
+      v.gainLeft += (v.slideLeft - v.gainLeft) / static_cast<float>(v.slideFrames);
+      v.gainRight += (v.slideRight - v.gainRight) / static_cast<float>(v.slideFrames);
+      --v.slideFrames;
+    }
+    l *= v.gainLeft;
+    r *= v.gainRight;
+    acc[2 * i] += l;
+    acc[2 * i + 1] += r;
+    peakL = std::max(peakL, std::fabs(l));
+    peakR = std::max(peakR, std::fabs(r));
   }
   void Flush() {
-    if (!v.effects.Empty()) v.effects.Process(piece, count);
-    for (int k = 0; k < count; ++k) {
-      if (v.history) v.history->Put(piece[2 * k], piece[2 * k + 1]);  // after effects, before gains
-      if (v.slideFrames > 0) {  // gains move a step toward where a slide ends
-        v.gainLeft += (v.slideLeft - v.gainLeft) / static_cast<float>(v.slideFrames);
-        v.gainRight += (v.slideRight - v.gainRight) / static_cast<float>(v.slideFrames);
-        --v.slideFrames;
-      }
-      const float l = piece[2 * k] * v.gainLeft, r = piece[2 * k + 1] * v.gainRight;
-      acc[2 * (first + k)] += l;
-      acc[2 * (first + k) + 1] += r;
-      peakL = std::max(peakL, std::fabs(l));
-      peakR = std::max(peakR, std::fabs(r));
+    if constexpr (kEffects) {
+      v.effects.Process(piece, count);
+      for (int k = 0; k < count; ++k) Emit(first + k, piece[2 * k], piece[2 * k + 1]);
+      count = 0;
     }
-    count = 0;
   }
   void Finish() {
     Flush();
@@ -432,6 +442,14 @@ struct VoiceOutput {
   }
 };
 
+// Runs a voice's mixing loop with the output its effects call for.
+template <typename Loop>
+void WithOutput(Voice& v, float* acc, Loop loop) {
+  if (v.effects.Empty()) loop(VoiceOutput<false>{acc, v});
+  else loop(VoiceOutput<true>{acc, v});
+}
+
+template <bool kEffects>
 void MixBlockVoice(Voice& v, float* acc, int frames) {
   const SampleBlock& b = *v.block;
   const std::size_t total = b.frames();
@@ -444,7 +462,7 @@ void MixBlockVoice(Voice& v, float* acc, int frames) {
   BlockFrames source{b.bytes.data(), b.channels, b.bitsPerSample, static_cast<std::int64_t>(end),
                      static_cast<std::int64_t>(loopStart), v.looping, v.wrapped};
   const std::uint64_t step = (static_cast<std::uint64_t>(v.frequency) << 32) / AudioMixer::kOutputRate;
-  VoiceOutput out{acc, v};
+  VoiceOutput<kEffects> out{acc, v};
   for (int i = 0; i < frames; ++i) {
     std::size_t frame = static_cast<std::size_t>(v.position >> 32);
     if (frame >= end) {
@@ -468,6 +486,11 @@ void MixBlockVoice(Voice& v, float* acc, int frames) {
   out.Finish();
 }
 
+void MixBlockVoice(Voice& v, float* acc, int frames) {
+  if (v.effects.Empty()) MixBlockVoice<false>(v, acc, frames);
+  else MixBlockVoice<true>(v, acc, frames);
+}
+
 }  // namespace
 
 // A streaming voice plays what its stream holds; past the end of a stream that has ended it
@@ -478,26 +501,27 @@ void AudioMixer::MixStreamVoice(Voice& v, float* acc, int frames) {
   if (s.mSeekPending) return;
   RingFrames source{s.mRing.data(), s.mStart, s.mEnd};
   const std::uint64_t step = (static_cast<std::uint64_t>(v.frequency) << 32) / AudioMixer::kOutputRate;
-  VoiceOutput out{acc, v};
-  for (int i = 0; i < frames; ++i) {
-    const std::uint64_t frame = v.position >> 32;
-    if (frame >= s.mEnd && s.mEnded) {
-      ++v.ends;
-      v.playing = false;
-      v.position = 0;
-      s.ResetRing(0);  // played again, it starts from the beginning
-      out.Finish();
-      return;
+  WithOutput(v, acc, [&](auto out) {
+    for (int i = 0; i < frames; ++i) {
+      const std::uint64_t frame = v.position >> 32;
+      if (frame >= s.mEnd && s.mEnded) {
+        ++v.ends;
+        v.playing = false;
+        v.position = 0;
+        s.ResetRing(0);  // played again, it starts from the beginning
+        out.Finish();
+        return;
+      }
+      if (frame + kHalf >= s.mEnd && !s.mEnded) break;
+      float l, r;
+      Sample(source, static_cast<std::int64_t>(frame), static_cast<std::uint32_t>(v.position), step, l, r);
+      out.Add(i, l, r);
+      v.position += step;
     }
-    if (frame + kHalf >= s.mEnd && !s.mEnded) break;
-    float l, r;
-    Sample(source, static_cast<std::int64_t>(frame), static_cast<std::uint32_t>(v.position), step, l, r);
-    out.Add(i, l, r);
-    v.position += step;
-  }
-  const std::uint64_t keep = (v.position >> 32) > static_cast<std::uint64_t>(kHalf) ? (v.position >> 32) - kHalf : 0;
-  s.mStart = std::min(std::max(s.mStart, keep), s.mEnd);
-  out.Finish();
+    const std::uint64_t keep = (v.position >> 32) > static_cast<std::uint64_t>(kHalf) ? (v.position >> 32) - kHalf : 0;
+    s.mStart = std::min(std::max(s.mStart, keep), s.mEnd);
+    out.Finish();
+  });
 }
 
 void AudioMixer::FillStreams() {
