@@ -166,10 +166,12 @@ class Echo final : public EffectWith<BassEchoParams> {
 
 // ---- Chorus and flanger: a delay swept by a slow oscillator, mixed with the dry sound ----
 
-// The oscillator at a phase (in cycles): a sine, or a triangle from -1 up to 1 and back.
+// The oscillator at a phase (in cycles): a sine, or a triangle in step with it (0 at the
+// start, 1 a quarter in, -1 three quarters in), so that at 0 Hz both leave the delay as set.
 float Oscillator(double phase, bool sine) {
-  phase -= std::floor(phase);
-  return static_cast<float>(sine ? std::sin(2.0 * kPi * phase) : 1.0 - 4.0 * std::fabs(phase - 0.5));
+  if (sine) return static_cast<float>(std::sin(2.0 * kPi * phase));
+  phase += 0.25;
+  return static_cast<float>(1.0 - 4.0 * std::fabs(phase - std::floor(phase) - 0.5));
 }
 
 template <typename Params, int kLongestDelayMs>

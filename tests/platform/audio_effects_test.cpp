@@ -102,14 +102,19 @@ TEST(AudioEffects, EachTypeChangesAKnownSignalAsItShould) {
          Frames f = Apply(kBassFxChorus, BassChorusParams{50, 0, 0, 0, 1, 10, 2}, Impulse(2000, 10000, 10000));
          EXPECT_FLOAT_EQ(L(f, 441), 5000);
          EXPECT_FLOAT_EQ(R(f, 441), 5000);
-         // 10 Hz at 50 % depth: a quarter cycle in, the delay is 15 ms instead of 10.
+         // 10 Hz at 50 % depth: a quarter cycle in, the delay is 15 ms instead of 10, with
+         // either wave; at 0 Hz both leave it at 10 ms.
          Frames in = Silence(2000);
          in[2 * 441] = 10000;
-         f = Apply(kBassFxChorus, BassChorusParams{100, 50, 0, 10, 1, 10, 2}, in);
-         int peak = 900;
-         for (int i = 900; i < 1400; ++i)
-           if (L(f, i) > L(f, peak)) peak = i;
-         EXPECT_NEAR(peak - 441, 661, 2);
+         for (DWORD wave : {0u, 1u}) {
+           f = Apply(kBassFxChorus, BassChorusParams{100, 50, 0, 10, wave, 10, 2}, in);
+           int peak = 900;
+           for (int i = 900; i < 1400; ++i)
+             if (L(f, i) > L(f, peak)) peak = i;
+           EXPECT_NEAR(peak - 441, 661, 2) << wave;
+           f = Apply(kBassFxChorus, BassChorusParams{100, 100, 0, 0, wave, 10, 2}, in);
+           EXPECT_FLOAT_EQ(L(f, 882), 10000) << wave;
+         }
        }},
       {"flanger: negative feedback returns the echo inverted",
        [] {
