@@ -341,6 +341,10 @@ bool XmlReader::ReadElement(XmlElement* element) {
             } else {
               addPending();
             }
+            // The end tag pushed back below is read and decoded like one written in the input,
+            // so it gets the name as written, not the decoded one (else "a&amp;lt;" would come
+            // back as "a<" and "a&lt;" would not parse at all).
+            std::string writtenName = e.mValue;
             e.mValue = DecodeXmlEntities(e.mValue);
             if (!selfClosing) {
               if (!lastAdded.empty()) {
@@ -351,6 +355,7 @@ bool XmlReader::ReadElement(XmlElement* element) {
                 }
               } else if (e.mAttributes.empty() && !e.mValue.empty() && e.mValue.back() == '/') {
                 e.mValue.pop_back();
+                writtenName.pop_back();  // no entity ends in '/': the written name ends in it too
                 selfClosing = true;
               }
             }
@@ -358,7 +363,7 @@ bool XmlReader::ReadElement(XmlElement* element) {
               // The next call returns the matching end tag. The pushed-back input is read as
               // characters, so the name goes back one character (not one byte) at a time.
               mPushBack.push_back('>');
-              const std::vector<char32_t> name = Utf8Characters(e.mValue);
+              const std::vector<char32_t> name = Utf8Characters(writtenName);
               mPushBack.insert(mPushBack.end(), name.rbegin(), name.rend());
               mPushBack.push_back('/');
               mPushBack.push_back('<');

@@ -69,6 +69,11 @@ TEST(XmlReaderTest, DocumentsGiveTheirElements) {
       // Entities in attribute values and text.
       {"<a v=\"x&amp;y&lt;&gt;&quot;&apos;&nbsp;&cr;\">&amp;&bogus;&</a>", "S:a{v=x&y<>\"' \n} T:&&&@a E:a@a"},
       {"<a>a & b</a>", "S:a T:a & b@a E:a@a"},
+      // Entities in the name of an empty-element tag are decoded once, in its start and its end.
+      {"<a&amp;lt;/>", "S:a&lt; E:a&lt;@a&lt;"},
+      {"<r><a&lt;/></r>", "S:r S:a<@r E:a<@r/a< E:r@r"},
+      {"<a&gt;b x=1/>", "S:a>b{x=1} E:a>b@a>b"},
+      {"<a&amp; />", "S:a& E:a&@a&"},
       // Instructions and comments.
       {"<?xml version=\"1.0\"?><a></a>", "P:xml|version=\"1.0\" S:a E:a@a"},
       {"<a><!-- a <comment> --></a>", "S:a E:a@a"},
