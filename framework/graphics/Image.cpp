@@ -3,6 +3,8 @@
 #include "framework/graphics/Image.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 
 namespace Orvo {
 
@@ -12,7 +14,7 @@ void AnimInfo::SetPerFrameDelay(int frame, int delay) {
   mPerFrameDelay[frame] = delay;
 }
 
-void AnimInfo::Compute(int numCels, int beginFrameTime, int endFrameTime) {
+bool AnimInfo::Compute(int numCels, int beginFrameTime, int endFrameTime) {
   mNumCels = std::max(numCels, 1);
   if (mFrameDelay < 1) mFrameDelay = 1;
   if (mAnimType == TYPE_PINGPONG && mNumCels >= 2) {
@@ -23,17 +25,21 @@ void AnimInfo::Compute(int numCels, int beginFrameTime, int endFrameTime) {
   if (!mFrameMap.empty()) mNumCels = static_cast<int>(mFrameMap.size());
   if (beginFrameTime > 0) SetPerFrameDelay(0, beginFrameTime);
   if (endFrameTime > 0) SetPerFrameDelay(mNumCels - 1, endFrameTime);
+  // Every delay is at least 1, so the sum only grows: it is summed in 64 bits and checked.
+  std::int64_t total = 0;
   if (!mPerFrameDelay.empty()) {
     mPerFrameDelay.resize(mNumCels, 0);
-    mTotalAnimTime = 0;
     for (int& d : mPerFrameDelay) {
       if (d < 1) d = mFrameDelay;
-      mTotalAnimTime += d;
+      total += d;
     }
   } else {
-    mTotalAnimTime = mNumCels * mFrameDelay;
+    total = static_cast<std::int64_t>(mNumCels) * mFrameDelay;
   }
+  constexpr std::int64_t kLongest = std::numeric_limits<int>::max();
+  mTotalAnimTime = static_cast<int>(std::min(total, kLongest));
   if (!mFrameMap.empty()) mFrameMap.resize(mNumCels);
+  return total <= kLongest;
 }
 
 Image::Image(const Image& other)

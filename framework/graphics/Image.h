@@ -27,8 +27,10 @@ class AnimInfo {
   AnimInfo() = default;
   void CopyConstruct(const AnimInfo& other) { *this = other; }
   void SetPerFrameDelay(int frame, int delay);
-  // Settles frame count, ping-pong frame map, begin/end delays and the total time.
-  void Compute(int numCels, int beginFrameTime = 0, int endFrameTime = 0);
+  // Settles frame count, ping-pong frame map, begin/end delays and the total time. The
+  // tables it builds hold up to twice numCels entries. False when the total time does not
+  // fit an int; it is then left at the largest int.
+  bool Compute(int numCels, int beginFrameTime = 0, int endFrameTime = 0);
 };
 
 // One horizontal run of pixels, in the field order y, x, width.

@@ -7,6 +7,10 @@
 
 namespace ImageLib {
 
+// The longest side a picture may have: the readers refuse larger ones (their formats hold
+// sizes as signed 16 bits), so no image of the framework is larger.
+constexpr int kMaxImageSide = 32767;
+
 // A decoded picture: width x height pixels 0xAARRGGBB, row-major, top row first.
 class Image {
  public:

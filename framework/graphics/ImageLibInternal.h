@@ -14,7 +14,7 @@ namespace ImageLib::detail {
 // Larger pictures are refused before any pixel memory is asked for: 64 Mi pixels, and no side
 // above 32767 (the largest size the readers' formats hold as signed 16 bits).
 constexpr std::int64_t kMaxPixels = 64ll * 1024 * 1024;
-constexpr int kMaxSide = 32767;
+constexpr int kMaxSide = kMaxImageSide;
 
 inline bool SizeAllowed(std::int64_t width, std::int64_t height) {
   return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && width * height <= kMaxPixels;

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <sstream>
 
 #include "framework/graphics/DDImage.h"
@@ -29,10 +31,13 @@ const std::string* Attribute(const XmlElement& e, const char* name) {
   return it == e.mAttributes.end() ? nullptr : &it->second;
 }
 
+// A decimal as "%d" reads it; a number beyond an int's range gives the nearest int.
 int ParseDecimal(const std::string& text, int fallback) {
-  int value = fallback;
-  std::sscanf(text.c_str(), "%d", &value);
-  return value;
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  const long long value = std::strtoll(begin, &end, 10);
+  if (end == begin) return fallback;
+  return static_cast<int>(std::clamp<long long>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 std::vector<int> ParseDecimalList(const std::string& text) {
@@ -80,6 +85,8 @@ void ResourceManager::ImageRes::ResetOptions() {
   mCols = fresh.mCols;
   mAlphaColor = fresh.mAlphaColor;
   mAnimInfo = fresh.mAnimInfo;
+  mBeginDelay = fresh.mBeginDelay;
+  mEndDelay = fresh.mEndDelay;
 }
 
 void ResourceManager::SoundRes::ReleaseResource() {
@@ -296,6 +303,11 @@ bool ResourceManager::ReadImage(XmlElement& element) {
   // A grid of fewer than one row or column has no cells: read as one.
   if (const std::string* v = Attribute(e, "rows")) res->mRows = std::max(1, ParseDecimal(*v, 1));
   if (const std::string* v = Attribute(e, "cols")) res->mCols = std::max(1, ParseDecimal(*v, 1));
+  // No picture has a side longer than the image readers allow, so no grid may have more
+  // cells along a side: a cell is at least a pixel. The picture itself is checked on loading.
+  if (res->mRows > ImageLib::kMaxImageSide || res->mCols > ImageLib::kMaxImageSide) {
+    return SetError("Too many rows or columns.");
+  }
 
   if (const std::string* v = Attribute(e, "anim")) {
     static const struct {
@@ -321,7 +333,14 @@ bool ResourceManager::ReadImage(XmlElement& element) {
     if (const std::string* v = Attribute(e, "enddelay")) endDelay = ParseDecimal(*v, 0);
     if (const std::string* v = Attribute(e, "perframedelay")) res->mAnimInfo.mPerFrameDelay = ParseDecimalList(*v);
     if (const std::string* v = Attribute(e, "framemap")) res->mAnimInfo.mFrameMap = ParseDecimalList(*v);
-    res->mAnimInfo.Compute(std::max(res->mRows, res->mCols), beginDelay, endDelay);
+    res->mBeginDelay = beginDelay;
+    res->mEndDelay = endDelay;
+    res->mAnimInfo.mNumCels = std::max(res->mRows, res->mCols);
+    // The total time is settled now, on a copy whose tables the bound above keeps small; the
+    // image's own tables are built when it is loaded.
+    AnimInfo settled = res->mAnimInfo;
+    if (!settled.Compute(res->mAnimInfo.mNumCels, beginDelay, endDelay)) return SetError("Animation too long.");
+    res->mAnimInfo.mTotalAnimTime = settled.mTotalAnimTime;
   }
   return true;
 }
@@ -471,6 +490,10 @@ bool ResourceManager::LoadImageResource(ImageRes* res) {
   SharedImageRef ref = mLoaders->AcquireImage(res->mPath, res->mVariant, res->mAlphaColor, &loadedNow);
   MemoryImage* image = ref.GetImage();
   if (image == nullptr) return SetError("Failed to load image: " + res->mPath);
+  // Every cell is at least a pixel of the picture, so every frame of an animation is too.
+  if (res->mRows > image->mHeight || res->mCols > image->mWidth) {
+    return SetError("Too many rows or columns for image: " + res->mPath);
+  }
   if (loadedNow) {
     if (!res->mAlphaImage.empty() && !MergeAlphaImage(res, image)) return false;
     if (!res->mAlphaGridImage.empty() && !MergeAlphaGrid(res, image)) return false;
@@ -497,8 +520,10 @@ bool ResourceManager::LoadImageResource(ImageRes* res) {
   if (res->mA4R4G4B4) image->mD3DFlags |= kHintA4R4G4B4;
   if (res->mA8R8G8B8) image->mD3DFlags |= kHintA8R8G8B8;
   if (res->mAnimInfo.mAnimType != AnimInfo::TYPE_NONE) {
+    auto animation = std::make_unique<AnimInfo>(res->mAnimInfo);
+    animation->Compute(std::max(res->mRows, res->mCols), res->mBeginDelay, res->mEndDelay);
     delete image->mAnimInfo;
-    image->mAnimInfo = new AnimInfo(res->mAnimInfo);
+    image->mAnimInfo = animation.release();
   }
   image->mNumRows = res->mRows;
   image->mNumCols = res->mCols;

@@ -106,7 +106,12 @@ class ResourceManager {
     int mRows = 1;
     int mCols = 1;
     std::uint32_t mAlphaColor = 0x00FFFFFF;
+    // The animation as the manifest gives it: type, delays, lists, the cel count (the larger
+    // of rows and cols) and the total time. Its frame tables are built for the image when it
+    // is loaded, once the picture has shown that every cell is at least a pixel.
     AnimInfo mAnimInfo;
+    int mBeginDelay = 0;
+    int mEndDelay = 0;
   };
 
   struct SoundRes : BaseRes {

@@ -2,6 +2,7 @@
 // purged images rebuilt from display-format data, animation descriptions and handles.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -162,6 +163,21 @@ TEST(AnimInfo, PingPongAndPerFrameDelays) {
   EXPECT_EQ(b.mFrameDelay, 1);
   EXPECT_EQ(b.mPerFrameDelay, (std::vector<int>{50, 1, 70}));
   EXPECT_EQ(b.mTotalAnimTime, 121);
+}
+
+TEST(AnimInfo, TotalTimeBeyondAnIntIsReported) {
+  AnimInfo even;
+  even.mFrameDelay = std::numeric_limits<int>::max() / 2;
+  EXPECT_TRUE(even.Compute(2));
+  EXPECT_EQ(even.mTotalAnimTime, std::numeric_limits<int>::max() - 1);
+
+  for (const bool perFrame : {false, true}) {
+    AnimInfo a;
+    a.mAnimType = AnimInfo::TYPE_LOOP;
+    a.mFrameDelay = 1 << 30;
+    EXPECT_FALSE(perFrame ? a.Compute(3, 5, 1 << 30) : a.Compute(3)) << perFrame;
+    EXPECT_EQ(a.mTotalAnimTime, std::numeric_limits<int>::max()) << perFrame;
+  }
 }
 
 TEST(SharedImageRef, CountsReferencesAndNeverDeletesTheSharedImage) {

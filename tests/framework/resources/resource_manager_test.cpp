@@ -204,6 +204,59 @@ TEST_F(ResourceManagerTest, BadManifestsGiveTheirError) {
   EXPECT_EQ(manager.GetErrorText(), "No path specified. on Line 3 in File '" + (dir.Path() / "bad.xml").string() + "'");
 }
 
+// Rows, cols and frame counts are bounded by the picture: a cell is at least a pixel. The
+// manifest can only be checked against the largest picture there may be; the picture itself
+// is checked when it is loaded, before any frame table is built for it.
+TEST_F(ResourceManagerTest, GridsFinerThanAPixelAreRefused) {
+  const struct {
+    const char* image;
+    const char* error;
+  } unreadable[] = {
+      {R"(<Image path="a.png" rows="2000000000" anim="pingpong"/>)", "Too many rows or columns. on Line 1"},
+      {R"(<Image path="a.png" rows="300000000" anim="loop" enddelay="5"/>)", "Too many rows or columns. on Line 1"},
+      {R"(<Image path="a.png" cols="32768"/>)", "Too many rows or columns. on Line 1"},
+      {R"(<Image path="a.png" rows="99999999999" anim="once"/>)", "Too many rows or columns. on Line 1"},
+      {R"(<Image path="a.png" cols="40" anim="loop" framedelay="100000000"/>)", "Animation too long. on Line 1"},
+      {R"(<Image path="a.png" cols="2" anim="once" perframedelay="2000000000,2000000000"/>)",
+       "Animation too long. on Line 1"},
+  };
+  for (const auto& c : unreadable) {
+    FakeLoaders l;
+    ResourceManager m(&l, &sounds);
+    EXPECT_FALSE(m.ParseResourcesText(Manifest(std::string("<Resources id=\"G\">") + c.image + "</Resources>")))
+        << c.image;
+    EXPECT_EQ(m.GetErrorText(), c.error) << c.image;
+  }
+
+  // Pictures are 4 x 2 pixels.
+  const struct {
+    const char* image;
+    bool loads;
+  } loadable[] = {
+      {R"(<Image path="a.png" rows="2" cols="4" anim="pingpong" framedelay="10"/>)", true},
+      {R"(<Image path="a.png" rows="3"/>)", false},
+      {R"(<Image path="a.png" cols="5" anim="loop"/>)", false},
+      {R"(<Image path="a.png" cols="32767" anim="pingpong" enddelay="5"/>)", false},
+  };
+  for (const auto& c : loadable) {
+    FakeLoaders l;
+    ResourceManager m(&l, &sounds);
+    ASSERT_TRUE(m.ParseResourcesText(Manifest(std::string("<Resources id=\"G\">") + c.image + "</Resources>")))
+        << c.image << ": " << m.GetErrorText();
+    EXPECT_EQ(m.LoadGroup("G"), c.loads) << c.image;
+    MemoryImage* picture = l.mCache.at("a.png|")->mImage;
+    if (c.loads) {
+      ASSERT_NE(picture->mAnimInfo, nullptr);
+      EXPECT_EQ(picture->mAnimInfo->mFrameMap, (std::vector<int>{0, 1, 2, 3, 2, 1}));
+      EXPECT_EQ(picture->mAnimInfo->mTotalAnimTime, 60);
+      EXPECT_EQ(static_cast<ResourceManager::ImageRes*>(m.GetImageMap().at("a"))->mAnimInfo.mTotalAnimTime, 60);
+    } else {
+      EXPECT_EQ(m.GetErrorText(), "Too many rows or columns for image: a.png") << c.image;
+      EXPECT_EQ(picture->mAnimInfo, nullptr) << c.image;
+    }
+  }
+}
+
 TEST_F(ResourceManagerTest, RedefinitionNeverLeavesADeletedRecordInItsGroup) {
   // Refused: the group keeps only the first record, which still loads.
   EXPECT_FALSE(manager.ParseResourcesText(
