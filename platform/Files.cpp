@@ -1,5 +1,6 @@
 // File services over POSIX: names with '\' and any letter case are resolved component by
-// component against the disk, searches list folders sorted by name, mappings use mmap.
+// component against the disk, searches list folders sorted by name, mappings use mmap and
+// reads at an offset pread.
 #include "platform/Files.h"
 
 #include <dirent.h>
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -417,6 +419,43 @@ void MappedFile::Close() {
   data_ = nullptr;
   size_ = 0;
   open_ = false;
+}
+
+ReadOnlyFile::~ReadOnlyFile() { Close(); }
+
+bool ReadOnlyFile::Open(const std::string& name) {
+  Close();
+  const int fd = ::open(ResolveFileName(name).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  size_ = static_cast<std::size_t>(st.st_size);
+  return true;
+}
+
+void ReadOnlyFile::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  size_ = 0;
+}
+
+std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t n) const {
+  if (fd_ < 0) return 0;
+  auto* out = static_cast<char*>(buffer);
+  std::size_t done = 0;
+  while (done < n) {
+    const std::uint64_t at = offset + done;
+    if (at > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) break;
+    const ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(at));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
 }
 
 void* MapNamedSharedBlock(const std::string& name, std::size_t size) {

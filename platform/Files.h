@@ -1,9 +1,10 @@
 // File services of the platform layer: names as the program writes them ('\' or '/', any
 // letter case) resolved against the real disk, find-file searches, attributes, folders,
-// read-only whole-file mappings and process-wide named memory blocks.
+// read-only whole-file mappings, files read at offsets, and process-wide named memory blocks.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -119,6 +120,33 @@ class MappedFile {
   const BYTE* data_ = nullptr;
   std::size_t size_ = 0;
   bool open_ = false;
+};
+
+// A whole file open for reading at any offset. It has no file position of its own, so
+// threads may read it side by side. Reads take what the file holds at the time of the read:
+// when another program has shrunk or rewritten it since it was opened, a read gives fewer
+// bytes (or other bytes), never a fault.
+class ReadOnlyFile {
+ public:
+  ReadOnlyFile() = default;
+  ~ReadOnlyFile();
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  // Opens an existing regular file. False when it cannot be opened.
+  bool Open(const std::string& name);
+  void Close();
+
+  // Up to n bytes from `offset` into `buffer`; fewer when the file now ends sooner or a read
+  // fails. Returns the count read.
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t n) const;
+  // The size the file had when it was opened.
+  std::size_t Size() const { return size_; }
+  bool IsOpen() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+  std::size_t size_ = 0;
 };
 
 // A zero-filled memory block of the process known by name: the first call with a name

@@ -1,5 +1,5 @@
-// Pak archives mapped read-only and read through stdio-like calls, with the disk as the
-// fallback; plus the one published instance of the process and the pak-aware free calls.
+// Pak archives read through stdio-like calls, with the disk as the fallback; plus the one
+// published instance of the process and the pak-aware free calls.
 #include "framework/resources/PakInterface.h"
 
 #include <algorithm>
@@ -45,21 +45,21 @@ std::uint32_t ReadLe32(const std::uint8_t* p) {
 }
 
 // Bytes an entry read may take from the position on: never past the entry's end, nor past
-// the archive's view (entries are clamped when added; this keeps the read honest anyway).
+// the archive's size (entries are clamped when added; this keeps the read honest anyway).
 std::size_t AvailableBytes(const PakHandle* handle) {
   const PakEntry* e = handle->entry;
   if (handle->position >= e->size) return 0;
-  const std::size_t viewSize = e->archive != nullptr ? e->archive->size : 0;
+  const std::size_t archiveSize = e->archive != nullptr ? e->archive->size : 0;
   const std::size_t offset = static_cast<std::size_t>(e->start) + static_cast<std::size_t>(handle->position);
-  if (offset >= viewSize) return 0;
-  return std::min(static_cast<std::size_t>(e->size - handle->position), viewSize - offset);
+  if (offset >= archiveSize) return 0;
+  return std::min(static_cast<std::size_t>(e->size - handle->position), archiveSize - offset);
 }
 
 const std::uint8_t* EntryBytes(const PakHandle* handle) {
   return handle->entry->archive->data + handle->entry->start + handle->position;
 }
 
-// Copies n bytes out of the view, undoing the key: eight bytes at a time, then the rest.
+// Copies n bytes undoing the key, eight bytes at a time, then the rest; out may be in.
 void DescrambleCopy(std::uint8_t* out, const std::uint8_t* in, std::size_t n) {
   constexpr std::uint64_t kKey8 = 0x0101010101010101ull * PAK_KEY;
   std::size_t i = 0;
@@ -70,6 +70,53 @@ void DescrambleCopy(std::uint8_t* out, const std::uint8_t* in, std::size_t n) {
     std::memcpy(out + i, &word, 8);
   }
   for (; i < n; ++i) out[i] = static_cast<std::uint8_t>(in[i] ^ PAK_KEY);
+}
+
+// Reads smaller than this go through the handle's read-ahead, which holds this many bytes.
+constexpr std::size_t kReadAhead = 4096;
+
+// Copies up to n bytes of the handle's entry from its position, descrambled, and moves the
+// position past them. Fewer come back at the entry's end, or when the archive file no longer
+// holds them (another program shrank it): then the read fails short, as a read error does.
+std::size_t ReadEntry(PakHandle* handle, std::uint8_t* out, std::size_t n) {
+  n = std::min(n, AvailableBytes(handle));
+  const PakArchive* archive = handle->entry->archive;
+  if (archive->file == nullptr) {
+    if (n > 0) DescrambleCopy(out, EntryBytes(handle), n);
+    handle->position += static_cast<std::int32_t>(n);
+    return n;
+  }
+  std::size_t done = 0;
+  while (done < n) {
+    const std::int32_t offset = handle->position - handle->readAheadStart;
+    if (handle->readAhead != nullptr && offset >= 0 && offset < handle->readAheadLength) {
+      const std::size_t k = std::min(n - done, static_cast<std::size_t>(handle->readAheadLength - offset));
+      std::memcpy(out + done, handle->readAhead.get() + offset, k);
+      done += k;
+      handle->position += static_cast<std::int32_t>(k);
+      continue;
+    }
+    const std::uint64_t at =
+        static_cast<std::uint64_t>(handle->entry->start) + static_cast<std::uint64_t>(handle->position);
+    // A read that covers what the read-ahead would hold goes straight into the caller's buffer.
+    const std::size_t ahead = std::min(kReadAhead, AvailableBytes(handle));
+    if (n - done >= ahead) {
+      const std::size_t want = n - done;
+      const std::size_t got = archive->file->ReadAt(at, out + done, want);
+      DescrambleCopy(out + done, out + done, got);
+      done += got;
+      handle->position += static_cast<std::int32_t>(got);
+      if (got < want) break;
+      continue;
+    }
+    if (handle->readAhead == nullptr) handle->readAhead.reset(new std::uint8_t[kReadAhead]);
+    const std::size_t got = archive->file->ReadAt(at, handle->readAhead.get(), ahead);
+    DescrambleCopy(handle->readAhead.get(), handle->readAhead.get(), got);
+    handle->readAheadStart = handle->position;
+    handle->readAheadLength = static_cast<std::int32_t>(got);
+    if (got == 0) break;
+  }
+  return done;
 }
 
 }  // namespace
@@ -204,18 +251,14 @@ std::size_t PakInterface::FRead(void* buffer, std::size_t elementSize, std::size
   const std::size_t wanted = count > std::numeric_limits<std::size_t>::max() / elementSize
                                  ? std::numeric_limits<std::size_t>::max()
                                  : elementSize * count;
-  const std::size_t n = std::min(wanted, AvailableBytes(handle));
-  if (n > 0) DescrambleCopy(static_cast<std::uint8_t*>(buffer), EntryBytes(handle), n);
-  handle->position += static_cast<std::int32_t>(n);
-  return n / elementSize;
+  return ReadEntry(handle, static_cast<std::uint8_t*>(buffer), wanted) / elementSize;
 }
 
 int PakInterface::FGetC(PakHandle* handle) {
   if (handle == nullptr) return EOF;
   if (handle->diskStream != nullptr) return std::fgetc(handle->diskStream);
-  while (AvailableBytes(handle) > 0) {
-    const int c = *EntryBytes(handle) ^ PAK_KEY;
-    ++handle->position;
+  std::uint8_t c = 0;
+  while (ReadEntry(handle, &c, 1) == 1) {
     if (c != '\r') return c;
   }
   return EOF;
@@ -234,15 +277,15 @@ char* PakInterface::FGets(char* buffer, int count, PakHandle* handle) {
   int stored = 0;
   bool readAny = false;
   while (stored < count - 1) {
-    if (AvailableBytes(handle) == 0) {
+    std::uint8_t byte = 0;
+    if (ReadEntry(handle, &byte, 1) != 1) {
       if (!readAny) {
         buffer[0] = '\0';
         return nullptr;
       }
       break;
     }
-    const char c = static_cast<char>(*EntryBytes(handle) ^ PAK_KEY);
-    ++handle->position;
+    const char c = static_cast<char>(byte);
     readAny = true;
     if (c == '\r') continue;
     buffer[stored++] = c;
@@ -267,10 +310,9 @@ PakEntry* PakInterface::NewEntry(const std::string& key) {
 bool PakInterface::AddPakFile(const std::string& fileName) {
   if (NormalizePath(fileName.c_str()).empty()) return false;
   PakArchive archive;
-  archive.mapping = std::make_unique<plat::MappedFile>();
-  if (!archive.mapping->Open(fileName)) return false;
-  archive.data = archive.mapping->Data();
-  archive.size = archive.mapping->Size();
+  archive.file = std::make_unique<plat::ReadOnlyFile>();
+  if (!archive.file->Open(fileName)) return false;
+  archive.size = archive.file->Size();
   return AddArchive(fileName, std::move(archive));
 }
 
@@ -340,8 +382,7 @@ bool PakInterface::AddArchive(const std::string& fileName, PakArchive newArchive
   const std::uint64_t tableEnd = static_cast<std::uint64_t>(FTell(handle));
   FClose(handle);
 
-  // Entries whose data would reach past the end of the file are cut at the end of the file,
-  // so no read ever leaves the mapped view.
+  // Entries whose data would reach past the end of the file are cut at the end of the file.
   for (const TableRecord& record : records) {
     if (record.name.empty()) continue;
     const std::uint64_t start = std::min<std::uint64_t>(tableEnd + record.offset, fileSize);

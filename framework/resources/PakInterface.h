@@ -1,6 +1,6 @@
 // The process-wide file layer: every loader reads through it. Names are served out of pak
-// archives (mapped read-only, every byte scrambled with one key) and fall back to the disk
-// for names no archive holds and for every open that is not for reading.
+// archives (read at offsets from the archive file, every byte scrambled with one key) and
+// fall back to the disk for names no archive holds and for every open that is not for reading.
 #pragma once
 
 #include <cstddef>
@@ -22,17 +22,20 @@ constexpr std::uint32_t PAK_MAGIC = 0xBAC04AC0u;
 constexpr std::uint32_t PAK_VERSION = 0;
 constexpr std::uint8_t PAK_FLAG_END_OF_TABLE = 0x80;
 
+// An archive is read from its file at each read rather than through a mapping of it: another
+// program may shrink or rewrite the file while it is open (a new data.pak copied over the
+// old one), and a read of a mapped page the file no longer holds would kill the process.
 struct PakArchive {
-  std::unique_ptr<plat::MappedFile> mapping;  // the whole archive file, mapped read-only; null for a buffer
-  const std::uint8_t* data = nullptr;         // the archive's bytes: the mapping's view or the caller's buffer
-  std::size_t size = 0;
+  std::unique_ptr<plat::ReadOnlyFile> file;  // the archive file, kept open; null for a buffer
+  const std::uint8_t* data = nullptr;        // the caller's buffer; null for a file
+  std::size_t size = 0;                      // the archive's size when it was added
 };
 
 struct PakEntry {
   PakArchive* archive = nullptr;
   std::string name;  // as stored, in its stored case
   plat::FILETIME fileTime;
-  std::int32_t start = 0;  // offset of the first byte within the archive's view
+  std::int32_t start = 0;  // offset of the first byte within the archive
   std::int32_t size = 0;
 };
 
@@ -42,6 +45,12 @@ struct PakHandle {
   PakEntry* entry = nullptr;
   std::int32_t position = 0;
   std::FILE* diskStream = nullptr;
+  // Bytes of an entry read from its archive file ahead of the position, descrambled: the
+  // entry's bytes from readAheadStart on, readAheadLength of them. Small and character-wise
+  // reads are served from here.
+  std::unique_ptr<std::uint8_t[]> readAhead;
+  std::int32_t readAheadStart = 0;
+  std::int32_t readAheadLength = 0;
 };
 
 // The state of one find-file search, handed to the caller as the search handle.
@@ -92,8 +101,9 @@ class PakInterface : public PakInterfaceBase {
   plat::BOOL FindNextFile(plat::HANDLE search, plat::WIN32_FIND_DATA* data) override;
   plat::BOOL FindClose(plat::HANDLE search) override;
 
-  // Maps an archive and adds its entries; a name already held is replaced by the new
-  // archive's entry. False when the file cannot be opened or is not an archive.
+  // Opens an archive and adds its entries; a name already held is replaced by the new
+  // archive's entry. False when the file cannot be opened or is not an archive. The file
+  // stays open; an entry read that the file no longer holds reads short, as a read error.
   bool AddPakFile(const std::string& fileName);
   // The same for an archive already in memory (scrambled as on disk), known by `name`. The
   // bytes are not copied: the caller keeps them alive while this instance lives.

@@ -2,7 +2,9 @@
 // other, the disk fallback, searches, the published instance and broken archives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -304,6 +306,85 @@ TEST_F(PakTest, BrokenArchivesAddNothingButTheirOwnNameAndNeverReadPastTheFile) 
   EXPECT_FALSE(pak.AddPakFile((dir.Path() / "does-not-exist.pak").string()));
   EXPECT_FALSE(pak.AddPakFile(dir.Path().string())) << "a folder is not an archive";
   EXPECT_TRUE(pak.Entries().empty());
+}
+
+// Entries are read from the archive file a piece at a time, small reads through a read-ahead:
+// any mix of reads, character reads and seeks gives the entry's bytes, from a file as from
+// a buffer.
+TEST_F(PakTest, MixedReadsAndSeeksGiveTheEntryAcrossReadAheads) {
+  std::string data(10000, '\0');
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>('!' + i * 7 % 90);
+  const std::string scrambled = paktest::Scramble(paktest::PlainArchive({{"big.bin", data}}));
+  const auto path = dir.Path() / "big.pak";
+  paktest::WriteFile(path, scrambled);
+  for (const bool fromMemory : {false, true}) {
+    PakInterface pak;
+    ASSERT_TRUE(fromMemory ? pak.AddPakBuffer("big.pak", reinterpret_cast<const std::uint8_t*>(scrambled.data()),
+                                              scrambled.size())
+                           : pak.AddPakFile(path.string()));
+    PakHandle* h = pak.FOpen("big.bin", "rb");
+    ASSERT_NE(h, nullptr);
+    std::string got;
+    char buf[10000];
+    auto read = [&](std::size_t n) {
+      const std::size_t k = pak.FRead(buf, 1, n, h);
+      got.append(buf, k);
+      return k;
+    };
+    for (int i = 0; i < 5; ++i) got += static_cast<char>(pak.FGetC(h));
+    EXPECT_EQ(read(4090), 4090u) << "across the end of the first read-ahead";
+    EXPECT_EQ(read(3), 3u);
+    pak.FSeek(h, -100, SEEK_CUR);
+    got.resize(got.size() - 100);
+    EXPECT_EQ(read(5000), 5000u);
+    pak.UnGetC('x', h);
+    got.pop_back();
+    got += static_cast<char>(pak.FGetC(h));
+    char line[8];
+    ASSERT_NE(pak.FGets(line, sizeof line, h), nullptr);
+    got += line;
+    EXPECT_EQ(read(sizeof buf), 995u);
+    EXPECT_EQ(pak.FGetC(h), -1);
+    EXPECT_TRUE(got == data) << (fromMemory ? "buffer" : "file") << ": differs from byte "
+                             << std::mismatch(got.begin(), got.end(), data.begin(), data.end()).first - got.begin();
+    pak.FClose(h);
+  }
+}
+
+// Another program may shrink or rewrite a loaded archive in place (a new data.pak copied over
+// the old one). What the file no longer holds reads short, as a read error; nothing faults.
+TEST_F(PakTest, ArchiveShrunkOrRewrittenUnderTheProgramReadsShortNeverFaults) {
+  const std::string big(20000, 'B');
+  const std::string path = MakePak("live.pak", {{"big.bin", big}, {"t.txt", "line one\nline two\n"}});
+  PakInterface pak;
+  ASSERT_TRUE(pak.AddPakFile(path));
+  PakHandle* open = pak.FOpen("big.bin", "rb");
+  char buf[20000];
+  ASSERT_EQ(pak.FRead(buf, 1, 10, open), 10u);
+
+  std::filesystem::resize_file(path, 0);
+  pak.FSeek(open, 8192, SEEK_SET);
+  EXPECT_EQ(pak.FRead(buf, 1, sizeof buf, open), 0u) << "data no longer in the file";
+  EXPECT_EQ(pak.FGetC(open), -1);
+  PakHandle* text = pak.FOpen("t.txt", "rt");
+  ASSERT_NE(text, nullptr) << "the entries stay";
+  char line[32];
+  EXPECT_EQ(pak.FGets(line, sizeof line, text), nullptr);
+  EXPECT_EQ(pak.FGetC(text), -1);
+  EXPECT_EQ(ReadAll(pak, "big.bin"), "");
+
+  // Rewritten with other content, half as long: reads give what is there now, then stop.
+  paktest::WriteFile(path, std::string(10000, 'x'));
+  pak.FSeek(open, 0, SEEK_SET);
+  EXPECT_LT(pak.FRead(buf, 1, sizeof buf, open), sizeof buf);
+  EXPECT_LT(ReadAll(pak, "big.bin").size(), big.size());
+  pak.FClose(open);
+  pak.FClose(text);
+
+  // The archive copied back whole reads as before.
+  MakePak("live.pak", {{"big.bin", big}, {"t.txt", "line one\nline two\n"}});
+  EXPECT_EQ(ReadAll(pak, "big.bin"), big);
+  EXPECT_EQ(ReadAll(pak, "t.txt"), "line one\nline two\n");
 }
 
 TEST(PakPublishTest, OneInstanceIsPublishedWithItsWholeAddress) {
