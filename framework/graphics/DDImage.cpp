@@ -4,6 +4,7 @@
 #include "framework/graphics/DDImage.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -382,18 +383,27 @@ void DDImage::FillScanLinesWithCoverage(Span* spans, int spanCount, const Color&
                                         const std::uint8_t* coverage, int coverX, int coverY, int coverPitch,
                                         int coverHeight) {
   if (Check3D()) {
-    // Direct3D has no coverage spans: they are drawn into an image of their bounding box,
-    // which is then blitted.
+    // Direct3D has no coverage spans: they are drawn into an image of the bounding box of
+    // their parts inside this image, which is then blitted. Only those parts count, so the
+    // box is never larger than the image however far apart the spans lie.
     if (spanCount <= 0 || spans == nullptr || coverage == nullptr) return;
-    int left = spans[0].mX, top = spans[0].mY, right = left, bottom = top;
+    std::vector<Span> shifted;
+    int left = mWidth, top = mHeight, right = 0, bottom = 0;
     for (int k = 0; k < spanCount; ++k) {
-      left = std::min(left, spans[k].mX);
+      int first = 0, end = 0;
+      if (spans[k].mY < 0 || spans[k].mY >= mHeight || !SpanColumns(spans[k].mX, spans[k].mWidth, mWidth, first, end))
+        continue;
+      shifted.push_back(Span{spans[k].mY, first, end - first});
+      left = std::min(left, first);
       top = std::min(top, spans[k].mY);
-      right = std::max(right, spans[k].mX + spans[k].mWidth);
+      right = std::max(right, end);
       bottom = std::max(bottom, spans[k].mY + 1);
     }
-    if (right <= left || bottom <= top) return;
-    std::vector<Span> shifted(spans, spans + spanCount);
+    if (shifted.empty()) return;
+    // The coverage origin in the box's coordinates; one that far away covers nothing there.
+    const long long boxCoverX = static_cast<long long>(coverX) - left;
+    const long long boxCoverY = static_cast<long long>(coverY) - top;
+    if (boxCoverX < INT_MIN || boxCoverX > INT_MAX || boxCoverY < INT_MIN || boxCoverY > INT_MAX) return;
     for (Span& span : shifted) {
       span.mX -= left;
       span.mY -= top;
@@ -401,8 +411,8 @@ void DDImage::FillScanLinesWithCoverage(Span* spans, int spanCount, const Color&
     MemoryImage box(nullptr);
     std::vector<u32> clear(static_cast<std::size_t>(right - left) * static_cast<std::size_t>(bottom - top), 0);
     box.SetBits(clear.data(), right - left, bottom - top);
-    box.FillScanLinesWithCoverage(shifted.data(), spanCount, color, drawMode, coverage, coverX - left, coverY - top,
-                                  coverPitch, coverHeight);
+    box.FillScanLinesWithCoverage(shifted.data(), static_cast<int>(shifted.size()), color, drawMode, coverage,
+                                  static_cast<int>(boxCoverX), static_cast<int>(boxCoverY), coverPitch, coverHeight);
     Blt(&box, left, top, Rect(0, 0, right - left, bottom - top), Color::White, drawMode);
     return;
   }
@@ -423,12 +433,13 @@ void DDImage::FillScanLinesWithCoverage(Span* spans, int spanCount, const Color&
   const u32 colorAlpha = c.alpha;
   for (int k = 0; k < spanCount; ++k) {
     const Span& span = spans[k];
-    const int row = span.mY - coverY;
-    if (span.mY < 0 || span.mY >= s.height || row < 0 || row >= coverHeight) continue;
-    for (int j = 0; j < span.mWidth; ++j) {
-      const int x = span.mX + j;
-      if (x < 0 || x >= s.width) continue;
-      const int col = x - coverX;
+    const long long row = static_cast<long long>(span.mY) - coverY;
+    int first = 0, end = 0;
+    if (span.mY < 0 || span.mY >= s.height || row < 0 || row >= coverHeight ||
+        !SpanColumns(span.mX, span.mWidth, s.width, first, end))
+      continue;
+    for (int x = first; x < end; ++x) {
+      const long long col = static_cast<long long>(x) - coverX;
       if (col < 0 || col >= coverPitch) continue;
       const u32 a = ((static_cast<u32>(coverage[static_cast<std::ptrdiff_t>(row) * coverPitch + col]) + 1) * colorAlpha) >> 8;
       const u32 d = s.Get(x, span.mY);
