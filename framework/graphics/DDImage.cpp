@@ -255,6 +255,24 @@ std::uint32_t* DDImage::GetBits() {
   return mBits;
 }
 
+std::unique_ptr<MemoryImage> DDImage::CopyOfSurface() {
+  if (mSurface == nullptr || mWidth <= 0 || mHeight <= 0) return nullptr;
+  // Locked for reading only, as the display does before presenting the 3D frame.
+  plat::DDSURFACEDESC desc{};
+  desc.dwSize = sizeof desc;
+  if (mSurface->Lock(nullptr, &desc, plat::DDLOCK_WAIT | plat::DDLOCK_READONLY, nullptr) != plat::DD_OK) return nullptr;
+  std::vector<u32> bits(static_cast<std::size_t>(mWidth) * static_cast<std::size_t>(mHeight), 0);
+  Surface s(desc);
+  const int w = std::min(mWidth, s.width);
+  const int h = std::min(mHeight, s.height);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) bits[static_cast<std::size_t>(y) * mWidth + x] = s.ToARGB(s.Get(x, y));
+  mSurface->Unlock(nullptr);
+  auto copy = std::make_unique<MemoryImage>(static_cast<OrvoAppBase*>(nullptr));
+  copy->SetBits(bits.data(), mWidth, mHeight);
+  return copy;
+}
+
 void DDImage::PurgeBits() {
   if (mNoLock) return;
   mPurgeBits = true;
@@ -853,6 +871,10 @@ void DDImage::Blt(Image* src, int x, int y, const Rect& srcRect, const Color& co
   src->mDrawn = true;
   MemoryImage::CommitBits();
   if (Check3D()) {
+    if (src == this) {
+      if (auto copy = CopyOfSurface()) Blt(copy.get(), x, y, srcRect, color, drawMode);
+      return;
+    }
     D3DInterface* d3d = mDDInterface->mD3DInterface;
     auto* ddSource = dynamic_cast<DDImage*>(src);
     if (ddSource != nullptr) ddSource->CommitBits();
@@ -896,6 +918,10 @@ void DDImage::BltF(Image* src, float x, float y, const Rect& srcRect, const Rect
     BltRotated(src, x, y, srcRect, clipRect, color, drawMode, 0.0, 0.0f, 0.0f);
     return;
   }
+  if (src == this) {
+    if (auto copy = CopyOfSurface()) BltF(copy.get(), x, y, srcRect, clipRect, color, drawMode);
+    return;
+  }
   auto* source = dynamic_cast<MemoryImage*>(src);
   if (source == nullptr) return;
   const FRect dest(x, y, srcRect.mWidth, srcRect.mHeight);
@@ -926,6 +952,10 @@ void DDImage::BltMatrix(Image* src, float x, float y, const Matrix3& matrix, con
   source->mDrawn = true;
   if (!DrawableCoords(x, y) || !FiniteMatrix(matrix)) return;
   if (Check3D()) {
+    if (src == this) {
+      if (auto copy = CopyOfSurface()) BltMatrix(copy.get(), x, y, matrix, clipRect, color, drawMode, srcRect, blend);
+      return;
+    }
     mDDInterface->mD3DInterface->BltTransformed(source, &clipRect, color, drawMode, srcRect, matrix, blend, x, y, true);
     return;
   }
@@ -968,6 +998,11 @@ void DDImage::BltTrianglesTex(Image* texture, const TriVertex theTriangles[][3],
   texture->mDrawn = true;
   if (!DrawableCoords(tx, ty)) return;
   if (Check3D()) {
+    if (texture == this) {
+      if (auto copy = CopyOfSurface())
+        BltTrianglesTex(copy.get(), theTriangles, numTriangles, clipRect, color, drawMode, tx, ty, blend);
+      return;
+    }
     if (auto* source = dynamic_cast<MemoryImage*>(texture); source != nullptr && theTriangles != nullptr)
       mDDInterface->mD3DInterface->DrawTrianglesTex(theTriangles, numTriangles, color, drawMode, source, tx, ty, blend);
     return;
@@ -1007,6 +1042,10 @@ void DDImage::BltTrianglesTex(Image* texture, const TriVertex theTriangles[][3],
 void DDImage::BltMirror(Image* src, int x, int y, const Rect& srcRect, const Color& color, int drawMode) {
   if (src == nullptr) return;
   if (Check3D()) {
+    if (src == this) {
+      if (auto copy = CopyOfSurface()) BltMirror(copy.get(), x, y, srcRect, color, drawMode);
+      return;
+    }
     if (auto* source = dynamic_cast<MemoryImage*>(src))
       mDDInterface->mD3DInterface->BltMirror(source, static_cast<float>(x), static_cast<float>(y), srcRect, color,
                                              drawMode);

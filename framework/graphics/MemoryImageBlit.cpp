@@ -341,6 +341,13 @@ void BlitImpl(MemoryImage* dest, Image* srcImage, int x, int y, const Rect& srcR
               int drawMode, bool mirror) {
   MemoryImage* src = dynamic_cast<MemoryImage*>(srcImage);
   if (src == nullptr) return;
+  if (src == dest) {
+    // Onto itself: from a copy, so that no pixel is read after it has been written.
+    dest->mDrawn = true;
+    MemoryImage copy(*dest);
+    BlitImpl(dest, &copy, x, y, srcRect, color, drawMode, mirror);
+    return;
+  }
   src->mDrawn = true;
   if (drawMode != 0 && drawMode != 1) return;
   Rect sr = srcRect;
