@@ -4,6 +4,7 @@
 #include "framework/graphics/DDImage.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -254,6 +255,24 @@ std::uint32_t* DDImage::GetBits() {
   return mBits;
 }
 
+std::unique_ptr<MemoryImage> DDImage::CopyOfSurface() {
+  if (mSurface == nullptr || mWidth <= 0 || mHeight <= 0) return nullptr;
+  // Locked for reading only, as the display does before presenting the 3D frame.
+  plat::DDSURFACEDESC desc{};
+  desc.dwSize = sizeof desc;
+  if (mSurface->Lock(nullptr, &desc, plat::DDLOCK_WAIT | plat::DDLOCK_READONLY, nullptr) != plat::DD_OK) return nullptr;
+  std::vector<u32> bits(static_cast<std::size_t>(mWidth) * static_cast<std::size_t>(mHeight), 0);
+  Surface s(desc);
+  const int w = std::min(mWidth, s.width);
+  const int h = std::min(mHeight, s.height);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) bits[static_cast<std::size_t>(y) * mWidth + x] = s.ToARGB(s.Get(x, y));
+  mSurface->Unlock(nullptr);
+  auto copy = std::make_unique<MemoryImage>(static_cast<OrvoAppBase*>(nullptr));
+  copy->SetBits(bits.data(), mWidth, mHeight);
+  return copy;
+}
+
 void DDImage::PurgeBits() {
   if (mNoLock) return;
   mPurgeBits = true;
@@ -382,18 +401,27 @@ void DDImage::FillScanLinesWithCoverage(Span* spans, int spanCount, const Color&
                                         const std::uint8_t* coverage, int coverX, int coverY, int coverPitch,
                                         int coverHeight) {
   if (Check3D()) {
-    // Direct3D has no coverage spans: they are drawn into an image of their bounding box,
-    // which is then blitted.
+    // Direct3D has no coverage spans: they are drawn into an image of the bounding box of
+    // their parts inside this image, which is then blitted. Only those parts count, so the
+    // box is never larger than the image however far apart the spans lie.
     if (spanCount <= 0 || spans == nullptr || coverage == nullptr) return;
-    int left = spans[0].mX, top = spans[0].mY, right = left, bottom = top;
+    std::vector<Span> shifted;
+    int left = mWidth, top = mHeight, right = 0, bottom = 0;
     for (int k = 0; k < spanCount; ++k) {
-      left = std::min(left, spans[k].mX);
+      int first = 0, end = 0;
+      if (spans[k].mY < 0 || spans[k].mY >= mHeight || !SpanColumns(spans[k].mX, spans[k].mWidth, mWidth, first, end))
+        continue;
+      shifted.push_back(Span{spans[k].mY, first, end - first});
+      left = std::min(left, first);
       top = std::min(top, spans[k].mY);
-      right = std::max(right, spans[k].mX + spans[k].mWidth);
+      right = std::max(right, end);
       bottom = std::max(bottom, spans[k].mY + 1);
     }
-    if (right <= left || bottom <= top) return;
-    std::vector<Span> shifted(spans, spans + spanCount);
+    if (shifted.empty()) return;
+    // The coverage origin in the box's coordinates; one that far away covers nothing there.
+    const long long boxCoverX = static_cast<long long>(coverX) - left;
+    const long long boxCoverY = static_cast<long long>(coverY) - top;
+    if (boxCoverX < INT_MIN || boxCoverX > INT_MAX || boxCoverY < INT_MIN || boxCoverY > INT_MAX) return;
     for (Span& span : shifted) {
       span.mX -= left;
       span.mY -= top;
@@ -401,8 +429,8 @@ void DDImage::FillScanLinesWithCoverage(Span* spans, int spanCount, const Color&
     MemoryImage box(nullptr);
     std::vector<u32> clear(static_cast<std::size_t>(right - left) * static_cast<std::size_t>(bottom - top), 0);
     box.SetBits(clear.data(), right - left, bottom - top);
-    box.FillScanLinesWithCoverage(shifted.data(), spanCount, color, drawMode, coverage, coverX - left, coverY - top,
-                                  coverPitch, coverHeight);
+    box.FillScanLinesWithCoverage(shifted.data(), static_cast<int>(shifted.size()), color, drawMode, coverage,
+                                  static_cast<int>(boxCoverX), static_cast<int>(boxCoverY), coverPitch, coverHeight);
     Blt(&box, left, top, Rect(0, 0, right - left, bottom - top), Color::White, drawMode);
     return;
   }
@@ -423,12 +451,13 @@ void DDImage::FillScanLinesWithCoverage(Span* spans, int spanCount, const Color&
   const u32 colorAlpha = c.alpha;
   for (int k = 0; k < spanCount; ++k) {
     const Span& span = spans[k];
-    const int row = span.mY - coverY;
-    if (span.mY < 0 || span.mY >= s.height || row < 0 || row >= coverHeight) continue;
-    for (int j = 0; j < span.mWidth; ++j) {
-      const int x = span.mX + j;
-      if (x < 0 || x >= s.width) continue;
-      const int col = x - coverX;
+    const long long row = static_cast<long long>(span.mY) - coverY;
+    int first = 0, end = 0;
+    if (span.mY < 0 || span.mY >= s.height || row < 0 || row >= coverHeight ||
+        !SpanColumns(span.mX, span.mWidth, s.width, first, end))
+      continue;
+    for (int x = first; x < end; ++x) {
+      const long long col = static_cast<long long>(x) - coverX;
       if (col < 0 || col >= coverPitch) continue;
       const u32 a = ((static_cast<u32>(coverage[static_cast<std::ptrdiff_t>(row) * coverPitch + col]) + 1) * colorAlpha) >> 8;
       const u32 d = s.Get(x, span.mY);
@@ -842,6 +871,10 @@ void DDImage::Blt(Image* src, int x, int y, const Rect& srcRect, const Color& co
   src->mDrawn = true;
   MemoryImage::CommitBits();
   if (Check3D()) {
+    if (src == this) {
+      if (auto copy = CopyOfSurface()) Blt(copy.get(), x, y, srcRect, color, drawMode);
+      return;
+    }
     D3DInterface* d3d = mDDInterface->mD3DInterface;
     auto* ddSource = dynamic_cast<DDImage*>(src);
     if (ddSource != nullptr) ddSource->CommitBits();
@@ -885,6 +918,10 @@ void DDImage::BltF(Image* src, float x, float y, const Rect& srcRect, const Rect
     BltRotated(src, x, y, srcRect, clipRect, color, drawMode, 0.0, 0.0f, 0.0f);
     return;
   }
+  if (src == this) {
+    if (auto copy = CopyOfSurface()) BltF(copy.get(), x, y, srcRect, clipRect, color, drawMode);
+    return;
+  }
   auto* source = dynamic_cast<MemoryImage*>(src);
   if (source == nullptr) return;
   const FRect dest(x, y, srcRect.mWidth, srcRect.mHeight);
@@ -915,6 +952,10 @@ void DDImage::BltMatrix(Image* src, float x, float y, const Matrix3& matrix, con
   source->mDrawn = true;
   if (!DrawableCoords(x, y) || !FiniteMatrix(matrix)) return;
   if (Check3D()) {
+    if (src == this) {
+      if (auto copy = CopyOfSurface()) BltMatrix(copy.get(), x, y, matrix, clipRect, color, drawMode, srcRect, blend);
+      return;
+    }
     mDDInterface->mD3DInterface->BltTransformed(source, &clipRect, color, drawMode, srcRect, matrix, blend, x, y, true);
     return;
   }
@@ -957,6 +998,11 @@ void DDImage::BltTrianglesTex(Image* texture, const TriVertex theTriangles[][3],
   texture->mDrawn = true;
   if (!DrawableCoords(tx, ty)) return;
   if (Check3D()) {
+    if (texture == this) {
+      if (auto copy = CopyOfSurface())
+        BltTrianglesTex(copy.get(), theTriangles, numTriangles, clipRect, color, drawMode, tx, ty, blend);
+      return;
+    }
     if (auto* source = dynamic_cast<MemoryImage*>(texture); source != nullptr && theTriangles != nullptr)
       mDDInterface->mD3DInterface->DrawTrianglesTex(theTriangles, numTriangles, color, drawMode, source, tx, ty, blend);
     return;
@@ -996,6 +1042,10 @@ void DDImage::BltTrianglesTex(Image* texture, const TriVertex theTriangles[][3],
 void DDImage::BltMirror(Image* src, int x, int y, const Rect& srcRect, const Color& color, int drawMode) {
   if (src == nullptr) return;
   if (Check3D()) {
+    if (src == this) {
+      if (auto copy = CopyOfSurface()) BltMirror(copy.get(), x, y, srcRect, color, drawMode);
+      return;
+    }
     if (auto* source = dynamic_cast<MemoryImage*>(src))
       mDDInterface->mD3DInterface->BltMirror(source, static_cast<float>(x), static_cast<float>(y), srcRect, color,
                                              drawMode);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "framework/graphics/MemoryImage.h"
 #include "platform/DirectDraw.h"
@@ -91,6 +92,10 @@ class DDImage : public MemoryImage {
  private:
   // Opaque image on a 2D display: drawing goes straight into the surface.
   bool DrawsOnSurface();
+  // A software image of what the surface holds now. Direct3D draws this image onto itself
+  // from it: the image's own software pixels are not kept up to date with the 3D screen,
+  // and drawing the surface into itself would read pixels already written.
+  std::unique_ptr<MemoryImage> CopyOfSurface();
   void ConvertBitsIntoSurface();
   void DrawLineOnSurface(double startX, double startY, double endX, double endY, const Color& color,
                          bool additive);

@@ -49,6 +49,10 @@ void DDImage::StretchBlt(Image* src, const Rect& destRect, const Rect& srcRect, 
   if (src == nullptr) return;
   src->mDrawn = true;
   if (Check3D()) {
+    if (src == this) {
+      if (auto copy = CopyOfSurface()) StretchBlt(copy.get(), destRect, srcRect, clipRect, color, drawMode, fastStretch);
+      return;
+    }
     if (auto* source = dynamic_cast<MemoryImage*>(src))
       mDDInterface->mD3DInterface->StretchBlt(source, destRect, srcRect, &clipRect, color, drawMode, fastStretch, false);
     return;
@@ -91,6 +95,11 @@ void DDImage::StretchBltMirror(Image* src, const Rect& destRect, const Rect& src
   if (src == nullptr) return;
   src->mDrawn = true;
   if (Check3D()) {
+    if (src == this) {
+      if (auto copy = CopyOfSurface())
+        StretchBltMirror(copy.get(), destRect, srcRect, clipRect, color, drawMode, fastStretch);
+      return;
+    }
     if (auto* source = dynamic_cast<MemoryImage*>(src))
       mDDInterface->mD3DInterface->StretchBlt(source, destRect, srcRect, &clipRect, color, drawMode, fastStretch, true);
     return;
@@ -203,6 +212,11 @@ void DDImage::BltRotated(Image* src, float x, float y, const Rect& srcRect, cons
   src->mDrawn = true;
   if (mVideoMemory || !DrawableCoords(x, y, centerX, centerY) || !std::isfinite(angle)) return;
   if (Check3D()) {
+    if (src == this) {
+      if (auto copy = CopyOfSurface())
+        BltRotated(copy.get(), x, y, srcRect, clipRect, color, drawMode, angle, centerX, centerY);
+      return;
+    }
     if (auto* source = dynamic_cast<MemoryImage*>(src))
       mDDInterface->mD3DInterface->BltRotated(source, x, y, &clipRect, color, drawMode, angle, centerX, centerY, srcRect);
     return;

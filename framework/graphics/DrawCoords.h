@@ -4,6 +4,7 @@
 // anything else is refused and draws nothing.
 #pragma once
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -26,6 +27,17 @@ inline bool DrawableCoords(T... v) {
 inline int TruncToPixel(double v) {
   if (DrawableCoord(v)) return static_cast<int>(v);
   return v > 0 ? static_cast<int>(kMaxDrawCoord) : -static_cast<int>(kMaxDrawCoord);
+}
+
+// The columns [first, end) of a span of `width` pixels from column x that lie in 0..limit - 1,
+// worked out without overflow for any ints; false when none do.
+inline bool SpanColumns(int x, int width, int limit, int& first, int& end) {
+  const long long from = std::max<long long>(x, 0);
+  const long long to = std::min<long long>(static_cast<long long>(x) + std::max(width, 0), limit);
+  if (from >= to) return false;
+  first = static_cast<int>(from);
+  end = static_cast<int>(to);
+  return true;
 }
 
 // A transform whose every entry is finite.

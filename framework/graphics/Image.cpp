@@ -50,10 +50,13 @@ Image::Image(const Image& other)
 Image::~Image() { delete mAnimInfo; }
 
 void Image::CopyAttributes(const Image* other) {
+  if (other == nullptr) return;
+  // The copy is taken before the old description goes: the other image may be this one.
+  AnimInfo* animInfo = other->mAnimInfo != nullptr ? new AnimInfo(*other->mAnimInfo) : nullptr;
   mNumRows = other->mNumRows;
   mNumCols = other->mNumCols;
   delete mAnimInfo;
-  mAnimInfo = other->mAnimInfo != nullptr ? new AnimInfo(*other->mAnimInfo) : nullptr;
+  mAnimInfo = animInfo;
 }
 
 bool Image::PolyFill(const Point*, int, const Rect*, const Color&, int, int, int, bool) { return false; }

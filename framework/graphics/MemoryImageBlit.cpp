@@ -83,12 +83,12 @@ void MemoryImage::FillScanLinesWithCoverage(Span* spans, int spanCount, const Co
   OpacityKeeper keeper(this);
   for (int s = 0; s < spanCount; ++s) {
     const Span& span = spans[s];
-    if (span.mY < 0 || span.mY >= mHeight) continue;
-    long long rowStart = static_cast<long long>(span.mY - coverY) * coverPitch - coverX;
-    for (int i = 0; i < span.mWidth; ++i) {
-      int x = span.mX + i;
+    int first = 0, end = 0;
+    if (span.mY < 0 || span.mY >= mHeight || !SpanColumns(span.mX, span.mWidth, mWidth, first, end)) continue;
+    long long rowStart = (static_cast<long long>(span.mY) - coverY) * coverPitch - coverX;
+    for (int x = first; x < end; ++x) {
       long long ci = rowStart + x;
-      if (x < 0 || x >= mWidth || ci < 0 || ci >= coverSize) continue;
+      if (ci < 0 || ci >= coverSize) continue;
       std::uint32_t a = (c.a * (coverage[ci] + 1u)) >> 8;
       if (a == 0) continue;
       std::uint32_t& d = bits[static_cast<std::size_t>(span.mY) * mWidth + x];
@@ -341,6 +341,13 @@ void BlitImpl(MemoryImage* dest, Image* srcImage, int x, int y, const Rect& srcR
               int drawMode, bool mirror) {
   MemoryImage* src = dynamic_cast<MemoryImage*>(srcImage);
   if (src == nullptr) return;
+  if (src == dest) {
+    // Onto itself: from a copy, so that no pixel is read after it has been written.
+    dest->mDrawn = true;
+    MemoryImage copy(*dest);
+    BlitImpl(dest, &copy, x, y, srcRect, color, drawMode, mirror);
+    return;
+  }
   src->mDrawn = true;
   if (drawMode != 0 && drawMode != 1) return;
   Rect sr = srcRect;

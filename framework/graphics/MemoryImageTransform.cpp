@@ -378,6 +378,12 @@ void MemoryImage::StretchBlt(Image* srcImage, const Rect& destRect, const Rect& 
   MemoryImage* src = dynamic_cast<MemoryImage*>(srcImage);
   if (src == nullptr) return;
   src->mDrawn = true;
+  if (src == this) {
+    // Onto itself: from a copy, so that no pixel is read after it has been written.
+    MemoryImage copy(*this);
+    MemoryImage::StretchBlt(&copy, destRect, srcRect, clipRect, color, drawMode, fastStretch);
+    return;
+  }
   if (destRect.mWidth <= 0 || destRect.mHeight <= 0 || srcRect.mWidth <= 0 || srcRect.mHeight <= 0) return;
   Rect clipped = destRect.Intersection(clipRect).Intersection(Rect(0, 0, mWidth, mHeight));
   if (clipped.mWidth <= 0 || clipped.mHeight <= 0) return;
@@ -430,6 +436,11 @@ void MemoryImage::BltRotated(Image* srcImage, float x, float y, const Rect& srcR
   MemoryImage* src = dynamic_cast<MemoryImage*>(srcImage);
   if (src == nullptr) return;
   src->mDrawn = true;
+  if (src == this) {
+    MemoryImage copy(*this);
+    MemoryImage::BltRotated(&copy, x, y, srcRect, clipRect, color, drawMode, angle, centerX, centerY);
+    return;
+  }
   if (drawMode != 0 && drawMode != 1) return;
   if (!DrawableCoords(x, y, centerX, centerY) || !std::isfinite(angle)) return;
   Rect sr = ClipToImage(srcRect, src->mWidth, src->mHeight);
@@ -562,6 +573,11 @@ void MemoryImage::BltMatrix(Image* srcImage, float x, float y, const Matrix3& ma
   MemoryImage* src = dynamic_cast<MemoryImage*>(srcImage);
   if (src == nullptr) return;
   src->mDrawn = true;
+  if (src == this) {
+    MemoryImage copy(*this);
+    MemoryImage::BltMatrix(&copy, x, y, matrix, clipRect, color, drawMode, srcRect, blend);
+    return;
+  }
   if (src->mWidth <= 0 || src->mHeight <= 0 || !DrawableCoords(x, y) || !FiniteMatrix(matrix)) return;
   Rect clip = clipRect.Intersection(Rect(0, 0, mWidth, mHeight));
   if (clip.mWidth <= 0 || clip.mHeight <= 0) return;
@@ -592,6 +608,11 @@ void MemoryImage::BltTrianglesTex(Image* textureImage, const TriVertex theTriang
                                   bool blend) {
   MemoryImage* texture = dynamic_cast<MemoryImage*>(textureImage);
   if (texture != nullptr) texture->mDrawn = true;
+  if (texture == this) {
+    MemoryImage copy(*this);
+    MemoryImage::BltTrianglesTex(&copy, theTriangles, numTriangles, clipRect, color, drawMode, tx, ty, blend);
+    return;
+  }
   Rect clip = clipRect.Intersection(Rect(0, 0, mWidth, mHeight));
   if (clip.mWidth <= 0 || clip.mHeight <= 0 || theTriangles == nullptr || !DrawableCoords(tx, ty)) return;
   std::uint32_t* dbits = GetBits();

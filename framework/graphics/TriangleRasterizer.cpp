@@ -4,7 +4,6 @@
 #include "framework/graphics/TriangleRasterizer.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <utility>
 
@@ -21,27 +20,36 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // Span fillers
 
+// Fixed-point values are kept within +-2^47: 2^31 texels or pixels, beyond every image by far,
+// and exact in a double.
+constexpr double kFixedLimit = 140737488355328.0;
+
+inline std::int64_t FixedFrom(double v) { return static_cast<std::int64_t>(std::clamp(v, -kFixedLimit, kFixedLimit)); }
+
 inline std::uint32_t Mul8(std::uint32_t c, std::uint32_t m) { return (c * (m + 1)) >> 8; }
 
 inline std::uint32_t Lerp8(std::uint32_t a, std::uint32_t b, std::uint32_t f) { return (a * (256 - f) + b * f) >> 8; }
 
-std::uint32_t SampleNearest(const RasterTexture* t, int u, int v) {
-  int x = std::clamp(u >> 16, 0, t->width - 1);
-  int y = std::clamp(v >> 16, 0, t->height - 1);
+// The whole texel of a 16.16 coordinate, kept inside 0..size - 1.
+inline int Texel(std::int64_t c, int size) {
+  return static_cast<int>(std::clamp<std::int64_t>(c >> 16, 0, size - 1));
+}
+
+std::uint32_t SampleNearest(const RasterTexture* t, std::int64_t u, std::int64_t v) {
+  int x = Texel(u, t->width);
+  int y = Texel(v, t->height);
   return t->bits[static_cast<std::size_t>(y) * t->width + x];
 }
 
-std::uint32_t SampleLinear(const RasterTexture* t, int u, int v) {
-  int uu = u - 0x8000;
-  int vv = v - 0x8000;
-  int x0 = uu >> 16;
-  int y0 = vv >> 16;
+std::uint32_t SampleLinear(const RasterTexture* t, std::int64_t u, std::int64_t v) {
+  std::int64_t uu = u - 0x8000;
+  std::int64_t vv = v - 0x8000;
   std::uint32_t fx = static_cast<std::uint32_t>(uu >> 8) & 0xFF;
   std::uint32_t fy = static_cast<std::uint32_t>(vv >> 8) & 0xFF;
-  int x1 = std::clamp(x0 + 1, 0, t->width - 1);
-  int y1 = std::clamp(y0 + 1, 0, t->height - 1);
-  x0 = std::clamp(x0, 0, t->width - 1);
-  y0 = std::clamp(y0, 0, t->height - 1);
+  int x0 = Texel(uu, t->width);
+  int y0 = Texel(vv, t->height);
+  int x1 = Texel(uu + 0x10000, t->width);
+  int y1 = Texel(vv + 0x10000, t->height);
   const std::uint32_t* r0 = t->bits + static_cast<std::size_t>(y0) * t->width;
   const std::uint32_t* r1 = t->bits + static_cast<std::size_t>(y1) * t->width;
   std::uint32_t p00 = r0[x0], p10 = r0[x1], p01 = r1[x0], p11 = r1[x1];
@@ -155,14 +163,14 @@ void FillTriangle(const RasterVertex* v, void* destBits, int destPitch, const Ra
     for (int px = x0; px <= x1; ++px, e0 += stepX[0] << 8, e1 += stepX[1] << 8, e2 += stepX[2] << 8) {
       if (e0 + bias[0] < 0 || e1 + bias[1] < 0 || e2 + bias[2] < 0) continue;
       double w0 = e0 * inv, w1 = e1 * inv, w2 = e2 * inv;
-      auto interp = [&](int RasterVertex::*field) {
+      auto interp = [&](auto RasterVertex::*field) {
         return w0 * (ov[0]->*field) + w1 * (ov[1]->*field) + w2 * (ov[2]->*field);
       };
       std::uint32_t texel = 0xFFFFFFFF;
       if constexpr (kTextured) {
         // A point on an edge of a sliver may weigh a vertex slightly outside 0..1.
-        int u = static_cast<int>(std::clamp(interp(&RasterVertex::u), -2147483648.0, 2147483647.0));
-        int vv = static_cast<int>(std::clamp(interp(&RasterVertex::v), -2147483648.0, 2147483647.0));
+        std::int64_t u = FixedFrom(interp(&RasterVertex::u));
+        std::int64_t vv = FixedFrom(interp(&RasterVertex::v));
         texel = kLinear ? SampleLinear(tex, u, vv) : SampleNearest(tex, u, vv);
       }
       std::uint32_t a = A(texel), r = R(texel), g = G(texel), b = B(texel);
@@ -235,11 +243,6 @@ int ClipPolygonToEdge(const TriVertex* in, int count, TriVertex* out, int axis, 
   return n;
 }
 
-int ToFixed(double v) {
-  v = std::clamp(v, static_cast<double>(INT_MIN / 2), static_cast<double>(INT_MAX / 2));
-  return static_cast<int>(v);
-}
-
 }  // namespace
 
 std::array<SpanFiller, 128> gSpanFillers = MakeFillers(std::make_index_sequence<128>{});
@@ -296,9 +299,9 @@ void RasterizeTriangle(const TriVertex* vertices, int count, MemoryImage* textur
     int log2w = 0;
     while ((2 << log2w) <= desc.width) ++log2w;
     desc.shift = 16 - log2w;
-    desc.maxU = (desc.width - 1) << 16;
-    desc.maxV = (desc.height - 1) << 16;
-    desc.size = desc.width * desc.height;
+    desc.maxU = static_cast<std::int64_t>(desc.width - 1) << 16;
+    desc.maxV = static_cast<std::int64_t>(desc.height - 1) << 16;
+    desc.size = static_cast<std::int64_t>(desc.width) * desc.height;
   }
   const RasterClip pixels{clipRect->mX, clipRect->mY, clipRect->mX + clipRect->mWidth - 1,
                           clipRect->mY + clipRect->mHeight - 1};
@@ -323,8 +326,8 @@ void RasterizeTriangle(const TriVertex* vertices, int count, MemoryImage* textur
     for (int i = 0; i < m; ++i) {
       const TriVertex& p = poly[i];
       RasterVertex& f = fixed[i];
-      f.x = ToFixed(static_cast<double>(p.x) * 65536.0);
-      f.y = ToFixed(static_cast<double>(p.y) * 65536.0);
+      f.x = FixedFrom(static_cast<double>(p.x) * 65536.0);
+      f.y = FixedFrom(static_cast<double>(p.y) * 65536.0);
       if (vertexColors) {
         f.a = static_cast<int>((p.color >> 24) & 0xFF) << 16;
         f.r = static_cast<int>((p.color >> 16) & 0xFF) << 16;
@@ -332,8 +335,8 @@ void RasterizeTriangle(const TriVertex* vertices, int count, MemoryImage* textur
         f.b = static_cast<int>(p.color & 0xFF) << 16;
       }
       if (texture != nullptr) {
-        f.u = ToFixed(static_cast<double>(p.u) * desc.width * 65536.0);
-        f.v = ToFixed(static_cast<double>(p.v) * desc.height * 65536.0);
+        f.u = FixedFrom(static_cast<double>(p.u) * desc.width * 65536.0);
+        f.v = FixedFrom(static_cast<double>(p.v) * desc.height * 65536.0);
       }
     }
     for (int i = 1; i + 1 < m; ++i) {

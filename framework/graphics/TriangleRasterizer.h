@@ -21,25 +21,27 @@ constexpr int RASTER_FORMAT_565 = 0x565;
 constexpr int RASTER_FORMAT_555 = 0x555;
 
 // A vertex in the filler's fixed-point form: x, y and u, v in 16.16 (u, v in texels);
-// a, r, g, b each channel shifted left by 16.
+// a, r, g, b each channel shifted left by 16. Positions and texel coordinates are 64-bit:
+// images are up to 32767 pixels a side, and a texture coordinate past 1 on such a texture
+// no longer fits 16.16 in 32 bits.
 struct RasterVertex {
-  int x = 0;
-  int y = 0;
+  std::int64_t x = 0;
+  std::int64_t y = 0;
   int a = 0;
   int r = 0;
   int g = 0;
   int b = 0;
-  int u = 0;
-  int v = 0;
+  std::int64_t u = 0;
+  std::int64_t v = 0;
 };
 
 struct RasterTexture {
   const std::uint32_t* bits = nullptr;
   int shift = 0;
-  int maxU = 0;
-  int maxV = 0;
+  std::int64_t maxU = 0;
+  std::int64_t maxV = 0;
   int width = 0;
-  int size = 0;
+  std::int64_t size = 0;
   int height = 0;
 };
 

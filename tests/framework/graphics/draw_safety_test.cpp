@@ -90,6 +90,51 @@ struct Screen {
   std::uint32_t ground = 0;
 };
 
+// Coverage spans far apart, far outside the image and reaching past the int range: only their
+// parts inside the image are drawn, on a software image and on the 2D and 3D screens alike
+// (the 3D screen draws them through an image of their bounding box).
+TEST(DrawSafety, CoverageSpansFarApartOrPastTheIntRange) {
+  constexpr int kMax = std::numeric_limits<int>::max();
+  Span spans[] = {
+      {3, 2, 4},                     // row 3, columns 2..5
+      {60000, 60000, 4},             // far below and to the right, as far from the first as 14 GB of box
+      {20, -2000000000, 2000000010},  // row 20, columns 0..9
+      {10, kMax - 1, kMax},          // starts and ends past the int range
+      {12, 30, kMax},                // row 12, columns 30 and 31
+      {-2000000000, 4, 4},           // far above
+  };
+  auto want = [](int x, int y) { return (y == 3 && x >= 2 && x <= 5) || (y == 20 && x <= 9) || (y == 12 && x >= 30); };
+  const std::vector<std::uint8_t> coverage(32 * 24, 255);
+  auto draw = [&](Image* target) {
+    target->FillScanLinesWithCoverage(spans, 6, Color::White, 0, coverage.data(), 0, 0, 32, 24);
+    // A coverage origin past the int range from the spans covers none of them.
+    target->FillScanLinesWithCoverage(spans, 6, Color::White, 0, coverage.data(), std::numeric_limits<int>::min(),
+                                      0, 32, 24);
+  };
+  auto count = [&](auto changedAt, const char* what) {
+    int missing = 0, stray = 0;
+    for (int y = 0; y < 24; ++y)
+      for (int x = 0; x < 32; ++x) {
+        const bool changed = changedAt(x, y);
+        if (want(x, y) && !changed) ++missing;
+        if (!want(x, y) && changed) ++stray;
+      }
+    EXPECT_EQ(missing, 0) << what;
+    EXPECT_EQ(stray, 0) << what;
+  };
+
+  auto image = Ground();
+  draw(image.get());
+  count([&](int x, int y) { return gtest_util::Px(image.get(), x, y) != kGround; }, "software image");
+  for (bool is3D : {false, true}) {
+    Screen screen(is3D);
+    draw(screen.image);
+    screen.Finish();
+    count([&](int x, int y) { return (screen.display->mDrawSurface->PixelAt(x, y) & 0xFFFFFF) != screen.ground; },
+          is3D ? "3D screen" : "2D screen");
+  }
+}
+
 // Triangles with one vertex about 1e8 pixels away in each direction, and one with all
 // three far away around the image.
 const float kFar = 1e8f;

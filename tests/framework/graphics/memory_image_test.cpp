@@ -180,6 +180,36 @@ TEST(AnimInfo, TotalTimeBeyondAnIntIsReported) {
   }
 }
 
+TEST(Image, CopyAttributesFromAnotherImageOrItself) {
+  std::unique_ptr<MemoryImage> strip(Solid(8, 2, 0xFF000000));
+  strip->mNumRows = 2;
+  strip->mNumCols = 4;
+  strip->mAnimInfo = new AnimInfo();
+  strip->mAnimInfo->mFrameDelay = 7;
+  strip->mAnimInfo->Compute(8);
+
+  std::unique_ptr<MemoryImage> other(Solid(8, 2, 0xFF000000));
+  other->CopyAttributes(strip.get());
+  ASSERT_NE(other->mAnimInfo, nullptr);
+  EXPECT_NE(other->mAnimInfo, strip->mAnimInfo);  // a copy of its own
+  EXPECT_EQ(other->mAnimInfo->mTotalAnimTime, 56);
+
+  // Given itself, the image keeps what it has (the old description is not read after it went).
+  strip->CopyAttributes(strip.get());
+  EXPECT_EQ(strip->mNumRows, 2);
+  EXPECT_EQ(strip->mNumCols, 4);
+  ASSERT_NE(strip->mAnimInfo, nullptr);
+  EXPECT_EQ(strip->mAnimInfo->mFrameDelay, 7);
+  EXPECT_EQ(strip->mAnimInfo->mTotalAnimTime, 56);
+
+  std::unique_ptr<MemoryImage> plain(Solid(1, 1, 0));
+  other->CopyAttributes(plain.get());
+  EXPECT_EQ(other->mAnimInfo, nullptr);
+  EXPECT_EQ(other->mNumCols, 1);
+  other->CopyAttributes(nullptr);  // nothing to copy: unchanged
+  EXPECT_EQ(other->mNumCols, 1);
+}
+
 TEST(SharedImageRef, CountsReferencesAndNeverDeletesTheSharedImage) {
   SharedImage shared;
   {

@@ -1,5 +1,5 @@
-// The software triangle rasteriser: strip order, clipping, filler selection, and what the
-// fillers draw into 32-bit and 16-bit destinations.
+// The software triangle rasteriser: strip order, clipping, filler selection, what the
+// fillers draw into 32-bit and 16-bit destinations, and images of the largest size.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,7 +7,10 @@
 #include <memory>
 #include <vector>
 
+#include "framework/graphics/DDImage.h"
+#include "framework/graphics/DDInterface.h"
 #include "framework/graphics/TriangleRasterizer.h"
+#include "platform/DirectDraw.h"
 #include "tests/framework/graphics/GraphicsTestUtil.h"
 
 using namespace Orvo;
@@ -50,8 +53,8 @@ TEST(Rasterizer, StripBecomesTrianglesWithAlternateWinding) {
   TriVertex strip[4] = {V(1, 1), V(5, 1), V(1, 5), V(5, 5)};
   RasterizeTriangle(strip, 4, nullptr, &Color::White, 0, &clip, dest, 40, RASTER_FORMAT_8888, false, false);
   ASSERT_EQ(RecordingFillers::calls.size(), 2u);
-  auto x = [](const RasterVertex& v) { return v.x >> 16; };
-  auto y = [](const RasterVertex& v) { return v.y >> 16; };
+  auto x = [](const RasterVertex& v) { return static_cast<int>(v.x >> 16); };
+  auto y = [](const RasterVertex& v) { return static_cast<int>(v.y >> 16); };
   const auto& t0 = RecordingFillers::calls[0];
   const auto& t1 = RecordingFillers::calls[1];
   EXPECT_EQ((std::vector<int>{x(t0[0]), y(t0[0]), x(t0[1]), y(t0[1]), x(t0[2]), y(t0[2])}),
@@ -201,4 +204,106 @@ TEST(Rasterizer, NonFiniteVerticesAreSkipped) {
   TriVertex bad[3] = {V(0, 0), V(inf, 0), V(0, std::nanf(""))};
   RasterizeTriangle(bad, 3, nullptr, nullptr, 0, &clip, dest, 16, RASTER_FORMAT_8888, false, false);
   for (std::uint32_t p : dest) EXPECT_EQ(p, 0u);
+}
+
+// Images up to 32767 pixels a side: positions and texture columns past 16383 are drawn
+// exactly where they belong, by BltMatrix and BltTrianglesTex alike.
+namespace {
+
+constexpr int kWidest = 32767;
+
+// Draws a w x h texture so that its pixel (0, 0) lands on destination pixel (x, y), one texel
+// per pixel, through BltMatrix (matrix true) or BltTrianglesTex with u running from 0 to uEnd.
+void DrawOneToOne(Image* dest, MemoryImage* tex, int x, int y, bool matrix, float uEnd = 1) {
+  const float w = static_cast<float>(tex->mWidth), h = static_cast<float>(tex->mHeight);
+  const Rect all(0, 0, dest->mWidth, dest->mHeight);
+  if (matrix) {
+    dest->BltMatrix(tex, x + w / 2, y + h / 2, Matrix3(), all, Color::White, 0, Rect(0, 0, tex->mWidth, tex->mHeight),
+                    false);
+    return;
+  }
+  // Pixel centres lie on whole coordinates: the texture's edges are half a pixel off them.
+  const TriVertex quad[2][3] = {{{0, 0, 0, 0, 0}, {w, 0, uEnd, 0, 0}, {0, h, 0, 1, 0}},
+                                {{w, 0, uEnd, 0, 0}, {w, h, uEnd, 1, 0}, {0, h, 0, 1, 0}}};
+  dest->BltTrianglesTex(tex, quad, 2, all, Color::White, 0, x - 0.5f, y - 0.5f, false);
+}
+
+}  // namespace
+
+TEST(RasterizerLargeImages, SmallSquareLandsAtAnyColumn) {
+  std::unique_ptr<MemoryImage> square(Solid(4, 4, 0xFFFFFFFF));
+  for (bool matrix : {true, false}) {
+    for (int x : {100, 16380, 16383, 16384, 16390, 24000, kWidest - 4}) {
+      std::unique_ptr<MemoryImage> dest(Solid(kWidest, 8, 0xFF000000));
+      dest->SetImageMode(false, false);
+      DrawOneToOne(dest.get(), square.get(), x, 2, matrix);
+      const std::uint32_t* bits = dest->GetBits();
+      int inside = 0, outside = 0;
+      for (int py = 0; py < 8; ++py)
+        for (int px = 0; px < kWidest; ++px) {
+          const bool white = bits[static_cast<std::size_t>(py) * kWidest + px] == 0xFFFFFFFFu;
+          const bool want = px >= x && px < x + 4 && py >= 2 && py < 6;
+          (want ? inside : outside) += white == want ? 0 : 1;
+        }
+      EXPECT_EQ(inside, 0) << "pixels of the square missing at x " << x << (matrix ? ", matrix" : ", triangles");
+      EXPECT_EQ(outside, 0) << "pixels drawn off the square at x " << x << (matrix ? ", matrix" : ", triangles");
+    }
+  }
+}
+
+TEST(RasterizerLargeImages, WidestTextureCopiesEveryColumn) {
+  std::vector<std::uint32_t> px(kWidest);
+  for (int i = 0; i < kWidest; ++i) px[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 257);
+  std::unique_ptr<MemoryImage> tex(gtest_util::FromPixels(kWidest, 1, px));
+  for (bool matrix : {true, false}) {
+    std::unique_ptr<MemoryImage> dest(Solid(kWidest, 1, 0xFF000000));
+    DrawOneToOne(dest.get(), tex.get(), 0, 0, matrix);
+    int wrong = 0, first = -1;
+    for (int i = 0; i < kWidest; ++i)
+      if (dest->GetBits()[i] != px[i] && wrong++ == 0) first = i;
+    EXPECT_EQ(wrong, 0) << "first wrong column " << first << (matrix ? ", matrix" : ", triangles");
+  }
+}
+
+TEST(RasterizerLargeImages, TextureCoordinatesPastOneOnAWideTexture) {
+  // Left half red, right half blue, stretched twice over 100 pixels: u = 2 at the right edge.
+  std::vector<std::uint32_t> px(20000, 0xFFFF0000);
+  std::fill(px.begin() + 10000, px.end(), 0xFF0000FF);
+  std::unique_ptr<MemoryImage> tex(gtest_util::FromPixels(20000, 1, px));
+  std::unique_ptr<MemoryImage> dest(Solid(100, 1, 0xFF000000));
+  const TriVertex quad[2][3] = {{{0, 0, 0, 0, 0}, {100, 0, 2, 0, 0}, {0, 1, 0, 1, 0}},
+                                {{100, 0, 2, 0, 0}, {100, 1, 2, 1, 0}, {0, 1, 0, 1, 0}}};
+  dest->BltTrianglesTex(tex.get(), quad, 2, Rect(0, 0, 100, 1), Color::White, 0, -0.5f, -0.5f, false);
+  int red = 0, blue = 0;
+  for (int i = 0; i < 100; ++i) (dest->GetBits()[i] == 0xFFFF0000u ? red : blue) += 1;
+  EXPECT_EQ(red, 25);  // texel 400 i + 200 of pixel i: red below texel 10000
+  EXPECT_EQ(blue, 75);
+}
+
+TEST(RasterizerLargeImages, TextureColumnsPast16383OnA2DSurface) {
+  plat::ResetDirectDrawBehaviour();
+  plat::DirectDrawTestBehaviour().desktopBitCount = 32;
+  {
+    DDInterface display(nullptr);
+    ASSERT_EQ(display.Init(nullptr, true), DDInterface::RESULT_OK);
+    std::vector<std::uint32_t> px(kWidest);
+    for (int i = 0; i < kWidest; ++i) px[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 257);
+    std::unique_ptr<MemoryImage> tex(gtest_util::FromPixels(kWidest, 1, px));
+    constexpr int kSide = 16384;  // the largest surface
+    constexpr int kShift = kWidest - kSide;
+    for (bool matrix : {true, false}) {
+      DDImage surfaceImage(&display);
+      std::vector<std::uint32_t> ground(kSide, 0xFF000000);
+      surfaceImage.SetBits(ground.data(), kSide, 1);
+      // Texture column kShift + i lands on surface column i.
+      DrawOneToOne(&surfaceImage, tex.get(), -kShift, 0, matrix);
+      ASSERT_EQ(surfaceImage.mBits, nullptr) << "drawn on the surface";
+      int wrong = 0, first = -1;
+      for (int i = 0; i < kSide; ++i)
+        if ((surfaceImage.GetSurface()->PixelAt(i, 0) & 0xFFFFFFu) != (px[kShift + i] & 0xFFFFFFu) && wrong++ == 0)
+          first = i;
+      EXPECT_EQ(wrong, 0) << "first wrong column " << first << (matrix ? ", matrix" : ", triangles");
+    }
+  }
+  plat::ResetDirectDrawBehaviour();
 }
