@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 
 #include "framework/graphics/ImageLib.h"
 #include "framework/resources/PakInterface.h"
@@ -197,6 +198,29 @@ TEST(ImageLibJPEG, GreyFilesGiveOpaqueGrey) {
   std::uint32_t p = At(img, 3, 3);
   EXPECT_EQ(p >> 24, 0xFFu);
   EXPECT_EQ((p >> 16) & 0xFF, p & 0xFF);
+}
+
+// Arithmetic coding needs next to no bytes for a flat picture (125 bytes for 2048 x 2048
+// grey): such files decode, one scan or many. The files were written by cjpeg -arithmetic.
+TEST(ImageLibJPEG, ArithmeticCodedFilesOfFewBytesDecode) {
+  struct Case {
+    const char* file;
+    std::uint32_t pixel;
+  };
+  const Case cases[] = {
+      {"flat_grey_2048_arith.jpg", 0xFF808080},
+      {"flat_colour_2048_arith.jpg", 0xFFC86432},
+      {"flat_grey_2048_65_scans_arith.jpg", 0xFF808080},  // progressive, one scan per coefficient
+  };
+  for (const Case& c : cases) {
+    ImagePtr img(ImageLib::GetImage(std::string(QUORVANE_TEST_DATA_DIR) + "/" + c.file, false));
+    ASSERT_TRUE(img) << c.file;
+    ASSERT_EQ(img->mWidth, 2048) << c.file;
+    ASSERT_EQ(img->mHeight, 2048) << c.file;
+    std::size_t off = 0;
+    for (std::size_t i = 0; i < 2048u * 2048u; ++i) off += ChannelDiff(img->mBits[i], c.pixel) > 1 ? 1 : 0;
+    EXPECT_EQ(off, 0u) << c.file;
+  }
 }
 
 TEST(ImageLibGIF, ColoursTransparencyAndInterlacing) {
@@ -396,8 +420,11 @@ TEST(ImageLibBroken, EveryReaderRefusesBrokenFiles) {
   EXPECT_EQ(OpenFileCount(), openBefore);  // every reader closed its file on every way out
 }
 
-// A small file that declares a picture far larger than its data could fill is refused before
-// memory is asked for the picture; a GIF merely cut short still keeps what was decoded (above).
+// A small file that declares a picture far larger than its data could fill is refused: the
+// GIF and TGA readers before memory is asked for the picture, the JPEG reader as soon as the
+// entropy-coded data runs out before the picture does (a GIF merely cut short still keeps
+// what was decoded, above). A JPEG whose scans would pass over a large picture more often
+// than the work bound allows is refused at the scan that crosses it.
 TEST(ImageLibBroken, SmallFilesDeclaringHugePicturesAreRefused) {
   ScratchDir dir("huge");
   ImageLib::Image src;
@@ -413,13 +440,33 @@ TEST(ImageLibBroken, SmallFilesDeclaringHugePicturesAreRefused) {
     jpeg[i + 6] = jpeg[i + 8] = 0x40;
     break;
   }
+  // A picture of noise whose entropy-coded data is cut in half and closed with an end of
+  // image marker: no longer a small file for its picture, but its data ends early all the same.
+  ImageLib::Image noise;
+  noise.mWidth = 64;
+  noise.mHeight = 64;
+  noise.mBits = new std::uint32_t[64 * 64];
+  std::mt19937 rng(3);
+  for (int i = 0; i < 64 * 64; ++i) noise.mBits[i] = rng();
+  ASSERT_TRUE(ImageLib::WriteJPEGImage(dir.File("noise.jpg"), &noise));
+  std::vector<std::uint8_t> cut = ReadBytes(dir.File("noise.jpg"));
+  std::size_t scan = 0;
+  for (std::size_t i = 0; i + 1 < cut.size(); ++i)
+    if (cut[i] == 0xFF && cut[i + 1] == 0xDA) scan = i;
+  ASSERT_GT(scan, 0u);
+  cut.resize(scan + (cut.size() - scan) / 2);
+  cut.push_back(0xFF);
+  cut.push_back(0xD9);
+
   std::vector<std::uint8_t> tga = MakeTga(4, 4, std::vector<std::uint32_t>(16, 0xFF336699));
   tga[12] = tga[14] = 0x40;
   tga[13] = tga[15] = 0x1F;
   const std::pair<const char*, std::vector<std::uint8_t>> files[] = {
       {"huge.gif", MakeGif({.width = 8000, .height = 8000, .globalColors = {1, 2, 3, 4}, .indices = std::vector<int>(64, 2)})},
       {"huge.jpg", jpeg},
+      {"cut.jpg", cut},
       {"huge.tga", tga},
+      {"scans.jpg", ReadBytes(std::string(QUORVANE_TEST_DATA_DIR) + "/flat_grey_4096_65_scans_arith.jpg")},
   };
   for (const auto& [name, bytes] : files) {
     WriteBytes(dir.File(name), bytes);
