@@ -137,22 +137,29 @@ bool ParseInt(const std::string& s, int* value) {
   bool negative = false;
   bool hex = false;
   std::uint32_t v = 0;  // unsigned, so that over-long numbers wrap instead of overflowing
+  // Digits after the sign or the "0x": a lone "-" or "0x" is no number.
+  int digits = 0;
   for (std::size_t i = 0; i < s.size(); ++i) {
     char c = s[i];
     if (i == 0 && c == '-') {
       negative = true;
     } else if (i == 1 && (c == 'x' || c == 'X') && v == 0) {
       hex = true;
+      digits = 0;
     } else if (c >= '0' && c <= '9') {
       v = v * (hex ? 16u : 10u) + static_cast<std::uint32_t>(c - '0');
+      ++digits;
     } else if (hex && c >= 'a' && c <= 'f') {
       v = v * 16u + static_cast<std::uint32_t>(c - 'a' + 10);
+      ++digits;
     } else if (hex && c >= 'A' && c <= 'F') {
       v = v * 16u + static_cast<std::uint32_t>(c - 'A' + 10);
+      ++digits;
     } else {
       return false;
     }
   }
+  if (digits == 0) return false;
   if (negative) v = 0u - v;
   *value = static_cast<int>(v);
   return true;
@@ -161,22 +168,31 @@ bool ParseInt(const std::string& s, int* value) {
 namespace {
 
 // Reads [-]digits[.digits] from `p`; returns the position after the number and its value.
+// Without a single digit ("-", ".", "-.") nothing is read: `p` itself comes back, value 0.
 const char* ScanDouble(const char* p, double* value) {
+  const char* start = p;
   double v = 0.0;
   bool negative = false;
+  bool digits = false;
   if (*p == '-') {
     negative = true;
     ++p;
   }
-  while (*p >= '0' && *p <= '9') v = v * 10.0 + (*p++ - '0');
+  while (*p >= '0' && *p <= '9') {
+    v = v * 10.0 + (*p++ - '0');
+    digits = true;
+  }
   if (*p == '.') {
     ++p;
     double weight = 0.1;
     while (*p >= '0' && *p <= '9') {
       v += (*p++ - '0') * weight;
       weight /= 10.0;
+      digits = true;
     }
   }
+  *value = 0.0;
+  if (!digits) return start;
   *value = negative ? -v : v;
   return p;
 }
@@ -198,6 +214,7 @@ bool ParseDoubleBeforeParen(const char* text, double* value) {
   if (!text || !*text) return false;
   double v = 0.0;
   const char* end = ScanDouble(text, &v);
+  if (end == text) return false;
   if (end[0] == ')' || (end[0] == 'f' && end[1] == ')')) {
     *value = v;
     return true;

@@ -48,9 +48,9 @@ void DebugPrint(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // ---- Numbers ----
 
 // Decimal, or hexadecimal after a leading "0x"/"0X"; a leading '-' negates. False (and 0)
-// for an empty text or any other character.
+// for an empty text, a text without digits ("-", "0x") or any other character.
 bool ParseInt(const std::string& s, int* value);
-// Optional '-', digits, optional '.' and digits. False (and 0.0) otherwise.
+// Optional '-', digits, optional '.' and digits, at least one digit. False (and 0.0) otherwise.
 bool ParseDouble(const std::string& s, double* value);
 // The ParseDouble form followed by ")" or "f)" (as in source text "1.5f)").
 bool ParseDoubleBeforeParen(const char* text, double* value);

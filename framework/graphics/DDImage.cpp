@@ -247,10 +247,27 @@ std::uint32_t* DDImage::GetBits() {
   Surface s(mLockedSurfaceDesc);
   const int w = std::min(mWidth, s.width);
   const int h = std::min(mHeight, s.height);
+  // Pixels under the source colour key are the image's transparent ones: they read back
+  // transparent, so that the bits draw as the surface does.
+  plat::DDCOLORKEY key{};
+  const bool keyed = mSurface->GetColorKey(plat::DDCKEY_SRCBLT, &key) == plat::DD_OK;
+  const u32 keyLow = key.dwColorSpaceLowValue;
+  const u32 keyHigh = std::max(keyLow, static_cast<u32>(key.dwColorSpaceHighValue));
+  bool anyKeyed = false;
   std::memset(bits, 0, n * sizeof(u32));
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) bits[static_cast<std::size_t>(y) * mWidth + x] = s.ToARGB(s.Get(x, y));
+    for (int x = 0; x < w; ++x) {
+      const u32 v = s.Get(x, y);
+      u32& out = bits[static_cast<std::size_t>(y) * mWidth + x];
+      if (keyed && v >= keyLow && v <= keyHigh) {
+        out = 0;
+        anyKeyed = true;
+      } else {
+        out = s.ToARGB(v);
+      }
+    }
   UnlockSurface();
+  if (anyKeyed && !mForcedMode) mHasTrans = true;
   mBits = bits;
   return mBits;
 }

@@ -111,7 +111,8 @@ void FontData::DataElementToString(const DataElement* element, std::string* out)
 bool FontData::GetColorFromArg(const DataElement* element, Color* color) {
   if (element->mIsList) {
     std::vector<double> values;
-    if (!DataToDoubleVector(element, &values) || values.size() < 4) return false;
+    // Exactly red, green, blue and alpha.
+    if (!DataToDoubleVector(element, &values) || values.size() != 4) return false;
     // Fractions outside 0..1 are held to the channel range.
     *color = Color(ClampChannel(values[0]), ClampChannel(values[1]), ClampChannel(values[2]), ClampChannel(values[3]));
     return true;

@@ -293,15 +293,17 @@ int Graphics::WriteWordWrapped(const Rect& rect, const std::string& text, int li
   int lineStart = 0;
   int breakAt = -1;
   char prev = 0;
+  // Writes one line and returns where it ends: a line that continues one begun before this
+  // call starts at that line's width, and so ends that much further right.
   auto emitLine = [&](int from, int to) {
     std::string line = text.substr(from, to - from);
-    int w = WriteString(line, 0, 0, rect.mWidth, -1, false, 0, -1, oldColor);
-    widest = std::max(widest, xOffset + w);
+    int end = xOffset + WriteString(line, 0, 0, rect.mWidth, -1, false, 0, -1, oldColor);
+    widest = std::max(widest, end);
     WriteWrappedLine(line, rect.mX + xOffset, rect.mY + baseOffset, rect.mWidth, justification, lineSpacing,
                      oldColor);
     baseOffset += lineSpacing;
     xOffset = 0;
-    return w;
+    return end;
   };
   int i = 0;
   while (i < length) {

@@ -174,9 +174,9 @@ class GifDecoder {
   enum class Status { kOk, kEnd, kBroken };
 
   bool ReadColorTable(int entries, std::vector<std::uint32_t>& table);
-  // Reads one data sub-block into block_; its length, 0 at the end of the run, -1 on a short read.
+  // Reads one data sub-block into block_ and gives the bytes it holds; 0 ends the run.
   int ReadSubBlock();
-  bool SkipSubBlocks();
+  void SkipSubBlocks();
   Status NextCode(int& code);
   Status NextIndex(int& index);
 
@@ -207,18 +207,16 @@ bool GifDecoder::ReadColorTable(int entries, std::vector<std::uint32_t>& table) 
 }
 
 int GifDecoder::ReadSubBlock() {
+  // A count that cannot be read counts as 0, so a file cut there ends the run like its
+  // terminator would. A block cut short holds the bytes that came; the next count read
+  // then fails and ends the run.
   std::uint8_t count;
-  if (!file_.ReadU8(count)) return -1;
-  if (count == 0) return 0;
-  if (!file_.ReadExact(block_, count)) return -1;
-  return count;
+  if (!file_.ReadU8(count)) return 0;
+  return static_cast<int>(file_.Read(block_, count));
 }
 
-bool GifDecoder::SkipSubBlocks() {
-  for (;;) {
-    int n = ReadSubBlock();
-    if (n < 0) return false;
-    if (n == 0) return true;
+void GifDecoder::SkipSubBlocks() {
+  while (ReadSubBlock() > 0) {
   }
 }
 
@@ -227,7 +225,6 @@ GifDecoder::Status GifDecoder::NextCode(int& code) {
     if (blockPos_ >= blockLength_) {
       if (dataEnded_) return Status::kEnd;
       int n = ReadSubBlock();
-      if (n < 0) return Status::kBroken;
       if (n == 0) {
         dataEnded_ = true;
         return Status::kEnd;
@@ -314,13 +311,12 @@ Image* GifDecoder::Decode() {
       bool first = true;
       for (;;) {
         int n = ReadSubBlock();
-        if (n < 0) return nullptr;
         if (n == 0) break;
         if (first && n >= 4 && (block_[0] & 1)) transparent = block_[3];
         first = false;
       }
-    } else if (!SkipSubBlocks()) {
-      return nullptr;
+    } else {
+      SkipSubBlocks();
     }
   }
   std::uint16_t left, top, width, height;

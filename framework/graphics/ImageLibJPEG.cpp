@@ -27,11 +27,36 @@ constexpr std::size_t kInputBufferSize = 4096;
 struct ErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
+  void (*standardEmit)(j_common_ptr, int) = nullptr;
 };
 
 void OnErrorExit(j_common_ptr cinfo) {
   (*cinfo->err->output_message)(cinfo);
   std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+}
+
+// Reading: a warning that the entropy-coded data has run out before its scan did, or has
+// gone bad, ends the read like an error. From there on the library would fill the rest of
+// the picture with flat blocks, which for a small file declaring a large picture costs the
+// whole declared size; so every such file stops as soon as its data is spent. (Arithmetic
+// coding may legally end its data early and let the decoder fill in zeros; that raises no
+// warning, so a valid highly compressible picture still decodes.)
+void OnReadMessage(j_common_ptr cinfo, int level) {
+  const int code = cinfo->err->msg_code;
+  if (level < 0 && (code == JWRN_HIT_MARKER || code == JWRN_ARITH_BAD_CODE)) OnErrorExit(cinfo);
+  (*reinterpret_cast<ErrorManager*>(cinfo->err)->standardEmit)(cinfo, level);
+}
+
+// Every scan of a multi-scan file passes over the whole picture, and arithmetic-coded scans
+// need hardly a byte for it; so the work a file may ask for is bounded in picture passes:
+// the scans read so far times the picture's pixels, at most 16 passes over the largest
+// picture allowed (a 2048 x 2048 picture may have 256 scans; encoders write about 10).
+constexpr std::int64_t kMaxScanPixels = 16 * detail::kMaxPixels;
+
+void OnProgress(j_common_ptr cinfo) {
+  auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+  if (static_cast<std::int64_t>(d->input_scan_number) * d->image_width * d->image_height > kMaxScanPixels)
+    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
 }
 
 struct PakSource {
@@ -71,6 +96,7 @@ void TermSource(j_decompress_ptr) {}
 struct JpegRead {
   jpeg_decompress_struct cinfo{};
   ErrorManager err{};
+  jpeg_progress_mgr progress{};
   ImageBuilder out;
   bool created = false;
   ~JpegRead() {
@@ -96,15 +122,13 @@ bool DecodeJpeg(PakFile& file, JpegRead& r) {
   src->pub.next_input_byte = nullptr;
   r.cinfo.src = &src->pub;
 
-  const std::size_t fileBytes = file.Remaining();
   jpeg_read_header(&r.cinfo, TRUE);
   if (!detail::SizeAllowed(r.cinfo.image_width, r.cinfo.image_height)) return false;
-  // Data that ends early is decoded as grey to the end of the declared picture. A picture
-  // of more than 1024 pixels per byte of its file is refused before it costs its size:
-  // Huffman coding spends at least a bit on every 8 x 8 block, so no such file comes near.
-  if (static_cast<std::int64_t>(r.cinfo.image_width) * r.cinfo.image_height >
-      1024 * static_cast<std::int64_t>(fileBytes))
-    return false;
+  // A file whose data ends before its picture does stops there (the source manager and
+  // OnReadMessage); the picture's memory is asked for uncleared, so the rows never reached
+  // cost nothing before the refusal.
+  r.progress.progress_monitor = OnProgress;
+  r.cinfo.progress = &r.progress;
   jpeg_start_decompress(&r.cinfo);
   int components = r.cinfo.output_components;
   // Only grey and colour pictures are read (CMYK is refused).
@@ -139,6 +163,8 @@ Image* GetJPEGImage(const std::string& fileName) {
   auto r = std::make_unique<JpegRead>();
   r->cinfo.err = jpeg_std_error(&r->err.pub);
   r->err.pub.error_exit = OnErrorExit;
+  r->err.standardEmit = r->err.pub.emit_message;
+  r->err.pub.emit_message = OnReadMessage;
   if (!DecodeJpeg(file, *r)) return nullptr;
   return r->out.Release();
 }

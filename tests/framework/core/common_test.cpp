@@ -19,6 +19,9 @@ TEST(CommonNumbers, ParseInt) {
       {"1x2", false, 0},  {"", false, 0},      {"12a", false, 0},   {"0xG", false, 0},
       {"-0x10", false, 0},  // the 'x' must be the second character
       {"ff", false, 0},     // hexadecimal digits only after "0x"
+      // No digits at all: no number.
+      {"-", false, 0},      {"0x", false, 0},     {"0X", false, 0},   {"-x", false, 0},
+      {"0", true, 0},       {"-0", true, 0},      {"0x0", true, 0},
   };
   for (const auto& c : cases) {
     int v = 99;
@@ -32,6 +35,8 @@ TEST(CommonNumbers, ParseDouble) {
   const Case cases[] = {
       {"3.25", true, 3.25}, {"-0.5", true, -0.5}, {"7", true, 7.0}, {"3,5", false, 0.0},
       {"", false, 0.0},     {"1e5", false, 0.0},
+      // No digits at all: no number.
+      {"-", false, 0.0},    {".", false, 0.0},    {"-.", false, 0.0}, {".5", true, 0.5}, {"2.", true, 2.0},
   };
   for (const auto& c : cases) {
     double v = 99;
@@ -45,6 +50,8 @@ TEST(CommonNumbers, ParseDouble) {
   EXPECT_DOUBLE_EQ(v, -2.0);
   EXPECT_FALSE(ParseDoubleBeforeParen("2.0;", &v));
   EXPECT_EQ(v, 0.0);
+  EXPECT_FALSE(ParseDoubleBeforeParen("-)", &v));
+  EXPECT_FALSE(ParseDoubleBeforeParen(")", &v));
 }
 
 TEST(CommonNumbers, GroupDigitsAndNumericText) {

@@ -97,17 +97,76 @@ TEST(DDImageSurface, ColourKeyAvoidsValuesOpaquePixelsUse) {
   }
 }
 
-TEST(DDImageSurface, ReadBackIsOpaqueWithLowBitsCleared) {
+TEST(DDImageSurface, ReadBackClearsLowBitsAndKeepsKeyedPixelsTransparent) {
   Display d(k565);
-  DDImage* image = d.ImageFrom(2, 1, {0xFFFFFFFF, 0x00000000});
+  DDImage* image = d.ImageFrom(3, 1, {0xFFFFFFFF, 0x00000000, 0xFF000000});
   ASSERT_TRUE(image->GenerateDDSurface());
   image->DeleteAllNonSurfaceData();
   const std::uint32_t* bits = image->GetBits();
   ASSERT_NE(bits, nullptr);
   EXPECT_EQ(bits[0], 0xFFF8FCF8u);
-  // The keyed pixel reads back as the opaque key colour (key 0: black).
-  EXPECT_EQ(bits[1], 0xFF000000u);
-  EXPECT_EQ(bits[2], MEMORYIMAGE_GUARD_WORD);
+  // The keyed pixel reads back transparent; an opaque black one (not the key) stays opaque.
+  EXPECT_EQ(bits[1], 0x00000000u);
+  EXPECT_EQ(bits[2], 0xFF000000u);
+  EXPECT_EQ(bits[3], MEMORYIMAGE_GUARD_WORD);
+}
+
+// A keyed image whose picture lives only in its surface keeps its holes on every road that
+// reads the surface back: the bits themselves, a blit onto a software image, a half-alpha
+// blit onto a surface, and the drop and rebuild of a display change.
+TEST(DDImageSurface, KeyedImageLivingInItsSurfaceKeepsItsHoles) {
+  for (const Format& f : {k565, k555, k8888}) {
+    SCOPED_TRACE(f.name);
+    Display d(f);
+    std::vector<std::uint32_t> holes(16, 0xFFC08040);
+    holes[5] = 0x00000000;
+    auto surfaceOnly = [&] {
+      DDImage* image = d.ImageFrom(4, 4, holes);
+      EXPECT_TRUE(image->GenerateDDSurface());
+      image->PurgeBits();  // the surface alone holds the picture now
+      EXPECT_EQ(image->mBits, nullptr);
+      return image;
+    };
+
+    DDImage* read = surfaceOnly();
+    const std::uint32_t* bits = read->GetBits();
+    ASSERT_NE(bits, nullptr);
+    EXPECT_EQ(bits[5], 0x00000000u);
+    EXPECT_EQ(bits[0] >> 24, 0xFFu);
+    EXPECT_EQ(bits[15] >> 24, 0xFFu);
+
+    DDImage* onSoftware = surfaceOnly();
+    MemoryImage canvas(nullptr);
+    canvas.SetBits(std::vector<std::uint32_t>(16, 0xFF0000FF).data(), 4, 4);
+    canvas.Blt(onSoftware, 0, 0, Rect(0, 0, 4, 4), Color::White, 0);
+    EXPECT_EQ(canvas.GetBits()[5], 0xFF0000FFu);
+    EXPECT_EQ(canvas.GetBits()[0], bits[0]);
+
+    DDImage* halfAlpha = surfaceOnly();
+    DDImage* screen = d.Image(4, 4, 0xFF0000FF);
+    ASSERT_TRUE(screen->GenerateDDSurface());
+    const std::uint32_t ground = Pixel(screen, 1, 1);
+    screen->Blt(halfAlpha, 0, 0, Rect(0, 0, 4, 4), Color(255, 255, 255, 128), 0);
+    EXPECT_EQ(Pixel(screen, 1, 1), ground);
+    EXPECT_NE(Pixel(screen, 0, 0), ground);
+
+    // A display change: the extra buffers go (the surface is read back and released), then
+    // the image is brought back into a new surface.
+    DDImage* reinit = surfaceOnly();
+    reinit->DeleteExtraBuffers();
+    EXPECT_EQ(reinit->mSurface, nullptr);
+    reinit->ReInit();
+    ASSERT_NE(reinit->mSurface, nullptr);
+    plat::DDCOLORKEY key;
+    ASSERT_EQ(reinit->mSurface->GetColorKey(plat::DDCKEY_SRCBLT, &key), plat::DD_OK);
+    EXPECT_EQ(Pixel(reinit, 1, 1), key.dwColorSpaceLowValue);
+    EXPECT_NE(Pixel(reinit, 0, 0), key.dwColorSpaceLowValue);
+    DDImage* target = d.Image(4, 4, 0xFF0000FF);
+    ASSERT_TRUE(target->GenerateDDSurface());
+    target->Blt(reinit, 0, 0, Rect(0, 0, 4, 4), Color::White, 0);
+    EXPECT_EQ(Pixel(target, 1, 1), ground);
+    EXPECT_NE(Pixel(target, 0, 0), ground);
+  }
 }
 
 TEST(DDImageSurface, NestedLocksLockTheSurfaceOnceAndVideoOnlyHasNoBits) {

@@ -319,3 +319,35 @@ TEST(Graphics, WordWrapping) {
   EXPECT_EQ(last, 0);
   EXPECT_EQ(g.GetColor(), Color::Black);  // restored after the block
 }
+
+// Calls that continue one line each start where the one before ended, whether the line was
+// begun by a call that fitted or by one whose text wrapped.
+TEST(Graphics, WordWrappingContinuesABegunLine) {
+  ImagePtr img(Solid(200, 200, 0));
+  Graphics g(img.get());
+  FakeFont font;
+  g.SetFont(&font);
+  int last = 0;
+  for (const char* piece : {"ab", "cd", "e"}) g.WriteWordWrapped(Rect(0, 0, 100, 100), piece, -1, -1, nullptr, -1, &last);
+  ASSERT_EQ(font.drawn.size(), 3u);
+  EXPECT_EQ(font.drawn[0].x, 0);
+  EXPECT_EQ(font.drawn[1].x, 10);
+  EXPECT_EQ(font.drawn[2].x, 20);
+  EXPECT_EQ(last, 25);
+
+  font.drawn.clear();
+  last = 10;
+  int maxWidth = 0;
+  g.WriteWordWrapped(Rect(0, 0, 30, 100), "abc", -1, -1, &maxWidth, -1, &last);
+  EXPECT_EQ(last, 25);
+  EXPECT_EQ(maxWidth, 25);
+  // A word longer than what is left of the line: the overflowing part starts a new line.
+  font.drawn.clear();
+  last = 20;
+  g.WriteWordWrapped(Rect(0, 0, 30, 100), "abcdefgh", -1, -1, nullptr, -1, &last);
+  EXPECT_EQ(font.Joined(), "ab|cdefgh");
+  ASSERT_EQ(font.drawn.size(), 2u);
+  EXPECT_EQ(font.drawn[0].x, 20);
+  EXPECT_EQ(font.drawn[1].x, 0);
+  EXPECT_EQ(last, 30);
+}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 
 #include "framework/graphics/ImageLib.h"
 #include "framework/resources/PakInterface.h"
@@ -199,6 +200,29 @@ TEST(ImageLibJPEG, GreyFilesGiveOpaqueGrey) {
   EXPECT_EQ((p >> 16) & 0xFF, p & 0xFF);
 }
 
+// Arithmetic coding needs next to no bytes for a flat picture (125 bytes for 2048 x 2048
+// grey): such files decode, one scan or many. The files were written by cjpeg -arithmetic.
+TEST(ImageLibJPEG, ArithmeticCodedFilesOfFewBytesDecode) {
+  struct Case {
+    const char* file;
+    std::uint32_t pixel;
+  };
+  const Case cases[] = {
+      {"flat_grey_2048_arith.jpg", 0xFF808080},
+      {"flat_colour_2048_arith.jpg", 0xFFC86432},
+      {"flat_grey_2048_65_scans_arith.jpg", 0xFF808080},  // progressive, one scan per coefficient
+  };
+  for (const Case& c : cases) {
+    ImagePtr img(ImageLib::GetImage(std::string(QUORVANE_TEST_DATA_DIR) + "/" + c.file, false));
+    ASSERT_TRUE(img) << c.file;
+    ASSERT_EQ(img->mWidth, 2048) << c.file;
+    ASSERT_EQ(img->mHeight, 2048) << c.file;
+    std::size_t off = 0;
+    for (std::size_t i = 0; i < 2048u * 2048u; ++i) off += ChannelDiff(img->mBits[i], c.pixel) > 1 ? 1 : 0;
+    EXPECT_EQ(off, 0u) << c.file;
+  }
+}
+
 TEST(ImageLibGIF, ColoursTransparencyAndInterlacing) {
   ScratchDir dir("gif");
   auto load = [&](const GifSpec& spec) {
@@ -279,6 +303,55 @@ TEST(ImageLibGIF, FullTableEndsDecodingAndEarlyEndLeavesTransparentPixels) {
   EXPECT_EQ(img->mBits[4999], 0u);
 }
 
+// A GIF cut short inside its image data gives the picture decoded so far: a sub-block count
+// that cannot be read, or a block that ends early, ends the image data as its terminator
+// would. Pixels never reached stay transparent black.
+TEST(ImageLibGIF, FileCutInItsImageDataKeepsWhatWasDecoded) {
+  ScratchDir dir("gifcut");
+  const std::vector<std::uint32_t> colours = {0x112233, 0x445566, 0x778899, 0xAABBCC};
+  std::vector<int> indices(24 * 24);
+  for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<int>(i % 4);
+  // Three-bit codes with a clear before every pixel: 6 bits a pixel, 433 bytes of data in a
+  // block of 255 bytes and one of 178 (with the end code).
+  const std::vector<std::uint8_t> whole = MakeGif({.width = 24, .height = 24, .globalColors = colours, .indices = indices});
+  std::size_t data = 0;  // the minimum code size byte, after the image descriptor
+  for (std::size_t i = 0; i + 1 < whole.size(); ++i)
+    if (whole[i] == 0x2C) data = i + 10;
+  ASSERT_EQ(whole[data + 1], 255);
+  const std::size_t secondCount = data + 2 + 255;
+  ASSERT_EQ(whole[secondCount], 178);
+
+  struct Cut {
+    std::size_t length;
+    std::size_t decoded;  // pixels surely decoded from the bytes kept
+  };
+  const Cut cuts[] = {
+      {secondCount, 255 * 8 / 6 - 1},                    // where the second count should be
+      {secondCount + 1, 255 * 8 / 6 - 1},                // after the count, before its bytes
+      {whole.size() * 3 / 4, (whole.size() * 3 / 4 - data - 3) * 8 / 6 - 1},  // inside the second block
+  };
+  for (const Cut& cut : cuts) {
+    WriteBytes(dir.File("cut.gif"), std::vector<std::uint8_t>(whole.begin(), whole.begin() + static_cast<long>(cut.length)));
+    ImagePtr img(ImageLib::GetImage(dir.File("cut.gif"), false));
+    ASSERT_TRUE(img) << "cut at " << cut.length;
+    EXPECT_EQ(img->mWidth, 24);
+    EXPECT_EQ(img->mHeight, 24);
+    for (std::size_t i = 0; i < cut.decoded; ++i)
+      ASSERT_EQ(img->mBits[i], 0xFF000000u | colours[i % 4]) << "cut at " << cut.length << ", pixel " << i;
+    EXPECT_EQ(img->mBits[24 * 24 - 1], 0u) << "cut at " << cut.length;
+  }
+
+  // The small GIF of the broken-file table below, cut at three quarters: half its pixels.
+  const std::vector<std::uint8_t> small =
+      MakeGif({.width = 8, .height = 8, .globalColors = {1, 2, 3, 4}, .indices = std::vector<int>(64, 2)});
+  WriteBytes(dir.File("small.gif"), std::vector<std::uint8_t>(small.begin(), small.begin() + static_cast<long>(small.size() * 3 / 4)));
+  ImagePtr img(ImageLib::GetImage(dir.File("small.gif"), false));
+  ASSERT_TRUE(img);
+  EXPECT_EQ(img->mBits[0], 0xFF000003u);
+  EXPECT_EQ(img->mBits[35], 0xFF000003u);
+  EXPECT_EQ(img->mBits[63], 0u);
+}
+
 // Every reader refuses broken files: wrong signatures, unsupported layouts, and every file
 // cut short at several lengths. Under the address sanitizer this also shows that no reader
 // reads or writes out of bounds or leaks.
@@ -301,11 +374,11 @@ TEST(ImageLibBroken, EveryReaderRefusesBrokenFiles) {
   for (const auto& [name, bytes] : good) {
     WriteBytes(dir.File(name), bytes);
     ASSERT_TRUE(ImagePtr(ImageLib::GetImage(dir.File(name), false))) << name;
-    // A GIF whose pixels are all decoded before the file ends is whole, so its last cut
-    // stays inside the image data.
-    std::size_t last = name == "a.gif" ? bytes.size() * 3 / 4 : bytes.size() - 3;
+    // A GIF cut inside its image data keeps what was decoded (below), so its cuts stay
+    // before the image data.
+    const bool gif = name == "a.gif";
     for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{5}, std::size_t{12}, std::size_t{17},
-                            bytes.size() / 2, last}) {
+                            gif ? std::size_t{35} : bytes.size() / 2, gif ? std::size_t{42} : bytes.size() - 3}) {
       if (cut >= bytes.size()) continue;
       WriteBytes(dir.File(name), std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(cut)));
       EXPECT_FALSE(ImagePtr(ImageLib::GetImage(dir.File(name), false))) << name << " cut at " << cut;
@@ -347,8 +420,11 @@ TEST(ImageLibBroken, EveryReaderRefusesBrokenFiles) {
   EXPECT_EQ(OpenFileCount(), openBefore);  // every reader closed its file on every way out
 }
 
-// A small file that declares a picture far larger than its data could fill is refused before
-// memory is asked for the picture; a GIF merely cut short still keeps what was decoded (above).
+// A small file that declares a picture far larger than its data could fill is refused: the
+// GIF and TGA readers before memory is asked for the picture, the JPEG reader as soon as the
+// entropy-coded data runs out before the picture does (a GIF merely cut short still keeps
+// what was decoded, above). A JPEG whose scans would pass over a large picture more often
+// than the work bound allows is refused at the scan that crosses it.
 TEST(ImageLibBroken, SmallFilesDeclaringHugePicturesAreRefused) {
   ScratchDir dir("huge");
   ImageLib::Image src;
@@ -364,13 +440,33 @@ TEST(ImageLibBroken, SmallFilesDeclaringHugePicturesAreRefused) {
     jpeg[i + 6] = jpeg[i + 8] = 0x40;
     break;
   }
+  // A picture of noise whose entropy-coded data is cut in half and closed with an end of
+  // image marker: no longer a small file for its picture, but its data ends early all the same.
+  ImageLib::Image noise;
+  noise.mWidth = 64;
+  noise.mHeight = 64;
+  noise.mBits = new std::uint32_t[64 * 64];
+  std::mt19937 rng(3);
+  for (int i = 0; i < 64 * 64; ++i) noise.mBits[i] = rng();
+  ASSERT_TRUE(ImageLib::WriteJPEGImage(dir.File("noise.jpg"), &noise));
+  std::vector<std::uint8_t> cut = ReadBytes(dir.File("noise.jpg"));
+  std::size_t scan = 0;
+  for (std::size_t i = 0; i + 1 < cut.size(); ++i)
+    if (cut[i] == 0xFF && cut[i + 1] == 0xDA) scan = i;
+  ASSERT_GT(scan, 0u);
+  cut.resize(scan + (cut.size() - scan) / 2);
+  cut.push_back(0xFF);
+  cut.push_back(0xD9);
+
   std::vector<std::uint8_t> tga = MakeTga(4, 4, std::vector<std::uint32_t>(16, 0xFF336699));
   tga[12] = tga[14] = 0x40;
   tga[13] = tga[15] = 0x1F;
   const std::pair<const char*, std::vector<std::uint8_t>> files[] = {
       {"huge.gif", MakeGif({.width = 8000, .height = 8000, .globalColors = {1, 2, 3, 4}, .indices = std::vector<int>(64, 2)})},
       {"huge.jpg", jpeg},
+      {"cut.jpg", cut},
       {"huge.tga", tga},
+      {"scans.jpg", ReadBytes(std::string(QUORVANE_TEST_DATA_DIR) + "/flat_grey_4096_65_scans_arith.jpg")},
   };
   for (const auto& [name, bytes] : files) {
     WriteBytes(dir.File(name), bytes);
