@@ -1,6 +1,8 @@
 // Loading an effect description into frame objects and playing its effects frame by frame.
 #include "kernel/effects/AnimationEffect.h"
 
+#include <cstdint>
+
 #include "kernel/common/GameFile.h"
 #include "kernel/controls/IFactory.h"
 
@@ -87,7 +89,8 @@ void AnimationEffectImpl::StartEffect(std::int16_t effectIndex) {
 
 bool AnimationEffectImpl::ShowNextFrame(const EffectRecord& effect) {
   const auto next = static_cast<std::size_t>(mFrameIndex) + 1;
-  if (next >= effect.frames.size()) return false;
+  // Frames past the reach of the 16-bit frame index cannot be played: the series ends.
+  if (next >= effect.frames.size() || next > static_cast<std::size_t>(INT16_MAX)) return false;
   ShowFrame(mEffectIndex, static_cast<std::int16_t>(next), true);
   ShowFrame(mEffectIndex, mFrameIndex, false);
   mFrameIndex = static_cast<std::int16_t>(next);

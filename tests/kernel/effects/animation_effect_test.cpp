@@ -223,6 +223,10 @@ TEST_F(AnimationTest, FramesOfTimeZeroPassAtOnce) {
     int ticksToFinish;  // 0: finished inside StartEffect
     std::vector<bool> shownAtEnd;
   };
+  std::string longSeries = "[effect]=\"e\" time=0";
+  for (int i = 0; i < 32769; ++i) longSeries += " [frame] index=1";
+  std::vector<bool> lastReachableShown(32769, false);
+  lastReachableShown[32767] = true;
   const Case cases[] = {
       {"between two frames of 10 ms", "[effect]=\"e\" autohide=1 time=10 [frame] index=1 [frame] index=2 time=0 [frame] index=3",
        4, {false, false, false}},
@@ -231,6 +235,8 @@ TEST_F(AnimationTest, FramesOfTimeZeroPassAtOnce) {
        "[effect]=\"e\" time=0 [frame] index=1 [frame] index=2", 0, {false, true}},
       {"the last frame after one of 5 ms", "[effect]=\"e\" autohide=1 [frame] index=1 time=5 [frame] index=2 time=0",
        1, {false, false}},
+      {"more frames than the frame index reaches: the series ends at the last it can", longSeries, 0,
+       lastReachableShown},
   };
   for (const Case& c : cases) {
     log = Log{};
