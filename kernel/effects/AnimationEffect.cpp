@@ -1,6 +1,8 @@
 // Loading an effect description into frame objects and playing its effects frame by frame.
 #include "kernel/effects/AnimationEffect.h"
 
+#include <cstdint>
+
 #include "kernel/common/GameFile.h"
 #include "kernel/controls/IFactory.h"
 
@@ -74,12 +76,44 @@ void AnimationEffectImpl::ShowFirstFrame(std::int16_t effectIndex, bool visible)
 void AnimationEffectImpl::StartEffect(std::int16_t effectIndex) {
   const EffectRecord* effect = PlayableEffect(effectIndex);
   if (effect == nullptr) return;
+  // A series of frames of time 0 ends here and now, and its finish is reported under the
+  // callback lock as the timer's reports are.
+  TimeLibrary::CallbackLock callbacks(mTimeSystem);
   // Starting over in the middle of a series: the frame shown so far goes away.
   if (mEffectIndex >= 0) ShowFrame(mEffectIndex, mFrameIndex, false);
   mEffectIndex = effectIndex;
   mFrameIndex = 0;
   ShowFrame(mEffectIndex, 0, true);
-  RunFrameTimer(effect->frames[0].time);
+  PlayFrames(*effect);
+}
+
+bool AnimationEffectImpl::ShowNextFrame(const EffectRecord& effect) {
+  const auto next = static_cast<std::size_t>(mFrameIndex) + 1;
+  // Frames past the reach of the 16-bit frame index cannot be played: the series ends.
+  if (next >= effect.frames.size() || next > static_cast<std::size_t>(INT16_MAX)) return false;
+  ShowFrame(mEffectIndex, static_cast<std::int16_t>(next), true);
+  ShowFrame(mEffectIndex, mFrameIndex, false);
+  mFrameIndex = static_cast<std::int16_t>(next);
+  return true;
+}
+
+void AnimationEffectImpl::PlayFrames(const EffectRecord& effect) {
+  // The timer takes no period of 0, so a frame of time 0 passes at once.
+  while (effect.frames[static_cast<std::size_t>(mFrameIndex)].time == 0) {
+    if (!ShowNextFrame(effect)) {
+      FinishSeries(effect);
+      return;
+    }
+  }
+  RunFrameTimer(effect.frames[static_cast<std::size_t>(mFrameIndex)].time);
+}
+
+void AnimationEffectImpl::FinishSeries(const EffectRecord& effect) {
+  if (effect.autohide) ShowFrame(mEffectIndex, mFrameIndex, false);
+  mEffectIndex = -1;
+  mFrameIndex = -1;
+  // Last: the observer may destroy this effect from it.
+  NotifyFinished();
 }
 
 void AnimationEffectImpl::OnTimerTick(std::uint32_t) { NotifyStep(); }
@@ -87,18 +121,11 @@ void AnimationEffectImpl::OnTimerTick(std::uint32_t) { NotifyStep(); }
 void AnimationEffectImpl::OnTimerFinished(std::uint32_t) {
   const EffectRecord* effect = PlayableEffect(mEffectIndex);
   if (effect == nullptr || mFrameIndex < 0) return;
-  const auto next = static_cast<std::size_t>(mFrameIndex) + 1;
-  if (next < effect->frames.size()) {
-    ShowFrame(mEffectIndex, static_cast<std::int16_t>(next), true);
-    ShowFrame(mEffectIndex, mFrameIndex, false);
-    mFrameIndex = static_cast<std::int16_t>(next);
-    RunFrameTimer(effect->frames[next].time);
-    return;
+  if (ShowNextFrame(*effect)) {
+    PlayFrames(*effect);
+  } else {
+    FinishSeries(*effect);
   }
-  if (effect->autohide) ShowFrame(mEffectIndex, mFrameIndex, false);
-  mEffectIndex = -1;
-  mFrameIndex = -1;
-  NotifyFinished();
 }
 
 void AnimationEffectImpl::SetVisible(bool visible) {

@@ -50,6 +50,12 @@ class AnimationEffectImpl : public EffectImplBase<IAnimationEffect> {
   void ForEachFrame(const std::function<void(ControlLibrary::IImageVO*)>& fn);
   void ShowFrame(std::int16_t effectIndex, std::int16_t frameIndex, bool visible);
   void RunFrameTimer(std::uint16_t ms);
+  // Moves the playing series on to its next frame; false after the last one.
+  bool ShowNextFrame(const EffectRecord& effect);
+  // Runs the current frame's time; frames of time 0 pass at once, and past the last frame
+  // the series finishes.
+  void PlayFrames(const EffectRecord& effect);
+  void FinishSeries(const EffectRecord& effect);
   void ReleaseDescription();
 
   FrameObjectSource mFrames;

@@ -119,11 +119,14 @@ bool State2MoveEffectImpl::Start(bool hold, std::uint16_t delayMs) {
 }
 
 void State2MoveEffectImpl::SetPaused(bool paused) {
-  if (!paused && mHeldWithoutDelay && mTimer->IsRunning()) {
-    mHeldWithoutDelay = false;
-    OnTimerStarted(mId);
-  }
+  // Holding the callback lock keeps the first tick behind the start report, although the
+  // timer runs before the report is sent.
+  TimeLibrary::CallbackLock callbacks(mTimeSystem);
+  const bool reportStart = !paused && mHeldWithoutDelay && mTimer->IsRunning();
+  if (reportStart) mHeldWithoutDelay = false;
   mTimer->SetPaused(paused);
+  // Last, as in every other report: the observer may destroy this effect from it.
+  if (reportStart) OnTimerStarted(mId);
 }
 
 void State2MoveEffectImpl::Stop() {

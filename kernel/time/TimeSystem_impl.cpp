@@ -1,6 +1,7 @@
 // Time objects, the time system's table and its timing thread.
 #include "kernel/time/TimeSystem_impl.h"
 
+#include <algorithm>
 #include <new>
 
 #include "platform/Time.h"
@@ -83,16 +84,13 @@ PeriodConstants PeriodConstants::FromFrequency(std::uint64_t countsPerSecond) {
   return c;
 }
 
-std::uint64_t NextPeriodTarget(std::uint64_t periodLength, std::uint64_t& carried, const PeriodConstants& c) {
-  if (periodLength > c.ms5 + c.eighthMs) carried += periodLength - c.ms5;
-  if (carried == 0) return c.ms5;
-  if (carried > c.eighthMs) {
-    carried -= c.eighthMs;
-    return c.ms5 - c.eighthMs;
-  }
-  const std::uint64_t target = c.ms5 - carried;
-  carried = 0;
-  return target;
+std::uint64_t PeriodSchedule::Next(std::uint64_t wake) {
+  mDue += mC.ms5;
+  // Held up for longer than a millisecond: the wake counts as on time, and the time lost
+  // becomes the lead of the deadlines over the due times, paid back below.
+  if (wake > mDeadline + mC.perMs) mDeadline = wake;
+  mDeadline = std::max(mDue, mDeadline + mC.ms5 - mC.eighthMs);
+  return mDeadline;
 }
 
 // ---- the system ----
@@ -181,7 +179,6 @@ bool TimeSystem_impl::StartTimerThread() {
   plat::SetThreadPriority(priority);
   if (!haveCounter) return false;
   mConstants = PeriodConstants::FromFrequency(static_cast<std::uint64_t>(frequency.QuadPart));
-  mCarriedLateness = 0;
   mMs = 0;
   mRunning = true;
   mThread = plat::Thread([this] { TimerThreadProc(); });
@@ -210,19 +207,18 @@ std::uint64_t Counter() {
 void TimeSystem_impl::TimerThreadProc() {
   std::lock_guard<std::recursive_mutex> global(mGlobalLock);
   plat::SetThreadPriority(plat::THREAD_PRIORITY_HIGHEST);
-  std::uint64_t target = mConstants.ms5;
+  PeriodSchedule schedule(mConstants, Counter());
   while (mRunning) {
-    const std::uint64_t start = Counter();
+    const std::uint64_t wake = Counter();
     TickTimeObjects();
-    // One sleep to the period's end, an absolute deadline: the thread never polls the
-    // clock in between, and waking a little late is paid back by the next targets.
-    const std::uint64_t deadline = start + target;
+    // One sleep to the period's deadline, an absolute time on the schedule: the thread never
+    // polls the clock in between, and waking a little late is made up by the next period.
+    const std::uint64_t deadline = schedule.Next(wake);
     std::uint64_t now = Counter();
     while (mRunning && now + mConstants.eighthMs < deadline) {
       plat::SleepUntilCounter(static_cast<plat::LONGLONG>(deadline));
       now = Counter();
     }
-    target = NextPeriodTarget(now - start, mCarriedLateness, mConstants);
   }
 }
 

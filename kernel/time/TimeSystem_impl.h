@@ -1,6 +1,6 @@
 // The time system behind ITimeSystem: a fixed table of time objects indexed by id, and a
-// timing thread that advances every running object by exactly 5 ms per period, paying back
-// late periods by making the following ones at most an eighth of a millisecond shorter.
+// timing thread that advances every running object by exactly 5 ms per period, its periods
+// held to a fixed schedule of the real clock.
 #pragma once
 
 #include <array>
@@ -71,9 +71,26 @@ struct PeriodConstants {
   static PeriodConstants FromFrequency(std::uint64_t countsPerSecond);
 };
 
-// The target length of the next period after one that lasted `periodLength` counts, with
-// the lateness carried so far in `carried` (updated).
-std::uint64_t NextPeriodTarget(std::uint64_t periodLength, std::uint64_t& carried, const PeriodConstants& c);
+// The timing thread's deadlines, on a fixed schedule: period n is due at the thread's start
+// plus n times 5 ms, so that timer time keeps pace with the real clock. Waking late does not
+// push the later deadlines back: a lateness of up to a millisecond is made up by the next
+// period. A later wake is a stall (the thread was held up); the missed time is not sent as a
+// burst of ticks but paid back by periods at most an eighth of a millisecond shorter, on a
+// schedule of their own, until the due times are reached again.
+class PeriodSchedule {
+ public:
+  PeriodSchedule(const PeriodConstants& c, std::uint64_t start) : mC(c), mDue(start), mDeadline(start) {}
+
+  // The deadline of the period whose tick ran after the wait that ended at `wake`.
+  std::uint64_t Next(std::uint64_t wake);
+  // How far the deadlines are still behind the due times.
+  std::uint64_t Owed() const { return mDeadline > mDue ? mDeadline - mDue : 0; }
+
+ private:
+  PeriodConstants mC;
+  std::uint64_t mDue = 0;       // start + 5 ms for every period so far
+  std::uint64_t mDeadline = 0;  // the deadline given last
+};
 
 class TimeSystem_impl : public ITimeSystem {
  public:
@@ -112,7 +129,6 @@ class TimeSystem_impl : public ITimeSystem {
   std::recursive_mutex mGlobalLock;  // held by the timing thread for its whole life
   plat::Thread mThread;
   PeriodConstants mConstants;
-  std::uint64_t mCarriedLateness = 0;  // timing thread only
   TimeObject_impl* mAdvancing = nullptr;  // the object inside Advance; system lock
   TimeObject_impl* mDeferredDelete = nullptr;
 };

@@ -212,3 +212,47 @@ TEST_F(AnimationTest, IgnoresEffectsThatCannotPlay) {
   Ticks(40);
   EXPECT_EQ(log.finished, 0);
 }
+
+// The timer takes no period of 0: a frame of time 0 passes at once instead of stalling the
+// series, wherever it stands.
+TEST_F(AnimationTest, FramesOfTimeZeroPassAtOnce) {
+  const std::string head = "[animation] image=\"a.png\" frame_w=8 frame_h=8 ";
+  struct Case {
+    const char* name;
+    std::string effect;
+    int ticksToFinish;  // 0: finished inside StartEffect
+    std::vector<bool> shownAtEnd;
+  };
+  std::string longSeries = "[effect]=\"e\" time=0";
+  for (int i = 0; i < 32769; ++i) longSeries += " [frame] index=1";
+  std::vector<bool> lastReachableShown(32769, false);
+  lastReachableShown[32767] = true;
+  const Case cases[] = {
+      {"between two frames of 10 ms", "[effect]=\"e\" autohide=1 time=10 [frame] index=1 [frame] index=2 time=0 [frame] index=3",
+       4, {false, false, false}},
+      {"the only frame", "[effect]=\"e\" autohide=1 [frame] index=1 time=0", 0, {false}},
+      {"every frame, by the effect's time; the last stays shown",
+       "[effect]=\"e\" time=0 [frame] index=1 [frame] index=2", 0, {false, true}},
+      {"the last frame after one of 5 ms", "[effect]=\"e\" autohide=1 [frame] index=1 time=5 [frame] index=2 time=0",
+       1, {false, false}},
+      {"more frames than the frame index reaches: the series ends at the last it can", longSeries, 0,
+       lastReachableShown},
+  };
+  for (const Case& c : cases) {
+    log = Log{};
+    const std::size_t first = made.size();
+    ASSERT_TRUE(anim->Load(Write(head + c.effect))) << c.name;
+    anim->StartEffect(0);
+    if (c.ticksToFinish > 0) {
+      Ticks(c.ticksToFinish - 1);
+      EXPECT_EQ(log.finished, 0) << c.name;
+      Ticks(1);
+    }
+    EXPECT_EQ(log.finished, 1) << c.name;
+    EXPECT_EQ(anim->GetPlayingEffect(), -1) << c.name;
+    EXPECT_FALSE(anim->IsRunning()) << c.name;
+    const std::vector<bool> shown = Shown();
+    EXPECT_EQ(std::vector<bool>(shown.begin() + static_cast<std::ptrdiff_t>(first), shown.end()), c.shownAtEnd)
+        << c.name;
+  }
+}

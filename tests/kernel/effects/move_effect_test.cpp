@@ -243,6 +243,46 @@ TEST_F(MoveEffectTest, ObserverMayDestroyTheEffectWhenItFinishes) {
   EXPECT_EQ(vo.refs, 1);
 }
 
+// Each way a start is reported: the effect touches neither itself nor its timer after the
+// observer destroyed it (the address sanitizer build sees any such read).
+TEST_F(MoveEffectTest, ObserverMayDestroyTheEffectWhenItStarts) {
+  struct Destroyer : EffectMessageObserver {
+    EffectSystem_impl* system = nullptr;
+    IEffect* effect = nullptr;
+    int started = 0;
+    void OnEffectStarted(std::uint32_t) override {
+      ++started;
+      system->DestroyEffect(effect);
+    }
+  };
+  struct Case {
+    const char* name;
+    bool hold;
+    std::uint16_t delay;
+    bool resume;  // SetPaused(false) after the held start
+  };
+  const Case cases[] = {
+      {"reported by Start", false, 0, false},
+      {"reported when the delay has run out", false, 10, false},
+      {"reported when a held start is resumed", true, 0, true},
+  };
+  for (const Case& c : cases) {
+    Destroyer destroyer;
+    destroyer.system = &effects;
+    auto* e = effects.CreateState2MoveEffect(&destroyer, &vo, 100);
+    ASSERT_NE(e, nullptr);
+    destroyer.effect = e;
+    e->SetEndPoint(40, 0);
+    ASSERT_TRUE(e->Start(c.hold, c.delay)) << c.name;
+    if (c.resume) e->SetPaused(false);
+    Ticks(4);
+    EXPECT_EQ(destroyer.started, 1) << c.name;
+    EXPECT_EQ(vo.refs, 1) << c.name;  // destroyed, its reference given back
+    EXPECT_EQ(effects.CreateSwitcherEffect(&log)->GetId(), 1u) << c.name;  // its slot is free
+    effects.DeleteAllEffects();
+  }
+}
+
 TEST_F(MoveEffectTest, TableOfEffectIds) {
   std::vector<IEffect*> all;
   for (int i = 0; i < 2047; ++i) {

@@ -2,6 +2,7 @@
 // timing thread's period arithmetic, and the real timing thread.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "kernel/time/TimeSystem_impl.h"
+#include "platform/Time.h"
 
 using namespace TimeLibrary;
 
@@ -188,28 +190,121 @@ TEST(TimeSystem, CallbacksMayDestroyTheirOwnTimer) {
   EXPECT_EQ(sys.CreateTimeObject(nullptr, 10, 5)->GetId(), id);  // its slot is free again
 }
 
-TEST(TimerThreadPeriods, LatenessPayBack) {
+TEST(TimerThreadPeriods, LatenessIsMadeUpAndStallsArePaidBackAnEighthAPeriod) {
   const PeriodConstants c = PeriodConstants::FromFrequency(1000000000ull);  // nanoseconds
   EXPECT_EQ(c.perMs, 1000000u);
   EXPECT_EQ(c.eighthMs, 125000u);
-  // A period within 5 ms plus an eighth is on time.
-  std::uint64_t carried = 0;
-  EXPECT_EQ(NextPeriodTarget(5125000, carried, c), 5000000u);
-  EXPECT_EQ(carried, 0u);
-  // A 9 ms period: the next 32 periods are 4.875 ms each until the 4 ms are paid back.
-  std::uint64_t target = NextPeriodTarget(9000000, carried, c);
-  int shortened = 0;
-  while (target == 4875000u) {
-    ++shortened;
-    target = NextPeriodTarget(target, carried, c);
+  // The second wake comes `late` after its deadline; every later one is on time.
+  struct Case {
+    const char* name;
+    std::uint64_t late;
+    std::uint64_t nextPeriod;  // from that wake to the next deadline
+    int shortened;             // deadlines 4.875 ms apart until the schedule is met again
+  };
+  const Case cases[] = {
+      {"on time", 0, 5000000, 0},
+      {"0.08 ms late: made up by the next period", 80000, 4920000, 0},
+      {"a millisecond late: made up by the next period", 1000000, 4000000, 0},
+      {"a 9 ms period: 4.875 ms ones until the 4 ms are paid back", 4000000, 4875000, 32},
+      {"a stall of a second: no burst of ticks", 1000000000, 4875000, 8000},
+  };
+  for (const Case& k : cases) {
+    PeriodSchedule schedule(c, 0);
+    std::uint64_t deadline = schedule.Next(0);
+    ASSERT_EQ(deadline, 5000000u) << k.name;
+    const std::uint64_t wake = deadline + k.late;
+    deadline = schedule.Next(wake);
+    EXPECT_EQ(deadline - wake, k.nextPeriod) << k.name;
+    int shortened = k.nextPeriod == 4875000 ? 1 : 0;
+    for (;;) {
+      const std::uint64_t previous = deadline;
+      deadline = schedule.Next(previous);
+      if (deadline - previous != 4875000) {
+        EXPECT_EQ(deadline - previous, 5000000u) << k.name;
+        break;
+      }
+      ++shortened;
+    }
+    EXPECT_EQ(shortened, k.shortened) << k.name;
+    EXPECT_EQ(schedule.Owed(), 0u) << k.name;  // back on the 5 ms schedule of the start
   }
-  EXPECT_EQ(shortened, 32);
-  EXPECT_EQ(target, 5000000u);
-  // A remainder below an eighth is paid back in one period.
-  carried = 0;
-  EXPECT_EQ(NextPeriodTarget(5200000, carried, c), 4875000u);
-  EXPECT_EQ(NextPeriodTarget(4875000, carried, c), 4925000u);
-  EXPECT_EQ(carried, 0u);
+}
+
+namespace {
+
+// A clock that only moves when the timing thread sleeps: every wait ends `lateness` after
+// its deadline, the one with the number `stallAt` a further `stall` later. Once `end` is
+// reached the clock stands still and waits really sleep, so the thread idles.
+class LateWakingClock : public plat::ClockSource {
+ public:
+  static constexpr std::uint64_t kStart = 1000000000ull;
+
+  LateWakingClock(std::uint64_t lateness, int stallAt, std::uint64_t stall, std::uint64_t end)
+      : mLateness(lateness), mStallAt(stallAt), mStall(stall), mEnd(kStart + end) {
+    plat::SetClockSource(this);
+  }
+  ~LateWakingClock() override { plat::SetClockSource(nullptr); }
+  LateWakingClock(const LateWakingClock&) = delete;
+  LateWakingClock& operator=(const LateWakingClock&) = delete;
+
+  std::uint64_t NowNanoseconds() override { return mNow.load(); }
+  void SleepMilliseconds(plat::DWORD ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+  void SleepUntilNanoseconds(std::uint64_t deadline) override {
+    if (mNow.load() >= mEnd) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      return;
+    }
+    std::uint64_t wake = std::max(mNow.load(), deadline) + mLateness;
+    if (++wakes == mStallAt) wake += mStall;
+    if (lastWake != 0) shortestPeriod = std::min(shortestPeriod, wake - lastWake);
+    lastWake = wake;
+    mNow.store(wake);
+  }
+  bool Ended() const { return mNow.load() >= mEnd; }
+  std::uint64_t Elapsed() const { return mNow.load() - kStart; }
+
+  // Written by the timing thread, read once it has stopped.
+  int wakes = 0;
+  std::uint64_t lastWake = 0;
+  std::uint64_t shortestPeriod = ~0ull;
+
+ private:
+  std::atomic<std::uint64_t> mNow{kStart};
+  const std::uint64_t mLateness;
+  const int mStallAt;
+  const std::uint64_t mStall;
+  const std::uint64_t mEnd;
+};
+
+}  // namespace
+
+// Timer time follows the clock however late the thread wakes, and a stall is caught up
+// without periods shorter than 4.875 ms.
+TEST(TimerThread, TimerTimeKeepsPaceWithTheClock) {
+  struct Case {
+    const char* name;
+    std::uint64_t lateness;
+    int stallAt;
+    std::uint64_t stall;
+    std::uint64_t end;
+  };
+  const Case cases[] = {
+      {"every wake 0.08 ms late for 10 s", 80000, 0, 0, 10000000000ull},
+      {"every wake 0.3 ms late for 10 s", 300000, 0, 0, 10000000000ull},
+      {"a stall of a second, then 50 s", 80000, 200, 1000000000ull, 60000000000ull},
+  };
+  for (const Case& c : cases) {
+    TimeSystem_impl sys;
+    LateWakingClock clock(c.lateness, c.stallAt, c.stall, c.end);
+    ASSERT_TRUE(sys.StartTimerThread());
+    for (int i = 0; i < 60000 && !clock.Ended(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    sys.StopTimerThread();
+    ASSERT_TRUE(clock.Ended()) << c.name;
+    // The tick of the last wake may or may not have run before the thread stopped.
+    const double elapsedMs = static_cast<double>(clock.Elapsed()) / 1e6;
+    EXPECT_NEAR(static_cast<double>(sys.GetTimeMs()), elapsedMs, 5.0) << c.name;
+    EXPECT_GE(clock.shortestPeriod, 4875000u) << c.name;
+  }
 }
 
 TEST(TimerThread, TicksObjectsInFiveMillisecondSteps) {
