@@ -362,11 +362,11 @@ bool FieldMgr::PlaceNumber(const std::string& number, ControlLibrary::VOPoint fr
         cell->SetSelectable(true);
         cell->SetFixed(!horizontal);
       }
-      RecordMove(0, line.cells, crossingOrientation);
+      RecordMove(0, line.cells, crossingOrientation, line.number);
     }
 
     for (std::size_t i = 0; i < mSelection.size(); ++i) mSelection[i]->PlaceDigit(number.substr(i, 1), horizontal, from);
-    if (mReplaying == 0) RecordMove(0, mSelection, mOrientation);
+    if (mReplaying == 0) RecordMove(0, mSelection, mOrientation, number);
 
     if (mGrid != nullptr && mGrid->IsComplete()) {
       SetFinished();
@@ -392,7 +392,7 @@ void FieldMgr::ClearOrFastInsert(bool record) {
   NumberMgr* numbers = NumberMgr::Instance();
   if (joined.size() == mSelection.size()) {
     if (numbers->SetUnused(joined)) {
-      if (record) RecordMove(1, mSelection, mOrientation);
+      if (record) RecordMove(1, mSelection, mOrientation, joined);
       for (CellVO* cell : mSelection) {
         cell->ClearDirection(horizontal);
         cell->SetWrong(true);

@@ -39,7 +39,7 @@ struct FieldGrid {
 struct HistoryNode {
   std::uint32_t kind = 0;
   std::vector<CellVO*> cells;
-  std::string number;  // the line's texts when recorded, " " for an empty cell
+  std::string number;  // the whole number the move put into the line or took out of it
   std::uint8_t orientation = 1;
   HistoryNode* newer = nullptr;
   HistoryNode* older = nullptr;
@@ -101,7 +101,10 @@ class FieldMgr : public EffectLibrary::EffectMessageObserver,
   void UpdateHistoryButtons();
 
   // History.
-  void RecordMove(std::uint32_t kind, const std::vector<CellVO*>& cells, std::uint8_t orientation);
+  // Records a move with the number it put in or took out, given whole: a crossing line is
+  // recorded before the digit that completed it shows, so its cells cannot tell the number.
+  void RecordMove(std::uint32_t kind, const std::vector<CellVO*>& cells, std::uint8_t orientation,
+                  const std::string& number);
   void Previous();
   void Next();
   // Fills the first vertical line that shows no digit with its solution; false when no

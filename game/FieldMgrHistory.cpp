@@ -46,11 +46,12 @@ void FieldMgr::ResetHistory() {
   mCurrent = mHead;
 }
 
-void FieldMgr::RecordMove(std::uint32_t kind, const std::vector<CellVO*>& cells, std::uint8_t orientation) {
+void FieldMgr::RecordMove(std::uint32_t kind, const std::vector<CellVO*>& cells, std::uint8_t orientation,
+                          const std::string& number) {
   auto* node = new HistoryNode;
   node->kind = kind;
   node->cells = cells;
-  node->number = LinePattern(cells);
+  node->number = number;
   node->orientation = orientation;
   if (mCurrent != nullptr) {
     FreeHistory(mCurrent->newer);

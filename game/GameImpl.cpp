@@ -7,6 +7,7 @@
 
 #include "game/ExitDialog.h"
 #include "game/GameMgr.h"
+#include "game/MapList.h"
 #include "game/Options.h"
 #include "game/OptionsDialog.h"
 #include "game/Player.h"
@@ -42,7 +43,8 @@ void GameImpl::Init() {
   IFactory* factory = GetControlFactory();
   factory->AddPakFile("", "data.pak");
   LoadOptions();
-  LoadAllPlayers(GetPlayerList());
+  // The maps come from the archive just added; a player's map index is checked against them.
+  LoadAllPlayers(GetPlayerList(), MapList::Instance().Count());
   startScreen->Init();
   gameScreen->Init();
 

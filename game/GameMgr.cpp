@@ -225,6 +225,8 @@ void GameMgr::SetPaused(bool pause) {
 }
 
 void GameMgr::StopAmbience() {
+  // The music still waiting for its delay would begin under whatever follows the level.
+  if (musicDelayTimer != nullptr) musicDelayTimer->Stop();
   backSound->Stop();
   if (ambientTimer != nullptr) ambientTimer->Stop();
   windSound->Stop();
@@ -301,6 +303,9 @@ void GameMgr::OnLevelComplete() {
 }
 
 void GameMgr::EndTutorial() {
+  // Both ends of the tutorial (the field filled, or the window closed with "Skip") end the
+  // level's music and wind here.
+  StopAmbience();
   if (helpDialog->GetDialog()->IsVisible()) helpDialog->Show(false);
   Player* player = GetCurrentPlayer(GetPlayerList());
   player->tutorialPending = 0;

@@ -49,7 +49,8 @@ class GameMgr : public GameModule,
   // Pauses or resumes the clock of the level.
   void SetPaused(bool paused);
   void PlaceControls();
-  // Clears the tutorial flag, saves the players and shows the finish dialog in mode 0.
+  // Ends the level's music and wind, clears the tutorial flag, saves the players and shows
+  // the finish dialog in mode 0.
   void EndTutorial();
 
   // ---- Observers ----
@@ -90,9 +91,11 @@ class GameMgr : public GameModule,
   ControlLibrary::IButtonVO* GetExitButton() const { return exitButton; }
   TimeLibrary::ITimeObject* GetClockTimer() const { return clockTimer; }
   TimeLibrary::ITimeObject* GetAmbientTimer() const { return ambientTimer; }
+  TimeLibrary::ITimeObject* GetMusicDelayTimer() const { return musicDelayTimer; }
+  ControlLibrary::ISound* GetBackSound() const { return backSound; }
 
  private:
-  // Stops the background and wind sounds and the ambient timer.
+  // Stops the background and wind sounds, the ambient timer and the music's delay.
   void StopAmbience();
   void DeleteDialogs();
 

@@ -19,6 +19,11 @@ const VOColor kRowMadeColors[5] = {{0, 0, 0}, {252, 133, 133}, {203, 203, 192}, 
 // The chosen row is disabled and shows green.
 const VOColor kRowShownColors[5] = {{0, 0, 0}, {252, 133, 133}, {203, 203, 192}, {0, 128, 0}, {0, 0, 0}};
 constexpr int kPreviewSize = 350;
+// The arrows are children of the level dialog (600 x 600 about the screen point (400, 394),
+// so its corner stands at (100, 94)): inside it, just above the first row and just below the
+// last, where the dialog's picture leaves room for them.
+constexpr ControlLibrary::VOPoint kUpArrowAt{8, 62};
+constexpr ControlLibrary::VOPoint kDownArrowAt{7, 496};
 const char* const kTutorialKind = "h";
 
 std::unique_ptr<ListVOlevels>& Slot() {
@@ -70,9 +75,9 @@ ListVOlevels::ListVOlevels() {
   rowFont->Load("fonts/a_BosaNova14.txt");
 
   upButton = factory->CreateButtonVO();
-  upButton->SetPosition(108, 156);
+  upButton->SetPosition(kUpArrowAt);
   downButton = factory->CreateButtonVO();
-  downButton->SetPosition(107, 590);
+  downButton->SetPosition(kDownArrowAt);
   int x = 10;
   for (IButtonVO* button : {upButton, downButton}) {
     button->SetAlignment(kAlignLeftTop, kAlignCenter);

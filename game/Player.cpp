@@ -84,7 +84,7 @@ bool DeletePlayer(Player* player) {
 
 std::string PlayerFilePath(const Player& player) { return kSaveFolder + player.name + ".usr"; }
 
-bool ReadPlayerFile(Player* player, const std::string& path) {
+bool ReadPlayerFile(Player* player, const std::string& path, std::size_t mapCount) {
   CommonLibrary::GameFile file(path);
   if (!file.OpenRead()) return false;
   if (!file.Open(CommonLibrary::GameFile::kModeReadWrite)) return false;
@@ -92,7 +92,10 @@ bool ReadPlayerFile(Player* player, const std::string& path) {
   file.ReadU8(player->current, 0);
   std::string name;
   if (file.ReadString(name, kPlayerNameWidth, 1) || !name.empty()) player->name = name;
-  file.ReadU16(player->mapIndex, 16);
+  std::uint16_t mapIndex = player->mapIndex;
+  // An index past the map list (only an edited file holds one) would open the level
+  // selection on no row and start a field without cells.
+  if (file.ReadU16(mapIndex, 16) && (mapIndex < mapCount || mapIndex == kNoMapIndex)) player->mapIndex = mapIndex;
   file.ReadU8(player->tutorialPending, 18);
   file.Close();
   return true;
@@ -132,7 +135,7 @@ bool SaveAllPlayers(PlayerList* list) {
   return saved;
 }
 
-void LoadAllPlayers(PlayerList* list) {
+void LoadAllPlayers(PlayerList* list, std::size_t mapCount) {
   if (list == nullptr) return;
   // Scratch copies of player files that an interrupted save left behind: the files
   // themselves are whole (or were never written).
@@ -146,7 +149,7 @@ void LoadAllPlayers(PlayerList* list) {
   bool anyCurrent = false;
   for (const std::string& fileName : names) {
     auto* player = new Player();
-    if (ReadPlayerFile(player, kSaveFolder + fileName) && AddPlayer(list, player)) {
+    if (ReadPlayerFile(player, kSaveFolder + fileName, mapCount) && AddPlayer(list, player)) {
       anyCurrent = anyCurrent || player->current != 0;
     } else {
       delete player;

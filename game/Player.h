@@ -4,6 +4,7 @@
 // tutorial, and whenever a player is created or deleted.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -46,7 +47,9 @@ bool DeletePlayer(Player* player);
 
 // "save/" + name + ".usr".
 std::string PlayerFilePath(const Player& player);
-bool ReadPlayerFile(Player* player, const std::string& path);
+// A stored map index at or past `mapCount` (other than kNoMapIndex) is a broken field: the
+// player keeps the map it had, as for a field past the end of a short file.
+bool ReadPlayerFile(Player* player, const std::string& path, std::size_t mapCount);
 // Replaces the player's file whole. False (the old file kept, the failure logged) when it
 // cannot be written, for instance without a "save/" folder or on a full disk.
 bool WritePlayerFile(Player* player);
@@ -56,6 +59,7 @@ bool DeletePlayerFile(Player* player);
 bool SaveAllPlayers(PlayerList* list);
 // Reads every "save/*.usr" file (throwing away scratch files of interrupted saves); files
 // that cannot be read, or hold no name or a name already loaded, are skipped and left alone.
-void LoadAllPlayers(PlayerList* list);
+// `mapCount` is the number of maps in the map list (see ReadPlayerFile).
+void LoadAllPlayers(PlayerList* list, std::size_t mapCount);
 
 }  // namespace Doduderor

@@ -41,6 +41,17 @@ void VisibleObject_impl::RecomputeScreenPosition() {
   mChanged = true;
 }
 
+void VisibleObject_impl::SetParent(IVisibleObject* parent) {
+  if (parent == mParent) return;
+  // Old positions are read against the current parent's corner; this one is the place the
+  // object stood at under the parent it leaves.
+  const VOPoint before = ParentScreenCorner();
+  mParent = parent;
+  const VOPoint after = ParentScreenCorner();
+  RecordOldPosition({mPosition.x + before.x - after.x, mPosition.y + before.y - after.y});
+  RecomputeScreenPosition();
+}
+
 void VisibleObject_impl::RecordOldPosition(const VOPoint& p) {
   for (PositionEntry& e : mPositionHistory) {
     if (!e.used) {

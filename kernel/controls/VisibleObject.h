@@ -54,6 +54,9 @@ class VisibleObject_impl {
   void SetAlignment(std::uint32_t horizontal, std::uint32_t vertical);
   void SetCursor(ICursor* cursor);
   void SetToolTip(IToolTip* toolTip);
+  // Positions are relative to the parent: a new parent moves the object on the screen, and
+  // the place it was drawn at is repainted.
+  void SetParent(IVisibleObject* parent);
   // Raises changed; with requeue, tells the factory the visibility again.
   void MarkChanged(bool requeue);
   bool CanTakeFocus() const { return mFocusable && mVisible && mEnabled; }
@@ -81,7 +84,6 @@ class VisibleObject_impl {
   std::uint16_t GetTag() const { return mTag; }
   void SetModalExempt(bool exempt) { mModalExempt = exempt; }
   bool IsModalExempt() const { return mModalExempt; }
-  void SetParent(IVisibleObject* parent) { mParent = parent; }
   void SetUserData(std::uint32_t data) { mUserData = data; }
   std::uint32_t GetUserData() const { return mUserData; }
   void AddMouseObserver(MouseMessageObserver* o) { mMouseObservers.push_back(o); }

@@ -10,6 +10,9 @@
 #include "game/Player.h"
 #include "tests/fuzz/fuzz_support.h"
 
+// As many maps as the game ships.
+constexpr std::size_t kMapCount = 26;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // The player list reads "save/" under the working folder: the scratch folder.
   static const bool ready = [] {
@@ -21,13 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WriteScratchFile("save/a.usr", data, size);
   WriteScratchFile("save/b.usr", data, size);
   Doduderor::Player player;
-  if (Doduderor::ReadPlayerFile(&player, "save/a.usr") && player.name.size() > Doduderor::kPlayerNameWidth)
+  if (Doduderor::ReadPlayerFile(&player, "save/a.usr", kMapCount) && player.name.size() > Doduderor::kPlayerNameWidth)
     __builtin_trap();
   Doduderor::PlayerList* list = Doduderor::GetPlayerList();
-  Doduderor::LoadAllPlayers(list);
+  Doduderor::LoadAllPlayers(list, kMapCount);
   std::set<std::string> seen;
   for (const Doduderor::Player* p : *list) {
     if (p->name.empty() || !seen.insert(p->name).second) __builtin_trap();
+    if (p->mapIndex >= kMapCount && p->mapIndex != Doduderor::kNoMapIndex) __builtin_trap();
   }
   if (list->size() > 1) __builtin_trap();  // both files hold the same name
   Doduderor::FreePlayerList();

@@ -149,12 +149,13 @@ TEST_F(RulesTest, CompletingCrossingLinesFixesThemAndTheFullFieldEndsTheLevel) {
   for (const auto* item : numbers->Items()) {
     EXPECT_TRUE(!item->inPlay || item->used) << item->button->GetText();
   }
-  // Moves: the crossing columns first (recorded before the row's digits showed), then the row.
+  // Moves: the crossing columns first, each with its whole number although the row's digits
+  // were still to show, then the row.
   std::vector<std::string> recorded;
   for (auto* node = field->GetHeadNode()->newer; node != nullptr; node = node->newer) {
     recorded.push_back(node->number + (node->orientation == FieldMgr::kHorizontal ? " h" : " v"));
   }
-  EXPECT_EQ(recorded, (std::vector<std::string>{"123 h", "456 h", "14  v", "25  v", "36  v", "781 h"}));
+  EXPECT_EQ(recorded, (std::vector<std::string>{"123 h", "456 h", "147 v", "258 v", "361 v", "781 h"}));
 
   EXPECT_EQ(game().levelsCompleted, 1);
   EXPECT_TRUE(field->IsFinished());

@@ -188,6 +188,9 @@ TEST_F(GameScreenTest, ClosingTheTutorialWindowEndsTheTutorialLikeFillingTheFiel
     EXPECT_EQ(player->mapIndex, kNoMapIndex) << closeWindow;
     EXPECT_TRUE(Shown(screen->GetFinishDialog())) << closeWindow;
     EXPECT_EQ(screen->GetFinishDialog()->mode, 0u) << closeWindow;
+    // The level's wind and background music end with it, also before the music has begun.
+    EXPECT_FALSE(screen->GetAmbientTimer()->IsRunning()) << closeWindow;
+    EXPECT_FALSE(screen->GetMusicDelayTimer()->IsRunning()) << closeWindow;
     // Saved: the player's file holds the cleared flag and map 999.
     EXPECT_EQ(game_test::ScratchFolder::Read("save/Pat.usr"),
               (std::vector<unsigned char>{1, 'P', 'a', 't', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x03, 0xE7, 0}))

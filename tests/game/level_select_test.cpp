@@ -134,6 +134,41 @@ TEST_F(LevelSelectTest, ShowAfterTheTutorialChoosesTheFirstMapAndItsTab) {
   EXPECT_EQ(list.GetTitle()->GetText().substr(0, 6), "Easy 1");
 }
 
+// The list's controls are the dialog's children, placed before they became children: they
+// stand inside the dialog, the arrows just above the first row and just below the last, and
+// the preview at its frame, also when the current map index is past the list (nothing is
+// chosen, and the preview shows no picture).
+TEST_F(LevelSelectTest, TheListStandsInsideTheDialog) {
+  for (const std::uint16_t chosen : {std::uint16_t{0}, std::uint16_t{500}}) {
+    SCOPED_TRACE(chosen);
+    AddTestPlayer("Ann", true, chosen);
+    LevelSelectDlg dialog(nullptr);
+    dialog.Show(true);
+    ListVOlevels& list = ListVOlevels::Instance();
+    list.Refresh(LevelSelectDlg::kEasy, 0);
+    const ControlLibrary::VORect box = dialog.GetDialog()->GetScreenRect();
+    auto inside = [&](ControlLibrary::IVisibleObject* vo) {
+      const ControlLibrary::VORect r = vo->GetScreenRect();
+      return r.x >= box.x && r.y >= box.y && r.x + r.width <= box.x + box.width && r.y + r.height <= box.y + box.height;
+    };
+    const ControlLibrary::VORect up = list.GetUpButton()->GetScreenRect();
+    const ControlLibrary::VORect down = list.GetDownButton()->GetScreenRect();
+    const ControlLibrary::VORect first = list.GetRows()[0]->button->GetScreenRect();
+    const ControlLibrary::VORect last = list.GetRows()[9]->button->GetScreenRect();
+    EXPECT_TRUE(inside(list.GetUpButton()));
+    EXPECT_TRUE(inside(list.GetDownButton()));
+    EXPECT_LE(up.y + up.height, first.y);
+    EXPECT_GE(down.y, last.y + last.height);
+    EXPECT_LE(up.x, first.x);
+    EXPECT_GE(up.x + up.width, first.x + first.width);
+    ControlLibrary::IImageVO* preview = list.GetPreview();
+    EXPECT_TRUE(preview->IsVisible());
+    EXPECT_EQ(preview->GetScreenRect().x, box.x + 234);
+    EXPECT_EQ(preview->GetScreenRect().y, box.y + 110);
+    FreePlayerList();
+  }
+}
+
 TEST_F(LevelSelectTest, ARowClickChoosesItsMapAtOnce) {
   Player* player = AddTestPlayer("Ann", true, 13);
   LevelSelectDlg dialog(nullptr);

@@ -12,6 +12,9 @@ namespace {
 
 class PlayerTest : public ::testing::Test {
  protected:
+  // The number of maps the players' indices are read against.
+  static constexpr std::size_t kMapCount = 26;
+
   PlayerTest() : folder("player") {
     FreePlayerList();
     std::filesystem::create_directory("save");
@@ -34,7 +37,7 @@ class PlayerTest : public ::testing::Test {
 
 TEST_F(PlayerTest, EmptyFolderGivesEmptyListAndTheDefaultPlayer) {
   PlayerList* list = GetPlayerList();
-  LoadAllPlayers(list);
+  LoadAllPlayers(list, kMapCount);
   EXPECT_TRUE(list->empty());
   Player* p = GetCurrentPlayer(list);
   ASSERT_NE(p, nullptr);
@@ -55,7 +58,7 @@ TEST_F(PlayerTest, FileLayoutRoundTrips) {
   const std::vector<unsigned char> expected = {1, 'A', 'n', 'n', 'a', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01, 0x02, 0};
   EXPECT_EQ(ScratchFolder::Read("save/Anna.usr"), expected);
   Player back;
-  ASSERT_TRUE(ReadPlayerFile(&back, "save/Anna.usr"));
+  ASSERT_TRUE(ReadPlayerFile(&back, "save/Anna.usr", 0x0103));  // a map list that holds the index
   EXPECT_EQ(back.current, 1);
   EXPECT_EQ(back.name, "Anna");
   EXPECT_EQ(back.mapIndex, 0x0102);
@@ -69,7 +72,7 @@ TEST_F(PlayerTest, LongNamesKeepFifteenBytesAfterAReload) {
   ASSERT_TRUE(std::filesystem::exists("save/ABCDEFGHIJKLMNOPQRST.usr"));
   EXPECT_EQ(ScratchFolder::Read("save/ABCDEFGHIJKLMNOPQRST.usr").size(), 19u);
   PlayerList* list = GetPlayerList();
-  LoadAllPlayers(list);
+  LoadAllPlayers(list, kMapCount);
   ASSERT_EQ(list->size(), 1u);
   EXPECT_EQ(list->front()->name, "ABCDEFGHIJKLMNO");
   EXPECT_EQ(list->front()->current, 1);  // nobody was current: the first becomes current
@@ -84,12 +87,34 @@ TEST_F(PlayerTest, LoadSkipsBrokenDuplicateAndEmptyNamedFiles) {
   ScratchFolder::Write("save/d.usr", {0, 'C', 'y', 0});          // short: map and tutorial keep defaults
   ScratchFolder::Write("save/e.txt", {0, 'Z', 0});               // other extension
   PlayerList* list = GetPlayerList();
-  LoadAllPlayers(list);
+  LoadAllPlayers(list, kMapCount);
   ASSERT_EQ(Names(*list), (std::vector<std::string>{"Bob", "Cy"}));
   EXPECT_EQ((*list)[0]->mapIndex, 5);
   EXPECT_EQ((*list)[1]->mapIndex, 0);
   EXPECT_EQ((*list)[1]->tutorialPending, 1);
   EXPECT_EQ(GetCurrentPlayer(list), (*list)[0]);
+}
+
+// A map index past the map list (only an edited file holds one) is a broken field: the
+// player keeps the default map 0, the rest of the file counts. The index the tutorial leaves
+// stays for the level selection to turn into 0.
+TEST_F(PlayerTest, AMapIndexPastTheMapListLoadsAsTheDefaultMap) {
+  const struct {
+    std::uint16_t stored;
+    std::uint16_t loaded;
+  } cases[] = {{0, 0}, {25, 25}, {26, 0}, {500, 0}, {kNoMapIndex, kNoMapIndex}, {0xFFFF, 0}};
+  for (const auto& c : cases) {
+    FreePlayerList();
+    const auto hi = static_cast<unsigned char>(c.stored >> 8);
+    const auto lo = static_cast<unsigned char>(c.stored & 0xFF);
+    ScratchFolder::Write("save/Tess.usr", {1, 'T', 'e', 's', 's', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, hi, lo, 0});
+    PlayerList* list = GetPlayerList();
+    LoadAllPlayers(list, kMapCount);
+    ASSERT_EQ(Names(*list), std::vector<std::string>{"Tess"}) << c.stored;
+    EXPECT_EQ(list->front()->mapIndex, c.loaded) << c.stored;
+    EXPECT_EQ(list->front()->tutorialPending, 0) << c.stored;
+    EXPECT_EQ(list->front()->current, 1) << c.stored;
+  }
 }
 
 TEST_F(PlayerTest, AddRefusesEmptyAndRepeatedNamesButNotOtherCase) {
@@ -164,7 +189,7 @@ TEST_F(PlayerTest, BrokenFilesAreSkippedAndKeptAndScratchFilesGo) {
   ScratchFolder::Write("save/Zed.usr.tmp", {1, 'Z'});  // a first save cut short
   ScratchFolder::Write("save/notes.tmp", {7});          // not ours
   PlayerList* list = GetPlayerList();
-  LoadAllPlayers(list);
+  LoadAllPlayers(list, kMapCount);
   ASSERT_EQ(Names(*list), (std::vector<std::string>{"Ann"}));
   EXPECT_EQ((*list)[0]->mapIndex, 4);
   EXPECT_FALSE(std::filesystem::exists("save/Ann.usr.tmp"));
@@ -184,7 +209,7 @@ TEST_F(PlayerTest, FailedSavesKeepEveryOldFileAndAreReported) {
   ScratchFolder::Write("save/Ann.usr", ann);
   ScratchFolder::Write("save/Bob.usr", bob);
   PlayerList* list = GetPlayerList();
-  LoadAllPlayers(list);
+  LoadAllPlayers(list, kMapCount);
   ASSERT_EQ(list->size(), 2u);
   for (Player* p : *list) p->mapIndex = 12;
   AddPlayer(list, Make("Cy"));

@@ -156,6 +156,30 @@ TEST_F(DialogTest, AnObserverMayDeleteTheDialogItIsToldAbout) {
   EXPECT_EQ(factory->ModalDepth(), 0);
 }
 
+// A control placed before it is added to a dialog stands at its position inside the dialog
+// from then on, whether or not it is moved again; where it was drawn before is cleared.
+TEST_F(DialogTest, AChildAddedAfterItWasPlacedStandsInsideTheDialog) {
+  IDialogVO* dialog = factory->CreateDialogVO();
+  dialog->SetPosition(60, 30);
+  IImageVO* child = factory->CreateImageVO();  // a white 20 x 20 square without a picture
+  child->SetPosition(30, 40);
+  child->SetVisible(true);
+  Frame();
+  ASSERT_EQ(Pixel(35, 45), 0xFFFFFFu);
+
+  dialog->AddChild(child);
+  EXPECT_EQ(child->GetScreenRect(), (VORect{90, 70, 20, 20}));
+  EXPECT_EQ(child->GetRect(), (VORect{30, 40, 20, 20}));
+  Frame();
+  EXPECT_EQ(Pixel(35, 45), 0x000000u);  // the old place is painted over
+  EXPECT_EQ(Pixel(95, 75), 0xFFFFFFu);
+
+  // When the dialog goes (the test still holds the child), it stands on the screen again.
+  factory->DeleteVO(dialog);
+  EXPECT_EQ(child->GetScreenRect(), (VORect{30, 40, 20, 20}));
+  factory->DeleteVO(child);
+}
+
 TEST_F(DialogTest, DefaultPanelIsBrownWithAGreenBorder) {
   IDialogVO* dialog = factory->CreateDialogVO();
   dialog->SetPosition(10, 10);
