@@ -465,7 +465,7 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   bool VSyncSteppingApplies() const;
   // Ends the current frame: draws when an update ran since the last drawn frame, else
   // sleeps what is left of the frame. False when it would sleep and allowSleep is false.
-  bool EndFrame(double frameTime, bool allowSleep, int* slept);
+  bool EndFrame(double frameTime, bool refreshPaced, bool allowSleep, int* slept);
   // The cursor poller's loop (its own thread).
   void CursorPollerLoop();
 
