@@ -249,12 +249,7 @@ bool OrvoAppBase::ProcessQueuedMessages(bool oneOnly) {
 
     if (mPlayingDemo) {
       // Demo: live input is ignored during playback; only a close request counts.
-      if (msg == plat::WM_CLOSE && (onMain || m.mHWnd == mInvisHWnd)) {
-        mClosing = true;
-        mUserCloseRequest = true;
-        Shutdown();
-        mUserCloseRequest = false;
-      }
+      if (msg == plat::WM_CLOSE && (onMain || m.mHWnd == mInvisHWnd)) ProcessCloseRequest();
     } else if (msg == plat::WM_KEYDOWN || msg == plat::WM_SYSKEYDOWN) {
       const int key = static_cast<int>(m.mWParam);
       mLastInputTime = mLastTimerTime;
@@ -366,17 +361,19 @@ bool OrvoAppBase::ProcessQueuedMessages(bool oneOnly) {
         }
       }
     } else if (msg == plat::WM_CLOSE) {
-      if (onMain || m.mHWnd == mInvisHWnd) {
-        mClosing = true;
-        mUserCloseRequest = true;
-        Shutdown();
-        mUserCloseRequest = false;
-      }
+      if (onMain || m.mHWnd == mInvisHWnd) ProcessCloseRequest();
     }
 
     if (oneOnly) break;
   }
   return !mInputQueue.empty();
+}
+
+void OrvoAppBase::ProcessCloseRequest() {
+  mClosing = true;
+  mUserCloseRequest = true;
+  Shutdown();
+  mUserCloseRequest = false;
 }
 
 void OrvoAppBase::UpdateActiveState() {
