@@ -19,6 +19,13 @@ namespace {
 DWORD gLastMonitorPowerRequest = 0;
 bool gMonitorPowerRequested = false;
 
+// The playback speed keys step by half again, at most five steps either way from normal
+// speed. Below a tenth of normal speed the loop's catch-up limit (ceil(speed x 10) passes
+// of a frame, the first of which only counts) leaves no pass for an update, so time would
+// stand still; 1.5 to the power of -5 is the last step above that.
+constexpr double kFastestDemoSpeed = 1.5 * 1.5 * 1.5 * 1.5 * 1.5;
+constexpr double kSlowestDemoSpeed = 1.0 / kFastestDemoSpeed;
+
 // The screensaver filter's state.
 struct ScreenSaverFilterState {
   bool started = false;
@@ -242,12 +249,7 @@ bool OrvoAppBase::ProcessQueuedMessages(bool oneOnly) {
 
     if (mPlayingDemo) {
       // Demo: live input is ignored during playback; only a close request counts.
-      if (msg == plat::WM_CLOSE && (onMain || m.mHWnd == mInvisHWnd)) {
-        mClosing = true;
-        mUserCloseRequest = true;
-        Shutdown();
-        mUserCloseRequest = false;
-      }
+      if (msg == plat::WM_CLOSE && (onMain || m.mHWnd == mInvisHWnd)) ProcessCloseRequest();
     } else if (msg == plat::WM_KEYDOWN || msg == plat::WM_SYSKEYDOWN) {
       const int key = static_cast<int>(m.mWParam);
       mLastInputTime = mLastTimerTime;
@@ -359,17 +361,19 @@ bool OrvoAppBase::ProcessQueuedMessages(bool oneOnly) {
         }
       }
     } else if (msg == plat::WM_CLOSE) {
-      if (onMain || m.mHWnd == mInvisHWnd) {
-        mClosing = true;
-        mUserCloseRequest = true;
-        Shutdown();
-        mUserCloseRequest = false;
-      }
+      if (onMain || m.mHWnd == mInvisHWnd) ProcessCloseRequest();
     }
 
     if (oneOnly) break;
   }
   return !mInputQueue.empty();
+}
+
+void OrvoAppBase::ProcessCloseRequest() {
+  mClosing = true;
+  mUserCloseRequest = true;
+  Shutdown();
+  mUserCloseRequest = false;
 }
 
 void OrvoAppBase::UpdateActiveState() {
@@ -433,8 +437,8 @@ void OrvoAppBase::HandlePlaybackKey(int ch) {
   static const int kJumpBackMs[] = {120000, 90000, 60000, 30000, 10000, 5000};
   const int length = mDemo ? mDemo->GetDemoLength() : 0;
   switch (ch) {
-    case '+': mSpeedFactor *= 1.5; break;
-    case '-': mSpeedFactor /= 1.5; break;
+    case '+': mSpeedFactor = std::min(mSpeedFactor * 1.5, kFastestDemoSpeed); break;
+    case '-': mSpeedFactor = std::max(mSpeedFactor / 1.5, kSlowestDemoSpeed); break;
     case '=': mSpeedFactor = 1.0; break;
     case '0': mDemoJumpTarget = length; break;
     case '4': case '5': case '6': case '7': case '8': case '9':

@@ -163,7 +163,7 @@ void OrvoAppBase::RunFractionBlock(double step, bool countCatchUp) {
   FlushDeferredDeletes();
 }
 
-bool OrvoAppBase::EndFrame(double frameTime, bool allowSleep, int* slept) {
+bool OrvoAppBase::EndFrame(double frameTime, bool refreshPaced, bool allowSleep, int* slept) {
   mFramePhase = 3;
   mCatchUpCount = 0;
   if (mUpdatedSinceDraw) {
@@ -183,7 +183,14 @@ bool OrvoAppBase::EndFrame(double frameTime, bool allowSleep, int* slept) {
   // milliseconds, so the wait is rounded up to one: a wait rounded down (a fractional frame
   // time, as at 60 Hz) would wake before the clock has moved and spin until it does. The
   // sleep ends at an absolute time counted from the last reading, so it does not drift.
-  const int wait = static_cast<int>(std::ceil(frameTime - mTimeDebt));
+  // One call sleeps at most one update period, however long a slowed frame is: the loop
+  // comes back to read input (and the quit request of a signal), and the debt, which grows
+  // on every pass, carries the rest of the frame over. Frames paced by the refresh count
+  // their time at presents only, so they sleep their wait whole; the speed's bounds keep it
+  // short. No wait exceeds the most debt a frame can gather.
+  double due = std::ceil(frameTime - mTimeDebt);
+  if (!refreshPaced) due = std::min(due, static_cast<double>(mUpdatePeriod));
+  const int wait = due > 0.0 ? static_cast<int>(std::min(due, kMaxTimeDebt)) : 0;
   if (wait > 0) {
     if (!allowSleep) return false;
     ++mSleepCount;
@@ -323,7 +330,7 @@ bool OrvoAppBase::PaceFrame(bool allowSleep) {
     }
   }
 
-  if (endFrame && !EndFrame(frameTime, allowSleep, &slept)) return false;
+  if (endFrame && !EndFrame(frameTime, vsync, allowSleep, &slept)) return false;
 
   if (mLoaderActive) {
     // While loading, give the loader about twice the time the main thread just used.

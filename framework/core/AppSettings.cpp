@@ -73,9 +73,11 @@ void OrvoAppBase::WriteDemoJumpTime(const std::string& text) {
 
 bool OrvoAppBase::RegWriteValue(const std::string& name, DWORD type, const void* data, DWORD size) {
   if (mRegKey.empty()) return false;
-  // Demo: a playback writes nothing and answers with the recorded result.
+  // Demo: a playback writes nothing and answers with the recorded result. A close that was
+  // refused leaves the run going, so only once the program quits is there nothing recorded
+  // left to answer from.
   if (mPlayingDemo) {
-    if (mClosing) return false;
+    if (mQuit) return false;
     mDemo->SetUpdateCount(mUpdateCount);
     return mDemo->PlaybackRegistryWrite();
   }
@@ -105,8 +107,8 @@ bool OrvoAppBase::RegReadValue(const std::string& name, DWORD* type, void* data,
   bool found = false;
 
   if (mPlayingDemo) {
-    // Demo: the registry is not read; the recorded answer is returned.
-    if (mClosing) return false;
+    // Demo: the registry is not read; the recorded answer is returned until the program quits.
+    if (mQuit) return false;
     mDemo->SetUpdateCount(mUpdateCount);
     found = mDemo->PlaybackRegistryRead(&foundType, &bytes);
   } else {

@@ -158,7 +158,9 @@ class AppDemoTarget : public DemoReplayTarget {
     }
     mApp->UpdateActiveState();
   }
-  void DemoClose() override { mApp->Shutdown(); }
+  // The recorded close goes the way of the live one, so an application that refused it
+  // while recording refuses it again and the playback goes on.
+  void DemoClose() override { mApp->ProcessCloseRequest(); }
   void DemoScreenMode(bool windowed, int refreshRate) override {
     mApp->mWindowed = windowed;
     if (refreshRate > 0) mApp->mRefreshRate = refreshRate;

@@ -426,6 +426,9 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   // Processes queued records (only one when oneOnly); true while records remain.
   bool ProcessQueuedMessages(bool oneOnly);
   void UpdateActiveState();
+  // A close request of the user (the close box, Alt+F4, or one replayed from a demo): the
+  // application may still refuse it, as the game does when the player answers "No".
+  void ProcessCloseRequest();
   // Acts on one playback key (WM_CHAR while a demo plays).
   void HandlePlaybackKey(int ch);
 
@@ -465,7 +468,7 @@ class OrvoAppBase : public ButtonListener, public DialogListener {
   bool VSyncSteppingApplies() const;
   // Ends the current frame: draws when an update ran since the last drawn frame, else
   // sleeps what is left of the frame. False when it would sleep and allowSleep is false.
-  bool EndFrame(double frameTime, bool allowSleep, int* slept);
+  bool EndFrame(double frameTime, bool refreshPaced, bool allowSleep, int* slept);
   // The cursor poller's loop (its own thread).
   void CursorPollerLoop();
 

@@ -50,9 +50,22 @@ void Profiler::Flush() {
 }
 
 void Profiler::Stop(std::int64_t ticksPerSecond) {
+  EndRecording();
+  SetSpeed(ticksPerSecond);
+}
+
+void Profiler::Stop(Clock ticksPerSecond) {
+  EndRecording();
+  SetSpeed(ticksPerSecond());
+}
+
+void Profiler::EndRecording() {
   mStopStamp = mClock();
   Flush();
   mRecording = false;
+}
+
+void Profiler::SetSpeed(std::int64_t ticksPerSecond) {
   mTicksPerSecond = ticksPerSecond > 0 ? ticksPerSecond : 1;
   mTotalTime = static_cast<double>(mStopStamp - mStartStamp - mOverhead) * 1000.0 / mTicksPerSecond;
 }
@@ -81,7 +94,8 @@ Profiler& TheProfiler() {
 }  // namespace
 
 void ProfilerStart(bool suppress) { TheProfiler().Start(suppress); }
-void ProfilerStop() { TheProfiler().Stop(GetCpuSpeed()); }
+// The first call measures the counter's speed, a spin of 10 ms: the run has ended before.
+void ProfilerStop() { TheProfiler().Stop(&GetCpuSpeed); }
 bool IsProfiling() { return TheProfiler().IsProfiling(); }
 std::string ProfilerReportText() { return TheProfiler().ReportText(); }
 

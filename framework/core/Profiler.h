@@ -29,6 +29,9 @@ class Profiler {
   void Start(bool suppress);
   // Ends recording and turns the figures into milliseconds at `ticksPerSecond`.
   void Stop(std::int64_t ticksPerSecond);
+  // The same with the speed asked of `ticksPerSecond` once the run's stop time is taken, so
+  // that a speed measured on first use is no part of the run.
+  void Stop(Clock ticksPerSecond);
   bool IsProfiling() const { return mRecording; }
 
   // One sample at the time-stamp `stamp` (ignored while not recording). `key` must stay
@@ -61,6 +64,10 @@ class Profiler {
   static constexpr std::size_t kBufferSize = 8192;
 
   void ProcessSample(const Sample& sample);
+  // Takes the stop time, folds in the samples and ends recording.
+  void EndRecording();
+  // The totals in milliseconds at `ticksPerSecond`.
+  void SetSpeed(std::int64_t ticksPerSecond);
 
   Clock mClock;
   bool mRecording = false;

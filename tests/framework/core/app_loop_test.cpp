@@ -202,6 +202,60 @@ TEST_F(AppLoopTest, FramesWithoutUpdatesStillEndAndReadInput) {
   }
 }
 
+// The playback keys "-" and "+" change the speed by half again per press, as far as five
+// presses from normal speed either way. However often they are pressed, updates go on at
+// the bounded speed, and no pass of the loop sleeps longer than one update period, so input
+// (and the quit request a signal turns into) is read at least that often.
+TEST_F(AppLoopTest, PlaybackSpeedKeysStopAtTheirBoundsAndTheLoopKeepsReadingInput) {
+  struct Case {
+    char key;
+    int presses;
+    double speed;
+  };
+  const double slowest = 1.0 / 7.59375, fastest = 7.59375;  // 1.5 to the power of -5 and 5
+  const Case cases[] = {{'-', 5, slowest}, {'-', 10, slowest}, {'-', 30, slowest}, {'-', 60, slowest},
+                        {'+', 5, fastest}, {'+', 60, fastest}};
+  for (const auto& c : cases) {
+    const std::string what = std::to_string(c.presses) + " x " + c.key;
+    struct SpeedApp : LoopApp {
+      using LoopApp::LoopApp;
+      bool PaceFrame(bool allowSleep) override {
+        const DWORD before = plat::timeGetTime();
+        const bool result = LoopApp::PaceFrame(allowSleep);
+        // The pass that shuts down waits for the other threads: not a loop step.
+        if (mPressedAt != 0 && !mQuit) mLongestPass = std::max<DWORD>(mLongestPass, plat::timeGetTime() - before);
+        return result;
+      }
+      DWORD mPressedAt = 0;
+      DWORD mLongestPass = 0;
+    };
+    auto app = std::make_unique<SpeedApp>(&clock);
+    app->Init();
+    int updatesAtPress = 0;
+    app->mOnUpdate = [&](LoopApp* a) {
+      auto* s = static_cast<SpeedApp*>(a);
+      if (a->mLoadingCompletedAt < 0 || s->mPressedAt != 0) return;
+      for (int i = 0; i < c.presses; ++i) a->HandlePlaybackKey(c.key);
+      s->mPressedAt = plat::timeGetTime();
+      updatesAtPress = a->mUpdateCount;
+      a->mStopAt = s->mPressedAt + 3000;
+    };
+    app->Start();
+    ASSERT_NE(app->mPressedAt, 0u) << what;
+    EXPECT_FALSE(app->mSpun) << what;
+    EXPECT_NEAR(app->mSpeedFactor, c.speed, 1e-9) << what;
+    EXPECT_LE(app->mLongestPass, static_cast<DWORD>(app->mUpdatePeriod)) << what;
+    // Three seconds at the bounded speed: 100 updates a second times the speed, give or take.
+    const double expected = 300.0 * c.speed;
+    const int updates = app->mUpdateCount - updatesAtPress;
+    EXPECT_GE(updates, expected * 0.8) << what;
+    EXPECT_LE(updates, expected * 1.2 + 2) << what;
+    // "=" brings normal speed back.
+    app->HandlePlaybackKey('=');
+    EXPECT_EQ(app->mSpeedFactor, 1.0) << what;
+  }
+}
+
 TEST_F(AppLoopTest, ShutdownFromAnotherThreadOnlyAsksTheLoop) {
   auto app = std::make_unique<LoopApp>(&clock);
   app->Init();

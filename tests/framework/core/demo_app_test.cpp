@@ -90,8 +90,14 @@ class LogWidget : public Orvo::Widget {
 class SessionApp : public Orvo::OrvoAppBase {
  public:
   // `playbackKey`: 'j' or 'l' opens that demo window at update 10 of a playback.
-  SessionApp(bool recording, int crashAt, char playbackKey = 0)
-      : mRecordingRun(recording), mCrashAt(crashAt), mPlaybackKey(playbackKey) {
+  // `refusingCloses`: the session also closes the window at updates 35 and 60, and the
+  // application refuses both closes, as the game does when the player answers "No".
+  SessionApp(bool recording, int crashAt, char playbackKey = 0, bool refusingCloses = false)
+      : mRecordingRun(recording),
+        mCrashAt(crashAt),
+        mPlaybackKey(playbackKey),
+        mRefusingCloses(refusingCloses),
+        mRefusalsLeft(refusingCloses ? 2 : 0) {
     mProductName = "QuorvaneDemoTest";
     mRegKey = "Quorvane\\DemoTest";
     mSingleInstance = false;  // sessions of tests running side by side must not refuse each other
@@ -103,6 +109,15 @@ class SessionApp : public Orvo::OrvoAppBase {
   std::vector<std::string> mLog;
   std::map<int, std::uint64_t> mFrames;  // update count -> hash of the frame drawn then
   std::filesystem::path mLogFile;
+
+  void Shutdown() override {
+    if (mUserCloseRequest && mRefusalsLeft > 0 && !mShutdownDone) {
+      --mRefusalsLeft;
+      Log("close refused");
+      return;
+    }
+    OrvoAppBase::Shutdown();
+  }
 
   // The working folder stays the session folder, where "crash.txt" is written.
   bool ChangeDirHook(const std::string&) override { return true; }
@@ -149,6 +164,13 @@ class SessionApp : public Orvo::OrvoAppBase {
         Log("http " + std::to_string(result) + " " + (result == 0 ? mTransfer.GetContent() : std::string()));
         mLastHttpResult = result;
       }
+    }
+    if (mRefusingCloses && u == 70) {
+      // After the refused closes the registry still answers from the recording.
+      RegWriteNumber("AfterClose", mRecordingRun ? 77 : 11);
+      int value = -1;
+      const bool found = RegReadNumber("AfterClose", &value);
+      Log("registry after close " + std::to_string(found) + " " + std::to_string(value));
     }
     if (mRecordingRun) Script(u);
     if (mRecordingRun && (u == 50 || u == 100)) mDemo->AddMarker(u == 50 ? "fifty" : "hundred", u);
@@ -248,6 +270,10 @@ class SessionApp : public Orvo::OrvoAppBase {
         SetCursorPos(outside.x, outside.y);
         break;
       }
+      case 35:
+      case 60:
+        if (mRefusingCloses) Post(WM_CLOSE, 0, 0, 0);
+        break;
       case 90:
         // A drag past the top-left corner: the window holds the capture, so the positions
         // are negative.
@@ -275,6 +301,8 @@ class SessionApp : public Orvo::OrvoAppBase {
   bool mRecordingRun;
   int mCrashAt;
   char mPlaybackKey;
+  bool mRefusingCloses;
+  int mRefusalsLeft;
   LogWidget* mWidget = nullptr;
   testing_http::LoopbackServer* mServer = nullptr;
   Orvo::HTTPTransfer mTransfer;
@@ -291,7 +319,7 @@ std::string KeyName(char key) { return key != 0 ? std::string(1, key) : std::str
 
 // Runs one phase in this (child) process and writes what it saw to a file. With crashAt
 // the recording faults at that update.
-[[noreturn]] void RunSession(bool recording, int crashAt = 0, char playbackKey = 0) {
+[[noreturn]] void RunSession(bool recording, int crashAt = 0, char playbackKey = 0, bool refusingCloses = false) {
   const auto dir = SessionDir();
   setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
   setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
@@ -303,10 +331,11 @@ std::string KeyName(char key) { return key != 0 ? std::string(1, key) : std::str
   static plat::SimulatedClock clock(100000);
   plat::SetClockSource(&clock);
   {
-    SessionApp app(recording, crashAt, playbackKey);
+    SessionApp app(recording, crashAt, playbackKey, refusingCloses);
     app.mLogFile = dir / (recording ? "recorded.txt" : "replayed" + KeyName(playbackKey) + ".txt");
     app.Init();
     app.Start();
+    app.Log("ended");
     app.WriteLog();
     std::ofstream(dir / ("extra" + KeyName(playbackKey) + ".txt"))
         << "jumptime=" << app.ReadDemoJumpTime() << "\n" << [&] {
@@ -386,6 +415,27 @@ TEST(DemoAppDeathTest, ARecordedSessionReplaysTheSameInputValuesAndFrames) {
   ASSERT_FALSE(recorded.frames.empty());
   ASSERT_FALSE(replayed.frames.empty());
   EXPECT_EQ(recorded.frames.rbegin()->second, replayed.frames.rbegin()->second) << "last frame";
+  std::filesystem::remove_all(dir);
+}
+
+// The player closed the window twice and answered "No" both times: the playback asks the
+// application again at the same updates, is refused again, and plays the whole session,
+// with the registry still answering from the recording after the closes.
+TEST(DemoAppDeathTest, RefusedClosesAreRefusedAgainAndThePlaybackRunsToTheEnd) {
+  GTEST_FLAG_SET(death_test_style, "fast");
+  const auto dir = SessionDir();
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+
+  EXPECT_EXIT(RunSession(true, 0, 0, true), testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(RunSession(false, 0, 0, true), testing::ExitedWithCode(0), "");
+  const Session recorded = ReadSession(dir / "recorded.txt");
+  const Session replayed = ReadSession(dir / "replayed.txt");
+  for (const char* line : {"35 close refused", "60 close refused", "70 registry after close 1 77"})
+    EXPECT_TRUE(Contains(recorded.log, line)) << line;
+  ASSERT_FALSE(recorded.log.empty());
+  EXPECT_GE(std::stoi(recorded.log.back()), 120) << recorded.log.back();  // "<update> ended"
+  EXPECT_EQ(replayed.log, recorded.log);
   std::filesystem::remove_all(dir);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -135,6 +136,23 @@ TEST(ProfilerTest, ProcessWideProfilerRecordsScopedSections) {
   const std::string report = ProfilerReportText();
   EXPECT_EQ(report.rfind("Total Time: ", 0), 0u);
   EXPECT_NE(report.find("Scoped (3 calls, %"), std::string::npos);
+}
+
+// The counter's speed is measured on first use, a spin of 10 ms. The first run of a fresh
+// process must not count it: an empty run lasts next to nothing, whichever run it is.
+TEST(ProfilerDeathTest, TheFirstRunOfAProcessDoesNotCountTheSpeedMeasurement) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process: the speed is not known yet
+  EXPECT_EXIT(
+      {
+        ProfilerStart(false);
+        ProfilerStop();
+        const std::string report = ProfilerReportText();
+        double total = -1.0;
+        std::sscanf(report.c_str(), "Total Time: %lf", &total);
+        std::fprintf(stderr, "%s", report.c_str());
+        std::exit(total >= 0.0 && total < 1.0 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "Total Time: ");
 }
 
 TEST(LeakReportTest, RemainingAllocationsAreWrittenWithTheirTotal) {

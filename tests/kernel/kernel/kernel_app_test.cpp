@@ -180,4 +180,53 @@ TEST(KernelAppEnds, WhenAnotherThreadAsks) {
   ExpectEndedWithoutAsking([](KernelLibrary::MainApp* app) { std::thread([app] { app->Shutdown(); }).join(); });
 }
 
+// The player closes the window three times and answers "No" to the first two: a playback
+// of the recording asks the game at the same updates, is refused the same way, and plays
+// on until the confirmed close.
+struct RefusingGame : KernelLibrary::IGame {
+  void SetSysApp(KernelLibrary::ISysApp* app) override { sysApp = app; }
+  void Init() override {}
+  void Start() override {
+    log.push_back("start " + Updates());
+    CloseBoxAsThePlayer();
+  }
+  void Stop() override { log.push_back("stop " + Updates()); }
+  void Shutdown() override {}
+  void GetTitle(std::string& out) override { out = title; }
+  void GetVersion(std::string& out) override { out = "1.0"; }
+  void OnCloseRequest() override {
+    log.push_back("close request " + Updates());
+    if (++requests < 3)
+      CloseBoxAsThePlayer();
+    else
+      sysApp->Quit();
+  }
+  // The player's input is live only while recording; a playback replays it.
+  void CloseBoxAsThePlayer() {
+    KernelLibrary::MainApp* app = KernelLibrary::GetMainApp();
+    if (app->mRecordingDemo) plat::PostMessageA(app->mHWnd, plat::WM_CLOSE, 0, 0);
+  }
+  std::string Updates() { return std::to_string(KernelLibrary::GetMainApp()->mUpdateCount.load()); }
+
+  KernelLibrary::ISysApp* sysApp = nullptr;
+  std::string title = "KernelDemoTest" + std::to_string(std::random_device{}());
+  std::vector<std::string> log;
+  int requests = 0;
+};
+
+TEST(KernelAppDemo, RefusedClosesAreAskedAgainOnPlayback) {
+  AppSandbox sandbox;
+  const std::string demo = (sandbox.root / "refused.dmo").string();
+  std::vector<std::string> logs[2];
+  for (int playing = 0; playing < 2; ++playing) {
+    plat::SetCommandLineArgs({"/opt/q/quorvane", "-demofile=" + demo, playing ? "-play" : "-record"});
+    RefusingGame game;
+    ASSERT_TRUE(KernelLibrary::KernelStart(reinterpret_cast<plat::HINSTANCE>(1), &game));
+    KernelLibrary::KernelStop();  // a recording is written here
+    logs[playing] = game.log;
+  }
+  ASSERT_EQ(logs[0].size(), 5u);  // start, three close requests, stop
+  EXPECT_EQ(logs[1], logs[0]);
+}
+
 }  // namespace
