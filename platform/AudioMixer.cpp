@@ -11,6 +11,9 @@
 #include <cmath>
 #include <thread>
 
+#include "platform/Crash.h"
+#include "platform/Threads.h"
+
 namespace plat {
 
 struct AudioMixer::Output {
@@ -30,6 +33,9 @@ AudioMixer::~AudioMixer() { StopOutput(); }
 namespace {
 
 void SDLCALL AudioCallback(void* userdata, Uint8* stream, int len) {
+  // SDL's audio thread runs the mixer (and the decoders and syncs it calls): a fault there
+  // needs a signal stack of that thread's own.
+  EnsureCrashSignalStack();
   static_cast<AudioMixer*>(userdata)->Mix(reinterpret_cast<std::int16_t*>(stream), len / 4);
 }
 
@@ -65,7 +71,7 @@ void AudioMixer::Start() {
     return;
   }
   // No device: consume the mix at real-time speed so that sounds end as they would.
-  started->pacer = std::thread([this, started] {
+  started->pacer = StartThread([this, started] {
     std::vector<std::int16_t> scratch(2 * kOutputRate / 100);
     auto next = std::chrono::steady_clock::now();
     while (!started->stopPacer.load()) {

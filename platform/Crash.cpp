@@ -43,17 +43,30 @@ struct sigaction gPrevious[kSignalCount];
 bool gInstalled = false;
 std::atomic<bool> gInHandler{false};
 
-// Gives the calling thread an alternate signal stack large enough to build a report.
-void EnsureAltStack() {
-  stack_t current{};
-  if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE) && current.ss_size >= kAltStackSize) return;
-  static thread_local std::unique_ptr<char[]> memory;
-  memory.reset(new char[kAltStackSize]);
-  stack_t stack{};
-  stack.ss_sp = memory.get();
-  stack.ss_size = kAltStackSize;
-  sigaltstack(&stack, nullptr);
-}
+// A thread's own alternate signal stack. When the thread ends, the stack that was there
+// before (a sanitizer's, or none) is put back first, so no signal can land on freed memory.
+struct ThreadSignalStack {
+  bool checked = false;
+  std::unique_ptr<char[]> memory;
+  stack_t previous{};
+
+  ~ThreadSignalStack() {
+    if (!memory) return;
+    stack_t current{};
+    if (sigaltstack(nullptr, &current) != 0 || current.ss_sp != memory.get()) {
+      memory.release();  // whoever replaced it may still point at it: never freed
+      return;
+    }
+    stack_t restore{};
+    if (previous.ss_flags & SS_DISABLE) {
+      restore.ss_flags = SS_DISABLE;
+    } else {
+      restore.ss_sp = previous.ss_sp;
+      restore.ss_size = previous.ss_size;
+    }
+    if (sigaltstack(&restore, nullptr) != 0) memory.release();
+  }
+};
 
 DWORD CodeForSignal(int sig, const siginfo_t* info, const CONTEXT& context) {
   switch (sig) {
@@ -322,13 +335,26 @@ bool IsHeadless() {
 
 }  // namespace
 
+void EnsureCrashSignalStack() {
+  thread_local ThreadSignalStack tStack;
+  if (tStack.checked) return;
+  tStack.checked = true;
+  stack_t current{};
+  if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE) && current.ss_size >= kAltStackSize) return;
+  std::unique_ptr<char[]> memory(new char[kAltStackSize]);
+  stack_t stack{};
+  stack.ss_sp = memory.get();
+  stack.ss_size = kAltStackSize;
+  if (sigaltstack(&stack, &tStack.previous) == 0) tStack.memory = std::move(memory);
+}
+
 LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter) {
   LPTOP_LEVEL_EXCEPTION_FILTER previous = gFilter.exchange(filter);
   if (filter != nullptr && !gInstalled) {
     // The first backtrace loads the unwinder; do it now rather than inside a crash.
     void* warm[4];
     backtrace(warm, 4);
-    EnsureAltStack();
+    EnsureCrashSignalStack();
     PrepareCrashSymbols();
     struct sigaction action {};
     action.sa_sigaction = SignalHandler;

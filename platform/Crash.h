@@ -66,6 +66,13 @@ using LPTOP_LEVEL_EXCEPTION_FILTER = long (*)(EXCEPTION_POINTERS*);
 // course and ends the process.
 LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter);
 
+// Gives the calling thread an alternate signal stack of its own, large enough for the
+// crash handler (unless it has one already), until the thread ends. The thread installing
+// the filter gets one then, every thread started with StartThread or Thread gets one
+// first, and a thread started by a library that runs the program's code (the audio
+// device's) calls this on entry. Cheap after the first call on a thread.
+void EnsureCrashSignalStack();
+
 // Seconds the crash handler may take before the watchdog ends the process.
 constexpr unsigned kCrashWatchdogSeconds = 5;
 

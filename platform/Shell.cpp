@@ -10,6 +10,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/Threads.h"
+
 extern char** environ;
 
 namespace plat {
@@ -33,7 +35,7 @@ bool SpawnOpener(const std::string& target) {
   char* argv[] = {program, argument.data(), nullptr};
   if (posix_spawnp(&pid, program, nullptr, nullptr, argv, environ) != 0) return false;
   // The opener returns quickly; reap it in the background so it leaves no zombie.
-  std::thread([pid] {
+  StartThread([pid] {
     int status = 0;
     waitpid(pid, &status, 0);
   }).detach();

@@ -1,7 +1,10 @@
 // Critical sections, threads and thread ids on std::thread.
 #include "platform/Threads.h"
 
+#include "platform/Crash.h"
+
 #include <future>
+#include <memory>
 
 namespace plat {
 
@@ -29,11 +32,18 @@ BOOL SetThreadPriority(int priority) {
 
 int GetThreadPriority() { return tPriority; }
 
+std::thread StartThread(std::function<void()> body) {
+  return std::thread([body = std::move(body)] {
+    EnsureCrashSignalStack();
+    body();
+  });
+}
+
 Thread::Thread(std::function<void()> body) {
-  std::promise<DWORD> idPromise;
-  std::future<DWORD> idFuture = idPromise.get_future();
-  mThread = std::thread([body = std::move(body), idPromise = std::move(idPromise)]() mutable {
-    idPromise.set_value(GetCurrentThreadId());
+  auto idPromise = std::make_shared<std::promise<DWORD>>();
+  std::future<DWORD> idFuture = idPromise->get_future();
+  mThread = StartThread([body = std::move(body), idPromise] {
+    idPromise->set_value(GetCurrentThreadId());
     body();
   });
   mId = idFuture.get();

@@ -30,6 +30,12 @@ constexpr int THREAD_PRIORITY_ABOVE_NORMAL = 1;
 constexpr int THREAD_PRIORITY_HIGHEST = 2;
 constexpr int THREAD_PRIORITY_TIME_CRITICAL = 15;
 
+// Starts a thread running `body`. Every thread the program starts goes through here (Thread
+// does too): the new thread first gets an alternate signal stack of its own, so that a
+// fault on it, running out of stack included, still reaches the crash handler; the stack
+// is given up when the thread ends.
+std::thread StartThread(std::function<void()> body);
+
 // A started thread. Join waits for it; a Thread that is destroyed while still joinable
 // waits for it too, so no thread outlives the objects that started it by accident.
 class Thread {

@@ -15,6 +15,7 @@
 #include "framework/core/Globals.h"
 #include "framework/core/OrvoAppBase.h"
 #include "platform/Folders.h"
+#include "platform/MessageBox.h"
 #include "platform/Module.h"
 #include "platform/Time.h"
 
@@ -428,6 +429,7 @@ bool CrashCatcher::UploadReport() {
 bool CrashCatcher::RunReportMode(const std::vector<std::string>& args) {
   CrashCatcher& c = Get();
   std::string reportFile;
+  std::string stranger;  // the first option that is not the report's
   for (const std::string& arg : args) {
     std::string v;
     if (OptionValue(arg, "-crashreport=", &v)) {
@@ -452,9 +454,20 @@ bool CrashCatcher::RunReportMode(const std::vector<std::string>& args) {
     } else if (OptionValue(arg, "-crashfield=", &v)) {
       const std::size_t eq = v.find('=');
       c.mExtraFields[v.substr(0, eq)] = eq == std::string::npos ? std::string() : v.substr(eq + 1);
+    } else if (stranger.empty()) {
+      stranger = arg.substr(0, arg.find('='));
     }
   }
   if (reportFile.empty()) return false;
+  // The report process has the options above and no others: one of the game's (a "-crash"
+  // or a demo to record) has no place in it and is refused as the game refuses a stranger.
+  if (!stranger.empty()) {
+    constexpr std::size_t kMaxShown = 200;
+    if (stranger.size() > kMaxShown) stranger = stranger.substr(0, kMaxShown) + "...";
+    plat::MessageBoxA(nullptr, ("Invalid command line parameter: " + stranger).c_str(), "FATAL ERROR",
+                      plat::MB_ICONERROR);
+    return true;
+  }
   // The report process never starts another one, nor writes a report over the one it
   // shows: a fault in it takes the default course.
   gReportProgram[0] = '\0';

@@ -38,6 +38,9 @@ class CrashReportWindow : public OrvoAppBase {
   void UpdateApp() override;
   void ButtonReleased(int id) override;
   bool ChangeDirHook(const std::string&) override { return true; }
+  // The process's command line is the report's (CrashCatcher::RunReportMode has taken it),
+  // not the game's: there is nothing left for the window to read.
+  void SplitCommandLine() override { mCommandLineParsed = true; }
 
  private:
   void ShowPage(Page page);

@@ -9,6 +9,7 @@
 
 #include "framework/core/Demo.h"
 #include "platform/Sockets.h"
+#include "platform/Threads.h"
 
 namespace Orvo {
 
@@ -120,7 +121,7 @@ void HTTPTransfer::Start() {
   Demo* demo = Demo::Current();
   if (demo != nullptr && demo->IsPlaying()) return;  // the result will come from the demo
   mThreadRunning = true;
-  mWorker = std::thread([this] { Run(); });
+  mWorker = plat::StartThread([this] { Run(); });
 }
 
 void HTTPTransfer::Abort() {

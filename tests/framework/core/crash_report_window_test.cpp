@@ -6,11 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "framework/core/CrashCatcher.h"
+#include "platform/MessageBox.h"
 #include "platform/Messages.h"
+#include "platform/Process.h"
 #include "platform/Window.h"
 #include "tests/framework/core/AppSandbox.h"
 #include "tests/framework/core/LoopbackServer.h"
@@ -67,6 +70,29 @@ class ScriptedReportWindow : public CrashReportWindow {
   int mStep = 0;
 };
 
+// The window as the report process opens it: it notes the page it shows and presses
+// "Close Now".
+class ClosingReportWindow : public CrashReportWindow {
+ public:
+  explicit ClosingReportWindow(CrashCatcher& catcher) : CrashReportWindow(catcher) {}
+  bool mCrashPageShown = false;
+  void UpdateApp() override {
+    CrashReportWindow::UpdateApp();
+    if (++mTicks != 10) return;
+    int x = 0, y = 0;
+    mCrashPageShown = GetPage() == PAGE_CRASH && FindButton(ID_CLOSE_NOW, &x, &y);
+    plat::PostMessageA(mHWnd, plat::WM_LBUTTONDOWN, plat::MK_LBUTTON, plat::MAKELPARAM(x, y));
+    plat::PostMessageA(mHWnd, plat::WM_LBUTTONUP, 0, plat::MAKELPARAM(x, y));
+  }
+
+ private:
+  int mTicks = 0;
+};
+
+struct ExitCalled {
+  plat::UINT code;
+};
+
 }  // namespace
 
 TEST(CrashReportWindowTest, TheTypedDescriptionIsSentWithTheReport) {
@@ -112,4 +138,59 @@ TEST(CrashReportWindowTest, ButtonsFollowTheHostAndTheApplication) {
   catcher.mHadApplication = false;
   EXPECT_FALSE(catcher.SendEnabled());
   catcher.mReportHost.clear();
+}
+
+// The report process is started as "<program> -crashreport=<crash.txt> -crashtitle=... ...":
+// its window takes those options as its own, values with blanks and quotes included,
+// rather than refusing them as the game would. An option that is not the report's is
+// named, and no window opens.
+TEST(CrashReportWindowTest, TheReportProcessTakesItsOwnOptions) {
+  AppSandbox sandbox;
+  const std::string reportFile = (sandbox.root / "crash.txt").string();
+  std::ofstream(reportFile, std::ios::binary) << "Exception: Access Violation (code 0xc0000005)\r\n\n";
+  const std::vector<std::string> options = {"-crashreport=" + reportFile,
+                                            "-crashtitle=Exception at 0001:00000010",
+                                            "-crashhost=",
+                                            "-crashupload=1",
+                                            "-crashapp=1",
+                                            "-crashclip=0",
+                                            "-crashprod=Quorvane",
+                                            "-crashversion=1.0",
+                                            "-crashdemo=/tmp/my \"last\" game.dmo",
+                                            "-crashfield=level=3 of 26"};
+  std::vector<std::string> commandLine = {"/opt/q/quorvane"};
+  commandLine.insert(commandLine.end(), options.begin(), options.end());
+  plat::SetCommandLineArgs(commandLine);
+  plat::SetExitProcessHook([](plat::UINT code) { throw ExitCalled{code}; });
+  std::vector<std::string> boxes;
+  plat::SetMessageBoxHook([&boxes](const std::string& text, const std::string& caption, plat::UINT flags) {
+    boxes.push_back(caption + ": " + text);
+    return plat::DefaultMessageBoxAnswer(flags);
+  });
+
+  CrashCatcher& catcher = CrashCatcher::Get();
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(CrashCatcher::RunReportMode(options));  // headless: the report goes to stderr
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Fatal Error!"), std::string::npos);
+  EXPECT_EQ(catcher.mErrorTitle, "Exception at 0001:00000010");
+  EXPECT_EQ(catcher.mDemoAttachmentName, "/tmp/my \"last\" game.dmo");
+  EXPECT_EQ(catcher.mExtraFields["level"], "3 of 26");
+  {
+    ClosingReportWindow window(catcher);
+    EXPECT_NO_THROW({
+      window.Init();
+      window.Start();
+    });
+    EXPECT_TRUE(window.mCrashPageShown);
+  }
+  EXPECT_EQ(boxes, std::vector<std::string>{});
+
+  for (const std::string& stranger : {std::string("-crash"), std::string("-play"), std::string("-bogus=1")}) {
+    boxes.clear();
+    EXPECT_TRUE(CrashCatcher::RunReportMode({"-crashreport=" + reportFile, stranger}));
+    const std::string name = stranger.substr(0, stranger.find('='));
+    EXPECT_EQ(boxes, std::vector<std::string>{"FATAL ERROR: Invalid command line parameter: " + name});
+  }
+  plat::SetMessageBoxHook(nullptr);
+  plat::SetExitProcessHook(nullptr);
 }

@@ -5,12 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
+#include "platform/AudioMixer.h"
+#include "platform/Threads.h"
 #include "tests/framework/core/LoopbackServer.h"
 
 using Orvo::CrashCatcher;
@@ -53,6 +59,31 @@ volatile int gRecursionLimit = 1 << 30;  // never reached: the stack runs out fi
   block[0] = static_cast<char>(depth);
   if (depth >= gRecursionLimit) return block[0];
   return RecurseForCrashTest(depth + 1) + block[0];
+}
+
+// A sound whose decoder runs out of stack on the mixer's thread.
+class OverflowingSource : public plat::StreamSource {
+ public:
+  int Channels() const override { return 2; }
+  int Rate() const override { return plat::AudioMixer::kOutputRate; }
+  int Read(std::int16_t*, int, bool) override { return RecurseForCrashTest(0); }
+  bool Seek(std::uint64_t) override { return false; }
+  std::uint64_t Length() const override { return 0; }
+  std::uint64_t Position() const override { return 0; }
+};
+
+// Plays that sound on the audio device's own thread (or the mixer's pacing thread when
+// there is no device) and waits a while for the fault.
+void OverflowStackOnTheMixerThread() {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  plat::AudioMixer& mixer = plat::AudioMixer::Get();
+  mixer.Start();
+  auto voice = mixer.AddStreamVoice(std::make_shared<plat::Stream>(std::make_unique<OverflowingSource>()));
+  {
+    std::lock_guard<std::recursive_mutex> lock(mixer.Lock());
+    voice->playing = true;
+  }
+  std::this_thread::sleep_for(std::chrono::seconds(20));
 }
 
 }  // namespace
@@ -102,6 +133,24 @@ TEST(CrashCatcherDeathTest, AnIntegerDivisionByZeroIsReportedWithItsFunction) {
 TEST(CrashCatcherDeathTest, RunningOutOfStackIsReportedAsAStackOverflow) {
   ExpectCrashReport("stack", [] { RecurseForCrashTest(0); }, SIGSEGV,
                     "Exception: Stack Overflow (code 0xc00000fd) at address ", "RecurseForCrashTest");
+}
+
+// A thread of the program's runs out of stack: the handler still runs, on that thread's
+// own signal stack, whichever way the thread was started (SDL starts the audio device's).
+TEST(CrashCatcherDeathTest, RunningOutOfStackOnAWorkerThreadIsReportedAsAStackOverflow) {
+  const struct {
+    const char* name;
+    void (*fault)();
+  } starts[] = {
+      {"thread-stack", [] { plat::Thread([] { RecurseForCrashTest(0); }).Join(); }},
+      {"started-stack", [] { plat::StartThread([] { RecurseForCrashTest(0); }).join(); }},
+      {"mixer-stack", [] { OverflowStackOnTheMixerThread(); }},
+  };
+  for (const auto& start : starts) {
+    SCOPED_TRACE(start.name);
+    ExpectCrashReport(start.name, start.fault, SIGSEGV, "Exception: Stack Overflow (code 0xc00000fd) at address ",
+                      "RecurseForCrashTest");
+  }
 }
 
 TEST(CrashCatcherDeathTest, AnAbortIsReportedAsAnUnknownException) {
