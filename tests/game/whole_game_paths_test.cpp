@@ -118,7 +118,8 @@ TEST(WholeGamePaths, SkippingTheTutorialEndsItsMusicAndWind) {
 // plays the map it offers to its end.
 class EditedFileGame : public game_test::DrivenGame {
  public:
-  int indexAtStart = -1;
+  int indexAtStart = -1;  // the current player's map index as loaded
+  int finishedMap = -1;
 
  protected:
   void Act() override {
@@ -137,9 +138,6 @@ class EditedFileGame : public game_test::DrivenGame {
       Fail("map " + std::to_string(FieldMgr::Instance()->GetMapIndex()) + " is full without a finish dialog");
     }
   }
-
- public:
-  int finishedMap = -1;
 
  private:
   // Every control of the list that shows stands inside the dialog; the preview shows the
