@@ -248,8 +248,13 @@ bool OrvoAppBase::ProcessQueuedMessages(bool oneOnly) {
     if (mRecordingDemo && !mQuit) RecordInputForDemo(m);
 
     if (mPlayingDemo) {
-      // Demo: live input is ignored during playback; only a close request counts.
-      if (msg == plat::WM_CLOSE && (onMain || m.mHWnd == mInvisHWnd)) ProcessCloseRequest();
+      // Demo: live input is ignored during playback; only a close request counts. The viewer's
+      // close (the close box, a quit signal) ends the playback without asking the game: its
+      // question could never be answered, since the recording alone gives the game its input.
+      if (msg == plat::WM_CLOSE && (onMain || m.mHWnd == mInvisHWnd)) {
+        mClosing = true;
+        Shutdown();
+      }
     } else if (msg == plat::WM_KEYDOWN || msg == plat::WM_SYSKEYDOWN) {
       const int key = static_cast<int>(m.mWParam);
       mLastInputTime = mLastTimerTime;

@@ -189,6 +189,7 @@ struct RefusingGame : KernelLibrary::IGame {
   void Start() override {
     log.push_back("start " + Updates());
     CloseBoxAsThePlayer();
+    if (viewerCloses) plat::PostMessageA(KernelLibrary::GetMainApp()->mHWnd, plat::WM_CLOSE, 0, 0);
   }
   void Stop() override { log.push_back("stop " + Updates()); }
   void Shutdown() override {}
@@ -212,6 +213,7 @@ struct RefusingGame : KernelLibrary::IGame {
   std::string title = "KernelDemoTest" + std::to_string(std::random_device{}());
   std::vector<std::string> log;
   int requests = 0;
+  bool viewerCloses = false;
 };
 
 TEST(KernelAppDemo, RefusedClosesAreAskedAgainOnPlayback) {
@@ -227,6 +229,31 @@ TEST(KernelAppDemo, RefusedClosesAreAskedAgainOnPlayback) {
   }
   ASSERT_EQ(logs[0].size(), 5u);  // start, three close requests, stop
   EXPECT_EQ(logs[1], logs[0]);
+
+}
+
+// The viewer's own close during a playback (the close box, a quit signal) ends it without
+// asking the game: its question could never be answered, since only the recording gives the
+// game its input.
+TEST(KernelAppDemo, TheViewersCloseEndsAPlaybackWithoutAsking) {
+  AppSandbox sandbox;
+  const std::string demo = (sandbox.root / "viewer.dmo").string();
+  std::vector<std::string> logs[2];
+  for (int playing = 0; playing < 2; ++playing) {
+    plat::SetCommandLineArgs({"/opt/q/quorvane", "-demofile=" + demo, playing ? "-play" : "-record"});
+    RefusingGame game;
+    // The recorded player confirms the first close; the replayed game refuses every one, so
+    // only the viewer's close can end the playback (before the mend it never ended).
+    game.requests = playing ? -1000 : 2;
+    game.viewerCloses = playing != 0;
+    ASSERT_TRUE(KernelLibrary::KernelStart(reinterpret_cast<plat::HINSTANCE>(1), &game));
+    KernelLibrary::KernelStop();
+    logs[playing] = game.log;
+  }
+  EXPECT_EQ(logs[0], (std::vector<std::string>{"start 0", "close request 1", "stop 1"}));
+  // The replayed game is asked for the recorded closes (the player's and the one its
+  // confirmation sent) and never for the viewer's.
+  EXPECT_EQ(logs[1], (std::vector<std::string>{"start 0", "close request 1", "close request 1", "stop 1"}));
 }
 
 }  // namespace
