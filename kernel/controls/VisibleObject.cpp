@@ -152,7 +152,15 @@ void VisibleObject_impl::SetVisible(bool visible) {
 }
 
 void VisibleObject_impl::BeforeDelete() {
+  DropFocusQuietly();
   if (mVisible) VisibleObject_impl::SetVisible(false);
+}
+
+void VisibleObject_impl::DropFocusQuietly() {
+  if (!mFocused) return;
+  mFocused = false;
+  mChanged = true;
+  if (Factory_impl* factory = GetFactoryImpl()) factory->ForgetFocus(this);
 }
 
 void VisibleObject_impl::SetEnabled(bool enabled) {
