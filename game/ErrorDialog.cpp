@@ -31,9 +31,18 @@ ErrorDialog::~ErrorDialog() {
   factory->DeleteVO(message);
 }
 
+namespace {
+// The picture ("380 220.png", shared with the exit question) is 220 rows high; its band for
+// a line of text is made for a text placed at row 70, where the exit question puts its own.
+constexpr int kPictureHeight = 220;
+constexpr int kPictureTextRow = 70;
+}  // namespace
+
 void ErrorDialog::LayoutControls() {
   const Centre c = GetCentre();
-  message->SetPosition(c.cx, c.cy - 25);
+  // The picture is drawn at the dialog's height (200 rows: the band moves up), and the text
+  // goes with it, so it sits centred on the band.
+  message->SetPosition(c.cx, kPictureTextRow * c.height / kPictureHeight);
   okButton->SetPosition(c.cx, c.cy + 50);
 }
 

@@ -16,8 +16,10 @@ using namespace ControlLibrary;
 namespace {
 
 const VOColor kRowMadeColors[5] = {{0, 0, 0}, {252, 133, 133}, {203, 203, 192}, {203, 203, 192}, {0, 0, 0}};
+// A shown row that a modal dialog disables keeps its black text.
+const VOColor kRowShownColors[5] = {{0, 0, 0}, {252, 133, 133}, {203, 203, 192}, {0, 0, 0}, {0, 0, 0}};
 // The chosen row is disabled and shows green.
-const VOColor kRowShownColors[5] = {{0, 0, 0}, {252, 133, 133}, {203, 203, 192}, {0, 128, 0}, {0, 0, 0}};
+const VOColor kRowChosenColors[5] = {{0, 0, 0}, {252, 133, 133}, {203, 203, 192}, {0, 128, 0}, {0, 0, 0}};
 constexpr int kPreviewSize = 350;
 // The arrows are children of the level dialog (600 x 600 about the screen point (400, 394),
 // so its corner stands at (100, 94)): inside it, just above the first row and just below the
@@ -184,7 +186,7 @@ void ListVOlevels::Refresh(int newTab, std::uint16_t newOffset) {
     button->SetPosition(110, 95 + 40 * slot);
     button->SetVisible(true);
     button->SetEnabled(true);
-    button->SetStateTextColors(kRowShownColors);
+    button->SetStateTextColors(row->mapIndex == chosen ? kRowChosenColors : kRowShownColors);
     if (row->mapIndex == chosen) {
       button->SetEnabled(false);
       ShowPreview(row->mapIndex);
@@ -207,9 +209,13 @@ void ListVOlevels::SetShown(bool visible) {
 void ListVOlevels::OnMouseClick(std::uint32_t id, int /*button*/) {
   for (RowItem* row : rows) {
     if (row->button->GetId() != id) continue;
-    for (RowItem* other : rows) other->button->SetEnabled(true);
+    for (RowItem* other : rows) {
+      other->button->SetEnabled(true);
+      other->button->SetStateTextColors(kRowShownColors);
+    }
     GetCurrentPlayer(GetPlayerList())->mapIndex = row->mapIndex;
     ShowPreview(row->mapIndex);
+    row->button->SetStateTextColors(kRowChosenColors);
     row->button->SetEnabled(false);
     if (playButton != nullptr) playButton->SetEnabled(true);
     return;

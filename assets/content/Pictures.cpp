@@ -455,8 +455,8 @@ void Inset(Canvas& c, const Box& b, Rgba fill, float radius = 6)
 
 Canvas ExitAndErrorDialog()
 {
-    // Exit text (black) centred at (195, 70); the error dialog stretches this to 400 x 200 and
-    // writes yellow at (200, 75): both sit on the mid band.
+    // Exit text (black) centred at (195, 70); the error dialog squeezes this to 400 x 200 and
+    // writes yellow at (200, 63), row 70 at that height: both sit centred on the mid band.
     Canvas c = DialogCard(380, 220);
     MidBand(c, 46, 54, 24, 356);
     return c;

@@ -252,7 +252,7 @@ Canvas SmallDialogs(const std::filesystem::path& contentDir, Texts& t)
     PutButton(s, contentDir, t, "images/btn_def.png", "def.pressed", d.x + 270, d.y + 165, "No", kGrey);
     // Error dialog: the same picture drawn 400 x 200, yellow text.
     d = PutDialog(s, contentDir, "images/dialog/380 220.png", 400, 200, 650, 130);
-    s.TextCentred(t.Size(16), d.x + 200.0f, d.y + 75.0f, "Player with this name already exist!", {255, 255, 10});
+    s.TextCentred(t.Size(16), d.x + 200.0f, d.y + 63.0f, "Player with this name already exist!", {255, 255, 10});
     PutButton(s, contentDir, t, "images/btn_def.png", "def.normal", d.x + 200, d.y + 160, "Ok", kBlack);
     // New player.
     d = PutDialog(s, contentDir, "images/dialog/365 215.png", 400, 200, 1100, 130);

@@ -99,29 +99,36 @@ void ButtonVO_impl::Draw() {
 }
 
 void ButtonVO_impl::OnMouseEnter() {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   PlayOnce(mHoverSound);
   VisibleObject_impl::OnMouseEnter();
   MarkChanged(false);
 }
 
 void ButtonVO_impl::OnMouseLeave() {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   VisibleObject_impl::OnMouseLeave();
   MarkChanged(false);
 }
 
 void ButtonVO_impl::OnMouseDown(int x, int y, int button, int clicks) {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   PlayOnce(mPressSound);
   VisibleObject_impl::OnMouseDown(x, y, button, clicks);
   MarkChanged(false);
 }
 
 void ButtonVO_impl::OnMouseUp(int x, int y, int button, int clicks) {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   PlayOnce(mReleaseSound);
   VisibleObject_impl::OnMouseUp(x, y, button, clicks);
   MarkChanged(false);
 }
 
 void ButtonVO_impl::PerformClick() {
+  // Also called outside input dispatch (by a key observer, a timer or the game); a click
+  // observer may delete this button.
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   const bool hovered = mHovered;
   mHovered = true;
   OnMouseDown(0, 0, 0, 1);
@@ -179,6 +186,7 @@ void CheckBoxVO_impl::OnMouseUp(int x, int y, int button, int clicks) {
 }
 
 void CheckBoxVO_impl::PerformClick() {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   OnMouseDown(0, 0, 0, 1);
   OnMouseUp(0, 0, 0, 1);
 }

@@ -42,6 +42,11 @@ void DialogVO_impl::Hide() {
 
 void DialogVO_impl::BeforeDelete() {
   Factory_impl* factory = GetFactoryImpl();
+  // A child with the focus gives it away unreported: whoever observes it may be going with
+  // the dialog.
+  VisibleObject_impl* focused = factory != nullptr ? factory->GetFocusedVO() : nullptr;
+  for (IVisibleObject* child : mChildren)
+    if (focused != nullptr && child->GetId() == focused->GetId()) focused->DropFocusQuietly();
   if (mVisible || (factory != nullptr && factory->HasModalGroup(mId))) Hide();
   std::vector<IVisibleObject*> children;
   children.swap(mChildren);

@@ -171,6 +171,8 @@ IDialogVO* Factory_impl::CreateDialogVO() { return MakeVO<DialogVO_bridge>(); }
 
 void Factory_impl::DeleteHandle(IBridgeToVO* handle) {
   if (handle == nullptr || handle->Release() > 0) return;
+  // Hiding reports to observers, which may delete this object (or others) once more.
+  DispatchGuard keep(this);
   // Hidden the ordinary way (its area repainted, hover left, a dialog's children and modal
   // group given back) while it is still registered.
   handle->GetImpl()->BeforeDelete();
@@ -180,12 +182,9 @@ void Factory_impl::DeleteHandle(IBridgeToVO* handle) {
   mObjects[id] = nullptr;
   ForgetVO(handle->GetImpl());
   mVOIds.GiveBack(id);
-  if (mDispatchDepth > 0) {
-    // Input is being delivered to an object right now; delete it once that returns.
-    mDeferredDeletes.push_back(handle);
-    return;
-  }
-  delete handle;
+  // An object may be reporting to its observers right now; it goes once that returns (at
+  // the latest when this call ends).
+  mDeferredDeletes.push_back(handle);
 }
 
 void Factory_impl::DeleteVO(IDialogVO* vo) { DeleteHandle(static_cast<DialogVO_bridge*>(vo)); }
@@ -207,6 +206,7 @@ void Factory_impl::ForgetVO(VisibleObject_impl* vo) {
   if (mHovered == vo) mHovered = nullptr;
   if (mFocused == vo) mFocused = nullptr;
   for (ModalGroup& group : mModalStack) {
+    if (group.focus == vo) group.focus = nullptr;
     auto& list = group.disabled;
     list.erase(std::remove_if(list.begin(), list.end(), [&](IBridgeToVO* h) { return h->GetImpl() == vo; }),
                list.end());
@@ -295,6 +295,10 @@ void Factory_impl::SetFocusedVO(VisibleObject_impl* vo) {
   if (previous != nullptr && (vo == nullptr || previous->GetId() != vo->GetId())) previous->SetFocus(false);
 }
 
+void Factory_impl::ForgetFocus(VisibleObject_impl* vo) {
+  if (mFocused == vo) mFocused = nullptr;
+}
+
 void Factory_impl::SetActiveToolTip(IToolTip* toolTip) { mActiveToolTip = toolTip; }
 
 void Factory_impl::SetActiveCursor(ICursor* cursor) {
@@ -323,8 +327,13 @@ void Factory_impl::DisableForModal(std::uint32_t owner) {
   }
   // The group takes no reference: an object deleted meanwhile leaves its group (ForgetVO)
   // and goes at once, off the screen, instead of living on until the dialog is hidden.
+  VisibleObject_impl* focus = nullptr;
+  for (IBridgeToVO* h : disabled)
+    if (h->GetImpl() == mFocused) focus = mFocused;
+  // Disabling the focused object takes the keys away from it (with its focus-lost report).
+  DispatchGuard keep(this);
   for (IBridgeToVO* h : disabled) h->GetImpl()->SetEnabled(false);
-  mModalStack.push_back({owner, std::move(disabled)});
+  mModalStack.push_back({owner, std::move(disabled), focus});
 }
 
 bool Factory_impl::HasModalGroup(std::uint32_t owner) const {
@@ -341,14 +350,19 @@ void Factory_impl::RestoreAfterModal(std::uint32_t owner) {
   }
   if (group == mModalStack.end()) return;
   std::vector<IBridgeToVO*> list = std::move(group->disabled);
+  VisibleObject_impl* focus = group->focus;
   const bool top = std::next(group) == mModalStack.end();
   group = mModalStack.erase(group);
   if (!top) {
     // A dialog above this one is still shown: its group keeps these disabled.
     group->disabled.insert(group->disabled.end(), list.begin(), list.end());
+    if (group->focus == nullptr) group->focus = focus;
     return;
   }
+  DispatchGuard keep(this);
   for (IBridgeToVO* h : list) h->GetImpl()->SetEnabled(true);
+  // The focus goes back where the dialog took it from, unless something else has it now.
+  if (focus != nullptr && mFocused == nullptr && focus->CanTakeFocus()) focus->SetFocus(true);
 }
 
 void Factory_impl::AddPakFile(const std::string& directory, const std::string& pakName) {
@@ -368,7 +382,23 @@ KeybdSysMessageObserver::~KeybdSysMessageObserver() {
 }
 
 void Factory_impl::RemoveKeybdSysObserver(KeybdSysMessageObserver* observer) {
-  mKeyObservers.erase(std::remove(mKeyObservers.begin(), mKeyObservers.end(), observer), mKeyObservers.end());
+  if (observer == nullptr) return;
+  for (std::size_t i = 0; i < mKeyObservers.size(); ++i)
+    if (mKeyObservers[i] == observer) mKeyObservers[i] = nullptr;
+  if (mKeyDispatchDepth == 0) CloseKeyObserverGaps();
+}
+
+void Factory_impl::CloseKeyObserverGaps() {
+  // The answers of the last key-down move with their observers; one added since has none.
+  std::vector<KeybdSysMessageObserver*> observers;
+  std::vector<bool> wanted;
+  for (std::size_t i = 0; i < mKeyObservers.size(); ++i) {
+    if (mKeyObservers[i] == nullptr) continue;
+    if (i < mKeyWanted.size()) wanted.push_back(mKeyWanted[i]);
+    observers.push_back(mKeyObservers[i]);
+  }
+  mKeyObservers.swap(observers);
+  mKeyWanted.swap(wanted);
 }
 
 // ---- Images ----

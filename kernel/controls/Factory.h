@@ -84,12 +84,17 @@ class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObser
   void ResortVO(std::uint32_t id);
   int TopLayer();
   void SetFocusedVO(VisibleObject_impl* vo);
+  // The object gave the focus away: when it was the focused one, nothing is focused now.
+  void ForgetFocus(VisibleObject_impl* vo);
   void SetActiveToolTip(IToolTip* toolTip);
   void SetActiveCursor(ICursor* cursor);
   // A modal dialog shown: every shown object that takes input is disabled and kept as the
-  // dialog's group. Its hide (or deletion) gives that group back, wherever it lies on the
-  // stack: a group below the top passes its objects to the group above, which keeps them
-  // disabled until it goes itself. Owner 0 stands for the top group.
+  // dialog's group; the focused one among them gives the focus away, and the group keeps it
+  // in mind. Its hide (or deletion) gives that group back, wherever it lies on the stack: a
+  // group below the top passes its objects to the group above, which keeps them disabled
+  // until it goes itself. The last group given back returns the focus to the object it
+  // took it from, when that can still take it and nothing took the focus meanwhile.
+  // Owner 0 stands for the top group.
   void DisableForModal(std::uint32_t owner = 0);
   void RestoreAfterModal(std::uint32_t owner = 0);
   bool HasModalGroup(std::uint32_t owner) const;
@@ -164,6 +169,8 @@ class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObser
   void OnKeyChar(char c);
   void OnKeyDown(int key);
   void OnKeyUp(int key);
+  // The focused object when it may take keys now (shown and enabled), else null.
+  VisibleObject_impl* KeyTarget() const;
 
   Orvo::OrvoAppBase* GetApp() const { return mApp; }
   std::recursive_mutex& Lock() { return mLock; }
@@ -208,12 +215,19 @@ class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObser
   struct ModalGroup {
     std::uint32_t owner = 0;
     std::vector<IBridgeToVO*> disabled;
+    // The object that had the focus when the group was disabled, or null.
+    VisibleObject_impl* focus = nullptr;
   };
   std::vector<ModalGroup> mModalStack;
   CommonLibrary::IdPool mVOIds;
   CommonLibrary::IdPool mSoundIds;
+  // Key observers in the order of registration, each with its answer to the last key-down.
+  // One removed while keys are being delivered leaves a null in its place, so the others
+  // keep their answers; the gaps are closed when the delivery ends.
   std::vector<KeybdSysMessageObserver*> mKeyObservers;
   std::vector<bool> mKeyWanted;
+  int mKeyDispatchDepth = 0;
+  void CloseKeyObserverGaps();
   std::vector<VORect> mFillList;
   std::recursive_mutex mLock;
   Orvo::Graphics* mGraphics = nullptr;

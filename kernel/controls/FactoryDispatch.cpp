@@ -204,28 +204,39 @@ void Factory_impl::OnMouseUp(int x, int y, int button, int clicks) {
   if (mHovered != nullptr) mHovered->OnMouseUp(x, y, button, clicks);
 }
 
+VisibleObject_impl* Factory_impl::KeyTarget() const {
+  if (mFocused == nullptr || !mFocused->IsVisible() || !mFocused->IsEnabled()) return nullptr;
+  return mFocused;
+}
+
 void Factory_impl::OnKeyChar(char c) {
   ObjectsLock hold;
   DispatchGuard dispatch(this);
-  if (mFocused != nullptr) mFocused->OnKeyChar(c);
+  if (VisibleObject_impl* target = KeyTarget()) target->OnKeyChar(c);
 }
 
 void Factory_impl::OnKeyDown(int key) {
   ObjectsLock hold;
   DispatchGuard dispatch(this);
+  // An observer taken off during the delivery leaves a gap, so every other keeps its answer.
+  ++mKeyDispatchDepth;
   mKeyWanted.clear();
-  for (std::size_t i = 0; i < mKeyObservers.size(); ++i) mKeyWanted.push_back(mKeyObservers[i]->WantsKeys());
+  for (std::size_t i = 0; i < mKeyObservers.size(); ++i)
+    mKeyWanted.push_back(mKeyObservers[i] != nullptr && mKeyObservers[i]->WantsKeys());
   for (std::size_t i = 0; i < mKeyWanted.size() && i < mKeyObservers.size(); ++i)
-    if (mKeyWanted[i]) mKeyObservers[i]->OnKeyDown(key);
-  if (mFocused != nullptr) mFocused->OnKeyDown(key);
+    if (mKeyWanted[i] && mKeyObservers[i] != nullptr) mKeyObservers[i]->OnKeyDown(key);
+  if (VisibleObject_impl* target = KeyTarget()) target->OnKeyDown(key);
+  if (--mKeyDispatchDepth == 0) CloseKeyObserverGaps();
 }
 
 void Factory_impl::OnKeyUp(int key) {
   ObjectsLock hold;
   DispatchGuard dispatch(this);
+  ++mKeyDispatchDepth;
   for (std::size_t i = 0; i < mKeyWanted.size() && i < mKeyObservers.size(); ++i)
-    if (mKeyWanted[i]) mKeyObservers[i]->OnKeyUp(key);
-  if (mFocused != nullptr) mFocused->OnKeyUp(key);
+    if (mKeyWanted[i] && mKeyObservers[i] != nullptr) mKeyObservers[i]->OnKeyUp(key);
+  if (VisibleObject_impl* target = KeyTarget()) target->OnKeyUp(key);
+  if (--mKeyDispatchDepth == 0) CloseKeyObserverGaps();
 }
 
 }  // namespace ControlLibrary

@@ -124,16 +124,19 @@ void LinkVO_impl::Draw() {
 }
 
 void LinkVO_impl::OnMouseEnter() {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   VisibleObject_impl::OnMouseEnter();
   MarkChanged(false);
 }
 
 void LinkVO_impl::OnMouseLeave() {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   VisibleObject_impl::OnMouseLeave();
   MarkChanged(false);
 }
 
 void LinkVO_impl::OnMouseDown(int x, int y, int button, int clicks) {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   VisibleObject_impl::OnMouseDown(x, y, button, clicks);
   if (mEnabled && !mAddress.empty())
     plat::ShellExecuteA(nullptr, "open", mAddress.c_str(), nullptr, nullptr, plat::SW_SHOWNORMAL);

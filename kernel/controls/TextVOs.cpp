@@ -104,6 +104,7 @@ void EditBoxVO_impl::Draw() {
 }
 
 void EditBoxVO_impl::SetFocus(bool focus) {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   VisibleObject_impl::SetFocus(focus);
   if (focus) {
     // A box that could not take the focus neither blinks nor reports that it gained it.
@@ -128,6 +129,7 @@ void EditBoxVO_impl::TellTextChanged() {
 }
 
 void EditBoxVO_impl::OnKeyChar(char c) {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   const int code = static_cast<unsigned char>(c);
   const bool full = mMaxLength < 0xFFFF && mText.size() >= mMaxLength;
   if (code >= 48 && code <= 122 && !full) {
@@ -139,6 +141,7 @@ void EditBoxVO_impl::OnKeyChar(char c) {
 }
 
 void EditBoxVO_impl::OnKeyDown(int key) {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   if (key == 8) {
     if (!mText.empty()) {
       mText.pop_back();

@@ -153,17 +153,32 @@ void VisibleObject_impl::SetAlignment(std::uint32_t horizontal, std::uint32_t ve
 
 void VisibleObject_impl::SetVisible(bool visible) {
   if (visible == mVisible) return;
+  // Reports the focus lost and the leave; their observers may delete this object.
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
+  // A hidden object takes no keys: it gives the focus away first.
+  if (!visible && mFocused) SetFocus(false);
   mVisible = visible;
   mChanged = true;
   if (Factory_impl* factory = GetFactoryImpl()) factory->SetVOVisible(mId, visible);
 }
 
 void VisibleObject_impl::BeforeDelete() {
+  DropFocusQuietly();
   if (mVisible) VisibleObject_impl::SetVisible(false);
+}
+
+void VisibleObject_impl::DropFocusQuietly() {
+  if (!mFocused) return;
+  mFocused = false;
+  mChanged = true;
+  if (Factory_impl* factory = GetFactoryImpl()) factory->ForgetFocus(this);
 }
 
 void VisibleObject_impl::SetEnabled(bool enabled) {
   if (enabled == mEnabled) return;
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
+  // Nor does a disabled one (a modal dialog disables what lies below it).
+  if (!enabled && mFocused) SetFocus(false);
   mEnabled = enabled;
   if (enabled && mVisible) mChanged = true;
 }
@@ -177,16 +192,26 @@ void VisibleObject_impl::SetLayer(std::uint16_t layer) {
 int VisibleObject_impl::GetLayer() { return mLayer + (mParent != nullptr ? mParent->GetLayer() : 0); }
 
 void VisibleObject_impl::SetFocusable(bool focusable) {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
+  if (!focusable && mFocused) SetFocus(false);
   mFocusable = focusable;
   if (!focusable) mFocused = false;
 }
 
 void VisibleObject_impl::SetFocus(bool focus) {
-  if (!CanTakeFocus()) return;
+  // Only an object that can take the focus gets it; any object can give it away, so that
+  // one hidden or disabled meanwhile is not left holding the keys.
+  if (focus && !CanTakeFocus()) return;
+  // Taking the focus makes the object that had it report its loss.
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   if (focus != mFocused) mChanged = true;
   mFocused = focus;
+  Factory_impl* factory = GetFactoryImpl();
+  if (factory == nullptr) return;
   if (focus) {
-    if (Factory_impl* factory = GetFactoryImpl()) factory->SetFocusedVO(this);
+    factory->SetFocusedVO(this);
+  } else {
+    factory->ForgetFocus(this);
   }
 }
 
@@ -208,8 +233,9 @@ void VisibleObject_impl::SetToolTip(IToolTip* toolTip) {
 }
 
 void VisibleObject_impl::OnMouseEnter() {
-  mHovered = true;
   Factory_impl* factory = GetFactoryImpl();
+  Factory_impl::DispatchGuard keep(factory);
+  mHovered = true;
   if (factory != nullptr) {
     if (mToolTip != nullptr) factory->SetActiveToolTip(mToolTip);
     if (mCursor != nullptr) factory->SetActiveCursor(mCursor);
@@ -218,11 +244,13 @@ void VisibleObject_impl::OnMouseEnter() {
 }
 
 void VisibleObject_impl::OnMouseMove(int x, int y) {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   mLastMouse = {x, y};
   for (std::size_t i = 0; i < mMouseObservers.size(); ++i) mMouseObservers[i]->OnMouseMove(mId, x, y);
 }
 
 void VisibleObject_impl::OnMouseLeave() {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   mHovered = false;
   for (std::size_t i = 0; i < mMouseObservers.size(); ++i) mMouseObservers[i]->OnMouseLeave(mId);
   if (Factory_impl* factory = GetFactoryImpl()) {
@@ -232,6 +260,7 @@ void VisibleObject_impl::OnMouseLeave() {
 }
 
 void VisibleObject_impl::OnMouseDown(int x, int y, int button, int clicks) {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   mPressed = true;
   if (!mEnabled) return;
   SetFocus(true);
@@ -239,20 +268,24 @@ void VisibleObject_impl::OnMouseDown(int x, int y, int button, int clicks) {
 }
 
 void VisibleObject_impl::OnMouseUp(int x, int y, int button, int clicks) {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   mPressed = false;
   if (!mHovered || !mEnabled) return;
   for (std::size_t i = 0; i < mMouseObservers.size(); ++i) mMouseObservers[i]->OnMouseClick(mId, button);
 }
 
 void VisibleObject_impl::OnKeyChar(char c) {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   for (std::size_t i = 0; i < mKeyObservers.size(); ++i) mKeyObservers[i]->OnKeyChar(mId, c);
 }
 
 void VisibleObject_impl::OnKeyDown(int key) {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   for (std::size_t i = 0; i < mKeyObservers.size(); ++i) mKeyObservers[i]->OnKeyDown(mId, key);
 }
 
 void VisibleObject_impl::OnKeyUp(int key) {
+  Factory_impl::DispatchGuard keep(GetFactoryImpl());
   for (std::size_t i = 0; i < mKeyObservers.size(); ++i) mKeyObservers[i]->OnKeyUp(mId, key);
 }
 

@@ -46,6 +46,9 @@ class VisibleObject_impl {
   // registered: a shown object hides itself as by SetVisible(false), without telling anyone
   // who may be going away too.
   virtual void BeforeDelete();
+  // Gives the focus away without a report: used when the object or its dialog goes, whose
+  // observers may be going away too.
+  void DropFocusQuietly();
 
   // The text kinds' size setter: an unchanged size still records an area one pixel larger,
   // so the old text is cleared all the same.

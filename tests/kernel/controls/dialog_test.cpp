@@ -2,6 +2,7 @@
 // hidden with it, observers told of every show and hide, and its default panel.
 #include "kernel/controls/DialogVO.h"
 #include "kernel/controls/SimpleVOs.h"
+#include "kernel/controls/TextVOs.h"
 #include "tests/kernel/controls/ControlsFixture.h"
 
 namespace {
@@ -178,6 +179,36 @@ TEST_F(DialogTest, AChildAddedAfterItWasPlacedStandsInsideTheDialog) {
   factory->DeleteVO(dialog);
   EXPECT_EQ(child->GetScreenRect(), (VORect{30, 40, 20, 20}));
   factory->DeleteVO(child);
+}
+
+// A dialog that goes takes the focus from its child without a report: the child's
+// observers are usually the dialog's owner, going away with it. A plain hide reports.
+TEST_F(DialogTest, ADeletedDialogsFocusedChildGivesTheFocusAwayUnreported) {
+  struct FocusLog : IEditBoxMsgObserver {
+    void OnEditFocusLost(std::uint32_t) override { ++lost; }
+    int lost = 0;
+  };
+  for (const bool deleted : {false, true}) {
+    SCOPED_TRACE(deleted ? "deleted" : "hidden");
+    FocusLog log;
+    IDialogVO* dialog = factory->CreateDialogVO();
+    IEditBoxVO* box = factory->CreateEditBoxVO();
+    box->AddEditObserver(&log);
+    dialog->AddChild(box);
+    factory->DeleteVO(box);  // the dialog holds the last reference
+    dialog->SetVisible(true);
+    box->SetFocus(true);
+    ASSERT_TRUE(box->HasFocus());
+    if (deleted) {
+      factory->DeleteVO(dialog);
+    } else {
+      dialog->SetVisible(false);
+      EXPECT_FALSE(box->HasFocus());
+    }
+    EXPECT_EQ(log.lost, deleted ? 0 : 1);
+    EXPECT_EQ(factory->GetFocusedVO(), nullptr);
+    if (!deleted) factory->DeleteVO(dialog);
+  }
 }
 
 TEST_F(DialogTest, DefaultPanelIsBrownWithAGreenBorder) {

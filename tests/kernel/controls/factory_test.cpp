@@ -6,7 +6,10 @@
 #include "platform/Time.h"
 #include "framework/widgets/WidgetManager.h"
 #include "kernel/controls/HandleImpls.h"
+#include "kernel/controls/IDialogVO.h"
+#include "kernel/controls/ITextVOs.h"
 #include "kernel/controls/SimpleVOs.h"
+#include "kernel/time/TimeSystem_impl.h"
 #include "tests/framework/graphics/GraphicsTestUtil.h"
 #include "tests/kernel/controls/ControlsFixture.h"
 
@@ -324,6 +327,179 @@ TEST_F(DispatchTest, ObjectDeletedByItsOwnClickIsDeletedAfterTheDispatch) {
   EXPECT_EQ(factory->GetHoveredVO(), nullptr);
   EXPECT_EQ(factory->GetFocusedVO(), nullptr);
   factory->OnMouseMove(6, 6);  // nothing left to hit, nothing dangling
+}
+
+// A key observer that goes (deletes itself) in its own key-down leaves every other its
+// answer: the next one that wanted the key gets it, and one that declined gets no key-up.
+TEST_F(DispatchTest, AKeyObserverThatGoesDuringAKeyLeavesTheOthersTheirAnswers) {
+  struct SysKeys : KeybdSysMessageObserver {
+    SysKeys(std::string n, bool w, std::vector<std::string>* l, bool goes = false)
+        : name(std::move(n)), wants(w), log(l), goesOnKeyDown(goes) {}
+    bool WantsKeys() override { return wants; }
+    void OnKeyDown(int) override {
+      log->push_back(name + " down");
+      if (goesOnKeyDown) delete this;
+    }
+    void OnKeyUp(int) override { log->push_back(name + " up"); }
+    std::string name;
+    bool wants;
+    std::vector<std::string>* log;
+    bool goesOnKeyDown;
+  };
+  std::vector<std::string> log;
+  SysKeys b("B", true, &log);
+  SysKeys c("C", false, &log);
+  factory->AddKeybdSysObserver(new SysKeys("A", true, &log, true));
+  factory->AddKeybdSysObserver(&b);
+  factory->AddKeybdSysObserver(&c);
+  factory->OnKeyDown(65);
+  factory->OnKeyUp(65);
+  EXPECT_EQ(log, (std::vector<std::string>{"A down", "B down", "B up"}));
+  log.clear();
+  factory->OnKeyDown(66);  // the list closed up behind the one that went
+  EXPECT_EQ(log, (std::vector<std::string>{"B down"}));
+}
+
+struct EditLog : IEditBoxMsgObserver {
+  void OnTextChanged(std::uint32_t) override { log.push_back("text"); }
+  void OnEditFocusGained(std::uint32_t) override { log.push_back("gained"); }
+  void OnEditFocusLost(std::uint32_t) override { log.push_back("lost"); }
+  std::vector<std::string> log;
+};
+
+// The focused edit box gives the focus away, with its focus-lost report, when it is hidden,
+// disabled (by a modal dialog or by hand) or told to; no key reaches it after that.
+TEST_F(DispatchTest, AHiddenOrDisabledObjectLosesTheFocusAndTakesNoKeys) {
+  struct Case {
+    const char* what;
+    void (*takeAway)(IEditBoxVO* box, IDialogVO* modal);
+  };
+  const Case cases[] = {
+      {"hidden", [](IEditBoxVO* box, IDialogVO*) { box->SetVisible(false); }},
+      {"modal dialog shown", [](IEditBoxVO*, IDialogVO* modal) { modal->SetVisible(true); }},
+      {"disabled", [](IEditBoxVO* box, IDialogVO*) { box->SetEnabled(false); }},
+      {"focus cleared", [](IEditBoxVO* box, IDialogVO*) { box->SetFocus(false); }},
+      {"made unfocusable", [](IEditBoxVO* box, IDialogVO*) { box->SetFocusable(false); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    IEditBoxVO* box = factory->CreateEditBoxVO();
+    box->SetVisible(true);
+    box->AddKeybdObserver(&rec);
+    EditLog edits;
+    box->AddEditObserver(&edits);
+    IDialogVO* modal = factory->CreateDialogVO();
+    box->SetFocus(true);
+    ASSERT_EQ(factory->GetFocusedVO(), Handle(box)->GetImpl());
+    rec.log.clear();
+
+    c.takeAway(box, modal);
+    EXPECT_FALSE(box->HasFocus());
+    EXPECT_EQ(factory->GetFocusedVO(), nullptr);
+    EXPECT_EQ(edits.log, (std::vector<std::string>{"gained", "lost"}));
+    factory->OnKeyChar('b');
+    factory->OnKeyDown(8);
+    factory->OnKeyUp(8);
+    EXPECT_EQ(box->GetText(), "");
+    EXPECT_EQ(rec.log, std::vector<std::string>{});
+    factory->DeleteVO(modal);
+    factory->DeleteVO(box);
+  }
+}
+
+// While a modal dialog is shown its own controls take the keys; hidden, it gives the focus
+// back to the object it took it from.
+TEST_F(DispatchTest, AModalDialogsControlsTakeTheKeysAndTheFocusComesBackAfterIt) {
+  IRectVO* below = Shown(0, 0, 50, 50);
+  factory->OnMouseMove(5, 5);
+  factory->OnMouseDown(5, 5, kMouseLeft, 1);
+  ASSERT_TRUE(below->HasFocus());
+  IDialogVO* dialog = factory->CreateDialogVO();
+  dialog->SetPosition(100, 0);
+  dialog->SetSize(50, 50);
+  IRectVO* control = factory->CreateRectVO();
+  dialog->AddChild(control);
+  control->SetPosition(10, 10);
+  control->SetSize(20, 20);
+  control->AddKeybdObserver(&rec);
+  dialog->SetVisible(true);
+  EXPECT_FALSE(below->HasFocus());
+  factory->OnMouseMove(115, 15);
+  factory->OnMouseDown(115, 15, kMouseLeft, 1);
+  EXPECT_TRUE(control->HasFocus());
+  rec.log.clear();
+  factory->OnKeyChar('y');
+  EXPECT_EQ(rec.log, std::vector<std::string>{"char " + Id(control) + " " + std::to_string('y')});
+  dialog->SetVisible(false);
+  EXPECT_FALSE(control->HasFocus());
+  EXPECT_TRUE(below->HasFocus());
+  rec.log.clear();
+  factory->OnKeyChar('z');
+  EXPECT_EQ(rec.log, std::vector<std::string>{"char " + Id(below) + " " + std::to_string('z')});
+}
+
+// Reports outside input dispatch may delete the object that makes them: a timer hides the
+// hovered button and its leave observer deletes it; a click observer deletes its button
+// during PerformClick called by the game. The object goes after its report (run under
+// AddressSanitizer: nothing is read after it is freed).
+TEST_F(DispatchTest, AnObjectDeletedByItsReportOutsideInputGoesAfterTheReport) {
+  struct Deleter : MouseMessageObserver, TimeLibrary::TimeObjectMessageObserver {
+    IButtonVO* target = nullptr;
+    bool onLeave = false;
+    int reports = 0;
+    void Delete() {
+      ++reports;
+      if (target == nullptr) return;
+      GetControlFactory()->DeleteVO(target);
+      target = nullptr;
+    }
+    void OnMouseLeave(std::uint32_t) override {
+      if (onLeave) Delete();
+    }
+    void OnMouseClick(std::uint32_t, int) override {
+      if (!onLeave) Delete();
+    }
+    void OnTimerTick(std::uint32_t) override {
+      IButtonVO* button = hideOnTimer;
+      hideOnTimer = nullptr;
+      if (button != nullptr) button->SetVisible(false);
+    }
+    IButtonVO* hideOnTimer = nullptr;
+  };
+  TimeLibrary::CreateTimeSystem();
+  auto* time = static_cast<TimeLibrary::TimeSystem_impl*>(TimeLibrary::GetTimeSystem());
+  for (const bool onLeave : {true, false}) {
+    SCOPED_TRACE(onLeave ? "leave on a timer" : "PerformClick");
+    Deleter deleter, after;
+    deleter.onLeave = after.onLeave = onLeave;
+    IButtonVO* button = factory->CreateButtonVO();
+    button->SetSize(20, 20);
+    button->SetVisible(true);
+    button->AddMouseObserver(&deleter);
+    button->AddMouseObserver(&after);  // still told after the first observer deleted it
+    deleter.target = button;
+    const std::uint32_t id = button->GetId();
+    if (onLeave) {
+      factory->OnMouseMove(5, 5);
+      deleter.hideOnTimer = button;
+      TimeLibrary::ITimeObject* timer = time->CreateTimeObject(&deleter, -1, 5);
+      timer->SetEndless(true);
+      timer->Start(false, 0);
+      time->TickTimeObjects();
+      time->TickTimeObjects();
+      EXPECT_EQ(deleter.hideOnTimer, nullptr);
+      time->DestroyTimeObject(timer);
+    } else {
+      button->PerformClick();
+    }
+    EXPECT_EQ(deleter.target, nullptr);
+    EXPECT_EQ(after.reports, 1);
+    EXPECT_EQ(factory->FindVO(id), nullptr);
+    EXPECT_EQ(factory->ShownCount(), 0);
+    EXPECT_EQ(factory->GetHoveredVO(), nullptr);
+  }
+  TimeLibrary::DeleteAllTimeObjects();
+  TimeLibrary::DestroyTimeSystem();
 }
 
 }  // namespace
