@@ -129,6 +129,14 @@ class OpacityKeeper {
   bool knownOpaque_;
 };
 
+// Draws an image onto itself: `draw` gets a copy of the image as its source, so that no pixel
+// is read after the drawing has written it. Out of line, away from the blitters' own code.
+template <typename Draw>
+[[gnu::noinline]] void DrawFromCopy(MemoryImage* image, Draw&& draw) {
+  MemoryImage copy(*image);
+  draw(&copy);
+}
+
 // Brings the destination's flags up to date before a path is chosen by them.
 inline void CommitDest(MemoryImage* img) {
   if (!img->mForcedMode && img->mBitsChanged) img->CommitBits();

@@ -342,10 +342,8 @@ void BlitImpl(MemoryImage* dest, Image* srcImage, int x, int y, const Rect& srcR
   MemoryImage* src = dynamic_cast<MemoryImage*>(srcImage);
   if (src == nullptr) return;
   if (src == dest) {
-    // Onto itself: from a copy, so that no pixel is read after it has been written.
     dest->mDrawn = true;
-    MemoryImage copy(*dest);
-    BlitImpl(dest, &copy, x, y, srcRect, color, drawMode, mirror);
+    DrawFromCopy(dest, [&](MemoryImage* copy) { BlitImpl(dest, copy, x, y, srcRect, color, drawMode, mirror); });
     return;
   }
   src->mDrawn = true;

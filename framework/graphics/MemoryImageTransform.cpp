@@ -379,9 +379,9 @@ void MemoryImage::StretchBlt(Image* srcImage, const Rect& destRect, const Rect& 
   if (src == nullptr) return;
   src->mDrawn = true;
   if (src == this) {
-    // Onto itself: from a copy, so that no pixel is read after it has been written.
-    MemoryImage copy(*this);
-    MemoryImage::StretchBlt(&copy, destRect, srcRect, clipRect, color, drawMode, fastStretch);
+    DrawFromCopy(this, [&](MemoryImage* copy) {
+      MemoryImage::StretchBlt(copy, destRect, srcRect, clipRect, color, drawMode, fastStretch);
+    });
     return;
   }
   if (destRect.mWidth <= 0 || destRect.mHeight <= 0 || srcRect.mWidth <= 0 || srcRect.mHeight <= 0) return;
@@ -437,8 +437,9 @@ void MemoryImage::BltRotated(Image* srcImage, float x, float y, const Rect& srcR
   if (src == nullptr) return;
   src->mDrawn = true;
   if (src == this) {
-    MemoryImage copy(*this);
-    MemoryImage::BltRotated(&copy, x, y, srcRect, clipRect, color, drawMode, angle, centerX, centerY);
+    DrawFromCopy(this, [&](MemoryImage* copy) {
+      MemoryImage::BltRotated(copy, x, y, srcRect, clipRect, color, drawMode, angle, centerX, centerY);
+    });
     return;
   }
   if (drawMode != 0 && drawMode != 1) return;
@@ -574,8 +575,9 @@ void MemoryImage::BltMatrix(Image* srcImage, float x, float y, const Matrix3& ma
   if (src == nullptr) return;
   src->mDrawn = true;
   if (src == this) {
-    MemoryImage copy(*this);
-    MemoryImage::BltMatrix(&copy, x, y, matrix, clipRect, color, drawMode, srcRect, blend);
+    DrawFromCopy(this, [&](MemoryImage* copy) {
+      MemoryImage::BltMatrix(copy, x, y, matrix, clipRect, color, drawMode, srcRect, blend);
+    });
     return;
   }
   if (src->mWidth <= 0 || src->mHeight <= 0 || !DrawableCoords(x, y) || !FiniteMatrix(matrix)) return;
@@ -609,8 +611,9 @@ void MemoryImage::BltTrianglesTex(Image* textureImage, const TriVertex theTriang
   MemoryImage* texture = dynamic_cast<MemoryImage*>(textureImage);
   if (texture != nullptr) texture->mDrawn = true;
   if (texture == this) {
-    MemoryImage copy(*this);
-    MemoryImage::BltTrianglesTex(&copy, theTriangles, numTriangles, clipRect, color, drawMode, tx, ty, blend);
+    DrawFromCopy(this, [&](MemoryImage* copy) {
+      MemoryImage::BltTrianglesTex(copy, theTriangles, numTriangles, clipRect, color, drawMode, tx, ty, blend);
+    });
     return;
   }
   Rect clip = clipRect.Intersection(Rect(0, 0, mWidth, mHeight));
