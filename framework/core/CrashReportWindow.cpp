@@ -6,14 +6,31 @@
 
 #include "framework/core/Common.h"
 #include "framework/core/CrashCatcher.h"
+#include "framework/graphics/Graphics.h"
 #include "framework/graphics/SysFont.h"
 #include "framework/widgets/ButtonWidget.h"
 #include "framework/widgets/EditWidget.h"
+#include "framework/widgets/Widget.h"
 #include "framework/widgets/WidgetManager.h"
 #include "platform/Crash.h"
 #include "platform/Window.h"
 
 namespace Orvo {
+
+namespace {
+// The window's face behind a page's controls, in the colour of its read-only texts.
+class PageFace : public Widget {
+ public:
+  PageFace(int width, int height) {
+    Resize(0, 0, width, height);
+    mMouseVisible = false;
+  }
+  void Draw(Graphics* g) override {
+    g->SetColor(Color(236, 233, 216));
+    g->FillRect(0, 0, mWidth, mHeight);
+  }
+};
+}  // namespace
 
 CrashReportWindow::CrashReportWindow(CrashCatcher& catcher) : mCatcher(catcher) {
   mProductName = "QuorvaneCrashReport";
@@ -69,6 +86,7 @@ EditWidget* CrashReportWindow::AddText(const std::string& text, int x, int y, in
 void CrashReportWindow::ShowPage(Page page) {
   ClearPage();
   mPage = page;
+  mWidgetManager->AddWidget(new PageFace(mWidth, mHeight));
   const bool send = mCatcher.SendEnabled();
   switch (page) {
     case PAGE_CRASH:

@@ -8,9 +8,12 @@
 #include <algorithm>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/core/CrashCatcher.h"
+#include "framework/graphics/DDImage.h"
+#include "framework/graphics/DDInterface.h"
 #include "platform/MessageBox.h"
 #include "platform/Messages.h"
 #include "platform/Process.h"
@@ -70,17 +73,21 @@ class ScriptedReportWindow : public CrashReportWindow {
   int mStep = 0;
 };
 
-// The window as the report process opens it: it notes the page it shows and presses
-// "Close Now".
+// The window as the report process opens it: it notes the page it shows, and the colour of
+// its face between the controls, and presses "Close Now".
 class ClosingReportWindow : public CrashReportWindow {
  public:
   explicit ClosingReportWindow(CrashCatcher& catcher) : CrashReportWindow(catcher) {}
   bool mCrashPageShown = false;
+  std::vector<std::uint32_t> mFace;  // the headline's ground, a margin, the gap above the button
   void UpdateApp() override {
     CrashReportWindow::UpdateApp();
     if (++mTicks != 10) return;
     int x = 0, y = 0;
     mCrashPageShown = GetPage() == PAGE_CRASH && FindButton(ID_CLOSE_NOW, &x, &y);
+    Orvo::DDImage* screen = mDDInterface->GetScreenImage();
+    for (const auto& [px, py] : {std::pair{380, 80}, std::pair{2, 2}, std::pair{396, 150}, std::pair{100, 264}})
+      mFace.push_back(screen->GetBits()[py * screen->mWidth + px] & 0xFFFFFF);
     plat::PostMessageA(mHWnd, plat::WM_LBUTTONDOWN, plat::MK_LBUTTON, plat::MAKELPARAM(x, y));
     plat::PostMessageA(mHWnd, plat::WM_LBUTTONUP, 0, plat::MAKELPARAM(x, y));
   }
@@ -182,6 +189,10 @@ TEST(CrashReportWindowTest, TheReportProcessTakesItsOwnOptions) {
       window.Start();
     });
     EXPECT_TRUE(window.mCrashPageShown);
+    // The face between the controls is the ground of the read-only texts, not black.
+    ASSERT_EQ(window.mFace.size(), 4u);
+    EXPECT_NE(window.mFace[0], 0u);
+    EXPECT_EQ(window.mFace, std::vector<std::uint32_t>(4, window.mFace[0]));
   }
   EXPECT_EQ(boxes, std::vector<std::string>{});
 
