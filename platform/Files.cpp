@@ -1,11 +1,10 @@
 // File services over POSIX: names with '\' and any letter case are resolved component by
-// component against the disk, searches list folders sorted by name, mappings use mmap and
-// reads at an offset pread.
+// component against the disk, searches list folders sorted by name, and reads at an offset
+// use pread.
 #include "platform/Files.h"
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -386,39 +385,6 @@ FILETIME FileTimeFromUnixSeconds(long long seconds) {
 long long UnixSecondsFromFileTime(const FILETIME& time) {
   const unsigned long long ticks = (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
   return static_cast<long long>(ticks / kTicksPerSecond) - kUnixEpochInFileTimeSeconds;
-}
-
-MappedFile::~MappedFile() { Close(); }
-
-bool MappedFile::Open(const std::string& name) {
-  Close();
-  const int fd = ::open(ResolveFileName(name).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st{};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return false;
-  }
-  const auto size = static_cast<std::size_t>(st.st_size);
-  if (size > 0) {
-    void* view = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    if (view == MAP_FAILED) {
-      ::close(fd);
-      return false;
-    }
-    data_ = static_cast<const BYTE*>(view);
-  }
-  ::close(fd);  // the mapping keeps the file's pages reachable on its own
-  size_ = size;
-  open_ = true;
-  return true;
-}
-
-void MappedFile::Close() {
-  if (data_ != nullptr) ::munmap(const_cast<BYTE*>(data_), size_);
-  data_ = nullptr;
-  size_ = 0;
-  open_ = false;
 }
 
 ReadOnlyFile::~ReadOnlyFile() { Close(); }

@@ -99,29 +99,6 @@ BOOL SetCurrentDirectory(const char* name);
 FILETIME FileTimeFromUnixSeconds(long long seconds);
 long long UnixSecondsFromFileTime(const FILETIME& time);
 
-// A whole file mapped read-only into memory; the view stays valid while the object lives.
-class MappedFile {
- public:
-  MappedFile() = default;
-  ~MappedFile();
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
-
-  // Opens an existing file for reading and maps all of it. False when it cannot be opened
-  // or mapped. An empty file maps to a null view of size 0.
-  bool Open(const std::string& name);
-  void Close();
-
-  const BYTE* Data() const { return data_; }
-  std::size_t Size() const { return size_; }
-  bool IsOpen() const { return open_; }
-
- private:
-  const BYTE* data_ = nullptr;
-  std::size_t size_ = 0;
-  bool open_ = false;
-};
-
 // A whole file open for reading at any offset. It has no file position of its own, so
 // threads may read it side by side. Reads take what the file holds at the time of the read:
 // when another program has shrunk or rewritten it since it was opened, a read gives fewer

@@ -121,15 +121,18 @@ TEST_F(FilesTest, AttributesFoldersAndRenames) {
   EXPECT_EQ(fs::path(cwd.data()), fs::current_path());
 }
 
-TEST_F(FilesTest, MappedFilesAndTimes) {
-  plat::MappedFile m;
-  ASSERT_TRUE(m.Open(P("images\\dialog\\380 220.PNG")));
-  ASSERT_EQ(m.Size(), 6u);
-  EXPECT_EQ(std::memcmp(m.Data(), "dialog", 6), 0);
-  plat::MappedFile empty;
+TEST_F(FilesTest, ReadOnlyFilesAndTimes) {
+  plat::ReadOnlyFile f;
+  ASSERT_TRUE(f.Open(P("images\\dialog\\380 220.PNG")));
+  ASSERT_EQ(f.Size(), 6u);
+  char bytes[8] = {};
+  EXPECT_EQ(f.ReadAt(1, bytes, sizeof bytes), 5u);  // the file ends first
+  EXPECT_EQ(std::memcmp(bytes, "ialog", 5), 0);
+  plat::ReadOnlyFile empty;
   EXPECT_TRUE(empty.Open(P("maps.txt")));
   EXPECT_EQ(empty.Size(), 0u);
-  plat::MappedFile none;
+  EXPECT_EQ(empty.ReadAt(0, bytes, sizeof bytes), 0u);
+  plat::ReadOnlyFile none;
   EXPECT_FALSE(none.Open(P("none.bin")));
   EXPECT_FALSE(none.Open(P("images")));
 
