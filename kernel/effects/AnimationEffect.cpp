@@ -109,6 +109,8 @@ void AnimationEffectImpl::PlayFrames(const EffectRecord& effect) {
 }
 
 void AnimationEffectImpl::FinishSeries(const EffectRecord& effect) {
+  // A series of time 0 may end inside StartEffect, over the frame time of one it replaced.
+  mTimer->Stop();
   if (effect.autohide) ShowFrame(mEffectIndex, mFrameIndex, false);
   mEffectIndex = -1;
   mFrameIndex = -1;

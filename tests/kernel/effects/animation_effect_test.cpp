@@ -256,3 +256,20 @@ TEST_F(AnimationTest, FramesOfTimeZeroPassAtOnce) {
         << c.name;
   }
 }
+
+// A series of time 0 started over one that is playing ends at once, and so does the frame
+// time of the one it replaced: no step and no running timer are left behind it.
+TEST_F(AnimationTest, ASeriesOfTimeZeroStartedOverAPlayingOneLeavesNoTimerRunning) {
+  ASSERT_TRUE(anim->Load(Write("[animation] image=\"a.png\" frame_w=8 frame_h=8 "
+                               "[effect]=\"slow\" time=100 [frame] index=1 [frame] index=2 "
+                               "[effect]=\"instant\" time=0 [frame] index=3")));
+  anim->StartEffect(0);
+  Ticks(3);
+  anim->StartEffect(1);
+  EXPECT_EQ(log.finished, 1);
+  EXPECT_FALSE(anim->IsRunning());
+  Ticks(40);  // past the slow series' first frame time
+  EXPECT_EQ(log.steps, 0);
+  EXPECT_EQ(log.finished, 1);
+  EXPECT_EQ(Shown(), (std::vector<bool>{false, false, true}));
+}
