@@ -51,7 +51,10 @@ bool DDImage::GenerateDDSurface() {
   CommitBits();
   if (mHasAlpha) return false;
   mWantDDSurface = true;
-  if (mColorTable != nullptr) GetBits();
+  // ARGB bits to convert: from the palette form, or, for an image that has none (one made by
+  // Create is all transparent), zeros or what the image's other data holds. Without them the
+  // surface would show an opaque picture of nothing, with no colour key.
+  if (mColorTable != nullptr || mBits == nullptr) GetBits();
 
   plat::DDSURFACEDESC2 desc;
   desc.dwSize = sizeof desc;

@@ -156,15 +156,6 @@ Image* GetTGAImage(const std::string& fileName) {
 
 namespace {
 
-// The most pixels `bytes` of LZW data can give: each code takes at least minCodeSize + 1
-// bits, and the k-th code since a clear stands for at most k + 1 pixels (never more than the
-// 4097 a chain of the table can hold).
-std::int64_t MostGifPixels(std::size_t bytes, int minCodeSize) {
-  const std::int64_t codes = static_cast<std::int64_t>(bytes) * 8 / (minCodeSize + 1);
-  const std::int64_t growing = std::min<std::int64_t>(codes, 4096);
-  return growing * (growing + 3) / 2 + (codes - growing) * 4097;
-}
-
 class GifDecoder {
  public:
   explicit GifDecoder(PakFile& file) : file_(file) {}
@@ -347,9 +338,8 @@ Image* GifDecoder::Decode() {
     suffix_[i] = static_cast<std::uint8_t>(i);
   }
 
-  // A picture larger than the rest of the file could ever fill is refused before memory is
-  // asked for it; one cut short keeps what was decoded.
-  if (MostGifPixels(file_.Remaining(), minCodeSize_) < static_cast<std::int64_t>(width) * height) return nullptr;
+  // However little image data follows, the picture is the declared one (within the size
+  // limit): data that ends early, a file cut short included, leaves the rest transparent.
   ImageBuilder out;
   if (!out.Allocate(width, height)) return nullptr;
   static const int passStart[4] = {0, 4, 2, 1};

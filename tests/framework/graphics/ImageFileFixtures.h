@@ -4,12 +4,14 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <jpeglib.h>
@@ -140,6 +142,48 @@ inline std::vector<std::uint8_t> GifImageData(const std::vector<int>& indices, i
   return out;
 }
 
+// LZW data for `count` pixels of one colour index, compressed as an encoder does it: after
+// the first code each code stands for one pixel more than the one before (the table grows by
+// that string), read at the code size the decoder has reached. Far fewer bytes per pixel than
+// GifImageData's; `count` stays below what a full table holds.
+inline std::vector<std::uint8_t> FlatGifImageData(int index, int count, int minCodeSize) {
+  const int clear = 1 << minCodeSize;
+  int size = minCodeSize + 1, available = clear + 2;
+  std::vector<std::pair<int, int>> codes = {{clear, size}, {index, size}};  // code, its size
+  int done = 1;
+  for (int run = 2; done < count; ++run) {
+    const int n = std::min(run, count - done);
+    codes.push_back({n == 1 ? index : clear + n, size});
+    done += n;
+    // The decoder adds an entry after every code but the first, and widens its codes when
+    // the table reaches the next power of two.
+    ++available;
+    if ((available & ((1 << size) - 1)) == 0 && available < 4096) ++size;
+  }
+  codes.push_back({clear + 1, size});
+  std::vector<std::uint8_t> packed;
+  std::uint32_t acc = 0;
+  int bits = 0;
+  for (const auto& [code, width] : codes) {
+    acc |= static_cast<std::uint32_t>(code) << bits;
+    bits += width;
+    while (bits >= 8) {
+      packed.push_back(static_cast<std::uint8_t>(acc & 0xFF));
+      acc >>= 8;
+      bits -= 8;
+    }
+  }
+  if (bits > 0) packed.push_back(static_cast<std::uint8_t>(acc));
+  std::vector<std::uint8_t> out = {static_cast<std::uint8_t>(minCodeSize)};
+  for (std::size_t i = 0; i < packed.size(); i += 255) {
+    std::size_t n = std::min<std::size_t>(255, packed.size() - i);
+    out.push_back(static_cast<std::uint8_t>(n));
+    out.insert(out.end(), packed.begin() + static_cast<long>(i), packed.begin() + static_cast<long>(i + n));
+  }
+  out.push_back(0);
+  return out;
+}
+
 struct GifSpec {
   const char* signature = "GIF89a";
   int width = 0, height = 0;
@@ -148,6 +192,7 @@ struct GifSpec {
   bool interlaced = false;
   std::vector<int> indices;
   int minCodeSize = 2;
+  std::vector<std::uint8_t> imageData;  // when given, written instead of GifImageData's
 };
 
 inline std::vector<std::uint8_t> MakeGif(const GifSpec& s) {
@@ -181,7 +226,7 @@ inline std::vector<std::uint8_t> MakeGif(const GifSpec& s) {
   u16(s.width);
   u16(s.height);
   b.push_back(s.interlaced ? 0x40 : 0);
-  auto data = GifImageData(s.indices, s.minCodeSize);
+  auto data = s.imageData.empty() ? GifImageData(s.indices, s.minCodeSize) : s.imageData;
   b.insert(b.end(), data.begin(), data.end());
   b.push_back(0x3B);
   return b;

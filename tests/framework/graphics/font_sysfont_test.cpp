@@ -149,40 +149,50 @@ TEST(SysFont, TextOnA3DScreenEndsTheSceneFirst) {
 }
 
 // Text drawn into a transparent surface image leaves the image transparent around the
-// letters: the pixels still under the colour key read back, and blit, as holes.
+// letters: the pixels still under the colour key read back, and blit, as holes. The image is
+// transparent by its bits or by having none yet (made by Create), on 32 and 16 bits.
 TEST(SysFont, TextIntoATransparentImageKeepsItTransparent) {
-  plat::ResetDirectDrawBehaviour();
-  plat::DirectDrawTestBehaviour().desktopBitCount = 32;
-  {
-    Orvo::DDInterface display(nullptr);
-    ASSERT_EQ(display.Init(reinterpret_cast<plat::HWND>(0x10), true), Orvo::DDInterface::RESULT_OK);
-    Orvo::DDImage label(&display);
-    label.SetBits(std::vector<std::uint32_t>(120 * 40, 0).data(), 120, 40);
-    SysFont font("Arial", 20);
-    Orvo::Graphics g(&label);
-    g.SetFont(&font);
-    g.SetColor(Color::White);
-    g.DrawString("Quorvane", 4, 30);
-    ASSERT_NE(label.mSurface, nullptr) << "the text went straight into the surface";
+  for (plat::DWORD depth : {32u, 16u}) {
+    for (bool created : {false, true}) {
+      SCOPED_TRACE(std::to_string(depth) + (created ? " bits, made by Create" : " bits, transparent bits"));
+      plat::ResetDirectDrawBehaviour();
+      plat::DirectDrawTestBehaviour().desktopBitCount = depth;
+      plat::DirectDrawTestBehaviour().desktopGreenMask = depth == 16 ? 0x07E0 : 0;
+      {
+        Orvo::DDInterface display(nullptr);
+        ASSERT_EQ(display.Init(reinterpret_cast<plat::HWND>(0x10), true), Orvo::DDInterface::RESULT_OK);
+        Orvo::DDImage label(&display);
+        if (created)
+          label.Create(120, 40);
+        else
+          label.SetBits(std::vector<std::uint32_t>(120 * 40, 0).data(), 120, 40);
+        SysFont font("Arial", 20);
+        Orvo::Graphics g(&label);
+        g.SetFont(&font);
+        g.SetColor(Color::White);
+        g.DrawString("Quorvane", 4, 30);
+        ASSERT_NE(label.mSurface, nullptr) << "the text went straight into the surface";
 
-    const std::uint32_t* bits = label.GetBits();
-    ASSERT_NE(bits, nullptr);
-    int clear = 0, white = 0;
-    for (int i = 0; i < 120 * 40; ++i) {
-      clear += bits[i] == 0 ? 1 : 0;
-      white += bits[i] == 0xFFFFFFFF ? 1 : 0;
+        const std::uint32_t* bits = label.GetBits();
+        ASSERT_NE(bits, nullptr);
+        int clear = 0, white = 0;
+        for (int i = 0; i < 120 * 40; ++i) {
+          clear += bits[i] == 0 ? 1 : 0;
+          white += (bits[i] & 0xFFF8FCF8u) == 0xFFF8FCF8u ? 1 : 0;  // white, low bits cut on 16 bits
+        }
+        EXPECT_GT(clear, 120 * 40 / 2);
+        EXPECT_GT(white, 20);
+        EXPECT_EQ(bits[0], 0u);
+
+        Orvo::MemoryImage canvas(nullptr);
+        canvas.SetBits(std::vector<std::uint32_t>(120 * 40, 0xFF0000FF).data(), 120, 40);
+        canvas.Blt(&label, 0, 0, Orvo::Rect(0, 0, 120, 40), Color::White, 0);
+        EXPECT_EQ(canvas.GetBits()[0], 0xFF0000FFu);
+        EXPECT_EQ(canvas.GetBits()[120 * 40 - 1], 0xFF0000FFu);
+      }
+      plat::ResetDirectDrawBehaviour();
     }
-    EXPECT_GT(clear, 120 * 40 / 2);
-    EXPECT_GT(white, 20);
-    EXPECT_EQ(bits[0], 0u);
-
-    Orvo::MemoryImage canvas(nullptr);
-    canvas.SetBits(std::vector<std::uint32_t>(120 * 40, 0xFF0000FF).data(), 120, 40);
-    canvas.Blt(&label, 0, 0, Orvo::Rect(0, 0, 120, 40), Color::White, 0);
-    EXPECT_EQ(canvas.GetBits()[0], 0xFF0000FFu);
-    EXPECT_EQ(canvas.GetBits()[120 * 40 - 1], 0xFF0000FFu);
   }
-  plat::ResetDirectDrawBehaviour();
 }
 
 }  // namespace
