@@ -97,7 +97,6 @@ void BM_KernelLoopIdle(benchmark::State& state) {
     state.counters["cpu_pct"] = game.cpuPercent;
   }
 }
-BENCHMARK(BM_KernelLoopIdle)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 // What an SDL program that polls for input 100 times a second costs.
 void BM_SdlWaitLoopIdle(benchmark::State& state) {
@@ -113,7 +112,6 @@ void BM_SdlWaitLoopIdle(benchmark::State& state) {
   SDL_DestroyWindow(window);
   SDL_Quit();
 }
-BENCHMARK(BM_SdlWaitLoopIdle)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 // The timing thread alone, ticking an empty table every 5 ms. "timer_pct" is the timer time
 // that passed over the measured real time, in percent: 100 when timer time keeps pace.
@@ -134,7 +132,12 @@ void BM_TimingThreadIdle(benchmark::State& state) {
     time.StopTimerThread();
   }
 }
+
+// The timing thread's run comes first: CSV output takes its columns from the first run, and
+// that run has a counter the others lack.
 BENCHMARK(BM_TimingThreadIdle)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_KernelLoopIdle)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_SdlWaitLoopIdle)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace
 
