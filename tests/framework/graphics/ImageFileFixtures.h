@@ -104,63 +104,9 @@ inline bool WriteGreyJpeg(const std::string& path, int width, int height, std::u
   return true;
 }
 
-// LZW codes for the given colour indices, with a clear code often enough that the code size
-// never grows; `minCodeSize` is written before the data.
-inline std::vector<std::uint8_t> GifImageData(const std::vector<int>& indices, int minCodeSize, bool endCode = true) {
-  int clear = 1 << minCodeSize, size = minCodeSize + 1, limit = (1 << minCodeSize) - 3;
-  std::vector<int> codes = {clear};
-  int since = 0;
-  for (int idx : indices) {
-    if (since == limit) {
-      codes.push_back(clear);
-      since = 0;
-    }
-    codes.push_back(idx);
-    ++since;
-  }
-  if (endCode) codes.push_back(clear + 1);
-  std::vector<std::uint8_t> packed;
-  std::uint32_t acc = 0;
-  int bits = 0;
-  for (int c : codes) {
-    acc |= static_cast<std::uint32_t>(c) << bits;
-    bits += size;
-    while (bits >= 8) {
-      packed.push_back(static_cast<std::uint8_t>(acc & 0xFF));
-      acc >>= 8;
-      bits -= 8;
-    }
-  }
-  if (bits > 0) packed.push_back(static_cast<std::uint8_t>(acc));
-  std::vector<std::uint8_t> out = {static_cast<std::uint8_t>(minCodeSize)};
-  for (std::size_t i = 0; i < packed.size(); i += 255) {
-    std::size_t n = std::min<std::size_t>(255, packed.size() - i);
-    out.push_back(static_cast<std::uint8_t>(n));
-    out.insert(out.end(), packed.begin() + static_cast<long>(i), packed.begin() + static_cast<long>(i + n));
-  }
-  out.push_back(0);
-  return out;
-}
-
-// LZW data for `count` pixels of one colour index, compressed as an encoder does it: after
-// the first code each code stands for one pixel more than the one before (the table grows by
-// that string), read at the code size the decoder has reached. Far fewer bytes per pixel than
-// GifImageData's; `count` stays below what a full table holds.
-inline std::vector<std::uint8_t> FlatGifImageData(int index, int count, int minCodeSize) {
-  const int clear = 1 << minCodeSize;
-  int size = minCodeSize + 1, available = clear + 2;
-  std::vector<std::pair<int, int>> codes = {{clear, size}, {index, size}};  // code, its size
-  int done = 1;
-  for (int run = 2; done < count; ++run) {
-    const int n = std::min(run, count - done);
-    codes.push_back({n == 1 ? index : clear + n, size});
-    done += n;
-    // The decoder adds an entry after every code but the first, and widens its codes when
-    // the table reaches the next power of two.
-    ++available;
-    if ((available & ((1 << size) - 1)) == 0 && available < 4096) ++size;
-  }
-  codes.push_back({clear + 1, size});
+// GIF image data: `minCodeSize`, then the codes (each with its size in bits) packed from the
+// low bits up, in sub-blocks of at most 255 bytes, and the terminator.
+inline std::vector<std::uint8_t> PackGifCodes(const std::vector<std::pair<int, int>>& codes, int minCodeSize) {
   std::vector<std::uint8_t> packed;
   std::uint32_t acc = 0;
   int bits = 0;
@@ -182,6 +128,48 @@ inline std::vector<std::uint8_t> FlatGifImageData(int index, int count, int minC
   }
   out.push_back(0);
   return out;
+}
+
+// LZW codes for the given colour indices, with a clear code often enough that the code size
+// never grows; `minCodeSize` is written before the data.
+inline std::vector<std::uint8_t> GifImageData(const std::vector<int>& indices, int minCodeSize, bool endCode = true) {
+  int clear = 1 << minCodeSize, size = minCodeSize + 1, limit = (1 << minCodeSize) - 3;
+  std::vector<int> codes = {clear};
+  int since = 0;
+  for (int idx : indices) {
+    if (since == limit) {
+      codes.push_back(clear);
+      since = 0;
+    }
+    codes.push_back(idx);
+    ++since;
+  }
+  if (endCode) codes.push_back(clear + 1);
+  std::vector<std::pair<int, int>> sized;
+  for (int c : codes) sized.push_back({c, size});
+  return PackGifCodes(sized, minCodeSize);
+}
+
+// LZW data for `count` pixels of one colour index, compressed as an encoder does it: after
+// the first code each code stands for one pixel more than the one before (the table grows by
+// that string), read at the code size the decoder has reached. Far fewer bytes per pixel than
+// GifImageData's; `count` stays below what a full table holds.
+inline std::vector<std::uint8_t> FlatGifImageData(int index, int count, int minCodeSize) {
+  const int clear = 1 << minCodeSize;
+  int size = minCodeSize + 1, available = clear + 2;
+  std::vector<std::pair<int, int>> codes = {{clear, size}, {index, size}};  // code, its size
+  int done = 1;
+  for (int run = 2; done < count; ++run) {
+    const int n = std::min(run, count - done);
+    codes.push_back({n == 1 ? index : clear + n, size});
+    done += n;
+    // The decoder adds an entry after every code but the first, and widens its codes when
+    // the table reaches the next power of two.
+    ++available;
+    if ((available & ((1 << size) - 1)) == 0 && available < 4096) ++size;
+  }
+  codes.push_back({clear + 1, size});
+  return PackGifCodes(codes, minCodeSize);
 }
 
 struct GifSpec {
