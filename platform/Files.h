@@ -1,6 +1,6 @@
 // File services of the platform layer: names as the program writes them ('\' or '/', any
 // letter case) resolved against the real disk, find-file searches, attributes, folders,
-// read-only whole-file mappings, files read at offsets, and process-wide named memory blocks.
+// files read at offsets, and process-wide named memory blocks.
 #pragma once
 
 #include <cstddef>

@@ -195,7 +195,6 @@ void VisibleObject_impl::SetFocusable(bool focusable) {
   Factory_impl::DispatchGuard keep(GetFactoryImpl());
   if (!focusable && mFocused) SetFocus(false);
   mFocusable = focusable;
-  if (!focusable) mFocused = false;
 }
 
 void VisibleObject_impl::SetFocus(bool focus) {
