@@ -1,6 +1,8 @@
 // Section profiler: sample buffer, nesting-aware totals and the report text.
 #include "framework/core/Profiler.h"
 
+#include <algorithm>
+
 #include "framework/core/Common.h"
 #include "framework/core/PerfTimer.h"
 
@@ -42,10 +44,14 @@ void Profiler::ProcessSample(const Sample& sample) {
   }
 }
 
-void Profiler::Flush() {
-  const std::int64_t begin = mClock();
+void Profiler::ProcessBufferedSamples() {
   for (const Sample& sample : mSamples) ProcessSample(sample);
   mSamples.clear();
+}
+
+void Profiler::Flush() {
+  const std::int64_t begin = mClock();
+  ProcessBufferedSamples();
   mOverhead += mClock() - begin;
 }
 
@@ -61,13 +67,18 @@ void Profiler::Stop(Clock ticksPerSecond) {
 
 void Profiler::EndRecording() {
   mStopStamp = mClock();
-  Flush();
+  // What is left is folded in after the stop time, so its cost is no part of the run and is
+  // not taken off it either.
+  ProcessBufferedSamples();
   mRecording = false;
 }
 
 void Profiler::SetSpeed(std::int64_t ticksPerSecond) {
   mTicksPerSecond = ticksPerSecond > 0 ? ticksPerSecond : 1;
-  mTotalTime = static_cast<double>(mStopStamp - mStartStamp - mOverhead) * 1000.0 / mTicksPerSecond;
+  // Only flushes inside the run are taken off; a counter that steps back between cores still
+  // gives no negative run.
+  const std::int64_t runTicks = std::max<std::int64_t>(0, mStopStamp - mStartStamp - mOverhead);
+  mTotalTime = static_cast<double>(runTicks) * 1000.0 / mTicksPerSecond;
 }
 
 std::string Profiler::ReportText() const {

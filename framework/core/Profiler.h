@@ -37,7 +37,7 @@ class Profiler {
   // One sample at the time-stamp `stamp` (ignored while not recording). `key` must stay
   // valid until the next flush: section names are string literals.
   void AddSample(const char* key, std::int64_t stamp, bool isStart);
-  // Folds the buffered samples into the sections.
+  // Folds the buffered samples into the sections; the time it takes counts as overhead.
   void Flush();
 
   // The nesting counter: how many profiled scopes are open. A release below 0 is ignored,
@@ -64,6 +64,8 @@ class Profiler {
   static constexpr std::size_t kBufferSize = 8192;
 
   void ProcessSample(const Sample& sample);
+  // Folds the buffered samples into the sections without counting the time it takes.
+  void ProcessBufferedSamples();
   // Takes the stop time, folds in the samples and ends recording.
   void EndRecording();
   // The totals in milliseconds at `ticksPerSecond`.

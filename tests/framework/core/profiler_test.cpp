@@ -2,6 +2,7 @@
 // report written to disk and to the debugger output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,14 @@ namespace {
 
 std::int64_t gFakeStamp = 0;
 std::int64_t FakeClock() { return gFakeStamp; }
+
+// A clock that reads a script: each read gives the next stamp, the last one repeating.
+std::vector<std::int64_t> gClockScript;
+std::size_t gClockReads = 0;
+std::int64_t ScriptedClock() {
+  const std::size_t i = std::min(gClockReads++, gClockScript.size() - 1);
+  return gClockScript[i];
+}
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path);
@@ -117,6 +126,40 @@ TEST(ProfilerTest, StartClearsAndSuppressedOrZeroLengthRunsStaySane) {
   p.Stop(1000);
   EXPECT_EQ(p.GetSections().at("Loop").mCalls, 20000);
   EXPECT_EQ(p.GetSections().at("Loop").mTotalTicks, 20000);
+}
+
+// The run lasts from the start stamp to the stop stamp, less the flushes inside it. Folding in
+// the samples left at the stop happens after it: it neither lengthens nor shortens the run.
+TEST(ProfilerTest, TheTotalLeavesOutTheProfilersOwnWorkAndIsNeverNegative) {
+  struct Case {
+    const char* name;
+    int samplePairs;  // enough to fill the buffer makes a flush inside the run
+    std::vector<std::int64_t> clock;
+    double total;
+  };
+  const Case cases[] = {
+      // start, stop, then the last fold-in (if it reads the clock) takes 300 ticks.
+      {"empty run, slow fold-in after the stop", 0, {0, 100, 100, 400}, 100.0},
+      {"few samples, slow fold-in after the stop", 3, {0, 100, 100, 400}, 100.0},
+      // start, a flush inside the run of 50 ticks, stop, then a fold-in after it.
+      {"a flush inside the run is taken off", 5000, {0, 200, 250, 1000, 1000, 5000}, 950.0},
+      // a counter that steps back gives an empty run, not a negative one.
+      {"the counter steps back", 0, {500, 200, 200, 200}, 0.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    gClockScript = c.clock;
+    gClockReads = 0;
+    Profiler p(&ScriptedClock);
+    p.Start(false);
+    for (int i = 0; i < c.samplePairs; ++i) {
+      p.AddSample("S", 10, true);
+      p.AddSample("S", 20, false);
+    }
+    p.Stop(1000);
+    EXPECT_DOUBLE_EQ(p.GetTotalTime(), c.total);
+    EXPECT_EQ(p.GetSections().empty(), c.samplePairs == 0);
+  }
 }
 
 TEST(ProfilerTest, ProcessWideProfilerRecordsScopedSections) {
