@@ -136,32 +136,43 @@ bool ParseInt(const std::string& s, int* value) {
   if (s.empty()) return false;
   bool negative = false;
   bool hex = false;
-  std::uint32_t v = 0;  // unsigned, so that over-long numbers wrap instead of overflowing
+  // Wide enough to see a number leave its range before it could wrap. Decimal numbers must fit
+  // an int; hexadecimal ones are a 32-bit pattern ("0xFFFFFFFF" is the packed colour, -1).
+  std::uint64_t v = 0;
+  constexpr std::uint64_t kHexLimit = 0xFFFFFFFFu;
+  constexpr std::uint64_t kDecimalLimit = 2147483648u;  // the magnitude of INT_MIN
   // Digits after the sign or the "0x": a lone "-" or "0x" is no number.
   int digits = 0;
   for (std::size_t i = 0; i < s.size(); ++i) {
-    char c = s[i];
+    const char c = s[i];
+    int digit = -1;
     if (i == 0 && c == '-') {
       negative = true;
-    } else if (i == 1 && (c == 'x' || c == 'X') && v == 0) {
+      continue;
+    }
+    if (i == 1 && (c == 'x' || c == 'X') && v == 0) {
       hex = true;
       digits = 0;
-    } else if (c >= '0' && c <= '9') {
-      v = v * (hex ? 16u : 10u) + static_cast<std::uint32_t>(c - '0');
-      ++digits;
+      continue;
+    }
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
     } else if (hex && c >= 'a' && c <= 'f') {
-      v = v * 16u + static_cast<std::uint32_t>(c - 'a' + 10);
-      ++digits;
+      digit = c - 'a' + 10;
     } else if (hex && c >= 'A' && c <= 'F') {
-      v = v * 16u + static_cast<std::uint32_t>(c - 'A' + 10);
-      ++digits;
+      digit = c - 'A' + 10;
     } else {
       return false;
     }
+    v = v * (hex ? 16u : 10u) + static_cast<std::uint64_t>(digit);
+    if (v > (hex ? kHexLimit : kDecimalLimit)) return false;
+    ++digits;
   }
   if (digits == 0) return false;
-  if (negative) v = 0u - v;
-  *value = static_cast<int>(v);
+  if (!hex && !negative && v == kDecimalLimit) return false;  // 2147483648 is no int
+  std::uint32_t pattern = static_cast<std::uint32_t>(v);
+  if (negative) pattern = 0u - pattern;
+  *value = static_cast<int>(pattern);
   return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -22,6 +23,14 @@ TEST(CommonNumbers, ParseInt) {
       // No digits at all: no number.
       {"-", false, 0},      {"0x", false, 0},     {"0X", false, 0},   {"-x", false, 0},
       {"0", true, 0},       {"-0", true, 0},      {"0x0", true, 0},
+      // Decimal numbers are ints: the ends of the range read, a step past them is refused.
+      {"2147483647", true, INT_MAX}, {"-2147483648", true, INT_MIN},
+      {"2147483648", false, 0},      {"-2147483649", false, 0},
+      {"4294967297", false, 0},      {"99999999999", false, 0},
+      {"00000000002147483647", true, INT_MAX},
+      // Hexadecimal numbers are 32-bit patterns; a 33rd bit is refused.
+      {"0xFFFFFFFF", true, -1},      {"0x80000000", true, INT_MIN},
+      {"0x000000000FF", true, 255},  {"0x100000000", false, 0},
   };
   for (const auto& c : cases) {
     int v = 99;
