@@ -329,6 +329,9 @@ int Graphics::WriteWordWrapped(const Rect& rect, const std::string& text, int li
     }
     if (breakAt >= lineStart) {
       emitLine(lineStart, breakAt);
+      // The line restarts after its break point: text that follows, in this call or in one
+      // that continues it, begins at the left edge.
+      if (lastWidth != nullptr) *lastWidth = 0;
       i = breakAt + 1;
       if (!forced)
         while (i < length && text[i] == ' ') ++i;

@@ -350,4 +350,20 @@ TEST(Graphics, WordWrappingContinuesABegunLine) {
   EXPECT_EQ(font.drawn[0].x, 20);
   EXPECT_EQ(font.drawn[1].x, 0);
   EXPECT_EQ(last, 30);
+
+  // A call whose text wraps at its own trailing space leaves nothing on the line it broke, so
+  // the next call starts at the left edge, not back over the text just written.
+  struct Case { std::vector<const char*> pieces; std::vector<int> lasts; };
+  const Case cases[] = {
+      {{"hello ", "world ", "again"}, {30, 0, 25}},
+      {{"hello ", "world   ", "x"}, {30, 0, 5}},  // the spaces after the break are skipped too
+      {{"ab ", "cdefghij klmno"}, {15, 25}},      // a break inside the text: the rest's width
+  };
+  for (const Case& c : cases) {
+    last = 0;
+    for (std::size_t i = 0; i < c.pieces.size(); ++i) {
+      g.WriteWordWrapped(Rect(0, 0, 57, 100), c.pieces[i], -1, -1, nullptr, -1, &last);
+      EXPECT_EQ(last, c.lasts[i]) << c.pieces[i];
+    }
+  }
 }
