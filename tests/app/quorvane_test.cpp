@@ -142,7 +142,12 @@ TEST_F(ProgramTest, RunsUntilToldToQuitAndSavesTheGamesOptionFiles) {
   for (const char* name : {"data.pak", "main.pak"}) fs::copy_file(program.parent_path() / name, gameDir / name);
   std::string out = Shell("cd '" + program.parent_path().string() + "' || exit 1; " + Env() +
                           "timeout -s KILL 30 ./quorvane -changedir='" + gameDir.string() + "' & pid=$!; " +
-                          WaitUntilUp() + "sleep 1; kill -TERM $pid; wait $pid; echo exit=$?");
+                          WaitUntilUp() +
+                          // The game reads its options right after it opens its archive; a quit
+                          // before that (still loading, however long that takes) has nothing to save.
+                          "for i in $(seq 500); do ls -l /proc/[0-9]*/fd 2>/dev/null | grep -q '" +
+                          (gameDir / "data.pak").string() + "' && break; sleep 0.05; done; " +
+                          "kill -TERM $pid; wait $pid; echo exit=$?");
   EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
   std::ifstream options(gameDir / "options.opt", std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(options)), std::istreambuf_iterator<char>());
