@@ -92,7 +92,7 @@ void CrashReportWindow::ShowPage(Page page) {
     case PAGE_CRASH:
       plat::SetWindowTextA(mHWnd, "Fatal Error!");
       AddText(ToNarrow(CrashCatcher::kHeadline), 8, 8, 384, 84, "Arial", 9, true, true, true)->mBorder = false;
-      AddText(mCatcher.mErrorText, 8, 92, 384, 168, "Courier New", 8, false, true, true);
+      AddText(mCatcher.mErrorText, 8, 92, 384, 168, "Courier New", 8, false, true, true)->mScrollBar = true;
       if (mCatcher.UploadOffered()) {
         AddButton(ID_SEND_REPORT, "Send Report", 8, 268, 188, 24, send);
         AddButton(ID_CLOSE_NOW, "Close Now", 204, 268, 188, 24, true);
@@ -105,6 +105,7 @@ void CrashReportWindow::ShowPage(Page page) {
       AddText(ToNarrow(CrashCatcher::kRequestText), 8, 8, 384, 84, "Arial", 9, true, true, true)->mBorder = false;
       mDescription = AddText("", 8, 92, 384, 168, "Courier New", 8, false, true, false);
       mDescription->mMaxLength = 8192;
+      mDescription->mScrollBar = true;
       mWidgetManager->SetFocus(mDescription);
       AddButton(ID_CONTINUE, "Continue", 8, 268, 188, 24, send);
       AddButton(ID_DETAILS_ABORT, "Abort", 204, 268, 188, 24, true);

@@ -1,4 +1,4 @@
-// Text field: wrapping, typing and drawing.
+// Text field: wrapping, typing, scrolling and drawing.
 #include "framework/widgets/EditWidget.h"
 
 #include <algorithm>
@@ -12,6 +12,12 @@ namespace Orvo {
 
 namespace {
 constexpr int kPadding = 3;
+constexpr int kMinThumb = 8;
+const Color kBarFace(212, 208, 200);
+const Color kBarTrack(245, 244, 240);
+const Color kBarEdge(128, 128, 128);
+const Color kArrow(0, 0, 0);
+const Color kArrowDisabled(161, 161, 146);
 }
 
 EditWidget::EditWidget(bool multiLine, bool readOnly) : mMultiLine(multiLine), mReadOnly(readOnly) {
@@ -43,7 +49,7 @@ void EditWidget::SetText(const std::string& text) {
 
 std::vector<std::string> EditWidget::WrappedLines() {
   Font* font = EnsureFont();
-  const int width = std::max(mWidth - 2 * kPadding, 8);
+  const int width = std::max(TextWidth(), 8);
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start <= mText.size()) {
@@ -70,9 +76,77 @@ std::vector<std::string> EditWidget::WrappedLines() {
   return lines;
 }
 
+int EditWidget::TextWidth() const {
+  return mWidth - 2 * kPadding - (mScrollBar ? kScrollBarWidth : 0);
+}
+
 int EditWidget::VisibleLines() {
   const int lineHeight = std::max(EnsureFont()->GetHeight(), 1);
   return std::max((mHeight - 2 * kPadding) / lineHeight, 1);
+}
+
+int EditWidget::GetMaxScrollLine() {
+  return std::max(static_cast<int>(WrappedLines().size()) - VisibleLines(), 0);
+}
+
+void EditWidget::ScrollTo(int line) {
+  line = std::clamp(line, 0, GetMaxScrollLine());
+  if (line == mScrollLine) return;
+  mScrollLine = line;
+  MarkDirty();
+}
+
+EditWidget::BarLayout EditWidget::Bar() {
+  BarLayout bar;
+  const int edge = mBorder ? 1 : 0;
+  bar.width = kScrollBarWidth;
+  bar.x = mWidth - edge - bar.width;
+  bar.top = edge;
+  bar.bottom = std::max(mHeight - edge, bar.top);
+  const int arrow = std::min(bar.width, (bar.bottom - bar.top) / 2);
+  bar.trackTop = bar.top + arrow;
+  bar.trackBottom = bar.bottom - arrow;
+  const int lines = static_cast<int>(WrappedLines().size());
+  const int visible = VisibleLines();
+  const int last = std::max(lines - visible, 0);
+  const int track = bar.trackBottom - bar.trackTop;
+  if (last > 0 && track > 0) {
+    bar.thumbHeight = std::clamp(track * visible / lines, std::min(kMinThumb, track), track);
+    bar.thumbTop = bar.trackTop + (track - bar.thumbHeight) * std::clamp(mScrollLine, 0, last) / last;
+  }
+  return bar;
+}
+
+void EditWidget::DrawBar(Graphics* g, const BarLayout& bar) {
+  g->SetColor(kBarTrack);
+  g->FillRect(bar.x, bar.top, bar.width, bar.bottom - bar.top);
+  // A raised box: face, light top and left, dark bottom and right.
+  auto box = [g](int x, int y, int w, int h) {
+    if (w <= 0 || h <= 0) return;
+    g->SetColor(kBarFace);
+    g->FillRect(x, y, w, h);
+    g->SetColor(Color(255, 255, 255));
+    g->FillRect(x, y, w, 1);
+    g->FillRect(x, y, 1, h);
+    g->SetColor(kBarEdge);
+    g->FillRect(x, y + h - 1, w, 1);
+    g->FillRect(x + w - 1, y, 1, h);
+  };
+  const bool scrolls = bar.thumbHeight > 0;
+  const int arrow = bar.trackTop - bar.top;
+  box(bar.x, bar.top, bar.width, arrow);
+  box(bar.x, bar.trackBottom, bar.width, arrow);
+  if (scrolls) box(bar.x, bar.thumbTop, bar.width, bar.thumbHeight);
+  // The arrows: small triangles, row by row, pointing up and down.
+  g->SetColor(scrolls ? kArrow : kArrowDisabled);
+  const int size = std::min(bar.width, arrow) / 4;
+  const int cx = bar.x + bar.width / 2;
+  for (int row = 0; row < size; ++row) {
+    const int upY = bar.top + (arrow - size) / 2 + row;
+    const int downY = bar.trackBottom + (arrow + size) / 2 - 1 - row;
+    g->FillRect(cx - row - 1, upY, 2 * row + 2, 1);
+    g->FillRect(cx - row - 1, downY, 2 * row + 2, 1);
+  }
 }
 
 void EditWidget::Draw(Graphics* g) {
@@ -82,18 +156,22 @@ void EditWidget::Draw(Graphics* g) {
     g->SetColor(GetColor(COLOR_OUTLINE));
     g->DrawRect(0, 0, mWidth - 1, mHeight - 1);
   }
+  if (mScrollBar) DrawBar(g, Bar());
   Font* font = EnsureFont();
   std::vector<std::string> lines = WrappedLines();
   if (mHasFocus && !mReadOnly) lines.back() += "|";
   const int lineHeight = std::max(font->GetHeight(), 1);
   g->SetFont(font);
   g->SetColor(GetColor(COLOR_TEXT));
-  g->ClipRect(kPadding, kPadding, mWidth - 2 * kPadding, mHeight - 2 * kPadding);
-  int y = kPadding + font->GetAscent();
-  for (std::size_t i = static_cast<std::size_t>(std::max(mScrollLine, 0)); i < lines.size(); ++i) {
-    if (y - font->GetAscent() >= mHeight) break;
-    g->DrawString(lines[i], kPadding, y);
-    y += lineHeight;
+  g->ClipRect(kPadding, kPadding, std::max(TextWidth(), 0), mHeight - 2 * kPadding);
+  // Whole lines only: a line the box has no room for waits for the scroll that shows it
+  // entirely (the first one is drawn in any case).
+  const std::size_t first = static_cast<std::size_t>(std::clamp(mScrollLine, 0, static_cast<int>(lines.size()) - 1));
+  int top = kPadding;
+  for (std::size_t i = first; i < lines.size(); ++i) {
+    if (i > first && top + lineHeight > mHeight - kPadding) break;
+    g->DrawString(lines[i], kPadding, top + font->GetAscent());
+    top += lineHeight;
   }
 }
 
@@ -125,16 +203,60 @@ void EditWidget::KeyChar(char c) {
   MarkDirty();
 }
 
-void EditWidget::MouseWheel(int delta) {
-  const int lines = static_cast<int>(WrappedLines().size());
-  const int last = std::max(lines - VisibleLines(), 0);
-  mScrollLine = std::clamp(mScrollLine - delta * 3, 0, last);
-  MarkDirty();
+void EditWidget::MouseWheel(int delta) { ScrollTo(mScrollLine - delta * 3); }
+
+void EditWidget::KeyDown(int key) {
+  const bool ctrl = mWidgetManager != nullptr && mWidgetManager->IsKeyDown(KEYCODE_CONTROL);
+  const int page = std::max(VisibleLines() - 1, 1);
+  switch (key) {
+    case KEYCODE_UP: ScrollTo(mScrollLine - 1); break;
+    case KEYCODE_DOWN: ScrollTo(mScrollLine + 1); break;
+    case KEYCODE_PAGE_UP: ScrollTo(mScrollLine - page); break;
+    case KEYCODE_PAGE_DOWN: ScrollTo(mScrollLine + page); break;
+    case KEYCODE_HOME:
+      if (ctrl) ScrollTo(0);
+      break;
+    case KEYCODE_END:
+      if (ctrl) ScrollTo(GetMaxScrollLine());
+      break;
+    default: Widget::KeyDown(key); break;
+  }
 }
 
 void EditWidget::MouseDown(int x, int y, int clickCount) {
   Widget::MouseDown(x, y, clickCount);
-  if (!mReadOnly && mWidgetManager != nullptr) mWidgetManager->SetFocus(this);
+  if (AcceptsFocus() && mWidgetManager != nullptr) mWidgetManager->SetFocus(this);
+}
+
+void EditWidget::MouseDownButton(int x, int y, int button, int clickCount) {
+  mThumbGrab = -1;
+  if (!mScrollBar || button != MOUSE_BUTTON_LEFT) return;
+  const BarLayout bar = Bar();
+  if (x < bar.x || x >= bar.x + bar.width || y < bar.top || y >= bar.bottom) return;
+  if (y < bar.trackTop) {
+    ScrollTo(mScrollLine - 1);
+  } else if (y >= bar.trackBottom) {
+    ScrollTo(mScrollLine + 1);
+  } else if (bar.thumbHeight > 0) {
+    const int page = std::max(VisibleLines() - 1, 1);
+    if (y < bar.thumbTop) ScrollTo(mScrollLine - page);
+    else if (y >= bar.thumbTop + bar.thumbHeight) ScrollTo(mScrollLine + page);
+    else mThumbGrab = y - bar.thumbTop;
+  }
+}
+
+void EditWidget::MouseDrag(int x, int y) {
+  if (mThumbGrab < 0) return;
+  const BarLayout bar = Bar();
+  const int room = bar.trackBottom - bar.trackTop - bar.thumbHeight;
+  if (room <= 0) return;
+  // The line whose thumb position lies nearest to where the thumb is dragged.
+  const int offset = std::clamp(y - mThumbGrab - bar.trackTop, 0, room);
+  ScrollTo(static_cast<int>((static_cast<long long>(offset) * GetMaxScrollLine() + room / 2) / room));
+}
+
+void EditWidget::MouseUpButton(int x, int y, int button, int clickCount) {
+  if (button == MOUSE_BUTTON_LEFT) mThumbGrab = -1;
 }
 
 }  // namespace Orvo

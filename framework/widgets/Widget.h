@@ -14,7 +14,17 @@ namespace Orvo {
 class Image;
 
 // Key codes the widget layer reacts to itself.
-enum { KEYCODE_TAB = 9, KEYCODE_SHIFT = 16, KEYCODE_CONTROL = 17 };
+enum {
+  KEYCODE_TAB = 9,
+  KEYCODE_SHIFT = 16,
+  KEYCODE_CONTROL = 17,
+  KEYCODE_PAGE_UP = 33,
+  KEYCODE_PAGE_DOWN = 34,
+  KEYCODE_END = 35,
+  KEYCODE_HOME = 36,
+  KEYCODE_UP = 38,
+  KEYCODE_DOWN = 40,
+};
 
 // Mouse button codes seen by widgets.
 enum { MOUSE_BUTTON_LEFT = -1, MOUSE_BUTTON_MIDDLE = 0, MOUSE_BUTTON_RIGHT = 1 };
@@ -75,6 +85,9 @@ class Widget : public WidgetContainer {
   virtual void MouseUp(int x, int y) {}
   virtual void MouseDrag(int x, int y) {}
   virtual void MouseWheel(int delta) {}
+  // True for a widget that scrolls by the wheel whenever the mouse is over it; the wheel
+  // otherwise goes to the focus widget.
+  virtual bool TakesWheelUnderMouse() { return false; }
   virtual bool HitTestPoint(int x, int y) { return true; }
   // Draws a shadow copy displaced by the offset, then the text; returns the area of both.
   virtual Rect DrawCenteredLine(Graphics* g, int y, const std::string& text, const Color& color,

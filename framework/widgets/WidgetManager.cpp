@@ -369,7 +369,20 @@ bool WidgetManager::MouseExit() {
 
 bool WidgetManager::OnMouseWheel(int delta) {
   mLastInputUpdateCnt = mUpdateCnt;
-  if (mFocusWidget != nullptr) mFocusWidget->MouseWheel(delta);
+  Widget* target = mFocusWidget;
+  // A widget that scrolls under the mouse (or one holding the widget there) takes the wheel
+  // from the focus widget.
+  if (mMouseIn) {
+    for (WidgetContainer* c = GetWidgetAt(mLastMouseX, mLastMouseY, nullptr, nullptr); c != nullptr && c != this;
+         c = c->mParent) {
+      auto* w = dynamic_cast<Widget*>(c);
+      if (w != nullptr && w->TakesWheelUnderMouse()) {
+        target = w;
+        break;
+      }
+    }
+  }
+  if (target != nullptr) target->MouseWheel(delta);
   return true;
 }
 
