@@ -41,7 +41,9 @@ constexpr std::size_t kAltStackSize = 512 * 1024;
 std::atomic<LPTOP_LEVEL_EXCEPTION_FILTER> gFilter{nullptr};
 struct sigaction gPrevious[kSignalCount];
 bool gInstalled = false;
-std::atomic<bool> gInHandler{false};
+// The thread making the crash report (its kernel thread id; 0 before any crash). Only the
+// first thread to fault makes one; it stays the owner until the process ends.
+std::atomic<pid_t> gReportOwner{0};
 
 // A thread's own alternate signal stack. When the thread ends, the stack that was there
 // before (a sanitizer's, or none) is put back first, so no signal can land on freed memory.
@@ -151,15 +153,33 @@ void ArmWatchdog() {
   alarm(kCrashWatchdogSeconds);
 }
 
-void SignalHandler(int sig, siginfo_t* info, void* ucontext) {
-  // The default action is restored first: a fault inside the report, or returning from
-  // here, then ends the process the ordinary way.
+// Puts the default action back on every signal we catch: the next one ends the process.
+void RestoreDefaultActions() {
   struct sigaction dfl {};
   dfl.sa_handler = SIG_DFL;
   sigemptyset(&dfl.sa_mask);
-  sigaction(sig, &dfl, nullptr);
-  if (gInHandler.exchange(true)) {
-    for (int s : kSignals) sigaction(s, &dfl, nullptr);
+  for (int s : kSignals) sigaction(s, &dfl, nullptr);
+}
+
+// Another thread is making the report: this one waits for the end of the process, which that
+// report (or the watchdog) brings. Only the watchdog's alarm is let through meanwhile.
+[[noreturn]] void WaitForTheReport() {
+  sigset_t alarmOnly;
+  sigfillset(&alarmOnly);
+  sigdelset(&alarmOnly, SIGALRM);
+  for (;;) sigsuspend(&alarmOnly);
+}
+
+void SignalHandler(int sig, siginfo_t* info, void* ucontext) {
+  // The first thread to fault makes the report. Our handlers stay in place meanwhile, so
+  // that a fault on another thread comes here and waits rather than ending the process
+  // before the report is written; one inside the report, on the owner's own thread, ends
+  // it at once (the same signal is blocked there, so the kernel takes the default action).
+  const pid_t self = gettid();
+  pid_t owner = 0;
+  if (!gReportOwner.compare_exchange_strong(owner, self)) {
+    if (owner != self) WaitForTheReport();
+    RestoreDefaultActions();
     raise(sig);
     return;
   }
@@ -178,6 +198,9 @@ void SignalHandler(int sig, siginfo_t* info, void* ucontext) {
   EXCEPTION_POINTERS pointers{&record, &context};
   if (LPTOP_LEVEL_EXCEPTION_FILTER filter = gFilter.load()) filter(&pointers);
 
+  // Returning runs the faulting instruction again, now with the default action, which ends
+  // the process the ordinary way (the threads waiting above with it).
+  RestoreDefaultActions();
   // A signal sent by a call (abort, raise, kill) is not delivered again by returning.
   if (info->si_code <= 0 || sig == SIGABRT) raise(sig);
 }
@@ -436,6 +459,8 @@ bool LogicalAddress(const void* address, std::string* moduleName, DWORD* section
   }
   return false;
 }
+
+bool CrashReportInProgress() { return gReportOwner.load() != 0; }
 
 void DropOnCrash(int fd) {
   for (auto& slot : gDropOnCrash) {

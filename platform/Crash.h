@@ -58,12 +58,14 @@ using LPTOP_LEVEL_EXCEPTION_FILTER = long (*)(EXCEPTION_POINTERS*);
 
 // Installs the filter called when a fatal signal reaches the process and returns the one
 // installed before. A null filter removes the signal handlers again (restoring the ones
-// that were there). The filter runs once, on an alternate stack of the faulting thread,
-// inside the signal handler: it may do only async-signal-safe work (no allocation, no
-// lock), which the helpers below allow. Before it runs, a watchdog is armed that ends the
-// process if the handler stalls, and every descriptor registered with DropOnCrash is
-// closed (so a lock file is given up even then); afterwards the signal takes its default
-// course and ends the process.
+// that were there). The filter runs once, on an alternate stack of the first thread to
+// fault, inside the signal handler: it may do only async-signal-safe work (no allocation,
+// no lock), which the helpers below allow. Another thread that faults meanwhile waits in
+// the handler until the process ends; a second fault on the filter's own thread ends the
+// process at once. Before the filter runs, a watchdog is armed that ends the process if
+// the handler stalls, and every descriptor registered with DropOnCrash is closed (so a
+// lock file is given up even then); afterwards the signal takes its default course and
+// ends the process.
 LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter);
 
 // Gives the calling thread an alternate signal stack of its own, large enough for the
@@ -72,6 +74,10 @@ LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_F
 // first, and a thread started by a library that runs the program's code (the audio
 // device's) calls this on entry. Cheap after the first call on a thread.
 void EnsureCrashSignalStack();
+
+// True once a thread has entered the crash handler (the report is being made); it stays
+// true until the process ends.
+bool CrashReportInProgress();
 
 // Seconds the crash handler may take before the watchdog ends the process.
 constexpr unsigned kCrashWatchdogSeconds = 5;

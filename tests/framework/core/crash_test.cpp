@@ -4,9 +4,11 @@
 #include "framework/core/CrashCatcher.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -51,6 +53,12 @@ volatile int gQuotient = 0;
 
 [[gnu::noinline, gnu::no_sanitize("undefined")]] void DivideByZeroForCrashTest() { gQuotient = 7 / gZero; }
 
+// The second fault of a pair, in a function of its own so that the report shows whose it is.
+[[gnu::noinline, gnu::no_sanitize("undefined")]] void StoreThroughNullPointerForCrashTest() {
+  *gNowhere = 43;
+  std::abort();  // not reached
+}
+
 volatile int gRecursionLimit = 1 << 30;  // never reached: the stack runs out first
 
 // Each call keeps a block of its stack alive, so the recursion runs out of stack quickly.
@@ -84,6 +92,40 @@ void OverflowStackOnTheMixerThread() {
     voice->playing = true;
   }
   std::this_thread::sleep_for(std::chrono::seconds(20));
+}
+
+void WaitForTheReport() {
+  while (!plat::CrashReportInProgress()) std::this_thread::yield();
+}
+
+// Runs `fault` once another thread's crash report is under way.
+void FaultWhileTheReportIsMade(void (*fault)()) {
+  WaitForTheReport();
+  fault();
+}
+
+// Recurses as RecurseForCrashTest does, but stops a few frames short of the end of the
+// thread's stack until another thread's report is under way, then uses up the rest.
+[[gnu::noinline, gnu::no_sanitize("undefined")]] int RecurseToTheReportForCrashTest(int depth, std::uintptr_t stackEnd) {
+  volatile char block[4096];
+  block[0] = static_cast<char>(depth);
+  if (stackEnd != 0 && reinterpret_cast<std::uintptr_t>(&block[0]) < stackEnd + 64 * 1024) {
+    WaitForTheReport();
+    stackEnd = 0;
+  }
+  if (depth >= gRecursionLimit) return block[0];
+  return RecurseToTheReportForCrashTest(depth + 1, stackEnd) + block[0];
+}
+
+// The lowest address of the calling thread's stack.
+std::uintptr_t StackEnd() {
+  pthread_attr_t attr;
+  void* low = nullptr;
+  std::size_t size = 0;
+  if (pthread_getattr_np(pthread_self(), &attr) != 0) return 0;
+  pthread_attr_getstack(&attr, &low, &size);
+  pthread_attr_destroy(&attr);
+  return reinterpret_cast<std::uintptr_t>(low);
 }
 
 }  // namespace
@@ -156,6 +198,72 @@ TEST(CrashCatcherDeathTest, RunningOutOfStackOnAWorkerThreadIsReportedAsAStackOv
 TEST(CrashCatcherDeathTest, AnAbortIsReportedAsAnUnknownException) {
   ExpectCrashReport("abort", [] { std::abort(); }, SIGABRT, "Unknown exception: (code 0x40000015) at address ",
                     "abort");
+}
+
+// A second thread faults while the first one's report is being made: it waits, and the
+// first report is written whole and shown, whichever thread came first and however the
+// second one fails (a null write, an abort, its stack used up).
+TEST(CrashCatcherDeathTest, ASecondThreadFaultingDuringTheReportWaitsForIt) {
+  const struct {
+    const char* name;
+    void (*fault)();
+    const char* firstLine;
+    const char* function;
+  } pairs[] = {
+      {"pair-main-first",
+       [] {
+         plat::StartThread([] { FaultWhileTheReportIsMade(StoreThroughNullPointerForCrashTest); }).detach();
+         WriteThroughNullPointerForCrashTest();
+       },
+       "Exception: Access Violation (code 0xc0000005) at address ", "WriteThroughNullPointerForCrashTest"},
+      {"pair-worker-first",
+       [] {
+         plat::StartThread([] { WriteThroughNullPointerForCrashTest(); }).detach();
+         FaultWhileTheReportIsMade(StoreThroughNullPointerForCrashTest);
+       },
+       "Exception: Access Violation (code 0xc0000005) at address ", "WriteThroughNullPointerForCrashTest"},
+      {"pair-abort",
+       [] {
+         plat::StartThread([] { FaultWhileTheReportIsMade(std::abort); }).detach();
+         WriteThroughNullPointerForCrashTest();
+       },
+       "Exception: Access Violation (code 0xc0000005) at address ", "WriteThroughNullPointerForCrashTest"},
+      {"pair-stacks",
+       [] {
+         std::thread second = plat::StartThread([] { RecurseToTheReportForCrashTest(0, StackEnd()); });
+         plat::StartThread([] { RecurseForCrashTest(0); }).join();
+         second.join();
+       },
+       "Exception: Stack Overflow (code 0xc00000fd) at address ", "RecurseForCrashTest"},
+  };
+  for (const auto& pair : pairs) {
+    SCOPED_TRACE(pair.name);
+    ExpectCrashReport(pair.name, pair.fault, SIGSEGV, pair.firstLine, pair.function);
+  }
+}
+
+// A fault inside the report, on the thread making it, ends the process at once with that
+// fault's signal (it does not wait for a report of its own, nor for the watchdog).
+TEST(CrashCatcherDeathTest, AFaultWhileMakingTheReportEndsTheProcessAtOnce) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        plat::SetUnhandledExceptionFilter([](plat::EXCEPTION_POINTERS*) -> long {
+          DivideByZeroForCrashTest();
+          return plat::EXCEPTION_CONTINUE_SEARCH;
+        });
+        WriteThroughNullPointerForCrashTest();
+      },
+      testing::KilledBySignal(SIGFPE), "");
+  EXPECT_EXIT(
+      {
+        plat::SetUnhandledExceptionFilter([](plat::EXCEPTION_POINTERS*) -> long {
+          StoreThroughNullPointerForCrashTest();
+          return plat::EXCEPTION_CONTINUE_SEARCH;
+        });
+        WriteThroughNullPointerForCrashTest();
+      },
+      testing::KilledBySignal(SIGSEGV), "");
 }
 
 TEST(CrashCatcher, TheReportUploadArrivesAsOneMultipartPost) {
