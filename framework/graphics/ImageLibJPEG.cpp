@@ -1,5 +1,6 @@
 // JPEG files through libjpeg: read from the pak-aware file layer through our own source
 // manager, and written to disk at quality 80.
+#include <bit>
 #include <csetjmp>
 #include <cstdio>
 #include <memory>
@@ -27,24 +28,11 @@ constexpr std::size_t kInputBufferSize = 4096;
 struct ErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
-  void (*standardEmit)(j_common_ptr, int) = nullptr;
 };
 
 void OnErrorExit(j_common_ptr cinfo) {
   (*cinfo->err->output_message)(cinfo);
   std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
-}
-
-// Reading: a warning that the entropy-coded data has run out before its scan did, or has
-// gone bad, ends the read like an error. From there on the library would fill the rest of
-// the picture with flat blocks, which for a small file declaring a large picture costs the
-// whole declared size; so every such file stops as soon as its data is spent. (Arithmetic
-// coding may legally end its data early and let the decoder fill in zeros; that raises no
-// warning, so a valid highly compressible picture still decodes.)
-void OnReadMessage(j_common_ptr cinfo, int level) {
-  const int code = cinfo->err->msg_code;
-  if (level < 0 && (code == JWRN_HIT_MARKER || code == JWRN_ARITH_BAD_CODE)) OnErrorExit(cinfo);
-  (*reinterpret_cast<ErrorManager*>(cinfo->err)->standardEmit)(cinfo, level);
 }
 
 // Every scan of a multi-scan file passes over the whole picture, and arithmetic-coded scans
@@ -64,16 +52,27 @@ struct PakSource {
   PakFile* file;
   JOCTET* buffer;
   bool startOfFile;
+  bool ended;  // the file has run out and an end-of-image marker was supplied
 };
 
 void InitSource(j_decompress_ptr cinfo) { reinterpret_cast<PakSource*>(cinfo->src)->startOfFile = true; }
 
 boolean FillInputBuffer(j_decompress_ptr cinfo) {
   auto* src = reinterpret_cast<PakSource*>(cinfo->src);
-  std::size_t n = src->file->Read(src->buffer, kInputBufferSize);
-  // A file that ends before its picture does is refused; it stops here rather than being
-  // decoded to the end as grey, which costs the whole declared picture whatever the file holds.
-  if (n == 0) ERREXIT(cinfo, src->startOfFile ? JERR_INPUT_EMPTY : JERR_INPUT_EOF);
+  // A file that ends early (a lost end marker, a copy cut short) is closed with an end-of-image
+  // marker: the library keeps what it has decoded and fills the rest of the picture itself.
+  // Once it has read that marker it asks for no more data; until then (a marker segment cut
+  // short is read to its declared length) every request gets the marker again, and the file,
+  // which cannot grow, is not read again.
+  std::size_t n = src->ended ? 0 : src->file->Read(src->buffer, kInputBufferSize);
+  if (n == 0) {
+    if (src->startOfFile) ERREXIT(cinfo, JERR_INPUT_EMPTY);
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    src->ended = true;
+    src->buffer[0] = 0xFF;
+    src->buffer[1] = JPEG_EOI;
+    n = 2;
+  }
   src->pub.next_input_byte = src->buffer;
   src->pub.bytes_in_buffer = n;
   src->startOfFile = false;
@@ -86,6 +85,9 @@ void SkipInputData(j_decompress_ptr cinfo, long count) {
   while (count > static_cast<long>(src->pub.bytes_in_buffer)) {
     count -= static_cast<long>(src->pub.bytes_in_buffer);
     FillInputBuffer(cinfo);
+    // Past the end of the file every fill is the same two-byte marker: the whole ones that
+    // a long skip would step over one fill at a time are passed over at once.
+    if (src->ended && count > 2) count = (count - 1) % 2 + 1;
   }
   src->pub.next_input_byte += count;
   src->pub.bytes_in_buffer -= static_cast<std::size_t>(count);
@@ -113,6 +115,7 @@ bool DecodeJpeg(PakFile& file, JpegRead& r) {
   src->buffer = static_cast<JOCTET*>(
       (*r.cinfo.mem->alloc_small)(reinterpret_cast<j_common_ptr>(&r.cinfo), JPOOL_PERMANENT, kInputBufferSize));
   src->file = &file;
+  src->ended = false;
   src->pub.init_source = InitSource;
   src->pub.fill_input_buffer = FillInputBuffer;
   src->pub.skip_input_data = SkipInputData;
@@ -123,33 +126,24 @@ bool DecodeJpeg(PakFile& file, JpegRead& r) {
   r.cinfo.src = &src->pub;
 
   jpeg_read_header(&r.cinfo, TRUE);
+  // The headers up to the first scan must be whole; only the coded data may be cut short.
+  if (src->ended) return false;
   if (!detail::SizeAllowed(r.cinfo.image_width, r.cinfo.image_height)) return false;
-  // A file whose data ends before its picture does stops there (the source manager and
-  // OnReadMessage); the picture's memory is asked for uncleared, so the rows never reached
-  // cost nothing before the refusal.
   r.progress.progress_monitor = OnProgress;
   r.cinfo.progress = &r.progress;
+  // Only grey and colour pictures are read (CMYK is refused). The library converts them to
+  // opaque 0xAARRGGBB pixels itself, written straight into the picture's rows.
+  if (r.cinfo.jpeg_color_space != JCS_GRAYSCALE && r.cinfo.jpeg_color_space != JCS_YCbCr &&
+      r.cinfo.jpeg_color_space != JCS_RGB)
+    return false;
+  r.cinfo.out_color_space = std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
   jpeg_start_decompress(&r.cinfo);
-  int components = r.cinfo.output_components;
-  // Only grey and colour pictures are read (CMYK is refused).
-  if (components != 1 && components != 3) return false;
-  int width = static_cast<int>(r.cinfo.output_width);
-  if (!r.out.Allocate(width, static_cast<int>(r.cinfo.output_height), false)) return false;
-  JSAMPARRAY line = (*r.cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&r.cinfo), JPOOL_IMAGE,
-                                                  static_cast<JDIMENSION>(width * components), 1);
+  const int width = static_cast<int>(r.cinfo.output_width);
+  if (r.cinfo.output_components != 4 || !r.out.Allocate(width, static_cast<int>(r.cinfo.output_height), false))
+    return false;
   while (r.cinfo.output_scanline < r.cinfo.output_height) {
-    std::uint32_t* dest = r.out.Bits() + static_cast<std::size_t>(r.cinfo.output_scanline) * width;
-    if (jpeg_read_scanlines(&r.cinfo, line, 1) != 1) return false;
-    const JSAMPLE* s = line[0];
-    for (int x = 0; x < width; ++x) {
-      if (components == 1) {
-        std::uint32_t g = s[x];
-        dest[x] = 0xFF000000u | g << 16 | g << 8 | g;
-      } else {
-        dest[x] = 0xFF000000u | static_cast<std::uint32_t>(s[x * 3]) << 16 |
-                  static_cast<std::uint32_t>(s[x * 3 + 1]) << 8 | s[x * 3 + 2];
-      }
-    }
+    JSAMPROW row[1] = {reinterpret_cast<JSAMPROW>(r.out.Bits() + static_cast<std::size_t>(r.cinfo.output_scanline) * width)};
+    if (jpeg_read_scanlines(&r.cinfo, row, 1) != 1) return false;
   }
   jpeg_finish_decompress(&r.cinfo);
   return true;
@@ -163,8 +157,6 @@ Image* GetJPEGImage(const std::string& fileName) {
   auto r = std::make_unique<JpegRead>();
   r->cinfo.err = jpeg_std_error(&r->err.pub);
   r->err.pub.error_exit = OnErrorExit;
-  r->err.standardEmit = r->err.pub.emit_message;
-  r->err.pub.emit_message = OnReadMessage;
   if (!DecodeJpeg(file, *r)) return nullptr;
   return r->out.Release();
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -102,6 +103,44 @@ inline bool WriteGreyJpeg(const std::string& path, int width, int height, std::u
   jpeg_destroy_compress(&c);
   std::fclose(f);
   return true;
+}
+
+// A colour JPEG of 0xRRGGBB pixels at quality 90, written in memory: baseline, progressive
+// and/or arithmetic-coded.
+inline std::vector<std::uint8_t> MakeJpeg(int width, int height, const std::vector<std::uint32_t>& pixels,
+                                          bool progressive, bool arithmetic) {
+  jpeg_compress_struct c;
+  jpeg_error_mgr err;
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&c, &out, &size);
+  c.image_width = static_cast<JDIMENSION>(width);
+  c.image_height = static_cast<JDIMENSION>(height);
+  c.input_components = 3;
+  c.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, 90, TRUE);
+  if (progressive) jpeg_simple_progression(&c);
+  c.arith_code = arithmetic ? TRUE : FALSE;
+  jpeg_start_compress(&c, TRUE);
+  std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3);
+  JSAMPROW rp[1] = {row.data()};
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const std::uint32_t p = pixels[static_cast<std::size_t>(y) * width + x];
+      row[x * 3] = static_cast<JSAMPLE>(p >> 16);
+      row[x * 3 + 1] = static_cast<JSAMPLE>(p >> 8);
+      row[x * 3 + 2] = static_cast<JSAMPLE>(p);
+    }
+    jpeg_write_scanlines(&c, rp, 1);
+  }
+  jpeg_finish_compress(&c);
+  std::vector<std::uint8_t> bytes(out, out + size);
+  jpeg_destroy_compress(&c);
+  std::free(out);
+  return bytes;
 }
 
 // GIF image data: `minCodeSize`, then the codes (each with its size in bits) packed from the
