@@ -70,15 +70,16 @@ std::int32_t AnimationEffectImpl::GetEffectCount() {
 }
 
 void AnimationEffectImpl::ShowFirstFrame(std::int16_t effectIndex, bool visible) {
+  Busy busy(this);
   ShowFrame(effectIndex, 0, visible);
 }
 
 void AnimationEffectImpl::StartEffect(std::int16_t effectIndex) {
   const EffectRecord* effect = PlayableEffect(effectIndex);
   if (effect == nullptr) return;
-  // A series of frames of time 0 ends here and now, and its finish is reported under the
-  // callback lock as the timer's reports are.
-  TimeLibrary::CallbackLock callbacks(mTimeSystem);
+  // A series of frames of time 0 ends here and now, and its finish is reported while busy,
+  // under the callback lock, as the timer's reports are.
+  Busy busy(this);
   // Starting over in the middle of a series: the frame shown so far goes away.
   if (mEffectIndex >= 0) ShowFrame(mEffectIndex, mFrameIndex, false);
   mEffectIndex = effectIndex;
@@ -118,12 +119,15 @@ void AnimationEffectImpl::FinishSeries(const EffectRecord& effect) {
   NotifyFinished();
 }
 
-void AnimationEffectImpl::OnTimerTick(std::uint32_t) { NotifyStep(); }
+void AnimationEffectImpl::TimerTicked() { NotifyStep(); }
 
-void AnimationEffectImpl::OnTimerFinished(std::uint32_t) {
+void AnimationEffectImpl::TimerFinished() {
   const EffectRecord* effect = PlayableEffect(mEffectIndex);
   if (effect == nullptr || mFrameIndex < 0) return;
   if (ShowNextFrame(*effect)) {
+    // Hiding the frame before may have reached an observer that destroyed the animation:
+    // its frame timer is not started again.
+    if (IsRetired()) return;
     PlayFrames(*effect);
   } else {
     FinishSeries(*effect);
@@ -131,10 +135,12 @@ void AnimationEffectImpl::OnTimerFinished(std::uint32_t) {
 }
 
 void AnimationEffectImpl::SetVisible(bool visible) {
+  Busy busy(this);
   if (!visible) ForEachFrame([](ControlLibrary::IImageVO* vo) { vo->SetVisible(false); });
 }
 
 void AnimationEffectImpl::Stop() {
+  Busy busy(this);
   mTimer->Stop();
   ForEachFrame([](ControlLibrary::IImageVO* vo) { vo->SetVisible(false); });
 }
@@ -165,6 +171,8 @@ bool AnimationEffectImpl::Load(const std::string& fileName) {
 
   auto description = std::make_unique<AnimationRecord>();
   if (!ParseEffectDescription(text, *description)) return false;
+  // Giving the old frames back hides them.
+  Busy busy(this);
   mTimer->Stop();
   ReleaseDescription();
   mDescription = std::move(description);

@@ -38,12 +38,13 @@ class AnimationEffectImpl : public EffectImplBase<IAnimationEffect> {
   void SetAlignment(std::uint32_t horizontal, std::uint32_t vertical) override;
   void SetLayer(std::uint16_t layer) override;
 
-  void OnTimerTick(std::uint32_t id) override;
-  void OnTimerFinished(std::uint32_t id) override;
-
   const AnimationRecord* GetDescription() const { return mDescription.get(); }
   std::int16_t GetPlayingEffect() const { return mEffectIndex; }
   std::int16_t GetPlayingFrame() const { return mFrameIndex; }
+
+ protected:
+  void TimerTicked() override;
+  void TimerFinished() override;
 
  private:
   const EffectRecord* PlayableEffect(std::int16_t index) const;

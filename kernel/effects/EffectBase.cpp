@@ -12,24 +12,60 @@ EffectBase::~EffectBase() {
   if (mTimer != nullptr) mTimeSystem->DestroyTimeObject(mTimer);
 }
 
+EffectBase::Busy::Busy(EffectBase* effect) : mCallbacks(effect->mTimeSystem), mEffect(effect) { ++mEffect->mBusy; }
+
+EffectBase::Busy::~Busy() {
+  EffectBase* effect = mEffect;
+  if (--effect->mBusy > 0 || !effect->mRetired || effect->mDeleting) return;
+  effect->mDeleting = true;
+  delete effect;
+}
+
+void EffectBase::Retire() {
+  Busy busy(this);
+  if (mRetired) return;
+  mRetired = true;
+  QuiesceTimer();
+}
+
 void EffectBase::OnTimerStarted(std::uint32_t) {
-  if (mObserver != nullptr) mObserver->OnEffectStarted(mId);
+  Busy busy(this);
+  if (!mRetired) TimerStarted();
 }
 
 void EffectBase::OnTimerUnused(std::uint32_t) {
-  if (mObserver != nullptr) mObserver->OnEffectUnused(mId);
+  Busy busy(this);
+  if (!mRetired && mObserver != nullptr) mObserver->OnEffectUnused(mId);
+}
+
+void EffectBase::OnTimerTick(std::uint32_t) {
+  Busy busy(this);
+  if (!mRetired) TimerTicked();
+}
+
+void EffectBase::OnTimerFinished(std::uint32_t) {
+  Busy busy(this);
+  if (!mRetired) TimerFinished();
 }
 
 void EffectBase::QuiesceTimer() {
   if (mTimer != nullptr) mTimer->Stop();
 }
 
+void EffectBase::NotifyStarted() {
+  if (!mRetired && mObserver != nullptr) mObserver->OnEffectStarted(mId);
+}
+
 void EffectBase::NotifyStep() {
-  if (mObserver != nullptr) mObserver->OnEffectStep(mId);
+  if (!mRetired && mObserver != nullptr) mObserver->OnEffectStep(mId);
 }
 
 void EffectBase::NotifyFinished() {
-  if (mObserver != nullptr) mObserver->OnEffectFinished(mId);
+  if (!mRetired && mObserver != nullptr) mObserver->OnEffectFinished(mId);
+}
+
+void EffectBase::NotifyBlocked() {
+  if (!mRetired && mObserver != nullptr) mObserver->OnEffectBlocked(mId);
 }
 
 }  // namespace EffectLibrary

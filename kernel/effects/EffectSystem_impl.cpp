@@ -33,6 +33,7 @@ Impl* EffectSystem_impl::Make(Args&&... args) {
   std::lock_guard<std::mutex> guard(mLock);
   mReserved[id] = false;
   mTable[id] = effect;
+  mBases[id] = effect;
   return effect;
 }
 
@@ -56,24 +57,33 @@ IAnimationEffect* EffectSystem_impl::CreateAnimationEffect(EffectMessageObserver
 
 void EffectSystem_impl::DestroyEffect(IEffect* effect) {
   if (effect == nullptr) return;
+  EffectBase* base = nullptr;
   {
     std::lock_guard<std::mutex> guard(mLock);
     // Found by address, so an effect that is already gone is ignored without being touched.
     auto slot = std::find(mTable.begin() + 1, mTable.end(), effect);
     if (slot == mTable.end()) return;
+    const auto id = static_cast<std::size_t>(slot - mTable.begin());
+    base = mBases[id];
     *slot = nullptr;
+    mBases[id] = nullptr;
   }
   if (effect->IsRunning()) effect->Stop();
-  delete effect;
+  // Destroyed from inside one of its own calls, the effect lives on, silent, until that
+  // call has returned.
+  base->Retire();
 }
 
 void EffectSystem_impl::DeleteAllEffects() {
-  std::array<IEffect*, kSlots> doomed{};
+  std::array<EffectBase*, kSlots> doomed{};
   {
     std::lock_guard<std::mutex> guard(mLock);
-    doomed.swap(mTable);
+    doomed.swap(mBases);
+    mTable.fill(nullptr);
   }
-  for (IEffect* effect : doomed) delete effect;
+  for (EffectBase* effect : doomed) {
+    if (effect != nullptr) effect->Retire();
+  }
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <bitset>
 #include <mutex>
 
+#include "kernel/effects/EffectBase.h"
 #include "kernel/effects/IEffectSystem.h"
 
 namespace EffectLibrary {
@@ -37,6 +38,7 @@ class EffectSystem_impl : public IEffectSystem {
 
   TimeLibrary::ITimeSystem* mTimeSystem = nullptr;
   std::array<IEffect*, kSlots> mTable{};
+  std::array<EffectBase*, kSlots> mBases{};  // the same effects, as their shared part
   std::bitset<kSlots> mReserved;  // ids whose effect is being made
   // Effects are made and destroyed from the main thread and from timer callbacks. The lock
   // guards only the table: it is never held while the time system is called, since timer

@@ -99,7 +99,10 @@ class IEffectSystem {
   // in use.
   virtual IState2MoveEffect* CreateState2MoveEffect(EffectMessageObserver* observer,
                                                     ControlLibrary::IVisibleObject* vo, std::int32_t limitMs) = 0;
-  // Stops a running effect, then deletes it; null and unknown effects are ignored.
+  // Stops a running effect, then deletes it; null and unknown effects are ignored. An effect
+  // destroyed from inside one of its own calls (a report to its observer, a timer reaction,
+  // an operation that hides or shows an object) reports nothing more and is deleted once
+  // that call has returned. DeleteAllEffects does the same for each effect.
   virtual void DestroyEffect(IEffect* effect) = 0;
   virtual ITimerEffect* CreateTimerEffect(EffectMessageObserver* observer, ControlLibrary::IStringVO* vo,
                                           std::int32_t limitMs) = 0;

@@ -67,6 +67,7 @@ void State2MoveEffectImpl::SetVO(ControlLibrary::IVisibleObject* vo) {
 }
 
 void State2MoveEffectImpl::SetVisible(bool visible) {
+  Busy busy(this);
   if (mVO != nullptr) mVO->SetVisible(visible);
 }
 
@@ -107,6 +108,7 @@ bool State2MoveEffectImpl::ComputeSteps() {
 }
 
 bool State2MoveEffectImpl::Start(bool hold, std::uint16_t delayMs) {
+  Busy busy(this);
   if (mVO == nullptr || mStart == mEnd || (mTimer->GetLimit() == -1 && mSpeed == 0)) return false;
   if (!ComputeSteps()) return false;
   mVO->SetPosition(mStart);
@@ -119,9 +121,9 @@ bool State2MoveEffectImpl::Start(bool hold, std::uint16_t delayMs) {
 }
 
 void State2MoveEffectImpl::SetPaused(bool paused) {
-  // Holding the callback lock keeps the first tick behind the start report, although the
-  // timer runs before the report is sent.
-  TimeLibrary::CallbackLock callbacks(mTimeSystem);
+  // Being busy holds the callback lock, which keeps the first tick behind the start report,
+  // although the timer runs before the report is sent.
+  Busy busy(this);
   const bool reportStart = !paused && mHeldWithoutDelay && mTimer->IsRunning();
   if (reportStart) mHeldWithoutDelay = false;
   mTimer->SetPaused(paused);
@@ -130,20 +132,21 @@ void State2MoveEffectImpl::SetPaused(bool paused) {
 }
 
 void State2MoveEffectImpl::Stop() {
+  Busy busy(this);
   mTimer->Stop();
   mStopped = true;
   if (mHideOnStop && mVO != nullptr) mVO->SetVisible(false);
 }
 
-void State2MoveEffectImpl::OnTimerStarted(std::uint32_t id) {
+void State2MoveEffectImpl::TimerStarted() {
   if (mShowOnStart) {
     if (mVO != nullptr) mVO->SetVisible(true);
     mShowOnStart = false;
   }
-  EffectBase::OnTimerStarted(id);
+  NotifyStarted();
 }
 
-void State2MoveEffectImpl::OnTimerTick(std::uint32_t) {
+void State2MoveEffectImpl::TimerTicked() {
   if (mStopped || mVO == nullptr) return;
   mPosX += mStepX;
   mPosY += mStepY;
@@ -167,14 +170,14 @@ void State2MoveEffectImpl::OnTimerTick(std::uint32_t) {
     mPosX -= mStepX;
     mPosY -= mStepY;
     mMoved = false;
-    if (mObserver != nullptr) mObserver->OnEffectBlocked(mId);
+    NotifyBlocked();
     return;
   }
   mMoved = true;
   NotifyStep();
 }
 
-void State2MoveEffectImpl::OnTimerFinished(std::uint32_t) {
+void State2MoveEffectImpl::TimerFinished() {
   if (mStopped) return;
   if (mHideOnStop && mVO != nullptr) mVO->SetVisible(false);
   NotifyFinished();

@@ -34,13 +34,14 @@ class State2MoveEffectImpl : public EffectImplBase<IState2MoveEffect> {
   ControlLibrary::VOPoint GetStartPoint() override { return mStart; }
   ControlLibrary::VOPoint GetEndPoint() override { return mEnd; }
 
-  void OnTimerStarted(std::uint32_t id) override;
-  void OnTimerTick(std::uint32_t id) override;
-  void OnTimerFinished(std::uint32_t id) override;
-
   // Pixels per tick and the tick period that Start chose.
   float GetStepX() const { return mStepX; }
   float GetStepY() const { return mStepY; }
+
+ protected:
+  void TimerStarted() override;
+  void TimerTicked() override;
+  void TimerFinished() override;
 
  private:
   bool ComputeSteps();

@@ -28,11 +28,13 @@ void TimerEffectImpl::SetEndless(bool endless) {
 }
 
 bool TimerEffectImpl::Start(bool hold, std::uint16_t delayMs) {
+  Busy busy(this);
   mSeconds = CountsDown() ? static_cast<std::uint16_t>(mTimer->GetLimit() / 1000) : 0;
   return mTimer->Start(hold, delayMs);
 }
 
 void TimerEffectImpl::SetVisible(bool visible) {
+  Busy busy(this);
   if (mStringVO != nullptr) mStringVO->SetVisible(visible);
 }
 
@@ -47,7 +49,7 @@ void TimerEffectImpl::SetPosition(int x, int y) {
   if (mStringVO != nullptr) mStringVO->SetPosition(mPosition);
 }
 
-void TimerEffectImpl::OnTimerTick(std::uint32_t) {
+void TimerEffectImpl::TimerTicked() {
   if (CountsDown()) {
     // The time system sends one more tick at the limit; a count-down stays at zero.
     if (mSeconds > 0) --mSeconds;
@@ -58,7 +60,7 @@ void TimerEffectImpl::OnTimerTick(std::uint32_t) {
   NotifyStep();
 }
 
-void TimerEffectImpl::OnTimerFinished(std::uint32_t) { NotifyFinished(); }
+void TimerEffectImpl::TimerFinished() { NotifyFinished(); }
 
 // ---- switcher effect ----
 
@@ -67,6 +69,7 @@ SwitcherEffectImpl::SwitcherEffectImpl(std::uint32_t id, EffectMessageObserver* 
     : EffectImplBase(id, observer, timeSystem) {}
 
 bool SwitcherEffectImpl::Start(bool hold, std::uint16_t delayMs) {
+  Busy busy(this);
   if (mPeriod <= 0 || mObjects.empty()) return false;
   mTimer->SetPeriod(mPeriod);
   mTimer->SetLimit(-1);
@@ -76,19 +79,23 @@ bool SwitcherEffectImpl::Start(bool hold, std::uint16_t delayMs) {
 }
 
 void SwitcherEffectImpl::SetVisible(bool visible) {
+  Busy busy(this);
   if (!visible && mTimer->IsRunning()) mTimer->SetPaused(true);
   if (ControlLibrary::IVisibleObject* vo = Current()) vo->SetVisible(true);
 }
 
-void SwitcherEffectImpl::OnTimerTick(std::uint32_t) {
+void SwitcherEffectImpl::TimerTicked() {
   if (mObjects.empty()) return;
   if (ControlLibrary::IVisibleObject* vo = Current()) vo->SetVisible(false);
+  // The hidden object's leave report may have destroyed the switcher, and with it perhaps
+  // the objects it does not own: it shows none of them any more.
+  if (IsRetired()) return;
   mCurrent = static_cast<std::uint16_t>(mCurrent + 1u < mObjects.size() ? mCurrent + 1u : 0u);
   if (ControlLibrary::IVisibleObject* vo = Current()) vo->SetVisible(true);
   NotifyStep();
 }
 
-void SwitcherEffectImpl::OnTimerFinished(std::uint32_t) {
+void SwitcherEffectImpl::TimerFinished() {
   if (mHideOnStop) {
     if (ControlLibrary::IVisibleObject* vo = Current()) vo->SetVisible(false);
   }

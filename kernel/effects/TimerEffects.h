@@ -27,10 +27,11 @@ class TimerEffectImpl : public EffectImplBase<ITimerEffect> {
   void SetPosition(int x, int y) override;
   void SetEndless(bool endless) override;
 
-  void OnTimerTick(std::uint32_t id) override;
-  void OnTimerFinished(std::uint32_t id) override;
-
   std::uint16_t GetSeconds() const { return mSeconds; }
+
+ protected:
+  void TimerTicked() override;
+  void TimerFinished() override;
 
  private:
   bool CountsDown() { return mCountDown && !mTimer->IsEndless(); }
@@ -54,8 +55,9 @@ class SwitcherEffectImpl : public EffectImplBase<ISwitcherVoEffect> {
   void SetPeriod(std::uint16_t ms) override { mPeriod = ms; }
   void SetHideOnStop(bool hide) override { mHideOnStop = hide; }
 
-  void OnTimerTick(std::uint32_t id) override;
-  void OnTimerFinished(std::uint32_t id) override;
+ protected:
+  void TimerTicked() override;
+  void TimerFinished() override;
 
  private:
   ControlLibrary::IVisibleObject* Current() { return mCurrent < mObjects.size() ? mObjects[mCurrent] : nullptr; }
