@@ -69,7 +69,6 @@ void BM_AppStartToFirstFrame(benchmark::State& state) {
     delete app;
   }
 }
-BENCHMARK(BM_AppStartToFirstFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 // The same on bare SDL2: a window, a renderer and one presented frame.
 void BM_BareSDLStartToFirstFrame(benchmark::State& state) {
@@ -87,7 +86,6 @@ void BM_BareSDLStartToFirstFrame(benchmark::State& state) {
     SDL_DestroyWindow(window);
   }
 }
-BENCHMARK(BM_BareSDLStartToFirstFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 class IdleApp : public Orvo::OrvoAppBase {
  public:
@@ -143,6 +141,11 @@ void BM_SDLWaitEventLoopCpu(benchmark::State& state) {
   });
 }
 BENCHMARK(BM_SDLWaitEventLoopCpu)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Registered after the idle ones: the CSV reporter takes its columns from the first result,
+// so the results that carry "cpu_percent" must come before those that do not.
+BENCHMARK(BM_AppStartToFirstFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_BareSDLStartToFirstFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 }  // namespace
 

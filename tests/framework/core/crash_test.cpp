@@ -15,7 +15,10 @@
 #include <memory>
 #include <mutex>
 #include <sstream>
+#include <string>
 #include <thread>
+
+#include <unistd.h>
 
 #include "platform/AudioMixer.h"
 #include "platform/Threads.h"
@@ -25,10 +28,20 @@ using Orvo::CrashCatcher;
 
 namespace {
 
+// Named after the process that runs the tests, so that test runs side by side never share a
+// folder. A death test's child runs the test body again and must find the same folder: it
+// inherits the name through the environment.
+std::filesystem::path CrashDir(const char* name) {
+  const char* run = std::getenv("QUORVANE_CRASH_TEST_RUN");
+  if (run == nullptr) {
+    setenv("QUORVANE_CRASH_TEST_RUN", std::to_string(getpid()).c_str(), 0);
+    run = std::getenv("QUORVANE_CRASH_TEST_RUN");
+  }
+  return std::filesystem::temp_directory_path() / (std::string("quorvane_crash_test_") + run + "_" + name);
+}
+
 std::filesystem::path TempDir(const char* name) {
-  // No process id in the name: a death test's child runs the test body again and must find
-  // the same folder.
-  auto dir = std::filesystem::temp_directory_path() / (std::string("quorvane_crash_test_") + name);
+  auto dir = CrashDir(name);
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;
@@ -193,6 +206,8 @@ TEST(CrashCatcherDeathTest, RunningOutOfStackOnAWorkerThreadIsReportedAsAStackOv
     ExpectCrashReport(start.name, start.fault, SIGSEGV, "Exception: Stack Overflow (code 0xc00000fd) at address ",
                       "RecurseForCrashTest");
   }
+  // Each death test's child passes the earlier starts again and makes their folders anew.
+  for (const auto& start : starts) std::filesystem::remove_all(CrashDir(start.name));
 }
 
 TEST(CrashCatcherDeathTest, AnAbortIsReportedAsAnUnknownException) {
