@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <complex>
 #include <cstring>
@@ -461,7 +462,12 @@ TEST_F(BassEffects, ChangingEffectsWhileTheMixerRuns) {
   std::atomic<bool> done{false};
   std::thread mixer([&] {
     std::vector<std::int16_t> out(2 * 512);
-    while (!done) AudioMixer::Get().Mix(out.data(), 512);
+    // Block after block, with a pause between them as a device makes: a mixer that takes its
+    // lock again at once can keep it from the changing thread for minutes on a loaded machine.
+    while (!done) {
+      AudioMixer::Get().Mix(out.data(), 512);
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
   });
   for (int round = 0; round < 40; ++round) {
     const DWORD type = static_cast<DWORD>(round % 9);

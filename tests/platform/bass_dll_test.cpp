@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <thread>
@@ -308,7 +309,12 @@ TEST_F(BassTest, RemovingASyncWhileItFiresIsSafe) {
   };
   std::atomic<bool> done{false};
   std::thread mixer([&] {
-    while (!done) Pull(512);
+    // A pause between blocks, as a device makes, so the mixer cannot keep its lock from the
+    // thread that changes the channels.
+    while (!done) {
+      Pull(512);
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
   });
   int total = 0;
   for (int round = 0; round < 200; ++round) {

@@ -2,6 +2,7 @@
 // read back from the DirectSound buffers the instances play.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <cmath>
 
@@ -227,7 +228,12 @@ TEST_F(SoundManagerTest, TimingAndMainThreadsPlaySoundsTogether) {
   ASSERT_TRUE(manager.LoadSoundAt(0, shortSound));
   std::atomic<bool> stop{false};
   std::thread mixer([&] {
-    while (!stop) PullFrames(64);
+    // A pause between blocks, as a device makes, so the mixer cannot keep its lock from the
+    // players.
+    while (!stop) {
+      PullFrames(64);
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
   });
   auto player = [&] {
     for (int i = 0; i < 300; ++i) {
