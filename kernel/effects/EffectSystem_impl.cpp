@@ -5,6 +5,7 @@
 #include <new>
 
 #include "kernel/effects/AnimationEffect.h"
+#include "kernel/effects/EffectBase.h"
 #include "kernel/effects/MoveEffect.h"
 #include "kernel/effects/TimerEffects.h"
 
@@ -33,7 +34,6 @@ Impl* EffectSystem_impl::Make(Args&&... args) {
   std::lock_guard<std::mutex> guard(mLock);
   mReserved[id] = false;
   mTable[id] = effect;
-  mBases[id] = effect;
   return effect;
 }
 
@@ -57,32 +57,31 @@ IAnimationEffect* EffectSystem_impl::CreateAnimationEffect(EffectMessageObserver
 
 void EffectSystem_impl::DestroyEffect(IEffect* effect) {
   if (effect == nullptr) return;
-  EffectBase* base = nullptr;
   {
     std::lock_guard<std::mutex> guard(mLock);
     // Found by address, so an effect that is already gone is ignored without being touched.
     auto slot = std::find(mTable.begin() + 1, mTable.end(), effect);
     if (slot == mTable.end()) return;
-    const auto id = static_cast<std::size_t>(slot - mTable.begin());
-    base = mBases[id];
     *slot = nullptr;
-    mBases[id] = nullptr;
   }
   if (effect->IsRunning()) effect->Stop();
-  // Destroyed from inside one of its own calls, the effect lives on, silent, until that
-  // call has returned.
-  base->Retire();
+  Retire(effect);
+}
+
+void EffectSystem_impl::Retire(IEffect* effect) {
+  // Every effect in the table was made by Make, so every one has the shared part. Destroyed
+  // from inside one of its own calls, the effect lives on, silent, until that call has returned.
+  dynamic_cast<EffectBase&>(*effect).Retire();
 }
 
 void EffectSystem_impl::DeleteAllEffects() {
-  std::array<EffectBase*, kSlots> doomed{};
+  std::array<IEffect*, kSlots> doomed{};
   {
     std::lock_guard<std::mutex> guard(mLock);
-    doomed.swap(mBases);
-    mTable.fill(nullptr);
+    doomed.swap(mTable);
   }
-  for (EffectBase* effect : doomed) {
-    if (effect != nullptr) effect->Retire();
+  for (IEffect* effect : doomed) {
+    if (effect != nullptr) Retire(effect);
   }
 }
 

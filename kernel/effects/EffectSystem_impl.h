@@ -6,7 +6,6 @@
 #include <bitset>
 #include <mutex>
 
-#include "kernel/effects/EffectBase.h"
 #include "kernel/effects/IEffectSystem.h"
 
 namespace EffectLibrary {
@@ -35,10 +34,11 @@ class EffectSystem_impl : public IEffectSystem {
  private:
   template <typename Impl, typename... Args>
   Impl* Make(Args&&... args);
+  // Lets go of an effect that has left the table.
+  static void Retire(IEffect* effect);
 
   TimeLibrary::ITimeSystem* mTimeSystem = nullptr;
   std::array<IEffect*, kSlots> mTable{};
-  std::array<EffectBase*, kSlots> mBases{};  // the same effects, as their shared part
   std::bitset<kSlots> mReserved;  // ids whose effect is being made
   // Effects are made and destroyed from the main thread and from timer callbacks. The lock
   // guards only the table: it is never held while the time system is called, since timer
