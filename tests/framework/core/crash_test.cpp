@@ -261,24 +261,23 @@ TEST(CrashCatcherDeathTest, ASecondThreadFaultingDuringTheReportWaitsForIt) {
 // fault's signal (it does not wait for a report of its own, nor for the watchdog).
 TEST(CrashCatcherDeathTest, AFaultWhileMakingTheReportEndsTheProcessAtOnce) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        plat::SetUnhandledExceptionFilter([](plat::EXCEPTION_POINTERS*) -> long {
-          DivideByZeroForCrashTest();
-          return plat::EXCEPTION_CONTINUE_SEARCH;
-        });
-        WriteThroughNullPointerForCrashTest();
-      },
-      testing::KilledBySignal(SIGFPE), "");
-  EXPECT_EXIT(
-      {
-        plat::SetUnhandledExceptionFilter([](plat::EXCEPTION_POINTERS*) -> long {
-          StoreThroughNullPointerForCrashTest();
-          return plat::EXCEPTION_CONTINUE_SEARCH;
-        });
-        WriteThroughNullPointerForCrashTest();
-      },
-      testing::KilledBySignal(SIGSEGV), "");
+  static void (*faultInTheReport)() = nullptr;
+  const struct {
+    void (*fault)();
+    int signal;
+  } cases[] = {{DivideByZeroForCrashTest, SIGFPE}, {StoreThroughNullPointerForCrashTest, SIGSEGV}};
+  for (const auto& c : cases) {
+    faultInTheReport = c.fault;
+    EXPECT_EXIT(
+        {
+          plat::SetUnhandledExceptionFilter([](plat::EXCEPTION_POINTERS*) -> long {
+            faultInTheReport();
+            return plat::EXCEPTION_CONTINUE_SEARCH;
+          });
+          WriteThroughNullPointerForCrashTest();
+        },
+        testing::KilledBySignal(c.signal), "");
+  }
 }
 
 TEST(CrashCatcher, TheReportUploadArrivesAsOneMultipartPost) {
