@@ -3,6 +3,7 @@
 // read-only box, the bar's arrows, track and thumb, and what the box draws.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -185,6 +186,40 @@ TEST_F(EditWidgetTest, TheBarIsDrawnAndItsArrowsTrackAndThumbScroll) {
   report.ScrollTo(1000);
   EXPECT_EQ(report.GetScrollLine(), Last());
   EXPECT_EQ(report.GetMaxScrollLine(), Last());
+}
+
+// A report of megabytes (the report window reads up to 4 MiB) with lines thousands of
+// characters long: the wheel and the keys scroll it through to its last line, drawn each
+// time, in moments rather than the minutes it would take to wrap the text anew at each step.
+TEST_F(EditWidgetTest, AReportOfMegabytesScrollsToItsEndInMoments) {
+  std::string text;
+  for (int i = 0; text.size() < (4u << 20); ++i) text += i % 100 == 99 ? std::string(6000, 'x') + "\r\n" : NumberedLines(1);
+  text += "THE LAST LINE";
+  const auto start = std::chrono::steady_clock::now();
+  report.mMaxLength = text.size();
+  report.SetText(text);
+  manager.DrawScreen();
+  manager.MouseMove(200, 150);
+  for (int i = 0; i < 20; ++i) {
+    manager.OnMouseWheel(-1);
+    manager.DrawScreen();
+  }
+  EXPECT_EQ(report.GetScrollLine(), 60);
+  Click(100, 150);
+  manager.OnKeyDown(Orvo::KEYCODE_CONTROL);
+  Key(Orvo::KEYCODE_END);
+  manager.OnKeyUp(Orvo::KEYCODE_CONTROL);
+  for (int i = 0; i < 20; ++i) {
+    Key(Orvo::KEYCODE_UP);
+    manager.DrawScreen();
+  }
+  Key(Orvo::KEYCODE_PAGE_DOWN);
+  Key(Orvo::KEYCODE_PAGE_DOWN);
+  manager.DrawScreen();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(report.GetScrollLine(), Last());
+  EXPECT_EQ(report.WrappedLines()[report.GetScrollLine() + report.VisibleLines() - 1], "THE LAST LINE");
+  EXPECT_LT(seconds, 20.0);
 }
 
 }  // namespace
