@@ -219,21 +219,16 @@ void EditWidget::KeyChar(char c) {
       return;
     }
     c = '\n';
-  } else if (u == '\b') {
-    if (mAllSelected) mText.clear();
-    else if (!mText.empty()) mText.pop_back();
-    mAllSelected = false;
-    TextChanged();
-    return;
-  } else if (u < 32 && u != '\t') {
+  } else if (u < 32 && u != '\t' && u != '\b') {
     return;
   }
   if (mAllSelected) mText.clear();
+  else if (u == '\b' && !mText.empty()) mText.pop_back();
   mAllSelected = false;
-  if (mText.size() >= mMaxLength) return;
-  mText += c;
+  if (u != '\b' && mText.size() < mMaxLength) mText += c;
   TextChanged();
-  // The end of the text, where typing goes, stays in view.
+  // The end of the text, where typing and erasing go, stays in view at the bottom: erased
+  // lines do not leave the view below the end of the text.
   const int lines = static_cast<int>(WrappedLines().size());
   mScrollLine = std::max(lines - VisibleLines(), 0);
 }

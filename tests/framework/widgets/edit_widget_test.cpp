@@ -188,6 +188,50 @@ TEST_F(EditWidgetTest, TheBarIsDrawnAndItsArrowsTrackAndThumbScroll) {
   EXPECT_EQ(report.GetMaxScrollLine(), Last());
 }
 
+// The description box, editable, in the report box's place: lines typed past its bottom
+// keep the end in view, the wheel and the keys scroll it as they do the report, and lines
+// erased again leave the end at the bottom, within the range the bar shows.
+TEST_F(EditWidgetTest, AnEditableBoxScrollsAndKeepsItsEndInViewWhenLinesAreErased) {
+  manager.RemoveWidget(&report);
+  EditWidget description(true, false);
+  description.SetFont(new Orvo::SysFont("Courier New", 8));
+  description.mScrollBar = true;
+  description.Resize(kX, kY, kW, kH);
+  manager.AddWidget(&description);
+  Click(100, 150);
+  ASSERT_EQ(manager.mFocusWidget, &description);
+  for (int i = 1; i <= 40; ++i)
+    for (char c : "line " + std::to_string(i) + " of the description\n") manager.OnChar(c);
+  for (char c : std::string("the end")) manager.OnChar(c);
+  const int last = description.GetMaxScrollLine();
+  ASSERT_EQ(last, 41 - description.VisibleLines());
+  EXPECT_EQ(description.GetScrollLine(), last);
+  manager.OnMouseWheel(1);
+  EXPECT_EQ(description.GetScrollLine(), last - 3);
+  Key(Orvo::KEYCODE_PAGE_UP);
+  Key(Orvo::KEYCODE_DOWN);
+  EXPECT_EQ(description.GetScrollLine(), last - 3 - (description.VisibleLines() - 1) + 1);
+  manager.OnKeyDown(Orvo::KEYCODE_CONTROL);
+  Key(Orvo::KEYCODE_HOME);
+  manager.OnKeyUp(Orvo::KEYCODE_CONTROL);
+  EXPECT_EQ(description.GetScrollLine(), 0);
+  manager.OnKeyDown(Orvo::KEYCODE_CONTROL);
+  Key(Orvo::KEYCODE_END);
+  manager.OnKeyUp(Orvo::KEYCODE_CONTROL);
+  EXPECT_EQ(description.GetScrollLine(), last);
+
+  // Three lines and a half erased at the bottom.
+  for (int i = 0; i < 7 + 3 * 27; ++i) manager.OnChar('\b');
+  EXPECT_EQ(description.GetMaxScrollLine(), last - 3);
+  EXPECT_EQ(description.GetScrollLine(), last - 3);
+  Key(Orvo::KEYCODE_UP);
+  EXPECT_EQ(description.GetScrollLine(), last - 4);
+  Key(Orvo::KEYCODE_DOWN);
+  Key(Orvo::KEYCODE_DOWN);
+  EXPECT_EQ(description.GetScrollLine(), last - 3);
+  manager.RemoveWidget(&description);
+}
+
 // A report of megabytes (the report window reads up to 4 MiB) with lines thousands of
 // characters long: the wheel and the keys scroll it through to its last line, drawn each
 // time, in moments rather than the minutes it would take to wrap the text anew at each step.
