@@ -176,6 +176,20 @@ void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   s.queue.push_back(m);
 }
 
+// Puts a message first in the queue: the next one read.
+void PostNext(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto& s = State();
+  std::lock_guard<std::recursive_mutex> g(s.queueLock);
+  MSG m;
+  m.hwnd = hwnd;
+  m.message = message;
+  m.wParam = wParam;
+  m.lParam = lParam;
+  m.time = timeGetTime();
+  m.pt = s.lastCursor;
+  s.queue.push_front(m);
+}
+
 // Appends the UTF-8 text of a text-input event as WM_CHAR messages, one per character.
 void PostText(HWND hwnd, const char* utf8) {
   const auto* p = reinterpret_cast<const unsigned char*>(utf8);
@@ -892,25 +906,27 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
   return FALSE;
 }
 
+// The character a key makes is the next message read, as on Windows: typed text that is
+// already waiting (read from the system with the key) comes after it, not before.
 BOOL TranslateMessage(const MSG* msg) {
   if (!msg) return FALSE;
   if (msg->message == WM_KEYDOWN) {
     switch (static_cast<int>(msg->wParam)) {
-      case VK_RETURN: Post(msg->hwnd, WM_CHAR, '\r', msg->lParam); return TRUE;
-      case VK_BACK: Post(msg->hwnd, WM_CHAR, '\b', msg->lParam); return TRUE;
-      case VK_ESCAPE: Post(msg->hwnd, WM_CHAR, 27, msg->lParam); return TRUE;
-      case VK_TAB: Post(msg->hwnd, WM_CHAR, '\t', msg->lParam); return TRUE;
+      case VK_RETURN: PostNext(msg->hwnd, WM_CHAR, '\r', msg->lParam); return TRUE;
+      case VK_BACK: PostNext(msg->hwnd, WM_CHAR, '\b', msg->lParam); return TRUE;
+      case VK_ESCAPE: PostNext(msg->hwnd, WM_CHAR, 27, msg->lParam); return TRUE;
+      case VK_TAB: PostNext(msg->hwnd, WM_CHAR, '\t', msg->lParam); return TRUE;
       default: return FALSE;
     }
   }
   if (msg->message == WM_SYSKEYDOWN) {
     int vk = static_cast<int>(msg->wParam);
     if (vk == VK_RETURN) {
-      Post(msg->hwnd, WM_SYSCHAR, '\r', msg->lParam);
+      PostNext(msg->hwnd, WM_SYSCHAR, '\r', msg->lParam);
       return TRUE;
     }
     if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) {
-      Post(msg->hwnd, WM_SYSCHAR, static_cast<WPARAM>(vk >= 'A' && vk <= 'Z' ? vk - 'A' + 'a' : vk), msg->lParam);
+      PostNext(msg->hwnd, WM_SYSCHAR, static_cast<WPARAM>(vk >= 'A' && vk <= 'Z' ? vk - 'A' + 'a' : vk), msg->lParam);
       return TRUE;
     }
   }

@@ -1,6 +1,7 @@
 // The report window: pages of widgets, the polled upload and its progress text.
 #include "framework/core/CrashReportWindow.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -77,6 +78,8 @@ EditWidget* CrashReportWindow::AddText(const std::string& text, int x, int y, in
   auto* edit = new EditWidget(multiLine, readOnly);
   edit->SetFont(new SysFont(this, face, points, 0, bold));
   edit->mBorder = !readOnly || multiLine;
+  // The length limit is the user's: a text shown read-only (a report of megabytes) is whole.
+  if (readOnly) edit->mMaxLength = std::max(edit->mMaxLength, text.size());
   edit->SetText(text);
   edit->Resize(x, y, width, height);
   mWidgetManager->AddWidget(edit);

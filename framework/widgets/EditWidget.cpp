@@ -2,6 +2,7 @@
 #include "framework/widgets/EditWidget.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "framework/graphics/Graphics.h"
 #include "framework/graphics/ImageAppLink.h"
@@ -32,7 +33,7 @@ EditWidget::~EditWidget() { delete mFont; }
 void EditWidget::SetFont(Font* font) {
   delete mFont;
   mFont = font;
-  MarkDirty();
+  TextChanged();
 }
 
 Font* EditWidget::EnsureFont() {
@@ -44,36 +45,69 @@ void EditWidget::SetText(const std::string& text) {
   mText = text.size() > mMaxLength ? text.substr(0, mMaxLength) : text;
   mAllSelected = false;
   mScrollLine = 0;
+  TextChanged();
+}
+
+void EditWidget::TextChanged() {
+  mLinesWidth = -1;
   MarkDirty();
 }
 
-std::vector<std::string> EditWidget::WrappedLines() {
+const std::vector<std::string>& EditWidget::WrappedLines() {
   Font* font = EnsureFont();
   const int width = std::max(TextWidth(), 8);
-  std::vector<std::string> lines;
+  if (mLinesWidth == width && mLinesMultiLine == mMultiLine) return mLines;
+  mLines.clear();
+  mLinesWidth = width;
+  mLinesMultiLine = mMultiLine;
+  // The width of a character after another, asked of the font once per pair: the width of a
+  // line is the sum over its characters, and a report of megabytes has few distinct pairs.
+  constexpr int kUnknown = INT_MIN;
+  std::vector<int> widths(256 * 256, kUnknown);
+  auto charWidth = [&](char c, char previous) {
+    int& w = widths[static_cast<unsigned char>(previous) * 256 + static_cast<unsigned char>(c)];
+    if (w == kUnknown) w = font->CharWidthKern(c, previous);
+    return w;
+  };
   std::size_t start = 0;
   while (start <= mText.size()) {
     std::size_t end = mText.find('\n', start);
     if (end == std::string::npos) end = mText.size();
-    std::string para = mText.substr(start, end - start);
-    if (!para.empty() && para.back() == '\r') para.pop_back();
+    std::size_t paraEnd = end;
+    if (paraEnd > start && mText[paraEnd - 1] == '\r') --paraEnd;
     if (!mMultiLine) {
-      lines.push_back(para);
+      mLines.push_back(mText.substr(start, paraEnd - start));
       break;
     }
     // Wrap at the last blank that fits, or inside a word longer than the line.
-    while (font->StringWidth(para) > width && para.size() > 1) {
-      std::size_t fit = 1;
-      while (fit < para.size() && font->StringWidth(para.substr(0, fit + 1)) <= width) ++fit;
-      const std::size_t blank = para.rfind(' ', fit);
-      const std::size_t cut = (blank != std::string::npos && blank > 0) ? blank : fit;
-      lines.push_back(para.substr(0, cut));
-      para.erase(0, blank == cut ? cut + 1 : cut);
+    std::size_t line = start;
+    for (;;) {
+      long long used = 0;
+      char previous = 0;
+      std::size_t fit = line;
+      while (fit < paraEnd) {
+        used += charWidth(mText[fit], previous);
+        if (used > width) break;
+        previous = mText[fit++];
+      }
+      if (fit == paraEnd || paraEnd - line <= 1) {
+        mLines.push_back(mText.substr(line, paraEnd - line));
+        break;
+      }
+      fit = std::max(fit, line + 1);
+      std::size_t blank = fit;
+      while (blank > line && mText[blank] != ' ') --blank;
+      if (blank > line) {
+        mLines.push_back(mText.substr(line, blank - line));
+        line = blank + 1;
+      } else {
+        mLines.push_back(mText.substr(line, fit - line));
+        line = fit;
+      }
     }
-    lines.push_back(para);
     start = end + 1;
   }
-  return lines;
+  return mLines;
 }
 
 int EditWidget::TextWidth() const {
@@ -158,8 +192,7 @@ void EditWidget::Draw(Graphics* g) {
   }
   if (mScrollBar) DrawBar(g, Bar());
   Font* font = EnsureFont();
-  std::vector<std::string> lines = WrappedLines();
-  if (mHasFocus && !mReadOnly) lines.back() += "|";
+  const std::vector<std::string>& lines = WrappedLines();
   const int lineHeight = std::max(font->GetHeight(), 1);
   g->SetFont(font);
   g->SetColor(GetColor(COLOR_TEXT));
@@ -170,7 +203,9 @@ void EditWidget::Draw(Graphics* g) {
   int top = kPadding;
   for (std::size_t i = first; i < lines.size(); ++i) {
     if (i > first && top + lineHeight > mHeight - kPadding) break;
-    g->DrawString(lines[i], kPadding, top + font->GetAscent());
+    // The caret follows the last line of an editable box that has the focus.
+    const bool caret = i + 1 == lines.size() && mHasFocus && !mReadOnly;
+    g->DrawString(caret ? lines[i] + "|" : lines[i], kPadding, top + font->GetAscent());
     top += lineHeight;
   }
 }
@@ -184,23 +219,18 @@ void EditWidget::KeyChar(char c) {
       return;
     }
     c = '\n';
-  } else if (u == '\b') {
-    if (mAllSelected) mText.clear();
-    else if (!mText.empty()) mText.pop_back();
-    mAllSelected = false;
-    MarkDirty();
-    return;
-  } else if (u < 32 && u != '\t') {
+  } else if (u < 32 && u != '\t' && u != '\b') {
     return;
   }
   if (mAllSelected) mText.clear();
+  else if (u == '\b' && !mText.empty()) mText.pop_back();
   mAllSelected = false;
-  if (mText.size() >= mMaxLength) return;
-  mText += c;
-  // The end of the text, where typing goes, stays in view.
+  if (u != '\b' && mText.size() < mMaxLength) mText += c;
+  TextChanged();
+  // The end of the text, where typing and erasing go, stays in view at the bottom: erased
+  // lines do not leave the view below the end of the text.
   const int lines = static_cast<int>(WrappedLines().size());
   mScrollLine = std::max(lines - VisibleLines(), 0);
-  MarkDirty();
 }
 
 void EditWidget::MouseWheel(int delta) { ScrollTo(mScrollLine - delta * 3); }

@@ -45,8 +45,9 @@ class EditWidget : public Widget {
   // Called on Enter in a one-line field.
   std::function<void()> mOnEnter;
 
-  // The lines as drawn at the current width, and the first one shown.
-  std::vector<std::string> WrappedLines();
+  // The lines as drawn at the current width (wrapped again only when the text, the font or
+  // the width has changed), and the first one shown.
+  const std::vector<std::string>& WrappedLines();
   int GetScrollLine() const { return mScrollLine; }
   // Whole lines the box shows at once, and the first line shown with the end of the text in view.
   int VisibleLines();
@@ -77,11 +78,15 @@ class EditWidget : public Widget {
   int TextWidth() const;
   BarLayout Bar();
   void DrawBar(Graphics* g, const BarLayout& bar);
+  void TextChanged();
 
   std::string mText;
   Font* mFont = nullptr;  // owned
   bool mAllSelected = false;
   int mScrollLine = 0;
+  std::vector<std::string> mLines;  // WrappedLines()
+  int mLinesWidth = -1;             // the width they were wrapped at (-1: not wrapped since a change)
+  bool mLinesMultiLine = false;
   int mThumbGrab = -1;  // while the thumb is dragged: where in it the press was
 };
 

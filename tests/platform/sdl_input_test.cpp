@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/Messages.h"
@@ -122,6 +123,32 @@ TEST_F(SdlInputTest, TextBecomesCharactersAndSecondClicksAreDoubleClicks) {
   ASSERT_EQ(w.size(), 1u);
   EXPECT_EQ(w[0].message, WM_MOUSEWHEEL);
   EXPECT_EQ(static_cast<std::int16_t>(HIWORD(w[0].wParam)), -240);
+}
+
+// Keys typed faster than the program reads them: a line break or an erase made by
+// TranslateMessage from its key comes before the characters typed after that key.
+TEST_F(SdlInputTest, FastTypingKeepsItsOrderThroughTranslatedKeys) {
+  for (char c : std::string("ab\rcd\be\r")) {
+    if (c == '\r' || c == '\b') {
+      Push(Key(SDL_KEYDOWN, c == '\r' ? SDLK_RETURN : SDLK_BACKSPACE, KMOD_NONE));
+      Push(Key(SDL_KEYUP, c == '\r' ? SDLK_RETURN : SDLK_BACKSPACE, KMOD_NONE));
+      continue;
+    }
+    Push(Key(SDL_KEYDOWN, c, KMOD_NONE));
+    SDL_Event text{};
+    text.type = SDL_TEXTINPUT;
+    text.text.windowID = id;
+    text.text.text[0] = c;
+    Push(text);
+    Push(Key(SDL_KEYUP, c, KMOD_NONE));
+  }
+  std::string typed;
+  MSG m;
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&m);
+    if (m.message == WM_CHAR) typed += static_cast<char>(m.wParam);
+  }
+  EXPECT_EQ(typed, "ab\rcd\be\r");
 }
 
 TEST_F(SdlInputTest, WindowEventsAndQuit) {

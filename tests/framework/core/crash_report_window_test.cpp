@@ -14,6 +14,8 @@
 #include "framework/core/CrashCatcher.h"
 #include "framework/graphics/DDImage.h"
 #include "framework/graphics/DDInterface.h"
+#include "framework/widgets/EditWidget.h"
+#include "framework/widgets/WidgetManager.h"
 #include "platform/MessageBox.h"
 #include "platform/Messages.h"
 #include "platform/Process.h"
@@ -93,6 +95,49 @@ class ClosingReportWindow : public CrashReportWindow {
   }
 
  private:
+  int mTicks = 0;
+};
+
+// The window with a report far longer than its box: it notes the box's text and, after a
+// click into the box and Ctrl+End, the last line the box shows; then it closes.
+class LongReportWindow : public CrashReportWindow {
+ public:
+  explicit LongReportWindow(CrashCatcher& catcher) : CrashReportWindow(catcher) {}
+  std::string mShown;     // the report box's text
+  std::string mLastLine;  // the last line in view after Ctrl+End
+  bool mEndInView = false;
+  void UpdateApp() override {
+    CrashReportWindow::UpdateApp();
+    ++mTicks;
+    if (mTicks == 10) {
+      Post(plat::WM_MOUSEMOVE, 0, 200, 176);
+      Post(plat::WM_LBUTTONDOWN, plat::MK_LBUTTON, 200, 176);
+      Post(plat::WM_LBUTTONUP, 0, 200, 176);
+      Post(plat::WM_KEYDOWN, plat::VK_CONTROL, 0, 0);
+      Post(plat::WM_KEYDOWN, plat::VK_END, 0, 0);
+      Post(plat::WM_KEYUP, plat::VK_END, 0, 0);
+      Post(plat::WM_KEYUP, plat::VK_CONTROL, 0, 0);
+    } else if (mTicks == 20) {
+      for (Orvo::Widget* w : mWidgetManager->mWidgets) {
+        auto* box = dynamic_cast<Orvo::EditWidget*>(w);
+        if (box == nullptr || !box->mScrollBar) continue;
+        mShown = box->GetText();
+        const auto& lines = box->WrappedLines();
+        const int last = box->GetScrollLine() + box->VisibleLines() - 1;
+        mEndInView = box->GetScrollLine() == box->GetMaxScrollLine();
+        if (last >= 0 && last < static_cast<int>(lines.size())) mLastLine = lines[last];
+      }
+      int x = 0, y = 0;
+      ASSERT_TRUE(FindButton(ID_CLOSE_NOW, &x, &y));
+      Post(plat::WM_LBUTTONDOWN, plat::MK_LBUTTON, x, y);
+      Post(plat::WM_LBUTTONUP, 0, x, y);
+    }
+  }
+
+ private:
+  void Post(plat::UINT message, plat::WPARAM wParam, int x, int y) {
+    plat::PostMessageA(mHWnd, message, wParam, plat::MAKELPARAM(x, y));
+  }
   int mTicks = 0;
 };
 
@@ -204,4 +249,26 @@ TEST(CrashReportWindowTest, TheReportProcessTakesItsOwnOptions) {
   }
   plat::SetMessageBoxHook(nullptr);
   plat::SetExitProcessHook(nullptr);
+}
+
+// A report of thousands of lines, some of them thousands of characters long, is shown
+// whole: its last line can be brought into view.
+TEST(CrashReportWindowTest, AVeryLongReportIsShownToItsLastLine) {
+  AppSandbox sandbox;
+  CrashCatcher& catcher = CrashCatcher::Get();
+  catcher.mReportHost.clear();
+  catcher.mCopyToClipboard = false;
+  std::string report;
+  for (int i = 1; i <= 3000; ++i) {
+    report += "00007FFE12345678 000055D0ABCDEF01 Frame" + std::to_string(i) + "+1F\r\n";
+    if (i % 500 == 0) report += std::string(4000, 'x') + "\r\n";
+  }
+  report += "The last line of the report";
+  catcher.mErrorText = report;
+  LongReportWindow window(catcher);
+  window.Init();
+  window.Start();
+  EXPECT_EQ(window.mShown.size(), report.size());
+  EXPECT_TRUE(window.mEndInView);
+  EXPECT_EQ(window.mLastLine, "The last line of the report");
 }

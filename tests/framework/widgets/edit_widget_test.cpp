@@ -3,6 +3,7 @@
 // read-only box, the bar's arrows, track and thumb, and what the box draws.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -185,6 +186,84 @@ TEST_F(EditWidgetTest, TheBarIsDrawnAndItsArrowsTrackAndThumbScroll) {
   report.ScrollTo(1000);
   EXPECT_EQ(report.GetScrollLine(), Last());
   EXPECT_EQ(report.GetMaxScrollLine(), Last());
+}
+
+// The description box, editable, in the report box's place: lines typed past its bottom
+// keep the end in view, the wheel and the keys scroll it as they do the report, and lines
+// erased again leave the end at the bottom, within the range the bar shows.
+TEST_F(EditWidgetTest, AnEditableBoxScrollsAndKeepsItsEndInViewWhenLinesAreErased) {
+  manager.RemoveWidget(&report);
+  EditWidget description(true, false);
+  description.SetFont(new Orvo::SysFont("Courier New", 8));
+  description.mScrollBar = true;
+  description.Resize(kX, kY, kW, kH);
+  manager.AddWidget(&description);
+  Click(100, 150);
+  ASSERT_EQ(manager.mFocusWidget, &description);
+  for (int i = 1; i <= 40; ++i)
+    for (char c : "line " + std::to_string(i) + " of the description\n") manager.OnChar(c);
+  for (char c : std::string("the end")) manager.OnChar(c);
+  const int last = description.GetMaxScrollLine();
+  ASSERT_EQ(last, 41 - description.VisibleLines());
+  EXPECT_EQ(description.GetScrollLine(), last);
+  manager.OnMouseWheel(1);
+  EXPECT_EQ(description.GetScrollLine(), last - 3);
+  Key(Orvo::KEYCODE_PAGE_UP);
+  Key(Orvo::KEYCODE_DOWN);
+  EXPECT_EQ(description.GetScrollLine(), last - 3 - (description.VisibleLines() - 1) + 1);
+  manager.OnKeyDown(Orvo::KEYCODE_CONTROL);
+  Key(Orvo::KEYCODE_HOME);
+  manager.OnKeyUp(Orvo::KEYCODE_CONTROL);
+  EXPECT_EQ(description.GetScrollLine(), 0);
+  manager.OnKeyDown(Orvo::KEYCODE_CONTROL);
+  Key(Orvo::KEYCODE_END);
+  manager.OnKeyUp(Orvo::KEYCODE_CONTROL);
+  EXPECT_EQ(description.GetScrollLine(), last);
+
+  // Three lines and a half erased at the bottom.
+  for (int i = 0; i < 7 + 3 * 27; ++i) manager.OnChar('\b');
+  EXPECT_EQ(description.GetMaxScrollLine(), last - 3);
+  EXPECT_EQ(description.GetScrollLine(), last - 3);
+  Key(Orvo::KEYCODE_UP);
+  EXPECT_EQ(description.GetScrollLine(), last - 4);
+  Key(Orvo::KEYCODE_DOWN);
+  Key(Orvo::KEYCODE_DOWN);
+  EXPECT_EQ(description.GetScrollLine(), last - 3);
+  manager.RemoveWidget(&description);
+}
+
+// A report of megabytes (the report window reads up to 4 MiB) with lines thousands of
+// characters long: the wheel and the keys scroll it through to its last line, drawn each
+// time, in moments rather than the minutes it would take to wrap the text anew at each step.
+TEST_F(EditWidgetTest, AReportOfMegabytesScrollsToItsEndInMoments) {
+  std::string text;
+  for (int i = 0; text.size() < (4u << 20); ++i) text += i % 100 == 99 ? std::string(6000, 'x') + "\r\n" : NumberedLines(1);
+  text += "THE LAST LINE";
+  const auto start = std::chrono::steady_clock::now();
+  report.mMaxLength = text.size();
+  report.SetText(text);
+  manager.DrawScreen();
+  manager.MouseMove(200, 150);
+  for (int i = 0; i < 20; ++i) {
+    manager.OnMouseWheel(-1);
+    manager.DrawScreen();
+  }
+  EXPECT_EQ(report.GetScrollLine(), 60);
+  Click(100, 150);
+  manager.OnKeyDown(Orvo::KEYCODE_CONTROL);
+  Key(Orvo::KEYCODE_END);
+  manager.OnKeyUp(Orvo::KEYCODE_CONTROL);
+  for (int i = 0; i < 20; ++i) {
+    Key(Orvo::KEYCODE_UP);
+    manager.DrawScreen();
+  }
+  Key(Orvo::KEYCODE_PAGE_DOWN);
+  Key(Orvo::KEYCODE_PAGE_DOWN);
+  manager.DrawScreen();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(report.GetScrollLine(), Last());
+  EXPECT_EQ(report.WrappedLines()[report.GetScrollLine() + report.VisibleLines() - 1], "THE LAST LINE");
+  EXPECT_LT(seconds, 20.0);
 }
 
 }  // namespace
