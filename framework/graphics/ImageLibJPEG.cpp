@@ -101,13 +101,14 @@ struct JpegRead {
   jpeg_progress_mgr progress{};
   ImageBuilder out;
   bool created = false;
+  bool rowsRead = false;  // every row of the picture is decoded
   ~JpegRead() {
     if (created) jpeg_destroy_decompress(&cinfo);
   }
 };
 
 bool DecodeJpeg(PakFile& file, JpegRead& r) {
-  if (setjmp(r.err.jump)) return false;
+  if (setjmp(r.err.jump)) return r.rowsRead;
   jpeg_create_decompress(&r.cinfo);
   r.created = true;
   auto* src = static_cast<PakSource*>(
@@ -145,6 +146,10 @@ bool DecodeJpeg(PakFile& file, JpegRead& r) {
     JSAMPROW row[1] = {reinterpret_cast<JSAMPROW>(r.out.Bits() + static_cast<std::size_t>(r.cinfo.output_scanline) * width)};
     if (jpeg_read_scanlines(&r.cinfo, row, 1) != 1) return false;
   }
+  // A file of one scan is read to its end marker only now, after its picture: a broken
+  // marker segment where the end marker should be (a file cut inside one, or the start of
+  // another file) cannot spoil rows already decoded, so the picture is kept.
+  r.rowsRead = true;
   jpeg_finish_decompress(&r.cinfo);
   return true;
 }
