@@ -306,7 +306,7 @@ int Graphics::WriteWordWrapped(const Rect& rect, const std::string& text, int li
     xOffset = 0;
     return end;
   };
-  if (xOffset > rect.mWidth && length > 0) {
+  if (xOffset > 0 && xOffset > rect.mWidth && length > 0) {
     // The begun line already reaches past the edge (its last word was longer than the line):
     // this text starts the next line, as it would after that word in one call.
     baseOffset += lineSpacing;

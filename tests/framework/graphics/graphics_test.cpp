@@ -2,6 +2,7 @@
 // source checks, colour-tagged text, word wrapping and nine-cell boxes.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <memory>
 #include <string>
 #include <vector>
@@ -423,8 +424,8 @@ TEST(Graphics, WordWrappingInPiecesMatchesOneCall) {
   const char* texts[] = {"hello world again", "ab cd efgh\nxyzwvutsrq", "  lead", "trail  ", "a  b   c",
                          "abcdefghijklmn", "abcdef ghijkl", "abc\n\ndef", "\nabc", "abc\n", "x\n y  z\n",
                          "a b c d e f g h", "^FF0000^red ^00FF00^green"};
-  // Narrower than a character, exactly a word of six, between, and wide.
-  const int widths[] = {0, 4, 5, 27, 30, 32, 57};
+  // None, narrower than a character, exactly a word of six, between, and wide.
+  const int widths[] = {-5, 0, 4, 5, 27, 30, 32, 57};
   auto visible = [](const std::string& s) {
     int n = 0;
     for (std::size_t i = 0; i < s.size(); ++i) {
@@ -445,6 +446,10 @@ TEST(Graphics, WordWrappingInPiecesMatchesOneCall) {
     const std::string text = t;
     for (int width : widths) {
       const Layout one = LayOutContinued({text}, width);
+      // A text that starts with a character begins on the first line, whatever the width.
+      if (std::isalpha(static_cast<unsigned char>(text[0]))) {
+        EXPECT_EQ(one.glyphs.at(0).y, 7) << width << " " << text;
+      }
       // A cut the pieces can follow: see above.
       auto followable = [&](std::size_t cut) {
         if (insideTag(text, cut)) return false;
