@@ -2,6 +2,7 @@
 // source checks, colour-tagged text, word wrapping and nine-cell boxes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <memory>
 #include <string>
@@ -456,7 +457,8 @@ TEST(Graphics, WordWrappingInPiecesMatchesOneCall) {
         if (cut > 0 && text[cut - 1] == ' ') return false;
         const std::string before = text.substr(0, cut);
         const std::vector<Glyph> alone = LayOutContinued({before}, width).glyphs;
-        return std::equal(alone.begin(), alone.end(), one.glyphs.begin(), one.glyphs.begin() + visible(before));
+        return visible(before) <= one.glyphs.size() &&
+               std::equal(alone.begin(), alone.end(), one.glyphs.begin(), one.glyphs.begin() + visible(before));
       };
       for (std::size_t a = 0; a <= text.size(); ++a) {
         if (!followable(a)) continue;
