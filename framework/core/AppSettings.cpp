@@ -290,6 +290,16 @@ void OrvoAppBase::HandleOption(const std::string& name, const std::string& value
   const std::string numberedPrefix =
       IsAbsoluteFileName(mDemoBaseName) ? mDemoBaseName : GetAppDataFolder() + mDemoBaseName;
   int n = 0;
+  const auto refuse = [&](const std::string& shown) {
+    ShowFatalError(GetString("INVALID_COMMANDLINE_PARAM", "Invalid command line parameter: ") + ShownOptionName(shown));
+    ExitWithCode(0);
+  };
+  // A count of recordings is a whole number of the int range, or none at all (the default):
+  // one past the range or with stray characters is refused rather than read as another count.
+  if ((name == "-recnum" || name == "-playnum") && !value.empty() && !ParseInt(value, &n)) {
+    refuse(name + "=" + value);
+    return;
+  }
   if (name == "-play") {
     mPlayingDemo = true;
     mRecordingDemo = false;
@@ -316,9 +326,7 @@ void OrvoAppBase::HandleOption(const std::string& name, const std::string& value
   } else if (name == "-changedir") {
     mProgramFolder = value;
   } else {
-    ShowFatalError(GetString("INVALID_COMMANDLINE_PARAM", "Invalid command line parameter: ") +
-                   ShownOptionName(name));
-    ExitWithCode(0);
+    refuse(name);
   }
 }
 

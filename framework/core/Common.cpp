@@ -150,7 +150,7 @@ bool ParseInt(const std::string& s, int* value) {
       negative = true;
       continue;
     }
-    if (i == 1 && (c == 'x' || c == 'X') && v == 0) {
+    if (i == 1 && (c == 'x' || c == 'X') && s[0] == '0') {  // "-x5" is no number
       hex = true;
       digits = 0;
       continue;

@@ -293,6 +293,7 @@ int Graphics::WriteWordWrapped(const Rect& rect, const std::string& text, int li
   int lineStart = 0;
   int breakAt = -1;
   char prev = 0;
+  bool brokeAtEnd = false;  // the last line ended at a break point with nothing after it
   // Writes one line and returns where it ends: a line that continues one begun before this
   // call starts at that line's width, and so ends that much further right.
   auto emitLine = [&](int from, int to) {
@@ -305,6 +306,13 @@ int Graphics::WriteWordWrapped(const Rect& rect, const std::string& text, int li
     xOffset = 0;
     return end;
   };
+  if (xOffset > 0 && xOffset > rect.mWidth && length > 0) {
+    // The begun line already reaches past the edge (its last word was longer than the line):
+    // this text starts the next line, as it would after that word in one call.
+    baseOffset += lineSpacing;
+    xOffset = 0;
+    lineWidth = 0;
+  }
   int i = 0;
   while (i < length) {
     char c = text[i];
@@ -335,25 +343,33 @@ int Graphics::WriteWordWrapped(const Rect& rect, const std::string& text, int li
       i = breakAt + 1;
       if (!forced)
         while (i < length && text[i] == ' ') ++i;
+      brokeAtEnd = i >= length;
     } else {
-      // One word longer than the line: take at least one character.
-      int end = std::max(i, lineStart + advance);
+      // One word longer than the line: take at least one character, so that the walk goes
+      // on. A line begun by an earlier call already holds something, so the word may leave it
+      // whole: the line ends where the word overflowed it, as it would in one call.
+      int end = xOffset > 0 ? i : std::max(i, lineStart + advance);
       int w = emitLine(lineStart, end);
       if (lastWidth != nullptr) *lastWidth = w;
       i = end;
+      brokeAtEnd = false;
     }
     lineStart = i;
     lineWidth = 0;
     breakAt = -1;
     prev = 0;
   }
-  bool endsWithNewline = length > 0 && text[length - 1] == '\n';
   if (lineStart < length) {
     int w = emitLine(lineStart, length);
     if (lastWidth != nullptr) *lastWidth = w;
-  } else if (endsWithNewline) {
+  } else if (brokeAtEnd) {
+    // The text ended in the break itself (a newline, or spaces past the edge): the block
+    // reaches down to the new line, where the next text starts at the left edge.
     baseOffset += lineSpacing;
     if (lastWidth != nullptr) *lastWidth = 0;
+  } else if (length == 0 && lastWidth != nullptr) {
+    // An empty text that continues a line adds nothing to it: its block is that one line.
+    baseOffset += lineSpacing;
   }
   if (maxWidth != nullptr) *maxWidth = widest;
   color = savedColor;

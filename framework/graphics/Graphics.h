@@ -100,7 +100,10 @@ class Graphics : public GraphicsState {
   // 1 right-aligns, anything else is left. oldColor -1 means the current colour.
   int WriteString(const std::string& text, int x, int y, int width = -1, int justification = 0,
                   bool draw = true, int offset = 0, int length = -1, int oldColor = -1);
-  // Word-wrapped text in rect; returns the height of the block.
+  // Word-wrapped text in rect; returns the height of the block. With lastWidth the text
+  // continues a line begun at that width (on rect's first line) and hands back where the next
+  // text would start; the block then reaches down to that line, so that calls given the rect
+  // moved down by the previous height less one line lay a text out as one call would.
   int WriteWordWrapped(const Rect& rect, const std::string& text, int lineSpacing = -1, int justification = -1,
                        int* maxWidth = nullptr, int length = -1, int* lastWidth = nullptr);
   int GetWordWrappedHeight(int width, const std::string& text, int lineSpacing = -1, int* maxWidth = nullptr);

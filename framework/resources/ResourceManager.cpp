@@ -352,7 +352,7 @@ bool ResourceManager::ReadSound(XmlElement& element) {
   res->mVolume = -1.0;
   res->mPanning = 0;
   if (const std::string* v = Attribute(element, "volume")) std::sscanf(v->c_str(), "%lf", &res->mVolume);
-  if (const std::string* v = Attribute(element, "pan")) std::sscanf(v->c_str(), "%d", &res->mPanning);
+  if (const std::string* v = Attribute(element, "pan")) res->mPanning = ParseDecimal(*v, 0);
   return true;
 }
 

@@ -169,7 +169,8 @@ TEST_F(StartupTest, EveryOptionParsesWithAndWithoutAValue) {
       {"-screensaver=yes", [](OrvoAppBase& a) { return a.mScreenSaverMode; }},
       {"-changedir=/srv/game", [](OrvoAppBase& a) { return a.mProgramFolder == "/srv/game"; }},
       {"-changedir", [](OrvoAppBase& a) { return a.mProgramFolder.empty(); }},
-      {"-recnum=99999999999999999999", [](OrvoAppBase& a) { return a.mRecordingDemo; }},
+      {"-recnum=-2", [](OrvoAppBase& a) { return a.mRecordingDemo && a.mDemoFileName.ends_with("orvoapp1.dmo"); }},
+      {"-playnum=0x2", [](OrvoAppBase& a) { return a.mPlayingDemo; }},
   };
   SetAppDataFolder((root / "data").string());
   for (const auto& c : cases) {
@@ -181,9 +182,14 @@ TEST_F(StartupTest, EveryOptionParsesWithAndWithoutAValue) {
   EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(StartupTest, UnknownOptionShowsItsNameAndEndsWithCodeZero) {
+// An unknown option, and a count of recordings that is no number of the int range (which
+// would otherwise pick other recordings, or delete the oldest one to make room).
+TEST_F(StartupTest, RefusedOptionShowsItsNameAndEndsWithCodeZero) {
   const std::string longName = "-" + std::string(5000, 'x');
-  for (const std::string& option : {std::string("-bogus"), std::string("-Play"), longName}) {
+  for (const std::string& option :
+       {std::string("-bogus"), std::string("-Play"), longName, std::string("-recnum=4294967297"),
+        std::string("-recnum=99999999999999999999"), std::string("-playnum=2147483648"), std::string("-recnum=5x"),
+        std::string("-playnum=-")}) {
     boxes.clear();
     plat::SetCommandLineArgs({"/opt/q/quorvane", "-record", option});
     auto app = NewApp();

@@ -19,6 +19,7 @@ TEST(CommonNumbers, ParseInt) {
       {"-42", true, -42}, {"0x1A", true, 26}, {"0X1f", true, 31}, {"123", true, 123},
       {"1x2", false, 0},  {"", false, 0},      {"12a", false, 0},   {"0xG", false, 0},
       {"-0x10", false, 0},  // the 'x' must be the second character
+      {"-x5", false, 0},    // ... and follow a zero
       {"ff", false, 0},     // hexadecimal digits only after "0x"
       // No digits at all: no number.
       {"-", false, 0},      {"0x", false, 0},     {"0X", false, 0},   {"-x", false, 0},

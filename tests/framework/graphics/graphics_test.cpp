@@ -2,10 +2,13 @@
 // source checks, colour-tagged text, word wrapping and nine-cell boxes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "framework/core/Common.h"
 #include "framework/graphics/Font.h"
 #include "framework/graphics/Graphics.h"
 #include "tests/framework/graphics/GraphicsTestUtil.h"
@@ -366,4 +369,109 @@ TEST(Graphics, WordWrappingContinuesABegunLine) {
       EXPECT_EQ(last, c.lasts[i]) << c.pieces[i];
     }
   }
+}
+
+namespace {
+
+// Where FakeFont drew each visible character of a word-wrapped text.
+struct Glyph {
+  char c;
+  int x, y;
+  bool operator==(const Glyph&) const = default;
+};
+struct Layout {
+  std::vector<Glyph> glyphs;
+  int bottom;  // rect y of the first call + the height of the whole block
+  int last;    // lastWidth after the last call
+};
+
+// Lays the pieces out as one text: each call continues where the one before ended, on the
+// rect moved down by the previous block's height less one line (the line it continues).
+Layout LayOutContinued(const std::vector<std::string>& pieces, int width) {
+  ImagePtr img(Solid(1, 4000, 0));  // the clip reaches every line
+  Graphics g(img.get());
+  FakeFont font;
+  g.SetFont(&font);
+  const int oneLine = g.GetWordWrappedHeight(1000, "x");
+  font.drawn.clear();
+  int y = 0, last = 0, height = oneLine;
+  for (const std::string& piece : pieces) {
+    y += height - oneLine;
+    height = g.WriteWordWrapped(Rect(0, y, width, 4000), piece, -1, -1, nullptr, -1, &last);
+  }
+  Layout out{{}, y + height, last};
+  for (const FakeFont::Drawn& d : font.drawn)
+    for (std::size_t k = 0; k < d.text.size(); ++k)
+      if (d.text[k] != ' ') out.glyphs.push_back({d.text[k], d.x + 5 * static_cast<int>(k), d.y});
+  return out;
+}
+
+std::string Describe(const Layout& l) {
+  std::string s;
+  for (const Glyph& g : l.glyphs) s += FormatString("%c@%d,%d ", g.c, g.x, g.y);
+  return s + FormatString("bottom %d last %d", l.bottom, l.last);
+}
+
+}  // namespace
+
+// Continued calls lay a text out as one call does, for every way of cutting it into two or
+// three pieces (empty ones included): the same characters at the same places, the same
+// height and the same lastWidth. Two kinds of cut cannot match, since a call cannot take back
+// what an earlier one wrote and learns of it only its width: a cut right after a space (one
+// call would break the line there when the next word overflows it, or skip the spaces that
+// follow a wrap), and a cut after which one call lays the text before it out otherwise than
+// that text alone (it breaks the line at a space before the cut).
+TEST(Graphics, WordWrappingInPiecesMatchesOneCall) {
+  const char* texts[] = {"hello world again", "ab cd efgh\nxyzwvutsrq", "  lead", "trail  ", "a  b   c",
+                         "abcdefghijklmn", "abcdef ghijkl", "abc\n\ndef", "\nabc", "abc\n", "x\n y  z\n",
+                         "a b c d e f g h", "^FF0000^red ^00FF00^green"};
+  // None, narrower than a character, exactly a word of six, between, and wide.
+  const int widths[] = {-5, 0, 4, 5, 27, 30, 32, 57};
+  auto visible = [](const std::string& s) {
+    int n = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      if (s[i] == '^') {
+        i += 7;
+        continue;
+      }
+      n += s[i] != ' ' && s[i] != '\n';
+    }
+    return static_cast<std::size_t>(n);
+  };
+  auto insideTag = [](const std::string& s, std::size_t cut) {
+    const std::size_t tag = s.rfind('^', cut == 0 ? 0 : cut - 1);
+    return cut > 0 && tag != std::string::npos && cut <= tag + 7;
+  };
+  int compared = 0;
+  for (const char* t : texts) {
+    const std::string text = t;
+    for (int width : widths) {
+      const Layout one = LayOutContinued({text}, width);
+      // A text that starts with a character begins on the first line, whatever the width.
+      if (std::isalpha(static_cast<unsigned char>(text[0]))) {
+        EXPECT_EQ(one.glyphs.at(0).y, 7) << width << " " << text;
+      }
+      // A cut the pieces can follow: see above.
+      auto followable = [&](std::size_t cut) {
+        if (insideTag(text, cut)) return false;
+        if (cut > 0 && text[cut - 1] == ' ') return false;
+        const std::string before = text.substr(0, cut);
+        const std::vector<Glyph> alone = LayOutContinued({before}, width).glyphs;
+        return visible(before) <= one.glyphs.size() &&
+               std::equal(alone.begin(), alone.end(), one.glyphs.begin(), one.glyphs.begin() + visible(before));
+      };
+      for (std::size_t a = 0; a <= text.size(); ++a) {
+        if (!followable(a)) continue;
+        for (std::size_t b = a; b <= text.size(); ++b) {
+          if (!followable(b)) continue;
+          const Layout pieces = LayOutContinued({text.substr(0, a), text.substr(a, b - a), text.substr(b)}, width);
+          ++compared;
+          EXPECT_TRUE(pieces.glyphs == one.glyphs && pieces.bottom == one.bottom && pieces.last == one.last)
+              << "width " << width << ": \"" << text.substr(0, a) << "\" + \"" << text.substr(a, b - a) << "\" + \""
+              << text.substr(b) << "\"\n one call: " << Describe(one) << "\n pieces:   " << Describe(pieces);
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, 1000);
 }

@@ -2,6 +2,7 @@
 // stand-in loaders, alpha merging, redefinitions, and the must-exist look-ups.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <map>
 #include <set>
 #include <tuple>
@@ -255,6 +256,24 @@ TEST_F(ResourceManagerTest, GridsFinerThanAPixelAreRefused) {
       EXPECT_EQ(picture->mAnimInfo, nullptr) << c.image;
     }
   }
+}
+
+// A pan past the int range is held to its end (which the sound refuses as any pan out of its
+// range) instead of wrapping round to a pan near the middle.
+TEST_F(ResourceManagerTest, PansPastTheIntRangeAreHeldToIt) {
+  ASSERT_TRUE(manager.ParseResourcesText(Manifest(R"(
+<Resources id="G">
+  <Sound id="wide" path="a.wav" pan="4294967297"/>
+  <Sound id="far" path="b.wav" pan="-99999999999999999999"/>
+  <Sound id="plain" path="c.wav" pan="-200"/>
+  <Sound id="none" path="d.wav" pan="left"/>
+</Resources>)")));
+  const struct {
+    const char* id;
+    int pan;
+  } cases[] = {{"wide", INT_MAX}, {"far", INT_MIN}, {"plain", -200}, {"none", 0}};
+  for (const auto& c : cases)
+    EXPECT_EQ(static_cast<ResourceManager::SoundRes*>(manager.GetSoundMap().at(c.id))->mPanning, c.pan) << c.id;
 }
 
 TEST_F(ResourceManagerTest, RedefinitionNeverLeavesADeletedRecordInItsGroup) {
