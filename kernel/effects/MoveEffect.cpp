@@ -16,7 +16,9 @@ State2MoveEffectImpl::State2MoveEffectImpl(std::uint32_t id, EffectMessageObserv
 }
 
 State2MoveEffectImpl::~State2MoveEffectImpl() {
-  if (mTimer != nullptr && mTimer->IsRunning()) Stop();
+  // A move under way is stopped, which hides its object: also one whose timer was given
+  // back before it could start (the effect was destroyed while Start showed the object).
+  if (!mStopped) Stop();
   QuiesceTimer();
   // The reference taken in SetVO goes back, so the factory can delete the object later.
   if (mVO != nullptr) mVO->Release();
@@ -179,6 +181,7 @@ void State2MoveEffectImpl::TimerTicked() {
 
 void State2MoveEffectImpl::TimerFinished() {
   if (mStopped) return;
+  mStopped = true;
   if (mHideOnStop && mVO != nullptr) mVO->SetVisible(false);
   NotifyFinished();
 }
