@@ -5,7 +5,26 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "kernel/controls/Factory.h"
+
 namespace EffectLibrary {
+
+namespace {
+
+// Gives back the reference the effect took on its object, as every holder of an object of
+// the factory does: the object goes once that was its last reference (the game may have
+// deleted it already, while the effect still held it).
+void GiveBack(ControlLibrary::IVisibleObject* vo) {
+  ControlLibrary::Factory_impl* factory = ControlLibrary::GetFactoryImpl();
+  ControlLibrary::IBridgeToVO* handle = factory != nullptr ? factory->FindVO(vo->GetId()) : nullptr;
+  if (handle != nullptr && dynamic_cast<ControlLibrary::IVisibleObject*>(handle) == vo) {
+    factory->DeleteObject(handle);
+  } else {
+    vo->Release();
+  }
+}
+
+}  // namespace
 
 State2MoveEffectImpl::State2MoveEffectImpl(std::uint32_t id, EffectMessageObserver* observer,
                                            TimeLibrary::ITimeSystem* timeSystem, ControlLibrary::IVisibleObject* vo,
@@ -20,8 +39,7 @@ State2MoveEffectImpl::~State2MoveEffectImpl() {
   // back before it could start (the effect was destroyed while Start showed the object).
   if (!mStopped) Stop();
   QuiesceTimer();
-  // The reference taken in SetVO goes back, so the factory can delete the object later.
-  if (mVO != nullptr) mVO->Release();
+  if (mVO != nullptr) GiveBack(mVO);
 }
 
 void State2MoveEffectImpl::SetDuration(std::int32_t ms) {
@@ -63,9 +81,12 @@ void State2MoveEffectImpl::RestoreState() {
 
 void State2MoveEffectImpl::SetVO(ControlLibrary::IVisibleObject* vo) {
   if (vo == nullptr) return;
+  // The object given back may go now, hidden, and whoever observes it may destroy the effect.
+  Busy busy(this);
   vo->AddRef();
-  if (mVO != nullptr) mVO->Release();
+  ControlLibrary::IVisibleObject* old = mVO;
   mVO = vo;
+  if (old != nullptr) GiveBack(old);
 }
 
 void State2MoveEffectImpl::SetVisible(bool visible) {
