@@ -359,6 +359,37 @@ TEST(EffectSystemSingleton, LifecycleInKernelOrder) {
   EXPECT_EQ(GetEffectSystem(), nullptr);
 }
 
+// The process-wide effect system destroyed while a move runs: the move's object is hidden,
+// and whoever observes it finds no effect system any more, not one half destroyed.
+TEST(EffectSystemSingleton, TeardownHidesRunningMovesAndIsNotReachedMeanwhile) {
+  class LeavingVO : public FakeVO {
+   public:
+    void SetVisible(bool v) override {
+      const bool leaves = visible && !v;
+      visible = v;
+      if (!leaves) return;
+      reached = GetEffectSystem();
+      DestroyEffectSystem();  // a second teardown from inside the first does nothing
+      DeleteAllEffects();
+    }
+    IEffectSystem* reached = nullptr;
+  } vo;
+  TimeLibrary::TimeSystem_impl time;
+  CreateEffectSystem();
+  SetEffectTimeSystem(&time);
+  Log log;
+  IState2MoveEffect* move = GetEffectSystem()->CreateState2MoveEffect(&log, &vo, 100);
+  ASSERT_NE(move, nullptr);
+  move->SetEndPoint(40, 0);
+  ASSERT_TRUE(move->Start(false, 0));
+  time.TickTimeObjects();
+  DestroyEffectSystem();
+  EXPECT_EQ(GetEffectSystem(), nullptr);
+  EXPECT_FALSE(vo.visible);
+  EXPECT_EQ(vo.reached, nullptr);
+  EXPECT_EQ(vo.refs, 1);
+}
+
 // Effects destroyed on this thread at the moment their timer finishes on the timing thread:
 // no callback may reach an effect that is being destroyed.
 TEST(MoveEffectThreads, DestroyRacingTheFinish) {
