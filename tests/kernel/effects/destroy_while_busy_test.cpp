@@ -1,7 +1,9 @@
 // Effects destroyed from inside their own calls: from an observer they report to, or from
-// the leave report of an object they hide. The effect must touch nothing of itself once
-// that call returns to it, report nothing more, and still be freed (the address sanitizer
-// build sees any read of a freed effect and any effect never freed).
+// the show or leave report of an object they show or hide. The effect must touch nothing of
+// itself or of its timer once that call returns to it, report nothing more, and still be
+// freed (the address sanitizer build sees any read of freed memory and any effect never
+// freed). Also what an observer may do to the effect before it destroys it: stop, pause or
+// restart it from its own report.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FakeVisualObjects.h"
@@ -312,5 +315,83 @@ TEST_F(DestroyWhileBusy, MoveDestroyedWhileItShowsOrHidesItsObject) {
       hovered.onLeave = nullptr;
       ExpectSlotFree(id, name);
     }
+  }
+}
+
+// Every kind stopped, paused or restarted by its observer from one of its own reports: what
+// the observer did holds (a stop from the start report that Start sends is not undone by
+// the timer's start), the run it replaced reports nothing more, and the effect is destroyed
+// as any other afterwards.
+TEST_F(DestroyWhileBusy, EveryKindMayBeStoppedPausedOrRestartedFromItsOwnReport) {
+  struct ActOn : Log {
+    void OnEffectStarted(std::uint32_t) override { Heard("started"); }
+    void OnEffectFinished(std::uint32_t) override { Heard("finished"); }
+    void OnEffectStep(std::uint32_t) override { Heard("step"); }
+    void Heard(const char* what) {
+      heard.push_back(what);
+      if (act && when == what) std::exchange(act, nullptr)();
+    }
+    std::string when;
+    std::function<void()> act;
+  };
+  FakeStringVO text;
+  using Make = std::function<IEffect*(EffectMessageObserver*)>;
+  const Make clock = [&](EffectMessageObserver* o) { return effects.CreateTimerEffect(o, &text, 1000); };
+  const Make switcher = [&](EffectMessageObserver* o) {
+    ISwitcherVoEffect* e = effects.CreateSwitcherEffect(o);
+    e->AddVO(&other);
+    e->SetPeriod(5);
+    return e;
+  };
+  const Make speedMove = [&](EffectMessageObserver* o) {
+    IState2MoveEffect* e = effects.CreateState2MoveEffect(o, &hovered, 100);
+    e->SetEndPoint(40, 0);
+    e->SetSpeed(1000);
+    return e;
+  };
+  // One tick: its step and its finish come together.
+  const Make shortMove = [&](EffectMessageObserver* o) {
+    IState2MoveEffect* e = effects.CreateState2MoveEffect(o, &hovered, 5);
+    e->SetEndPoint(40, 0);
+    return e;
+  };
+  enum Act { kStop, kPause, kRestart };
+  struct Case {
+    const char* kind;
+    const Make& make;
+    const char* when;
+    Act act;
+    std::vector<std::string> heard;
+    bool running;  // afterwards
+  };
+  const Case cases[] = {
+      {"clock", clock, "started", kStop, {"started"}, false},
+      {"switcher", switcher, "started", kStop, {"started"}, false},
+      {"speed move", speedMove, "started", kStop, {"started"}, false},
+      {"switcher", switcher, "started", kPause, {"started"}, true},
+      {"speed move", speedMove, "started", kPause, {"started"}, true},
+      // The clock's only step comes at its limit; the run that replaces it has not ended yet.
+      {"clock", clock, "step", kRestart, {"started", "step", "started"}, true},
+      {"move", shortMove, "step", kRestart, {"started", "step", "started", "step", "finished"}, false},
+  };
+  for (const Case& c : cases) {
+    const std::string name = std::string(c.kind) + " on " + c.when + ", act " + std::to_string(c.act);
+    ActOn observer;
+    IEffect* effect = c.make(&observer);
+    ASSERT_NE(effect, nullptr) << name;
+    const std::uint32_t id = effect->GetId();
+    observer.when = c.when;
+    observer.act = [&] {
+      if (c.act == kStop) effect->Stop();
+      if (c.act == kPause) effect->SetPaused(true);
+      if (c.act == kRestart) effect->Start(false, 0);
+    };
+    hovered.visible = false;
+    ASSERT_TRUE(effect->Start(false, 0)) << name;
+    Ticks(250);
+    EXPECT_EQ(observer.heard, c.heard) << name;
+    EXPECT_EQ(effect->IsRunning(), c.running) << name;
+    effects.DestroyEffect(effect);
+    ExpectSlotFree(id, name);
   }
 }
