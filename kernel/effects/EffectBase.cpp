@@ -3,13 +3,42 @@
 
 namespace EffectLibrary {
 
+namespace {
+
+// The timer of a retired effect: stopped for good, it starts nothing and reports nothing.
+class NoTimer final : public TimeLibrary::ITimeObject {
+ public:
+  std::uint32_t GetId() override { return 0; }
+  void SetTimes(std::int32_t, std::int32_t) override {}
+  void SetLimit(std::int32_t) override {}
+  void SetPeriod(std::int32_t) override {}
+  void SetEndless(bool) override {}
+  bool Start(bool, std::uint16_t) override { return false; }
+  bool IsRunning() override { return false; }
+  void SetPaused(bool) override {}
+  bool IsPaused() override { return false; }
+  void Stop() override {}
+  std::int32_t GetLimit() override { return 0; }
+  std::int32_t GetPeriod() override { return 0; }
+  bool IsEndless() override { return false; }
+};
+
+NoTimer gNoTimer;
+
+}  // namespace
+
 EffectBase::EffectBase(std::uint32_t id, EffectMessageObserver* observer, TimeLibrary::ITimeSystem* timeSystem)
     : mObserver(observer), mTimeSystem(timeSystem), mId(id) {
   if (mTimeSystem != nullptr) mTimer = mTimeSystem->CreateTimeObject(this, -1, 0);
 }
 
-EffectBase::~EffectBase() {
-  if (mTimer != nullptr) mTimeSystem->DestroyTimeObject(mTimer);
+EffectBase::~EffectBase() { ReleaseTimer(); }
+
+void EffectBase::ReleaseTimer() {
+  if (mTimer == nullptr || mTimer == &gNoTimer) return;
+  TimeLibrary::ITimeObject* timer = mTimer;
+  mTimer = &gNoTimer;
+  mTimeSystem->DestroyTimeObject(timer);
 }
 
 EffectBase::Busy::Busy(EffectBase* effect) : mCallbacks(effect->mTimeSystem), mEffect(effect) { ++mEffect->mBusy; }
@@ -25,7 +54,7 @@ void EffectBase::Retire() {
   Busy busy(this);
   if (mRetired) return;
   mRetired = true;
-  QuiesceTimer();
+  ReleaseTimer();
 }
 
 void EffectBase::OnTimerStarted(std::uint32_t) {

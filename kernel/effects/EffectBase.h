@@ -27,9 +27,11 @@ class EffectBase : public TimeLibrary::TimeObjectMessageObserver {
   void OnTimerTick(std::uint32_t) final;
   void OnTimerFinished(std::uint32_t) final;
 
-  // The effect system lets go of the effect (it has left the table): its timer stops, it
-  // reports nothing more, and it is deleted now, or, when it is busy, once the outermost
-  // busy call returns. Either way the effect must not be used after this call.
+  // The effect system lets go of the effect (it has left the table): its timer goes back to
+  // the time system at once, it reports nothing more, and it is deleted now, or, when it is
+  // busy, once the outermost busy call returns. Either way the effect must not be used after
+  // this call. What the busy call still does to the timer goes to a stand-in that does
+  // nothing, so the time objects may all be deleted meanwhile (as the kernel does next).
   void Retire();
 
  protected:
@@ -77,6 +79,10 @@ class EffectBase : public TimeLibrary::TimeObjectMessageObserver {
   TimeLibrary::ITimeObject* mTimer = nullptr;
 
  private:
+  // Gives the timer back to the time system, which defers deleting it while one of its own
+  // calls runs; mTimer becomes the stand-in.
+  void ReleaseTimer();
+
   int mBusy = 0;           // callback lock
   bool mRetired = false;   // callback lock
   bool mDeleting = false;  // callback lock; busy calls inside the destructor delete nothing

@@ -100,8 +100,11 @@ void SetEffectTimeSystem(TimeLibrary::ITimeSystem* timeSystem) {
 }
 
 void DestroyEffectSystem() {
-  delete gEffectSystem;
+  // Deleting the effects stops them, which may hide objects whose observers call back in
+  // here: they find no effect system.
+  EffectSystem_impl* system = gEffectSystem;
   gEffectSystem = nullptr;
+  delete system;
 }
 
 void DeleteAllEffects() {

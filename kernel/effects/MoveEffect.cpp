@@ -5,7 +5,26 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "kernel/controls/Factory.h"
+
 namespace EffectLibrary {
+
+namespace {
+
+// Gives back the reference the effect took on its object, as every holder of an object of
+// the factory does: the object goes once that was its last reference (the game may have
+// deleted it already, while the effect still held it).
+void GiveBack(ControlLibrary::IVisibleObject* vo) {
+  ControlLibrary::Factory_impl* factory = ControlLibrary::GetFactoryImpl();
+  ControlLibrary::IBridgeToVO* handle = factory != nullptr ? factory->FindVO(vo->GetId()) : nullptr;
+  if (handle != nullptr && dynamic_cast<ControlLibrary::IVisibleObject*>(handle) == vo) {
+    factory->DeleteObject(handle);
+  } else {
+    vo->Release();
+  }
+}
+
+}  // namespace
 
 State2MoveEffectImpl::State2MoveEffectImpl(std::uint32_t id, EffectMessageObserver* observer,
                                            TimeLibrary::ITimeSystem* timeSystem, ControlLibrary::IVisibleObject* vo,
@@ -16,10 +35,11 @@ State2MoveEffectImpl::State2MoveEffectImpl(std::uint32_t id, EffectMessageObserv
 }
 
 State2MoveEffectImpl::~State2MoveEffectImpl() {
-  if (mTimer != nullptr && mTimer->IsRunning()) Stop();
+  // A move under way is stopped, which hides its object: also one whose timer was given
+  // back before it could start (the effect was destroyed while Start showed the object).
+  if (!mStopped) Stop();
   QuiesceTimer();
-  // The reference taken in SetVO goes back, so the factory can delete the object later.
-  if (mVO != nullptr) mVO->Release();
+  if (mVO != nullptr) GiveBack(mVO);
 }
 
 void State2MoveEffectImpl::SetDuration(std::int32_t ms) {
@@ -61,9 +81,12 @@ void State2MoveEffectImpl::RestoreState() {
 
 void State2MoveEffectImpl::SetVO(ControlLibrary::IVisibleObject* vo) {
   if (vo == nullptr) return;
+  // The object given back may go now, hidden, and whoever observes it may destroy the effect.
+  Busy busy(this);
   vo->AddRef();
-  if (mVO != nullptr) mVO->Release();
+  ControlLibrary::IVisibleObject* old = mVO;
   mVO = vo;
+  if (old != nullptr) GiveBack(old);
 }
 
 void State2MoveEffectImpl::SetVisible(bool visible) {
@@ -179,6 +202,7 @@ void State2MoveEffectImpl::TimerTicked() {
 
 void State2MoveEffectImpl::TimerFinished() {
   if (mStopped) return;
+  mStopped = true;
   if (mHideOnStop && mVO != nullptr) mVO->SetVisible(false);
   NotifyFinished();
 }

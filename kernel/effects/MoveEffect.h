@@ -59,7 +59,7 @@ class State2MoveEffectImpl : public EffectImplBase<IState2MoveEffect> {
   float mStepX = 0.0f;
   float mStepY = 0.0f;
   bool mHideOnStop = true;
-  bool mStopped = false;
+  bool mStopped = true;  // no move under way: not started, stopped or finished
   bool mShowOnStart = false;
   bool mHeldWithoutDelay = false;
   bool mMoved = false;

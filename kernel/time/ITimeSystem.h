@@ -73,7 +73,8 @@ class CallbackLock {
   ITimeSystem* mSystem;
 };
 
-// The one time system of the process.
+// The one time system of the process. It is destroyed last, outside every timer callback
+// and every call of an effect: they hold its lock and return into it.
 void CreateTimeSystem();
 ITimeSystem* GetTimeSystem();
 void DestroyTimeSystem();

@@ -24,22 +24,23 @@ bool TimeObject_impl::Start(bool paused, std::uint16_t delayMs) {
   if (mRunning || mPeriod < 1 || (mLimit < 1 && !mEndless)) return false;
   mElapsed = 0;
   mTotal = -1;
-  if (!paused && mObserver != nullptr) {
-    mReportingStart = true;
-    mObserver->OnTimerStarted(mId);
-    mReportingStart = false;
-    if (mDestroyed) {
-      // The observer destroyed this timer: it has left the table, and nothing of it may be
-      // touched after the lock is given back.
-      const bool deleteNow = mDeleteAfterStart;
-      guard.unlock();
-      if (deleteNow) delete this;
-      return true;
-    }
-  }
   mStartDelay = delayMs;
   mPaused = paused;
+  ++mRun;
+  // Running before the start is reported, so that a stop, a pause or a restart from the
+  // report holds.
   mRunning = true;
+  if (paused || mObserver == nullptr) return true;
+  ++mReportingStart;
+  mObserver->OnTimerStarted(mId);
+  --mReportingStart;
+  // Destroyed from the report: it has left the table. The outermost Start that reports
+  // deletes it; nothing of it may be touched after the lock is given back.
+  if (mDestroyed && mReportingStart == 0) {
+    const bool deleteNow = mDeleteAfterStart;
+    guard.unlock();
+    if (deleteNow) delete this;
+  }
   return true;
 }
 
@@ -63,8 +64,11 @@ void TimeObject_impl::Advance() {
   if (mTotal >= mLimit && !mEndless) {
     mRunning = false;
     if (mObserver == nullptr) return;
+    const std::uint32_t run = mRun;
     mObserver->OnTimerTick(mId);
-    if (!mDestroyed) mObserver->OnTimerFinished(mId);
+    // Not when the tick destroyed the object, nor when it started a new run: this finish
+    // is the old run's.
+    if (!mDestroyed && mRun == run) mObserver->OnTimerFinished(mId);
     return;
   }
   mElapsed += TimeSystem_impl::kStepMs;

@@ -43,7 +43,7 @@ class TimeObject_impl : public ITimeObject {
     mDestroyed = true;
   }
   // Whether Start is reporting the start to the observer right now.
-  bool IsReportingStart() const { return mReportingStart; }
+  bool IsReportingStart() const { return mReportingStart > 0; }
 
  private:
   std::recursive_mutex& mLock;
@@ -53,8 +53,9 @@ class TimeObject_impl : public ITimeObject {
   std::atomic<bool> mPaused{false};
   std::atomic<bool> mEndless{false};
   std::atomic<bool> mDestroyed{false};
-  bool mReportingStart = false;    // mLock
+  int mReportingStart = 0;         // Starts reporting the start, one inside another; mLock
   bool mDeleteAfterStart = false;  // mLock
+  std::uint32_t mRun = 0;          // counts the starts; mLock
   std::int32_t mElapsed = 0;  // in the current period; guarded by mLock
   std::atomic<std::int32_t> mPeriod;
   std::int32_t mTotal = -1;  // -1 until the first counted step after a start; mLock

@@ -1,10 +1,12 @@
 // The move effect over a time system ticked by hand: steps and periods, time and speed
-// modes, holding, blocked objects, and destruction through the effect system.
+// modes, holding, blocked objects, destruction through the effect system, and the reference
+// it holds on an object of the control factory.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -14,6 +16,7 @@
 #include "kernel/effects/EffectSystem_impl.h"
 #include "kernel/effects/MoveEffect.h"
 #include "kernel/time/TimeSystem_impl.h"
+#include "tests/kernel/controls/ControlsFixture.h"
 
 using namespace EffectLibrary;
 using ControlLibrary::VOPoint;
@@ -356,6 +359,37 @@ TEST(EffectSystemSingleton, LifecycleInKernelOrder) {
   EXPECT_EQ(GetEffectSystem(), nullptr);
 }
 
+// The process-wide effect system destroyed while a move runs: the move's object is hidden,
+// and whoever observes it finds no effect system any more, not one half destroyed.
+TEST(EffectSystemSingleton, TeardownHidesRunningMovesAndIsNotReachedMeanwhile) {
+  class LeavingVO : public FakeVO {
+   public:
+    void SetVisible(bool v) override {
+      const bool leaves = visible && !v;
+      visible = v;
+      if (!leaves) return;
+      reached = GetEffectSystem();
+      DestroyEffectSystem();  // a second teardown from inside the first does nothing
+      DeleteAllEffects();
+    }
+    IEffectSystem* reached = nullptr;
+  } vo;
+  TimeLibrary::TimeSystem_impl time;
+  CreateEffectSystem();
+  SetEffectTimeSystem(&time);
+  Log log;
+  IState2MoveEffect* move = GetEffectSystem()->CreateState2MoveEffect(&log, &vo, 100);
+  ASSERT_NE(move, nullptr);
+  move->SetEndPoint(40, 0);
+  ASSERT_TRUE(move->Start(false, 0));
+  time.TickTimeObjects();
+  DestroyEffectSystem();
+  EXPECT_EQ(GetEffectSystem(), nullptr);
+  EXPECT_FALSE(vo.visible);
+  EXPECT_EQ(vo.reached, nullptr);
+  EXPECT_EQ(vo.refs, 1);
+}
+
 // Effects destroyed on this thread at the moment their timer finishes on the timing thread:
 // no callback may reach an effect that is being destroyed.
 TEST(MoveEffectThreads, DestroyRacingTheFinish) {
@@ -379,4 +413,80 @@ TEST(MoveEffectThreads, DestroyRacingTheFinish) {
   }
   time.StopTimerThread();
   EXPECT_EQ(vo.refs, 1);
+}
+
+// The move holds a reference on an object of the control factory. When the game has
+// deleted the object meanwhile, the reference the effect gives back is its last, and the
+// object goes then: it is neither left in the factory's tables nor left on the screen.
+class MoveEffectOnFactoryObjects : public controls_test::FactoryTest {
+ protected:
+  MoveEffectOnFactoryObjects() { effects.SetTimeSystem(&time); }
+  TimeLibrary::TimeSystem_impl time;
+  EffectSystem_impl effects;
+};
+
+TEST_F(MoveEffectOnFactoryObjects, TheObjectGoesWithItsLastReference) {
+  struct Finish : EffectMessageObserver {
+    void OnEffectFinished(std::uint32_t) override {
+      if (onFinish) onFinish();
+    }
+    std::function<void()> onFinish;
+  };
+  struct Case {
+    const char* name;
+    // Gets rid of the object and of the move (the move's destruction is left to the case).
+    std::function<void(IState2MoveEffect*, ControlLibrary::IImageVO*, Finish&)> play;
+    bool deleted;
+  };
+  ControlLibrary::Factory_impl* f = factory;
+  EffectSystem_impl& system = effects;
+  TimeLibrary::TimeSystem_impl& clock = time;
+  auto ticks = [&clock](int n) {
+    for (int i = 0; i < n; ++i) clock.TickTimeObjects();
+  };
+  const Case cases[] = {
+      {"deleted by the game, then the move destroyed",
+       [&](IState2MoveEffect* move, ControlLibrary::IImageVO* vo, Finish&) {
+         f->DeleteVO(vo);
+         system.DestroyEffect(move);
+       },
+       true},
+      // A cell of the game destroys its move and its objects, in that order, from the finish.
+      {"the move destroyed, then the object deleted, from the move's finish report",
+       [&](IState2MoveEffect* move, ControlLibrary::IImageVO* vo, Finish& finish) {
+         finish.onFinish = [&system, f, move, vo] {
+           system.DestroyEffect(move);
+           f->DeleteVO(vo);
+         };
+         ticks(40);
+       },
+       true},
+      {"deleted by the game, then replaced on the move",
+       [&](IState2MoveEffect* move, ControlLibrary::IImageVO* vo, Finish&) {
+         ControlLibrary::IImageVO* next = f->CreateImageVO();
+         f->DeleteVO(vo);
+         move->SetVO(next);
+         system.DestroyEffect(move);
+         f->DeleteVO(next);
+       },
+       true},
+      {"kept by the game",
+       [&](IState2MoveEffect* move, ControlLibrary::IImageVO*, Finish&) { system.DestroyEffect(move); }, false},
+  };
+  for (const Case& c : cases) {
+    ControlLibrary::IImageVO* vo = factory->CreateImageVO();
+    ASSERT_NE(vo, nullptr) << c.name;
+    const std::uint32_t id = vo->GetId();
+    Finish finish;
+    IState2MoveEffect* move = effects.CreateState2MoveEffect(&finish, vo, 100);
+    ASSERT_NE(move, nullptr) << c.name;
+    move->SetEndPoint(40, 0);
+    move->SetHideOnStop(false);
+    ASSERT_TRUE(move->Start(false, 0)) << c.name;
+    ticks(3);
+    c.play(move, vo, finish);
+    EXPECT_EQ(factory->FindVO(id) == nullptr, c.deleted) << c.name;
+    EXPECT_EQ(factory->ShownCount(), c.deleted ? 0 : 1) << c.name;
+    if (!c.deleted) factory->DeleteVO(vo);
+  }
 }

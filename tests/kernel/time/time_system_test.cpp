@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -188,6 +189,70 @@ TEST(TimeSystem, CallbacksMayDestroyTheirOwnTimer) {
   EXPECT_EQ(starter.starts, 1);
   Ticks(sys, 3);
   EXPECT_EQ(sys.CreateTimeObject(nullptr, 10, 5)->GetId(), id);  // its slot is free again
+}
+
+// A callback that stops, pauses or restarts its own timer: what it did holds, and the run it
+// replaced reports nothing more.
+TEST(TimeSystem, CallbacksMayStopPauseOrRestartTheirOwnTimer) {
+  // Acts once, on the callback written as `on` (without its time).
+  struct Actor : Recorder {
+    using Recorder::Recorder;
+    void OnTimerStarted(std::uint32_t id) override {
+      Recorder::OnTimerStarted(id);
+      Act("S" + std::to_string(id));
+    }
+    void OnTimerTick(std::uint32_t id) override {
+      Recorder::OnTimerTick(id);
+      Act("T" + std::to_string(id) + "#" + std::to_string(++ticks));
+    }
+    void Act(const std::string& event) {
+      if (event != on || !act) return;
+      auto once = std::move(act);
+      act = nullptr;
+      once();
+    }
+    std::string on;
+    std::function<void()> act;
+    int ticks = 0;
+  };
+  struct Case {
+    const char* name;
+    const char* on;
+    std::function<void(TimeSystem_impl&, ITimeObject*)> act;
+    Events expected;
+    bool running;
+  };
+  const Case cases[] = {
+      {"stopped from the start report of Start", "S1", [](TimeSystem_impl&, ITimeObject* t) { t->Stop(); },
+       {"S1@0"}, false},
+      {"paused from the start report of Start", "S1", [](TimeSystem_impl&, ITimeObject* t) { t->SetPaused(true); },
+       {"S1@0"}, true},
+      {"restarted from the tick its finish follows", "T1#2",
+       [](TimeSystem_impl&, ITimeObject* t) { EXPECT_TRUE(t->Start(false, 0)); },
+       {"S1@0", "T1@0", "T1@5", "S1@5", "T1@10", "T1@15", "F1@15"}, false},
+      {"restarted and destroyed from the start report of Start", "S1",
+       [](TimeSystem_impl& sys, ITimeObject* t) {
+         t->Stop();
+         EXPECT_TRUE(t->Start(false, 0));
+         sys.DestroyTimeObject(t);
+       },
+       {"S1@0", "S1@0"}, false},
+  };
+  for (const Case& c : cases) {
+    TimeSystem_impl sys;
+    Actor actor(sys);
+    ITimeObject* t = sys.CreateTimeObject(&actor, 10, 5);  // a tick at 0, a tick and the finish at 5
+    ASSERT_NE(t, nullptr);
+    actor.on = c.on;
+    actor.act = [&] { c.act(sys, t); };
+    ASSERT_TRUE(t->Start(false, 0)) << c.name;
+    Ticks(sys, 6);
+    EXPECT_EQ(actor.events, c.expected) << c.name;
+    // The one that was destroyed has left its slot; the others still run or not.
+    ITimeObject* next = sys.CreateTimeObject(nullptr, 10, 5);
+    if (next->GetId() == 1u) continue;
+    EXPECT_EQ(t->IsRunning(), c.running) << c.name;
+  }
 }
 
 TEST(TimerThreadPeriods, LatenessIsMadeUpAndStallsArePaidBackAnEighthAPeriod) {
