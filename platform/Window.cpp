@@ -163,7 +163,8 @@ WPARAM MouseKeyState() {
   return state;
 }
 
-void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+// Queues a message last, or first (the next one read) when `next` is set.
+void Queue(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool next) {
   auto& s = State();
   std::lock_guard<std::recursive_mutex> g(s.queueLock);
   MSG m;
@@ -173,22 +174,14 @@ void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   m.lParam = lParam;
   m.time = timeGetTime();
   m.pt = s.lastCursor;
-  s.queue.push_back(m);
+  if (next)
+    s.queue.push_front(m);
+  else
+    s.queue.push_back(m);
 }
 
-// Puts a message first in the queue: the next one read.
-void PostNext(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto& s = State();
-  std::lock_guard<std::recursive_mutex> g(s.queueLock);
-  MSG m;
-  m.hwnd = hwnd;
-  m.message = message;
-  m.wParam = wParam;
-  m.lParam = lParam;
-  m.time = timeGetTime();
-  m.pt = s.lastCursor;
-  s.queue.push_front(m);
-}
+void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) { Queue(hwnd, message, wParam, lParam, false); }
+void PostNext(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) { Queue(hwnd, message, wParam, lParam, true); }
 
 // Appends the UTF-8 text of a text-input event as WM_CHAR messages, one per character.
 void PostText(HWND hwnd, const char* utf8) {

@@ -76,9 +76,25 @@ class DestroyWhileBusy : public ::testing::Test {
     effects.DestroyEffect(probe);
   }
 
+  // Kinds that more than one test sets going.
+  IEffect* Clock(EffectMessageObserver* o) { return effects.CreateTimerEffect(o, &text, 1000); }
+  IEffect* Switcher(EffectMessageObserver* o) {
+    ISwitcherVoEffect* e = effects.CreateSwitcherEffect(o);
+    e->AddVO(&other);
+    e->SetPeriod(5);
+    return e;
+  }
+  IEffect* SpeedMove(EffectMessageObserver* o, ControlLibrary::IVisibleObject* vo) {
+    IState2MoveEffect* e = effects.CreateState2MoveEffect(o, vo, 100);
+    e->SetEndPoint(40, 0);
+    e->SetSpeed(1000);
+    return e;
+  }
+
   // The objects outlive the effects that hold them.
   HoveredVO hovered;
   FakeVO other;
+  FakeStringVO text;
   Log log;
   TimeLibrary::TimeSystem_impl time;
   EffectSystem_impl effects;
@@ -188,26 +204,15 @@ TEST_F(DestroyWhileBusy, EveryKindMayBeDestroyedFromEachReport) {
     std::string when;
   };
   FakeVO mover;
-  FakeStringVO text;
   using Make = std::function<IEffect*(EffectMessageObserver*)>;
   const Make move = [&](EffectMessageObserver* o) {
     IState2MoveEffect* e = effects.CreateState2MoveEffect(o, &mover, 100);
     e->SetEndPoint(40, 0);
     return e;
   };
-  const Make speedMove = [&](EffectMessageObserver* o) {
-    IState2MoveEffect* e = effects.CreateState2MoveEffect(o, &mover, 100);
-    e->SetEndPoint(40, 0);
-    e->SetSpeed(1000);
-    return e;
-  };
-  const Make clock = [&](EffectMessageObserver* o) { return effects.CreateTimerEffect(o, &text, 1000); };
-  const Make switcher = [&](EffectMessageObserver* o) {
-    ISwitcherVoEffect* e = effects.CreateSwitcherEffect(o);
-    e->AddVO(&other);
-    e->SetPeriod(5);
-    return e;
-  };
+  const Make speedMove = [&](EffectMessageObserver* o) { return SpeedMove(o, &mover); };
+  const Make clock = [&](EffectMessageObserver* o) { return Clock(o); };
+  const Make switcher = [&](EffectMessageObserver* o) { return Switcher(o); };
   const Make animation = [&](EffectMessageObserver* o) {
     IAnimationEffect* e = effects.CreateAnimationEffect(o);
     EXPECT_TRUE(e->Load(description));
@@ -334,21 +339,10 @@ TEST_F(DestroyWhileBusy, EveryKindMayBeStoppedPausedOrRestartedFromItsOwnReport)
     std::string when;
     std::function<void()> act;
   };
-  FakeStringVO text;
   using Make = std::function<IEffect*(EffectMessageObserver*)>;
-  const Make clock = [&](EffectMessageObserver* o) { return effects.CreateTimerEffect(o, &text, 1000); };
-  const Make switcher = [&](EffectMessageObserver* o) {
-    ISwitcherVoEffect* e = effects.CreateSwitcherEffect(o);
-    e->AddVO(&other);
-    e->SetPeriod(5);
-    return e;
-  };
-  const Make speedMove = [&](EffectMessageObserver* o) {
-    IState2MoveEffect* e = effects.CreateState2MoveEffect(o, &hovered, 100);
-    e->SetEndPoint(40, 0);
-    e->SetSpeed(1000);
-    return e;
-  };
+  const Make clock = [&](EffectMessageObserver* o) { return Clock(o); };
+  const Make switcher = [&](EffectMessageObserver* o) { return Switcher(o); };
+  const Make speedMove = [&](EffectMessageObserver* o) { return SpeedMove(o, &hovered); };
   // One tick: its step and its finish come together.
   const Make shortMove = [&](EffectMessageObserver* o) {
     IState2MoveEffect* e = effects.CreateState2MoveEffect(o, &hovered, 5);
