@@ -19,6 +19,7 @@
 #include "platform/DisplayWindow.h"
 #include "platform/SingleInstance.h"
 #include "platform/Time.h"
+#include "platform/X11Keys.h"
 
 struct plat::HWND__ {
   std::string className;
@@ -295,6 +296,14 @@ void TranslateSDLEvent(const SDL_Event& e) {
       Post(w, msg, static_cast<WPARAM>(vk), lp);
       return;
     }
+    case SDL_SYSWMEVENT: {
+      // The Linefeed key makes a new line as Return does.
+      const int linefeed = LinefeedKeyOf(e);
+      HWND w = s.active;
+      if (linefeed == 0 || !w) return;
+      Post(w, linefeed > 0 ? WM_KEYDOWN : WM_KEYUP, VK_RETURN, linefeed > 0 ? 1 : static_cast<LPARAM>(1u | 3u << 30));
+      return;
+    }
     case SDL_TEXTINPUT: {
       HWND w = FindWindowBySDLId(e.text.windowID);
       if (!w) w = s.active;
@@ -354,7 +363,10 @@ bool InitVideo() {
   // the environment keeps SDL's way).
   SDL_SetHintWithPriority(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1", SDL_HINT_DEFAULT);
   s.videoOk = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-  if (s.videoOk) SetDisplayWindowResolver([](HWND hwnd) { return GetSDLWindow(hwnd); });
+  if (s.videoOk) {
+    SetDisplayWindowResolver([](HWND hwnd) { return GetSDLWindow(hwnd); });
+    WatchSystemKeys();
+  }
   return s.videoOk;
 }
 
