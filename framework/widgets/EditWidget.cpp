@@ -6,6 +6,7 @@
 
 #include "framework/graphics/Graphics.h"
 #include "framework/graphics/ImageAppLink.h"
+#include "framework/core/OrvoAppBase.h"
 #include "framework/graphics/SysFont.h"
 #include "framework/widgets/WidgetManager.h"
 
@@ -260,13 +261,14 @@ void EditWidget::MouseDown(int x, int y, int clickCount) {
 
 void EditWidget::MouseDownButton(int x, int y, int button, int clickCount) {
   mThumbGrab = -1;
+  mArrowHeld = 0;
   if (!mScrollBar || button != MOUSE_BUTTON_LEFT) return;
   const BarLayout bar = Bar();
   if (x < bar.x || x >= bar.x + bar.width || y < bar.top || y >= bar.bottom) return;
-  if (y < bar.trackTop) {
-    ScrollTo(mScrollLine - 1);
-  } else if (y >= bar.trackBottom) {
-    ScrollTo(mScrollLine + 1);
+  if (y < bar.trackTop || y >= bar.trackBottom) {
+    mArrowHeld = y < bar.trackTop ? -1 : 1;
+    mArrowWaitMs = 500;
+    ScrollTo(mScrollLine + mArrowHeld);
   } else if (bar.thumbHeight > 0) {
     const int page = std::max(VisibleLines() - 1, 1);
     if (y < bar.thumbTop) ScrollTo(mScrollLine - page);
@@ -286,7 +288,32 @@ void EditWidget::MouseDrag(int x, int y) {
 }
 
 void EditWidget::MouseUpButton(int x, int y, int button, int clickCount) {
-  if (button == MOUSE_BUTTON_LEFT) mThumbGrab = -1;
+  if (button != MOUSE_BUTTON_LEFT) return;
+  mThumbGrab = -1;
+  mArrowHeld = 0;
+}
+
+void EditWidget::Update() {
+  Widget::Update();
+  if (mArrowHeld == 0) return;
+  if (!mIsDown) {
+    mArrowHeld = 0;
+    return;
+  }
+  // As a desktop's scroll bars do: half a second, then a line every 50 ms while the pointer
+  // stays on the arrow.
+  constexpr int kRepeatMs = 50;
+  const OrvoAppBase* app = mWidgetManager != nullptr ? mWidgetManager->mApp : nullptr;
+  mArrowWaitMs -= app != nullptr && app->mUpdatePeriod > 0 ? app->mUpdatePeriod : 10;
+  int steps = 0;
+  for (; mArrowWaitMs <= 0; mArrowWaitMs += kRepeatMs) ++steps;
+  if (steps == 0 || mWidgetManager == nullptr) return;
+  const BarLayout bar = Bar();
+  const Point at = GetAbsolutePosition();
+  const int x = mWidgetManager->mLastMouseX - at.mX, y = mWidgetManager->mLastMouseY - at.mY;
+  const bool onArrow = x >= bar.x && x < bar.x + bar.width &&
+                       (mArrowHeld < 0 ? y >= bar.top && y < bar.trackTop : y >= bar.trackBottom && y < bar.bottom);
+  if (onArrow) ScrollTo(mScrollLine + mArrowHeld * steps);
 }
 
 }  // namespace Orvo

@@ -188,6 +188,38 @@ TEST_F(EditWidgetTest, TheBarIsDrawnAndItsArrowsTrackAndThumbScroll) {
   EXPECT_EQ(report.GetMaxScrollLine(), Last());
 }
 
+// An arrow held down scrolls once at the press, then, after half a second, a line every
+// 50 ms while the pointer stays on it; off the arrow it waits, and released it stops.
+TEST_F(EditWidgetTest, AnArrowHeldDownGoesOnScrolling) {
+  const auto updates = [&](int n) {
+    for (int i = 0; i < n; ++i) manager.UpdateFrame();
+  };
+  const int downArrow = kY + kH - 5;
+  manager.MouseMove(BarX(), downArrow);
+  manager.MouseDown(BarX(), downArrow, 1, Orvo::MOUSE_BUTTON_LEFT);
+  EXPECT_EQ(report.GetScrollLine(), 1);
+  updates(49);  // 490 ms
+  EXPECT_EQ(report.GetScrollLine(), 1);
+  updates(1);
+  EXPECT_EQ(report.GetScrollLine(), 2);
+  updates(20);  // 200 ms more
+  EXPECT_EQ(report.GetScrollLine(), 6);
+  manager.MouseMove(BarX() - 100, downArrow);  // off the arrow, still held
+  updates(20);
+  EXPECT_EQ(report.GetScrollLine(), 6);
+  manager.MouseMove(BarX(), downArrow);
+  updates(5);
+  EXPECT_EQ(report.GetScrollLine(), 7);
+  manager.MouseUp(BarX(), downArrow, 1, Orvo::MOUSE_BUTTON_LEFT);
+  updates(100);
+  EXPECT_EQ(report.GetScrollLine(), 7);
+  // Held long enough, it reaches the end and stays there.
+  manager.MouseDown(BarX(), downArrow, 1, Orvo::MOUSE_BUTTON_LEFT);
+  updates(1000);
+  EXPECT_EQ(report.GetScrollLine(), Last());
+  manager.MouseUp(BarX(), downArrow, 1, Orvo::MOUSE_BUTTON_LEFT);
+}
+
 // The description box, editable, in the report box's place: lines typed past its bottom
 // keep the end in view, the wheel and the keys scroll it as they do the report, and lines
 // erased again leave the end at the bottom, within the range the bar shows.
