@@ -259,21 +259,33 @@ void EditWidget::MouseDown(int x, int y, int clickCount) {
   if (AcceptsFocus() && mWidgetManager != nullptr) mWidgetManager->SetFocus(this);
 }
 
+int EditWidget::BarPartAt(int x, int y) {
+  const BarLayout bar = Bar();
+  if (x < bar.x || x >= bar.x + bar.width || y < bar.top || y >= bar.bottom) return kNoPart;
+  if (y < bar.trackTop) return kUpArrow;
+  if (y >= bar.trackBottom) return kDownArrow;
+  if (bar.thumbHeight <= 0) return kNoPart;
+  if (y < bar.thumbTop) return kTrackAbove;
+  if (y >= bar.thumbTop + bar.thumbHeight) return kTrackBelow;
+  return kThumb;
+}
+
+void EditWidget::ScrollByPart(int part) {
+  const int lines = part == kUpArrow || part == kDownArrow ? 1 : std::max(VisibleLines() - 1, 1);
+  ScrollTo(mScrollLine + (part == kUpArrow || part == kTrackAbove ? -lines : lines));
+}
+
 void EditWidget::MouseDownButton(int x, int y, int button, int clickCount) {
   mThumbGrab = -1;
-  mArrowHeld = 0;
+  mHeldPart = kNoPart;
   if (!mScrollBar || button != MOUSE_BUTTON_LEFT) return;
-  const BarLayout bar = Bar();
-  if (x < bar.x || x >= bar.x + bar.width || y < bar.top || y >= bar.bottom) return;
-  if (y < bar.trackTop || y >= bar.trackBottom) {
-    mArrowHeld = y < bar.trackTop ? -1 : 1;
-    mArrowWaitMs = 500;
-    ScrollTo(mScrollLine + mArrowHeld);
-  } else if (bar.thumbHeight > 0) {
-    const int page = std::max(VisibleLines() - 1, 1);
-    if (y < bar.thumbTop) ScrollTo(mScrollLine - page);
-    else if (y >= bar.thumbTop + bar.thumbHeight) ScrollTo(mScrollLine + page);
-    else mThumbGrab = y - bar.thumbTop;
+  const int part = BarPartAt(x, y);
+  if (part == kThumb) {
+    mThumbGrab = y - Bar().thumbTop;
+  } else if (part != kNoPart) {
+    mHeldPart = part;
+    mHeldWaitMs = 500;
+    ScrollByPart(part);
   }
 }
 
@@ -290,30 +302,26 @@ void EditWidget::MouseDrag(int x, int y) {
 void EditWidget::MouseUpButton(int x, int y, int button, int clickCount) {
   if (button != MOUSE_BUTTON_LEFT) return;
   mThumbGrab = -1;
-  mArrowHeld = 0;
+  mHeldPart = kNoPart;
 }
 
 void EditWidget::Update() {
   Widget::Update();
-  if (mArrowHeld == 0) return;
-  if (!mIsDown) {
-    mArrowHeld = 0;
+  if (mHeldPart == kNoPart) return;
+  if (!mIsDown || mWidgetManager == nullptr) {
+    mHeldPart = kNoPart;
     return;
   }
-  // As a desktop's scroll bars do: half a second, then a line every 50 ms while the pointer
-  // stays on the arrow.
+  // As a desktop's scroll bars do: half a second, then a step every 50 ms while the pointer
+  // stays on the part held (on the track, until the thumb reaches the pointer).
   constexpr int kRepeatMs = 50;
-  const OrvoAppBase* app = mWidgetManager != nullptr ? mWidgetManager->mApp : nullptr;
-  mArrowWaitMs -= app != nullptr && app->mUpdatePeriod > 0 ? app->mUpdatePeriod : 10;
-  int steps = 0;
-  for (; mArrowWaitMs <= 0; mArrowWaitMs += kRepeatMs) ++steps;
-  if (steps == 0 || mWidgetManager == nullptr) return;
-  const BarLayout bar = Bar();
-  const Point at = GetAbsolutePosition();
-  const int x = mWidgetManager->mLastMouseX - at.mX, y = mWidgetManager->mLastMouseY - at.mY;
-  const bool onArrow = x >= bar.x && x < bar.x + bar.width &&
-                       (mArrowHeld < 0 ? y >= bar.top && y < bar.trackTop : y >= bar.trackBottom && y < bar.bottom);
-  if (onArrow) ScrollTo(mScrollLine + mArrowHeld * steps);
+  const OrvoAppBase* app = mWidgetManager->mApp;
+  mHeldWaitMs -= app != nullptr && app->mUpdatePeriod > 0 ? app->mUpdatePeriod : 10;
+  for (; mHeldWaitMs <= 0; mHeldWaitMs += kRepeatMs) {
+    const Point at = GetAbsolutePosition();
+    if (BarPartAt(mWidgetManager->mLastMouseX - at.mX, mWidgetManager->mLastMouseY - at.mY) == mHeldPart)
+      ScrollByPart(mHeldPart);
+  }
 }
 
 }  // namespace Orvo

@@ -62,7 +62,7 @@ class EditWidget : public Widget {
   void MouseDownButton(int x, int y, int button, int clickCount) override;
   void MouseDrag(int x, int y) override;
   void MouseUpButton(int x, int y, int button, int clickCount) override;
-  // An arrow of the bar held down scrolls on, a line at a time, after a short wait.
+  // An arrow or the track of the bar held down scrolls on after a short wait.
   void Update() override;
   void KeyDown(int key) override;
   bool AcceptsFocus() override { return !mReadOnly || mScrollBar; }
@@ -90,8 +90,11 @@ class EditWidget : public Widget {
   int mLinesWidth = -1;             // the width they were wrapped at (-1: not wrapped since a change)
   bool mLinesMultiLine = false;
   int mThumbGrab = -1;  // while the thumb is dragged: where in it the press was
-  int mArrowHeld = 0;   // while an arrow is held: -1 up, 1 down
-  int mArrowWaitMs = 0;  // until it scrolls again
+  enum { kNoPart, kUpArrow, kDownArrow, kTrackAbove, kTrackBelow, kThumb };
+  int BarPartAt(int x, int y);  // the part of the bar at a point of the box
+  void ScrollByPart(int part);   // a line for an arrow, a page for the track
+  int mHeldPart = kNoPart;       // the arrow or track held down
+  int mHeldWaitMs = 0;           // until it scrolls again
 };
 
 }  // namespace Orvo

@@ -189,8 +189,9 @@ TEST_F(EditWidgetTest, TheBarIsDrawnAndItsArrowsTrackAndThumbScroll) {
 }
 
 // An arrow held down scrolls once at the press, then, after half a second, a line every
-// 50 ms while the pointer stays on it; off the arrow it waits, and released it stops.
-TEST_F(EditWidgetTest, AnArrowHeldDownGoesOnScrolling) {
+// 50 ms while the pointer stays on it; off the arrow it waits, and released it stops. The
+// track held pages on until the thumb reaches the pointer.
+TEST_F(EditWidgetTest, AnArrowOrTheTrackHeldDownGoesOnScrolling) {
   const auto updates = [&](int n) {
     for (int i = 0; i < n; ++i) manager.UpdateFrame();
   };
@@ -218,6 +219,25 @@ TEST_F(EditWidgetTest, AnArrowHeldDownGoesOnScrolling) {
   updates(1000);
   EXPECT_EQ(report.GetScrollLine(), Last());
   manager.MouseUp(BarX(), downArrow, 1, Orvo::MOUSE_BUTTON_LEFT);
+
+  // The track held above the thumb pages up until the thumb comes under the pointer.
+  report.ScrollTo(Last());
+  const int page = report.VisibleLines() - 1;
+  const int trackY = kY + kH / 3;
+  manager.MouseMove(BarX(), trackY);
+  manager.MouseDown(BarX(), trackY, 1, Orvo::MOUSE_BUTTON_LEFT);
+  EXPECT_EQ(report.GetScrollLine(), Last() - page);
+  updates(50);
+  EXPECT_EQ(report.GetScrollLine(), Last() - 2 * page);
+  updates(1000);
+  manager.MouseUp(BarX(), trackY, 1, Orvo::MOUSE_BUTTON_LEFT);
+  const int stopped = report.GetScrollLine();
+  EXPECT_GT(stopped, 0);
+  EXPECT_LT(stopped, Last() - 2 * page);
+  updates(100);  // released: no more
+  EXPECT_EQ(report.GetScrollLine(), stopped);
+  manager.DrawScreen();
+  EXPECT_NE(Pixel(BarX(), trackY), Pixel(BarX(), kY + kH - 1 - EditWidget::kScrollBarWidth - 2));  // the thumb is there
 }
 
 // The description box, editable, in the report box's place: lines typed past its bottom
