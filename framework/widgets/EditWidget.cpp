@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <climits>
 
+#include "framework/core/OrvoAppBase.h"
 #include "framework/graphics/Graphics.h"
 #include "framework/graphics/ImageAppLink.h"
-#include "framework/core/OrvoAppBase.h"
 #include "framework/graphics/SysFont.h"
 #include "framework/widgets/WidgetManager.h"
 
@@ -57,10 +57,9 @@ void EditWidget::TextChanged() {
 const std::vector<std::string>& EditWidget::WrappedLines() {
   Font* font = EnsureFont();
   const int width = std::max(TextWidth(), 8);
-  if (mLinesWidth == width && mLinesMultiLine == mMultiLine) return mLines;
+  if (mLinesWidth == width) return mLines;
   mLines.clear();
   mLinesWidth = width;
-  mLinesMultiLine = mMultiLine;
   // The width of a character after another, asked of the font once per pair: the width of a
   // line is the sum over its characters, and a report of megabytes has few distinct pairs.
   constexpr int kUnknown = INT_MIN;

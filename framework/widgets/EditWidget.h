@@ -33,7 +33,7 @@ class EditWidget : public Widget {
 
   // Characters kept at most (longer input is ignored).
   std::size_t mMaxLength = 8192;
-  bool mMultiLine;
+  const bool mMultiLine;
   bool mReadOnly;
   bool mBorder = true;
   // A vertical scroll bar inside the right edge: its arrows move a line, the track beside
@@ -88,7 +88,6 @@ class EditWidget : public Widget {
   int mScrollLine = 0;
   std::vector<std::string> mLines;  // WrappedLines()
   int mLinesWidth = -1;             // the width they were wrapped at (-1: not wrapped since a change)
-  bool mLinesMultiLine = false;
   int mThumbGrab = -1;  // while the thumb is dragged: where in it the press was
   enum { kNoPart, kUpArrow, kDownArrow, kTrackAbove, kTrackBelow, kThumb };
   int BarPartAt(int x, int y);  // the part of the bar at a point of the box
