@@ -54,8 +54,7 @@ void DialogVO_impl::BeforeDelete() {
     child->SetParent(nullptr);
     if (factory == nullptr) continue;
     // The reference AddChild took; the child goes now unless the game still holds it.
-    IBridgeToVO* handle = factory->FindVO(child->GetId());
-    if (handle != nullptr) factory->DeleteObject(handle);
+    factory->GiveBack(child);
   }
 }
 

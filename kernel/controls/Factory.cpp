@@ -202,6 +202,13 @@ IBridgeToVO* Factory_impl::FindVO(std::uint32_t id) {
   return nullptr;
 }
 
+bool Factory_impl::GiveBack(IVisibleObject* vo) {
+  IBridgeToVO* handle = vo != nullptr ? FindVO(vo->GetId()) : nullptr;
+  if (handle == nullptr || dynamic_cast<IVisibleObject*>(handle) != vo) return false;
+  DeleteHandle(handle);
+  return true;
+}
+
 void Factory_impl::ForgetVO(VisibleObject_impl* vo) {
   if (mHovered == vo) mHovered = nullptr;
   if (mFocused == vo) mFocused = nullptr;

@@ -103,6 +103,10 @@ class Factory_impl : public IFactory, public TimeLibrary::TimeObjectMessageObser
   void ForgetVO(VisibleObject_impl* vo);
   // Gives back one reference of a visual object, as DeleteVO does for its kind.
   void DeleteObject(IBridgeToVO* handle) { DeleteHandle(handle); }
+  // Gives back a reference that a holder of the object (a dialog for its child, an effect
+  // for what it moves) took with AddRef, so the object goes with its last reference, the
+  // game's included. False when the object is not this factory's.
+  bool GiveBack(IVisibleObject* vo);
   // The registered handle with this id, or null.
   IBridgeToVO* FindVO(std::uint32_t id);
   int ShownCount();

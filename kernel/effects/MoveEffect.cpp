@@ -11,17 +11,11 @@ namespace EffectLibrary {
 
 namespace {
 
-// Gives back the reference the effect took on its object, as every holder of an object of
-// the factory does: the object goes once that was its last reference (the game may have
-// deleted it already, while the effect still held it).
+// Gives back the reference the effect took on its object: an object of the factory goes
+// with its last reference (the game may have deleted it already, while the effect held it).
 void GiveBack(ControlLibrary::IVisibleObject* vo) {
   ControlLibrary::Factory_impl* factory = ControlLibrary::GetFactoryImpl();
-  ControlLibrary::IBridgeToVO* handle = factory != nullptr ? factory->FindVO(vo->GetId()) : nullptr;
-  if (handle != nullptr && dynamic_cast<ControlLibrary::IVisibleObject*>(handle) == vo) {
-    factory->DeleteObject(handle);
-  } else {
-    vo->Release();
-  }
+  if (factory == nullptr || !factory->GiveBack(vo)) vo->Release();
 }
 
 }  // namespace
