@@ -294,8 +294,9 @@ void OrvoAppBase::HandleOption(const std::string& name, const std::string& value
     ShowFatalError(GetString("INVALID_COMMANDLINE_PARAM", "Invalid command line parameter: ") + ShownOptionName(shown));
     ExitWithCode(0);
   };
-  // A count of recordings is a whole number of the int range, or none at all (the default):
-  // one past the range or with stray characters is refused rather than read as another count.
+  // A count of recordings is a whole number of the int range, or none at all (n stays 0, and
+  // the default applies): one past the range or with stray characters is refused rather than
+  // read as another count.
   if ((name == "-recnum" || name == "-playnum") && !value.empty() && !ParseInt(value, &n)) {
     refuse(name + "=" + value);
     return;
@@ -307,12 +308,11 @@ void OrvoAppBase::HandleOption(const std::string& name, const std::string& value
     mRecordingDemo = true;
     mPlayingDemo = false;
   } else if (name == "-recnum") {
-    if (!ParseInt(value, &n) || n < 1) n = 5;
+    if (n < 1) n = 5;  // none given, or none to keep
     mDemoFileName = Demo::RecordNumberedFileName(numberedPrefix, n);
     mRecordingDemo = true;
     mPlayingDemo = false;
   } else if (name == "-playnum") {
-    if (!ParseInt(value, &n)) n = 0;
     mDemoFileName = Demo::PlayNumberedFileName(numberedPrefix, n);
     mPlayingDemo = true;
     mRecordingDemo = false;

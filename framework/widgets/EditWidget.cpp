@@ -62,9 +62,11 @@ const std::vector<std::string>& EditWidget::WrappedLines() {
   mLinesWidth = width;
   // The width of a character after another, asked of the font once per pair: the width of a
   // line is the sum over its characters, and a report of megabytes has few distinct pairs.
+  // The table is made only when a line is measured, so a one-line box never makes it.
   constexpr int kUnknown = INT_MIN;
-  std::vector<int> widths(256 * 256, kUnknown);
+  std::vector<int> widths;
   auto charWidth = [&](char c, char previous) {
+    if (widths.empty()) widths.assign(256 * 256, kUnknown);
     int& w = widths[static_cast<unsigned char>(previous) * 256 + static_cast<unsigned char>(c)];
     if (w == kUnknown) w = font->CharWidthKern(c, previous);
     return w;

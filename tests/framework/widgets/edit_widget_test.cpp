@@ -283,9 +283,6 @@ TEST_F(EditWidgetTest, AnEditableBoxScrollsAndKeepsItsEndInViewWhenLinesAreErase
   manager.RemoveWidget(&description);
 }
 
-// A report of megabytes (the report window reads up to 4 MiB) with lines thousands of
-// characters long: the wheel and the keys scroll it through to its last line, drawn each
-// time, in moments rather than the minutes it would take to wrap the text anew at each step.
 // A system font that counts the characters it is asked to measure.
 class CountingFont : public Orvo::SysFont {
  public:
@@ -300,8 +297,10 @@ class CountingFont : public Orvo::SysFont {
   long long* mMeasured;
 };
 
-// A report of megabytes is wrapped measuring each pair of characters once rather than every
-// prefix of every line (which took minutes), and scrolling it measures only what is drawn.
+// A report of megabytes (the report window reads up to 4 MiB) with lines thousands of
+// characters long is wrapped measuring each pair of characters once rather than every prefix
+// of every line (which took minutes), and the wheel and the keys scroll it through to its
+// last line measuring only what is drawn.
 TEST_F(EditWidgetTest, AReportOfMegabytesScrollsToItsEndInMoments) {
   std::string text;
   for (int i = 0; text.size() < (4u << 20); ++i) text += i % 100 == 99 ? std::string(6000, 'x') + "\r\n" : NumberedLines(1);
